@@ -1,0 +1,192 @@
+#include "lookup/cDBBuilder.h"
+
+#include "lookup/modSearch.h"
+
+#include <QDate>
+#include <QSaveFile>
+#include <QSet>
+#include <QStringEncoder>
+
+namespace {
+
+const QString SteerToKindG = QStringLiteral("C160");
+const QString SteerToKindH = QStringLiteral("C161");
+
+bool IsDigits(QStringView s)
+{
+    for (QChar c : s)
+        if (c < u'0' || c > u'9')
+            return false;
+    return !s.isEmpty();
+}
+
+bool IsValidPrefix(const QString& s)
+{
+    const QStringView head = QStringView(s).left(3);
+    return s.size() >= 6 && s.size() <= 9 && IsDigits(s) &&
+           (head == u"090" || head == u"080" || head == u"070");
+}
+
+// A carrier code as the lookups return it: a capital letter and three digits.
+bool IsValidCode(const QString& s)
+{
+    return s.size() == 4 && s[0] >= u'A' && s[0] <= u'Z' && IsDigits(QStringView(s).mid(1));
+}
+
+bool HasLongerEntry(const QMap<QString, QString>& entries, const QString& prefix)
+{
+    auto it = entries.upperBound(prefix);
+    return it != entries.end() && it.key().startsWith(prefix);
+}
+
+} // namespace
+
+bool cDBBuilder::Fail(const QString& strMessage)
+{
+    m_strError = strMessage;
+    return false;
+}
+
+bool cDBBuilder::AddTableText(const QString& strTable, const QString& strSourceName)
+{
+    m_strSource = strSourceName;
+    const QStringList lines = strTable.split(u'\n');
+    for (int i = 0; i < lines.size(); ++i) {
+        QString line = lines[i];
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        line = line.trimmed();
+        if (line.isEmpty() || line.startsWith(u'#') || line == u"prefix,code")
+            continue;
+        const QStringList fields = line.split(u',');
+        if (fields.size() != 2)
+            return Fail(QStringLiteral("line %1: expected \"prefix,code\", got \"%2\"").arg(i + 1).arg(line));
+        if (!AddEntry(fields[0].trimmed(), fields[1].trimmed(), i + 1))
+            return false;
+    }
+    return true;
+}
+
+bool cDBBuilder::AddEntry(const QString& strPrefix, const QString& strCode, int intLine)
+{
+    const QString where = intLine > 0 ? QStringLiteral("line %1: ").arg(intLine) : QString();
+    if (!IsValidPrefix(strPrefix))
+        return Fail(where + QStringLiteral("\"%1\" is not a number prefix of 6 to 9 digits "
+                                           "beginning 090, 080 or 070").arg(strPrefix));
+    if (!IsValidCode(strCode))
+        return Fail(where + QStringLiteral("\"%1\" is not a carrier code (a capital letter and "
+                                           "three digits)").arg(strCode));
+    if (strCode == SteerToKindG || strCode == SteerToKindH)
+        return Fail(where + QStringLiteral("%1 is written by the producer itself where longer "
+                                           "blocks need it; it cannot be listed").arg(strCode));
+    const auto it = m_entries.constFind(strPrefix);
+    if (it != m_entries.constEnd() && it->code != strCode)
+        return Fail(where + QStringLiteral("%1 is listed as %2 but already as %3 on line %4")
+                                .arg(strPrefix, strCode, it->code)
+                                .arg(it->line));
+    m_entries.insert(strPrefix, {strCode, intLine});
+    return true;
+}
+
+std::optional<QString> cDBBuilder::BuildText(const QString& strDate, const QString& strVersion)
+{
+    m_intRecords = 0;
+    if (strDate.size() != 8 || !IsDigits(strDate) ||
+        !QDate::fromString(strDate, QStringLiteral("yyyyMMdd")).isValid()) {
+        Fail(QStringLiteral("\"%1\" is not a date written as YYYYMMDD").arg(strDate));
+        return std::nullopt;
+    }
+    if (strVersion.size() != 4 || !IsDigits(strVersion)) {
+        Fail(QStringLiteral("\"%1\" is not a database version of 4 digits").arg(strVersion));
+        return std::nullopt;
+    }
+
+    // Longest prefix wins: a block with longer entries beneath it hands its
+    // code down to those of its ten sub-blocks that have none of their own.
+    QMap<QString, QString> blocks;
+    for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it)
+        blocks.insert(it.key(), it->code);
+    for (qsizetype length = 6; length <= 8; ++length) {
+        const QStringList keys = blocks.keys();
+        for (const QString& prefix : keys) {
+            if (prefix.size() != length || !HasLongerEntry(blocks, prefix))
+                continue;
+            const QString code = blocks.take(prefix);
+            for (char16_t d = u'0'; d <= u'9'; ++d)
+                if (!blocks.contains(prefix + QChar(d)))
+                    blocks.insert(prefix + QChar(d), code);
+        }
+    }
+
+    // Leaves get their records; their 7- and 8-digit ancestors steer to them.
+    QMap<QString, QString> records = blocks;
+    for (auto it = blocks.cbegin(); it != blocks.cend(); ++it) {
+        if (it.key().size() >= 8)
+            records.insert(it.key().left(7), SteerToKindG);
+        if (it.key().size() == 9)
+            records.insert(it.key().left(8), SteerToKindH);
+    }
+
+    QString text;
+    text.reserve(records.size() * 21 + 16);
+    QList<qsizetype> starts;
+    for (auto it = records.cbegin(); it != records.cend(); ++it) {
+        starts.append(text.size());
+        text += modSearch::MakeKey(it.key()) + it.value() + QStringLiteral("\r\n");
+    }
+    text += strDate + QStringLiteral("  ") + strVersion + QStringLiteral("\r\n");
+
+    const auto found = KeyOccurrences(text);
+    QList<qsizetype> foundStarts;
+    for (const auto& occurrence : found)
+        foundStarts.append(occurrence.first);
+    if (foundStarts != starts) {
+        Fail(QStringLiteral("the records would hold a key outside its own record"));
+        return std::nullopt;
+    }
+    m_intRecords = int(records.size());
+    return text;
+}
+
+bool cDBBuilder::BuildFile(const QString& strPath, const QString& strDate, const QString& strVersion)
+{
+    const std::optional<QString> text = BuildText(strDate, strVersion);
+    if (!text)
+        return false;
+    QStringEncoder encoder("windows-31j");
+    const QByteArray bytes = encoder.encode(*text);
+    QSaveFile file(strPath);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        return Fail(QStringLiteral("cannot write %1: %2").arg(strPath, file.errorString()));
+    return true;
+}
+
+QList<std::pair<qsizetype, qsizetype>> cDBBuilder::KeyOccurrences(QStringView text)
+{
+    // A lookup key: prefix code 00-02, then k = 1..n fields each holding a
+    // digit plus k (k..9+k), then the kind letter for n fields (3 A, 4 F, 5 G,
+    // 6 H), in either case.
+    QList<std::pair<qsizetype, qsizetype>> found;
+    for (qsizetype start = 0; start + 9 <= text.size(); ++start) {
+        const QStringView at = text.mid(start);
+        if (at[0] != u'0' || at[1] < u'0' || at[1] > u'2')
+            continue;
+        for (int fields = 1; fields <= 6; ++fields) {
+            const qsizetype pos = 2 * fields;
+            if (pos + 2 > at.size() || !IsDigits(at.mid(pos, 2)))
+                break;
+            const int value = at.mid(pos, 2).toInt();
+            if (value < fields || value > 9 + fields)
+                break;
+            if (fields < 3 || pos + 2 >= at.size())
+                continue;
+            const char16_t letter = at[pos + 2].toUpper().unicode();
+            const char16_t expected = u"AFGH"[fields - 3];
+            if (letter == expected) {
+                found.append({start, pos + 3});
+                break;
+            }
+        }
+    }
+    return found;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+// The database text: the whole of db.dat, decoded from code page 932, held once
+// by the program and replaced as a whole by LoadDB. Lookups are substring
+// searches over it; the last 16 characters carry the database date and version.
+class cNumberDB {
+public:
+    enum class eLoadResult { Loaded, Missing, Unreadable, TooLarge };
+
+    // A database file larger than this is refused rather than held in memory.
+    static constexpr qint64 MaxFileBytes = 256LL * 1024 * 1024;
+
+    // Reads the file whole, replacing the text. On failure the text is empty
+    // (no lookups possible) and ErrorText() tells why.
+    eLoadResult LoadDB(const QString& strFilePath);
+    QString ErrorText() const { return m_strError; }
+
+    const QString& Text() const { return m_strText; }
+    void SetText(const QString& strText) { m_strText = strText; }
+
+    // Tail fields, counted from the end of the text; a short text gives shorter fields.
+    QString DBDate() const;
+    QString DBVersion() const;
+    // True when the tail holds an 8-digit date and a 4-digit version.
+    bool HasValidTail() const;
+
+    // The up to 4 characters after the first occurrence of the key (ASCII letters
+    // compared without case), or "0" when the key does not occur.
+    QString FindCode(QStringView key) const;
+
+private:
+    QString m_strText;
+    QString m_strError;
+};

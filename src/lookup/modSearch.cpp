@@ -1,0 +1,80 @@
+#include "lookup/modSearch.h"
+
+#include "lookup/cNumberDB.h"
+#include "lookup/modCarrierTable.h"
+#include "lookup/modInputCheck.h"
+
+namespace modSearch {
+
+namespace {
+
+QString PrefixCode(QStringView head)
+{
+    if (head == u"090")
+        return QStringLiteral("00");
+    if (head == u"080")
+        return QStringLiteral("01");
+    if (head == u"070")
+        return QStringLiteral("02");
+    return QString();
+}
+
+constexpr char16_t KindLetter(qsizetype leadLength)
+{
+    switch (leadLength) {
+    case 6: return u'A';
+    case 7: return u'F';
+    case 8: return u'G';
+    default: return u'H';
+    }
+}
+
+} // namespace
+
+QString MakeKey(const QString& strLead)
+{
+    QString key = PrefixCode(QStringView(strLead).left(3));
+    for (qsizetype k = 1; 3 + k <= strLead.size(); ++k) {
+        const int field = strLead[2 + k].digitValue() + int(k);
+        key += QStringLiteral("%1").arg(field, 2, 10, QLatin1Char('0'));
+    }
+    key += QChar(KindLetter(strLead.size()));
+    return key;
+}
+
+QString SearchDB6(const cNumberDB& db, const QString& strLead) { return db.FindCode(MakeKey(strLead.left(6))); }
+QString SearchDB7(const cNumberDB& db, const QString& strLead) { return db.FindCode(MakeKey(strLead.left(7))); }
+QString SearchDB8(const cNumberDB& db, const QString& strLead) { return db.FindCode(MakeKey(strLead.left(8))); }
+QString SearchDB9(const cNumberDB& db, const QString& strLead) { return db.FindCode(MakeKey(strLead.left(9))); }
+
+QString SearchCarrierCode(const cNumberDB& db, const QString& strNumber)
+{
+    QString code = SearchDB6(db, strNumber);
+    if (code != u"0")
+        return code;
+    code = SearchDB7(db, strNumber);
+    if (code == u"C160" && strNumber.size() >= 8) {
+        code = SearchDB8(db, strNumber);
+        if (code == u"C161" && strNumber.size() >= 9)
+            code = SearchDB9(db, strNumber);
+    }
+    return code;
+}
+
+tSearchResult SearchNumber(const cNumberDB& db, const QString& strNumber)
+{
+    tSearchResult result;
+    const QString refusal = modInputCheck::InputRefusal(strNumber);
+    if (!refusal.isEmpty()) {
+        result.text = refusal;
+        return result;
+    }
+    result.accepted = true;
+    result.code = SearchCarrierCode(db, strNumber);
+    const modCarrierTable::tCarrierRow row = modCarrierTable::LookupCarrier(result.code);
+    result.text = row.text;
+    result.area = row.area;
+    return result;
+}
+
+} // namespace modSearch
