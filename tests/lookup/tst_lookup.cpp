@@ -1,0 +1,636 @@
+#include "lookup/DecryptAUCG.h"
+#include "lookup/cDBBuilder.h"
+#include "lookup/cNumberDB.h"
+#include "lookup/modAppInfo.h"
+#include "lookup/modCarrierTable.h"
+#include "lookup/modCheckPath.h"
+#include "lookup/modInputCheck.h"
+#include "lookup/modSearch.h"
+#include "platform/cFakePlatform.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+cNumberDB DBWithText(const QString& text)
+{
+    cNumberDB db;
+    db.SetText(text);
+    return db;
+}
+
+QByteArray Cp932(const QString& text) { return QStringEncoder("windows-31j").encode(text); }
+
+bool WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// Encodes a digit string with the first pair of each digit.
+QString PairsFor(const QString& digits)
+{
+    QString out;
+    for (QChar d : digits)
+        out += DecryptAUCG::PairsForDigit(d.digitValue()).first();
+    return out;
+}
+
+} // namespace
+
+class tst_lookup : public QObject {
+    Q_OBJECT
+
+private slots:
+    void checkPath_data();
+    void checkPath();
+    void appVersion();
+
+    void loadReplacesTextAndReportsFailures();
+    void loadDecodesCodePage932BetweenRecords();
+    void tailFields_data();
+    void tailFields();
+
+    void keys_data();
+    void keys();
+    void findCode_data();
+    void findCode();
+
+    void inputRefusal_data();
+    void inputRefusal();
+
+    void searchSteps_data();
+    void searchSteps();
+    void searchNumberCombinesCheckAndTable();
+
+    void carrierTable_data();
+    void carrierTable();
+
+    void pairTableShape();
+    void checkDigit();
+    void decodeWorkedExample();
+    void decodeToleratesForeignPairsAndLeftovers();
+    void decodeRefusals_data();
+    void decodeRefusals();
+    void encodeDecodeRoundTrip();
+
+    void builderSteersLongerBlocks();
+    void builderMatchesLongestPrefixOnRandomTables();
+    void builderRefusals_data();
+    void builderRefusals();
+    void builderFileIsAtomicAndCp932();
+    void keyOccurrencesFindStrayKeys();
+};
+
+void tst_lookup::checkPath_data()
+{
+    QTest::addColumn<QString>("in");
+    QTest::addColumn<QString>("out");
+    const QString sep = modCheckPath::PathSeparator();
+    QTest::newRow("folder") << "/opt/tools" << "/opt/tools" + sep;
+    QTest::newRow("already ends") << "/opt/tools" + sep << "/opt/tools" + sep;
+    QTest::newRow("root") << sep << sep;
+    QTest::newRow("empty") << "" << sep;
+}
+
+void tst_lookup::checkPath()
+{
+    QFETCH(QString, in);
+    QFETCH(QString, out);
+    QCOMPARE(modCheckPath::CheckPath(in), out);
+    QCOMPARE(modCheckPath::CheckPath(in) + "db.dat", out + "db.dat");
+}
+
+void tst_lookup::appVersion()
+{
+    // The About window and the update both lean on these two spellings.
+    QCOMPARE(modAppInfo::VersionLabel(), QStringLiteral("1.30"));
+    QCOMPARE(modAppInfo::VersionNumber(), 130);
+    QCOMPARE(modAppInfo::AppTitle(), QStringLiteral("Lumivo"));
+}
+
+void tst_lookup::loadReplacesTextAndReportsFailures()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = modCheckPath::CheckPath(dir.path()) + "db.dat";
+    QVERIFY(WriteFile(path, "00020406AC130\r\n20040115  1000\r\n"));
+
+    cNumberDB db;
+    QCOMPARE(db.LoadDB(path), cNumberDB::eLoadResult::Loaded);
+    QCOMPARE(modSearch::SearchDB6(db, "090123"), QStringLiteral("C130"));
+
+    // A second load replaces the text as a whole.
+    QVERIFY(WriteFile(path, "00020407AC135\r\n20050301  1001\r\n"));
+    QCOMPARE(db.LoadDB(path), cNumberDB::eLoadResult::Loaded);
+    QCOMPARE(modSearch::SearchDB6(db, "090123"), QStringLiteral("0"));
+    QCOMPARE(modSearch::SearchDB6(db, "090124"), QStringLiteral("C135"));
+    QCOMPARE(db.DBVersion(), QStringLiteral("1001"));
+
+    // Missing: reported, and nothing of the old text remains to be found.
+    QCOMPARE(db.LoadDB(path + ".gone"), cNumberDB::eLoadResult::Missing);
+    QVERIFY(db.Text().isEmpty());
+    QVERIFY(!db.ErrorText().isEmpty());
+    QCOMPARE(modSearch::SearchDB6(db, "090124"), QStringLiteral("0"));
+
+    QCOMPARE(db.LoadDB(dir.path()), cNumberDB::eLoadResult::Unreadable);
+    QVERIFY(!db.ErrorText().isEmpty());
+
+    // A huge file is refused before it is read (a sparse file costs no disk).
+    QFile big(dir.filePath("big.dat"));
+    QVERIFY(big.open(QIODevice::WriteOnly));
+    QVERIFY(big.resize(cNumberDB::MaxFileBytes + 1));
+    big.close();
+    QCOMPARE(db.LoadDB(big.fileName()), cNumberDB::eLoadResult::TooLarge);
+    QVERIFY(db.Text().isEmpty());
+}
+
+void tst_lookup::loadDecodesCodePage932BetweenRecords()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("db.dat");
+    // "ア" is 0x83 0x41 in code page 932: its second byte is the letter A.
+    const QString text = QStringLiteral("番号ア00020406AC130アイウ01020406Fドコモ東海20040115ア 1000漢字");
+    QVERIFY(WriteFile(path, Cp932(text)));
+    cNumberDB db;
+    QCOMPARE(db.LoadDB(path), cNumberDB::eLoadResult::Loaded);
+    QCOMPARE(db.Text(), text);
+    QCOMPARE(modSearch::SearchDB6(db, "090123"), QStringLiteral("C130"));
+    // The code is four characters of text, not four bytes.
+    QCOMPARE(db.FindCode(u"01020406F"), QStringLiteral("ドコモ東"));
+    QCOMPARE(db.DBDate(), QStringLiteral("20040115"));
+    QCOMPARE(db.DBVersion(), QStringLiteral("1000"));
+    QVERIFY(db.HasValidTail());
+}
+
+void tst_lookup::tailFields_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("date");
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("ordinary") << "00020406AC130\r\n20040415xx1000yy" << "20040415" << "1000" << true;
+    QTest::newRow("exactly 16") << "20040415--1000\r\n" << "20040415" << "1000" << true;
+    QTest::newRow("12 chars") << "200404150110" << "20040415" << "10" << false;
+    QTest::newRow("5 chars") << "20040" << "20040" << "" << false;
+    QTest::newRow("empty") << "" << "" << "" << false;
+    QTest::newRow("letters in version") << "20040415--10a0\r\n" << "20040415" << "10a0" << false;
+}
+
+void tst_lookup::tailFields()
+{
+    QFETCH(QString, text);
+    const cNumberDB db = DBWithText(text);
+    QTEST(db.DBDate(), "date");
+    QTEST(db.DBVersion(), "version");
+    QTEST(db.HasValidTail(), "valid");
+}
+
+void tst_lookup::keys_data()
+{
+    QTest::addColumn<QString>("lead");
+    QTest::addColumn<QString>("key");
+    QTest::newRow("A") << "090123" << "00020406A";
+    QTest::newRow("F") << "0901234" << "0002040608F";
+    QTest::newRow("G") << "09012345" << "000204060810G";
+    QTest::newRow("H") << "090123456" << "00020406081012H";
+    QTest::newRow("zeros") << "090000000" << "00010203040506H";
+    QTest::newRow("nines") << "080999999" << "01101112131415H";
+    QTest::newRow("080") << "080700" << "01080203A";
+    QTest::newRow("070") << "070700" << "02080203A";
+}
+
+void tst_lookup::keys()
+{
+    QFETCH(QString, lead);
+    QTEST(modSearch::MakeKey(lead), "key");
+}
+
+void tst_lookup::findCode_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("code");
+    QTest::newRow("found") << "xx00020406AC130yy" << "00020406A" << "C130";
+    QTest::newRow("lower-case kind letter in text") << "00020406aC131" << "00020406A" << "C131";
+    QTest::newRow("lower-case key") << "00020406AC131" << "00020406a" << "C131";
+    QTest::newRow("first occurrence") << "00020406AC132 00020406AC133" << "00020406A" << "C132";
+    QTest::newRow("case-insensitive first") << "00020406aP100 00020406AC133" << "00020406A" << "P100";
+    QTest::newRow("digits match, letter does not")
+        << "00020406FC100 00020406AC101" << "00020406A" << "C101";
+    QTest::newRow("key at the end, short rest") << "x00020406AC1" << "00020406A" << "C1";
+    QTest::newRow("key at the very end") << "x00020406A" << "00020406A" << "";
+    QTest::newRow("absent") << "00020407AC130" << "00020406A" << "0";
+    QTest::newRow("empty text") << "" << "00020406A" << "0";
+    QTest::newRow("key inside a longer key")
+        << "1100020406AC150" << "00020406A" << "C150";
+}
+
+void tst_lookup::findCode()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, key);
+    QTEST(DBWithText(text).FindCode(key), "code");
+}
+
+void tst_lookup::inputRefusal_data()
+{
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<QString>("message");
+    const QString prefix = QStringLiteral("090,080,070から入力して下さい");
+    const QString tooShort = QStringLiteral("最低7桁入力して下さい");
+    const QString tooLong = QStringLiteral("番号11桁を入力して下さい");
+    const QString digits = QStringLiteral("数字のみ入力して下さい");
+    QTest::newRow("empty") << "" << prefix;
+    QTest::newRow("050") << "05012345678" << prefix;
+    QTest::newRow("09") << "09" << prefix;
+    QTest::newRow("6 chars") << "090123" << tooShort;
+    QTest::newRow("7 chars") << "0901234" << "";
+    QTest::newRow("11 chars 080") << "08012345678" << "";
+    QTest::newRow("12 chars") << "080123456789" << tooLong;
+    QTest::newRow("hyphens, 13 chars") << "090-1234-5678" << tooLong;
+    QTest::newRow("hyphen, 8 chars") << "090-1234" << digits;
+    QTest::newRow("pasted letter") << "0901234a" << digits;
+    QTest::newRow("pasted space") << "0901234 5" << digits;
+    QTest::newRow("full-width digits") << QStringLiteral("090１２３４５６７") << digits;
+    QTest::newRow("full-width prefix") << QStringLiteral("０９０1234567") << prefix;
+    QTest::newRow("short with hyphen") << "090-12" << tooShort;
+}
+
+void tst_lookup::inputRefusal()
+{
+    QFETCH(QString, number);
+    QTEST(modInputCheck::InputRefusal(number), "message");
+}
+
+void tst_lookup::searchSteps_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<QString>("code");
+    // Keys of 090 1234 5678 by kind: A 00020406A, F 0002040608F, G 000204060810G, H 00020406081012H.
+    const QString a = "00020406A", f = "0002040608F", g = "000204060810G", h = "00020406081012H";
+    QTest::newRow("kind A hit, F not asked") << a + "C130" + f + "C131" << "09012345678" << "C130";
+    QTest::newRow("A miss, F hit") << f + "C135" << "0901234" << "C135";
+    QTest::newRow("F steers, only 7 digits") << f + "C160" + g + "C130" << "0901234" << "C160";
+    QTest::newRow("F steers, G hit") << f + "C160" + g + "C136" << "09012345" << "C136";
+    QTest::newRow("G steers, only 8 digits") << f + "C160" + g + "C161" + h + "C130" << "09012345"
+                                             << "C161";
+    QTest::newRow("G steers, H hit") << f + "C160" + g + "C161" + h + "P105" << "090123456"
+                                     << "P105";
+    QTest::newRow("F steers, G missing") << f + "C160" << "09012345678" << "0";
+    QTest::newRow("G steers, H missing") << f + "C160" + g + "C161" << "09012345678" << "0";
+    QTest::newRow("C160 from kind A is final") << a + "C160" + g + "C130" << "09012345678"
+                                               << "C160";
+    QTest::newRow("C161 from kind F is final") << f + "C161" + h + "C130" << "09012345678"
+                                               << "C161";
+    QTest::newRow("G key present but F not steering") << f + "C131" + g + "C130" << "09012345678"
+                                                      << "C131";
+    QTest::newRow("nothing") << "" << "0701234" << "0";
+}
+
+void tst_lookup::searchSteps()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, number);
+    QTEST(modSearch::SearchCarrierCode(DBWithText(text), number), "code");
+}
+
+void tst_lookup::searchNumberCombinesCheckAndTable()
+{
+    const cNumberDB db = DBWithText("00020406AC112");
+    const auto hit = modSearch::SearchNumber(db, "09012345678");
+    QVERIFY(hit.accepted);
+    QCOMPARE(hit.code, QStringLiteral("C112"));
+    QCOMPARE(hit.text, QStringLiteral("ボーダフォン九州・沖縄"));
+    QCOMPARE(hit.area, short(10));
+
+    const auto refused = modSearch::SearchNumber(db, "090-1234");
+    QVERIFY(!refused.accepted);
+    QCOMPARE(refused.text, QStringLiteral("数字のみ入力して下さい"));
+    QCOMPARE(refused.area, short(99));
+
+    const auto miss = modSearch::SearchNumber(db, "0801234");
+    QCOMPARE(miss.code, QStringLiteral("0"));
+    QCOMPARE(miss.text, QStringLiteral("未使用or未確認"));
+}
+
+void tst_lookup::carrierTable_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<short>("area");
+    // Written out independently of the code under test, so a one-character slip shows.
+    const struct {
+        const char* code;
+        const char* text;
+        short area;
+    } rows[] = {
+        {"C100", "au関西", 0}, {"C101", "au関東", 1}, {"C102", "au九州", 2}, {"C103", "au四国", 3},
+        {"C104", "au中国", 4}, {"C105", "au中部", 5}, {"C106", "au東北", 6}, {"C107", "au北陸", 7},
+        {"C108", "au北海道", 8}, {"C109", "沖縄セルラー", 9},
+        {"C110", "ボーダフォン関西", 0}, {"C111", "ボーダフォン関東・甲信", 1},
+        {"C112", "ボーダフォン九州・沖縄", 10}, {"C113", "ボーダフォン四国", 3},
+        {"C114", "ボーダフォン中国", 4}, {"C115", "ボーダフォン東海", 5},
+        {"C116", "ボーダフォン東北・新潟", 6}, {"C117", "ボーダフォン北陸", 7},
+        {"C118", "ボーダフォン北海道", 8}, {"C120", "ツーカーホン関西", 0},
+        {"C121", "ツーカーセルラー東海", 5}, {"C122", "ツーカーセルラー東京", 1},
+        {"C130", "ドコモ関西", 0}, {"C131", "ドコモ九州", 10}, {"C132", "ドコモ四国", 3},
+        {"C133", "ドコモ(中央)", 1}, {"C134", "ドコモ中国", 4}, {"C135", "ドコモ東海", 5},
+        {"C136", "ドコモ東北", 6}, {"C137", "ドコモ北陸", 7}, {"C138", "ドコモ北海道", 8},
+        {"C150", "au<不明>", 99}, {"C151", "ボーダフォン<不明>", 99},
+        {"C152", "ツーカーセルラー<不明>", 99}, {"C153", "ドコモ<不明>", 99},
+        {"C154", "vodafone<不明>", 99},
+        {"P100", "DDIポケット関西", 0}, {"P101", "DDIポケット九州", 2},
+        {"P102", "DDIポケット四国", 3}, {"P103", "DDIポケット中国", 4},
+        {"P104", "DDIポケット東海", 5}, {"P105", "DDIポケット東京", 1},
+        {"P106", "DDIポケット東北", 6}, {"P107", "DDIポケット北陸", 7},
+        {"P108", "DDIポケット北海道", 8}, {"P110", "アステル沖縄", 9},
+        {"P111", "アステル関西", 0}, {"P112", "アステル九州", 2}, {"P113", "アステル四国", 3},
+        {"P114", "アステル中国", 4}, {"P115", "アステル中部", 5}, {"P116", "アステル東京", 1},
+        {"P117", "アステル東北", 6}, {"P118", "アステル北陸", 7}, {"P119", "アステル北海道", 8},
+        {"P120", "ドコモ関西", 0}, {"P121", "ドコモ九州", 10}, {"P122", "ドコモ四国", 3},
+        {"P123", "ドコモ(中央)", 1}, {"P124", "ドコモ中国", 4}, {"P125", "ドコモ東海", 5},
+        {"P126", "ドコモ東北", 6}, {"P127", "ドコモ北陸", 7}, {"P128", "ドコモ北海道", 8},
+        {"C160", "このエリアは8桁入力が必要です", 99}, {"C161", "このエリアは9桁入力が必要です", 99},
+    };
+    for (const auto& row : rows)
+        QTest::newRow(row.code) << QString::fromUtf8(row.code) << QString::fromUtf8(row.text)
+                                << row.area;
+    QCOMPARE(modCarrierTable::AllCodes().size(), qsizetype(std::size(rows)));
+
+    const QString unknown = QStringLiteral("未使用or未確認");
+    for (const char* code : {"0", "C119", "C123", "C139", "C155", "P109", "c100", "C10", "",
+                             "C1000", " C100"})
+        QTest::newRow(qPrintable(QStringLiteral("unknown '%1'").arg(QString::fromUtf8(code))))
+            << QString::fromUtf8(code) << unknown << short(99);
+}
+
+void tst_lookup::carrierTable()
+{
+    QFETCH(QString, code);
+    const modCarrierTable::tCarrierRow row = modCarrierTable::LookupCarrier(code);
+    QTEST(row.text, "text");
+    QTEST(row.area, "area");
+}
+
+void tst_lookup::pairTableShape()
+{
+    int pairs = 0;
+    QList<int> perDigit;
+    for (int d = 0; d <= 9; ++d) {
+        perDigit.append(int(DecryptAUCG::PairsForDigit(d).size()));
+        pairs += perDigit.back();
+    }
+    QCOMPARE(pairs, 16);
+    std::sort(perDigit.begin(), perDigit.end());
+    QCOMPARE(perDigit, QList<int>({1, 1, 1, 1, 1, 2, 2, 2, 2, 3}));
+    // Every ordered pair of A, U, C, G has a digit, in either case.
+    const QString letters = "AUCG";
+    for (QChar x : letters)
+        for (QChar y : letters) {
+            QVERIFY(DecryptAUCG::PairDigit(x, y).has_value());
+            QCOMPARE(DecryptAUCG::PairDigit(x.toLower(), y), DecryptAUCG::PairDigit(x, y));
+        }
+    QVERIFY(!DecryptAUCG::PairDigit(u'A', u'T').has_value());
+    QVERIFY(!DecryptAUCG::PairDigit(u'\r', u'\n').has_value());
+}
+
+void tst_lookup::checkDigit()
+{
+    QCOMPARE(DecryptAUCG::CalcCheckDigit("1234"), 8);
+    QCOMPARE(DecryptAUCG::CalcCheckDigit(""), 0);
+    // An EAN-13 barcode's own check digit.
+    QCOMPARE(DecryptAUCG::CalcCheckDigit("400638133393"), 1);
+    // A sum that is a multiple of ten gives 0, not 10.
+    QCOMPARE(DecryptAUCG::CalcCheckDigit("55"), 0);
+}
+
+void tst_lookup::decodeWorkedExample()
+{
+    cFakePlatform platform;
+    const QString digits = "05070102";
+    const QString encoded = PairsFor(digits + QString::number(DecryptAUCG::CalcCheckDigit(digits)));
+    QCOMPARE(DecryptAUCG::DecodeText(encoded, platform), QStringLiteral("Aa"));
+    QCOMPARE(DecryptAUCG::DecodeText(encoded.toLower(), platform), QStringLiteral("Aa"));
+    QVERIFY(platform.msgBoxes.isEmpty());
+}
+
+void tst_lookup::decodeToleratesForeignPairsAndLeftovers()
+{
+    cFakePlatform platform;
+    const QString digits = "05070102";
+    const QString body = PairsFor(digits + QString::number(DecryptAUCG::CalcCheckDigit(digits)));
+    // An odd last letter is dropped; CR LF forms one pair outside the table.
+    QCOMPARE(DecryptAUCG::DecodeText(body + "G", platform), QStringLiteral("Aa"));
+    QCOMPARE(DecryptAUCG::DecodeText(body + "\r\n", platform), QStringLiteral("Aa"));
+    QCOMPARE(DecryptAUCG::DecodeText("  " + body, platform), QStringLiteral("Aa"));
+    // One or two digits after the last full group are ignored.
+    const QString leftover = "0507010245";
+    QCOMPARE(DecryptAUCG::DecodeText(PairsFor(leftover + QString::number(
+                                                            DecryptAUCG::CalcCheckDigit(leftover))),
+                                     platform),
+             QStringLiteral("Aa"));
+    QVERIFY(platform.msgBoxes.isEmpty());
+}
+
+void tst_lookup::decodeRefusals_data()
+{
+    QTest::addColumn<QString>("digits");   // before the pairs are formed; "c" is replaced by the right check digit
+    QTest::addColumn<int>("boxes");
+    QTest::newRow("wrong check digit") << "050701029" << 1;
+    QTest::newRow("no digits") << "" << 0;
+    QTest::newRow("one digit") << "0" << 0;
+    QTest::newRow("two digits") << "00" << 0;
+    QTest::newRow("code above a byte") << "05400c" << 0;
+    QTest::newRow("negative code") << "50010c" << 0;
+    QTest::newRow("double-byte lead alone") << "00129c" << 0;
+}
+
+void tst_lookup::decodeRefusals()
+{
+    QFETCH(QString, digits);
+    QFETCH(int, boxes);
+    if (digits.endsWith(u'c')) {
+        digits.chop(1);
+        digits += QString::number(DecryptAUCG::CalcCheckDigit(digits));
+    }
+    cFakePlatform platform;
+    QCOMPARE(DecryptAUCG::DecodeText(PairsFor(digits), platform), QString());
+    QCOMPARE(platform.msgBoxes.size(), boxes);
+    if (boxes) {
+        QCOMPARE(platform.msgBoxes[0].prompt, QStringLiteral("DigitError."));
+        QCOMPARE(platform.msgBoxes[0].style, MsgStyle::OkOnly);
+        QVERIFY(platform.msgBoxes[0].title.isEmpty());
+    }
+}
+
+void tst_lookup::encodeDecodeRoundTrip()
+{
+    QRandomGenerator rng(20261206);
+    QString alphabet;
+    for (char16_t c = 0x20; c < 0x7f; ++c)
+        alphabet += QChar(c);
+    for (char16_t c = 0xff61; c <= 0xff9f; ++c)   // half-width katakana
+        alphabet += QChar(c);
+    cFakePlatform platform;
+    for (int i = 0; i < 300; ++i) {
+        QString plain;
+        const int len = rng.bounded(40);
+        for (int j = 0; j < len; ++j)
+            plain += alphabet[rng.bounded(int(alphabet.size()))];
+        const int offset = rng.bounded(100);
+        const auto encoded = DecryptAUCG::EncodeText(plain, offset, &rng);
+        QVERIFY(encoded.has_value());
+        QCOMPARE(encoded->size(), 2 * (2 + 3 * plain.size() + 1));
+        QCOMPARE(DecryptAUCG::DecodeText(*encoded, platform), plain);
+    }
+    QVERIFY(platform.msgBoxes.isEmpty());
+    const QString version = "130 1001 more numbers!updates.example/db/1001.dat ";
+    QCOMPARE(DecryptAUCG::DecodeText(*DecryptAUCG::EncodeText(version, 0), platform), version);
+    QCOMPARE(DecryptAUCG::DecodeText(*DecryptAUCG::EncodeText(version, 99), platform), version);
+
+    QVERIFY(!DecryptAUCG::EncodeText(QStringLiteral("ドコモ"), 5).has_value());
+    QVERIFY(!DecryptAUCG::EncodeText("A", 100).has_value());
+}
+
+void tst_lookup::builderSteersLongerBlocks()
+{
+    cDBBuilder builder;
+    QVERIFY2(builder.AddTableText("# comment\nprefix,code\n090123,C130\r\n0901234,C135\n"
+                                  "09012345,C136\n090123456,P105\n080999,C109\n"),
+             qPrintable(builder.ErrorText()));
+    const auto text = builder.BuildText("20261206", "1000");
+    QVERIFY2(text.has_value(), qPrintable(builder.ErrorText()));
+    const cNumberDB db = DBWithText(*text);
+    QCOMPARE(db.DBDate(), QStringLiteral("20261206"));
+    QCOMPARE(db.DBVersion(), QStringLiteral("1000"));
+
+    auto code = [&](const char* number) { return modSearch::SearchCarrierCode(db, number); };
+    QCOMPARE(code("0809990"), QStringLiteral("C109"));
+    QCOMPARE(code("0901230"), QStringLiteral("C130"));       // 090123 handed down to its other blocks
+    QCOMPARE(code("0901234"), QStringLiteral("C160"));       // needs an 8th digit
+    QCOMPARE(code("09012340"), QStringLiteral("C135"));
+    QCOMPARE(code("09012345"), QStringLiteral("C161"));      // needs a 9th digit
+    QCOMPARE(code("090123456"), QStringLiteral("P105"));
+    QCOMPARE(code("09012345778"), QStringLiteral("C136"));
+    QCOMPARE(code("090123450"), QStringLiteral("C136"));
+    QCOMPARE(code("0901240"), QStringLiteral("0"));
+    // One kind A record, then ten records each of kinds F, G and H (one of each steering on).
+    QCOMPARE(builder.RecordCount(), 1 + 10 + 10 + 10);
+}
+
+void tst_lookup::builderMatchesLongestPrefixOnRandomTables()
+{
+    // A reference model: the longest listed prefix of the number decides; if a
+    // longer listed prefix could still follow, the lookup asks for one more digit.
+    QRandomGenerator rng(7);
+    const QStringList codes = {"C130", "C150", "P105", "C109"};
+    for (int round = 0; round < 30; ++round) {
+        QMap<QString, QString> table;
+        const int entries = 1 + rng.bounded(25);
+        for (int i = 0; i < entries; ++i) {
+            QString prefix = QStringList{"090", "080", "070"}[rng.bounded(3)];
+            prefix += QString::number(rng.bounded(2));   // keep blocks close so they nest
+            const int len = 6 + rng.bounded(4);
+            while (prefix.size() < len)
+                prefix += QString::number(rng.bounded(3));
+            table.insert(prefix, codes[rng.bounded(int(codes.size()))]);
+        }
+        cDBBuilder builder;
+        for (auto it = table.cbegin(); it != table.cend(); ++it)
+            QVERIFY2(builder.AddEntry(it.key(), it.value()), qPrintable(builder.ErrorText()));
+        const auto text = builder.BuildText("20261206", "1000");
+        QVERIFY2(text.has_value(), qPrintable(builder.ErrorText()));
+        const cNumberDB db = DBWithText(*text);
+
+        for (int n = 0; n < 200; ++n) {
+            QString number = table.keys()[rng.bounded(int(table.size()))].left(6 + rng.bounded(4));
+            while (number.size() < 7 + rng.bounded(5))
+                number += QString::number(rng.bounded(3));
+            number = number.left(11);
+            if (number.size() < 7)
+                continue;
+            QString expected = "0";
+            for (int len = 9; len >= 6; --len)
+                if (table.contains(number.left(len))) {
+                    expected = table.value(number.left(len));
+                    break;
+                }
+            // Does any listed block lie under a prefix of the number that the
+            // number is too short to tell apart?
+            for (auto it = table.cbegin(); it != table.cend(); ++it)
+                if (it.key().size() > number.size() && it.key().startsWith(number) &&
+                    number.size() < 9) {
+                    expected = number.size() == 7 ? "C160" : "C161";
+                    break;
+                }
+            QCOMPARE(modSearch::SearchCarrierCode(db, number), expected);
+        }
+    }
+}
+
+void tst_lookup::builderRefusals_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("date");
+    QTest::addColumn<QString>("version");
+    QTest::newRow("two codes for one block") << "090123,C130\n090123,C131" << "20261206" << "1000";
+    QTest::newRow("short prefix") << "09012,C130" << "20261206" << "1000";
+    QTest::newRow("long prefix") << "0901234567,C130" << "20261206" << "1000";
+    QTest::newRow("other range") << "050123,C130" << "20261206" << "1000";
+    QTest::newRow("bad code") << "090123,c130" << "20261206" << "1000";
+    QTest::newRow("steering code listed") << "0901234,C160" << "20261206" << "1000";
+    QTest::newRow("three fields") << "090123,C130,x" << "20261206" << "1000";
+    QTest::newRow("bad date") << "090123,C130" << "20261306" << "1000";
+    QTest::newRow("short version") << "090123,C130" << "20261206" << "100";
+}
+
+void tst_lookup::builderRefusals()
+{
+    QFETCH(QString, table);
+    QFETCH(QString, date);
+    QFETCH(QString, version);
+    cDBBuilder builder;
+    const bool added = builder.AddTableText(table);
+    QVERIFY(!added || !builder.BuildText(date, version).has_value());
+    QVERIFY(!builder.ErrorText().isEmpty());
+}
+
+void tst_lookup::builderFileIsAtomicAndCp932()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("db.dat");
+    QVERIFY(WriteFile(path, "old contents"));
+    cDBBuilder bad;
+    QVERIFY(bad.AddTableText("090123,C130"));
+    QVERIFY(!bad.BuildFile(path, "2026", "1000"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("old contents"));
+    f.close();
+
+    cDBBuilder good;
+    QVERIFY(good.AddTableText("090123,C130"));
+    QVERIFY(good.BuildFile(path, "20261206", "1001"));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("00020406AC130\r\n20261206  1001\r\n"));
+}
+
+void tst_lookup::keyOccurrencesFindStrayKeys()
+{
+    using Occ = QList<std::pair<qsizetype, qsizetype>>;
+    QCOMPARE(cDBBuilder::KeyOccurrences(u"00020406AC130\r\n0002040608fC131"),
+             Occ({{0, 9}, {15, 11}}));
+    // A field outside its range (digit 4 plus 1 is at most 10) is no key.
+    QCOMPARE(cDBBuilder::KeyOccurrences(u"00110406AC130"), Occ());
+    // A wrong kind letter for the length is no key; one inside other text is.
+    QCOMPARE(cDBBuilder::KeyOccurrences(u"00020406FC130 note 01020304a"), Occ({{19, 9}}));
+}
+
+QTEST_GUILESS_MAIN(tst_lookup)
+#include "tst_lookup.moc"

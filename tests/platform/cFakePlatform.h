@@ -1,0 +1,39 @@
+#pragma once
+
+#include "platform/cPlatform.h"
+
+#include <QList>
+#include <QQueue>
+
+// Records every call the windows make to the desktop and answers from a script,
+// so tests can drive a window without a modal dialog or a real clipboard.
+class cFakePlatform : public cPlatform {
+public:
+    struct tMsgBoxCall {
+        QString prompt;
+        int style;
+        QString title;
+    };
+
+    int MsgBox(const QString& prompt, int style, const QString& title = QString()) override;
+    void Beep() override { ++beeps; }
+    void ClipboardClear() override;
+    void ClipboardSetText(const QString& text) override;
+    std::optional<QString> GetSaveFileName(const tSaveFileRequest& request) override;
+    void OpenURL(const QString& url) override { openedUrls.append(url); }
+    int ScreenWidthPixels() override { return screenWidth; }
+
+    // What happened.
+    QList<tMsgBoxCall> msgBoxes;
+    int beeps = 0;
+    QString clipboard;        // the clipboard's plain text, as the fake holds it
+    int clipboardClears = 0;
+    QList<tSaveFileRequest> saveRequests;
+    QStringList openedUrls;
+
+    // What to answer. A message box with nothing scripted answers OK; a save
+    // dialog with nothing scripted is cancelled.
+    QQueue<int> msgBoxAnswers;
+    QQueue<std::optional<QString>> saveAnswers;
+    int screenWidth = 1280;
+};

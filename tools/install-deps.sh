@@ -1,0 +1,9 @@
+#!/bin/sh
+# Installs what building, running and testing Lumivo needs on Debian 12.
+# Runs as root, or through sudo for a normal user.
+set -e
+SUDO=
+[ "$(id -u)" -eq 0 ] || SUDO=sudo
+$SUDO apt-get update
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
+    build-essential cmake qt6-base-dev qt6-base-dev-tools fonts-noto-cjk
