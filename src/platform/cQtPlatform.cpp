@@ -1,0 +1,72 @@
+#include "platform/cQtPlatform.h"
+
+#include "lookup/modAppInfo.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QScreen>
+#include <QUrl>
+
+int cQtPlatform::MsgBox(const QString& prompt, int style, const QString& title)
+{
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(title.isEmpty() ? modAppInfo::AppTitle() : title);
+    box.setText(prompt);
+    switch (style) {
+    case MsgStyle::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case MsgStyle::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case MsgStyle::OkCancelInformation:
+        box.setIcon(QMessageBox::Information);
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    default:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    }
+    if (style != MsgStyle::OkCancelInformation)
+        box.setStandardButtons(QMessageBox::Ok);
+    box.setDefaultButton(QMessageBox::Ok);
+    return box.exec() == QMessageBox::Cancel ? MsgAnswer::Cancel : MsgAnswer::OK;
+}
+
+void cQtPlatform::Beep() { QApplication::beep(); }
+
+void cQtPlatform::ClipboardClear() { QGuiApplication::clipboard()->clear(); }
+
+void cQtPlatform::ClipboardSetText(const QString& text) { QGuiApplication::clipboard()->setText(text); }
+
+std::optional<QString> cQtPlatform::GetSaveFileName(const tSaveFileRequest& request)
+{
+    QFileDialog dialog(qobject_cast<QWidget*>(request.owner), request.caption, request.initialDir);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    QStringList filters;
+    for (const auto& [description, pattern] : request.fileTypes)
+        filters.append(description.contains(u'(') ? description
+                                                  : description + QStringLiteral(" (") + pattern + u')');
+    dialog.setNameFilters(filters);
+    if (request.selectedType >= 0 && request.selectedType < filters.size())
+        dialog.selectNameFilter(filters[request.selectedType]);
+    dialog.selectFile(request.proposedName);
+    if (!request.defaultExt.isEmpty())
+        dialog.setDefaultSuffix(request.defaultExt);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().first();
+}
+
+void cQtPlatform::OpenURL(const QString& url) { QDesktopServices::openUrl(QUrl(url)); }
+
+int cQtPlatform::ScreenWidthPixels()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry().width() : 0;
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "platform/cPlatform.h"
+
+// The platform seam for the running program: Qt's message box, clipboard,
+// file dialog, desktop services and screen.
+class cQtPlatform : public cPlatform {
+public:
+    int MsgBox(const QString& prompt, int style, const QString& title = QString()) override;
+    void Beep() override;
+    void ClipboardClear() override;
+    void ClipboardSetText(const QString& text) override;
+    std::optional<QString> GetSaveFileName(const tSaveFileRequest& request) override;
+    void OpenURL(const QString& url) override;
+    int ScreenWidthPixels() override;
+};
