@@ -1,0 +1,85 @@
+#pragma once
+
+// How the pieces fit: the program (src/app) owns one cNumberDB (the database
+// text, src/lookup) and one cPlatform (src/platform), and hands both to this
+// window. The window checks a typed number, asks the engine's search for the
+// carrier code, shows the carrier text from the code table and marks the area
+// on the map. It creates the search-log window (src/searchlog) on first use
+// and feeds it one line per search while the log setting is on, and opens the
+// About window (src/update), which can replace db.dat and call LoadDB again.
+// Every message box, beep, clipboard use and the screen width go through
+// cPlatform, so tests drive this window with a recording fake.
+
+#include <QPointer>
+#include <QWidget>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class cNumberDB;
+class cPictureBox;
+class cPlatform;
+class frmLog;
+
+class frmMain : public QWidget {
+    Q_OBJECT
+public:
+    // The address offered after a number found in no record.
+    static const QString SupportMailAddress;
+
+    frmMain(cPlatform& platform, cNumberDB& db, const QString& strAppDir, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // Controls, by their names.
+    QLineEdit* txtInputNum;
+    QPushButton* cmdSearch;
+    QLabel* lblInfo[2];
+    QLineEdit* txtResult;
+    cPictureBox* picMap[2];
+    QGroupBox* fraSettings;
+    QCheckBox* chkSettings[3];
+    QWidget* picCmdBase;
+    QPushButton* cmdVer;
+    QPlainTextEdit* txtNumDB;
+    QPushButton* cmdExit;
+
+    // Reads db.dat from the program's folder; reports a failure and leaves the
+    // window answering searches with a notice. True when the database loaded.
+    bool LoadDB();
+    bool DBLoaded() const { return m_blnDBLoaded; }
+
+    int CheckInputNum(const QString& strNumber);
+    void ShowCarrier(const QString& strCode);
+    void MarkArea(short intArea);
+    void AddSearchLog();
+    void cmdSearch_Click();
+    void cmdVer_Click();
+    void chkSettings_Click(short intIndex);
+    void PlaceLogWindow();
+
+    // The search-log window, created hidden on first use.
+    frmLog* LogWindow();
+    bool LogWindowLoaded() const { return !m_frmLog.isNull(); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormLoad();
+    void FormResize();
+    void SetInputMaxLength(int intMaxLength);
+    int ChkValue(short intIndex) const;
+
+    cPlatform& m_platform;
+    cNumberDB& m_db;
+    QString m_strAppDir;
+    bool m_blnDBLoaded = false;
+    int m_intInputMaxLength = 11;
+    QPointer<frmLog> m_frmLog;
+};

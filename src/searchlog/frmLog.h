@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QStringList>
+#include <QWidget>
+
+class QListWidget;
+class QPushButton;
+class cNumberDB;
+class cPlatform;
+
+// The search-log window: one line per search, a command to clear the log and
+// one to save it. The main window fills it, shows, hides and places it.
+class frmLog : public QWidget {
+    Q_OBJECT
+public:
+    // The log holds at most this many lines; beyond it the oldest line goes.
+    static constexpr int MaxLines = 32767;
+
+    // Where the list and the buttons go for a client area of W x H twips.
+    struct tLayout {
+        bool changed;
+        int listWidth, listHeight;
+        int buttonTop, buttonWidth;
+    };
+    static tLayout LayoutFor(double dblWidth, double dblHeight);
+
+    frmLog(cPlatform& platform, const cNumberDB& db);
+
+    QListWidget* lstLog;
+    QPushButton* cmdLogCommand[2];
+
+    void cmdLogCommand_Click(short intIndex);
+    // Appends a line, dropping the oldest when the log is full; returns the line count.
+    int AddLogLine(const QString& strLine);
+    QStringList LogLines() const;
+
+    // The export: 0 when the file was written, 1 when nothing was saved.
+    int SaveLogFile();
+    QString GetDBYear() const;
+    QString GetDBMonth() const;
+    QString GetDBVersion() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void FormResize();
+
+    cPlatform& m_platform;
+    const cNumberDB& m_db;
+};
