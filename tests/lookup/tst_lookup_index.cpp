@@ -143,6 +143,7 @@ private slots:
     void findKeyMatchesNaiveSearchOnRandomTexts();
     void findKeyAtEveryAlignment();
 
+    void keysMatchPrintfFormatting();
     void slotsAreDistinctForEveryKey();
     void indexTraps_data();
     void indexTraps();
@@ -231,6 +232,24 @@ void tst_lookup_index::findKeyAtEveryAlignment()
             QCOMPARE(cNumberDB::FindKey(broken, key), NaiveFind(broken, key));
             QCOMPARE(cNumberDB::FindKeyNarrow(broken, key), NaiveFind(broken, key));
         }
+    }
+}
+
+void tst_lookup_index::keysMatchPrintfFormatting()
+{
+    // MakeKey writes its fields by hand; printf's "%02d" is the reference,
+    // also for digits of other scripts and for characters that are no digit.
+    const char16_t chars[] = {u'0', u'5', u'9', 0xFF11, 0x0669, u'x', u'-'};
+    QRandomGenerator rng(2);
+    for (int round = 0; round < 20000; ++round) {
+        QString lead = QString::fromLatin1(round % 2 ? "090" : "070");
+        for (int n = rng.bounded(3, 10); n > 0; --n)
+            lead += QChar(rng.bounded(4) ? u'0' + rng.bounded(10) : chars[rng.bounded(int(std::size(chars)))]);
+        QString expected = lead.startsWith(u"090") ? QStringLiteral("00") : QStringLiteral("02");
+        for (qsizetype k = 1; 3 + k <= lead.size(); ++k)
+            expected += QString::asprintf("%02d", lead[2 + k].digitValue() + int(k));
+        expected += QChar(lead.size() == 6 ? u'A' : lead.size() == 7 ? u'F' : lead.size() == 8 ? u'G' : u'H');
+        QCOMPARE(modSearch::MakeKey(lead), expected);
     }
 }
 
