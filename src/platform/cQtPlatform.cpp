@@ -55,8 +55,24 @@ std::optional<QString> cQtPlatform::GetSaveFileName(const tSaveFileRequest& requ
     if (request.selectedType >= 0 && request.selectedType < filters.size())
         dialog.selectNameFilter(filters[request.selectedType]);
     dialog.selectFile(request.proposedName);
-    if (!request.defaultExt.isEmpty())
+    // An empty default extension still means "add the chosen type's extension"
+    // to a name typed without one.
+    auto suffixOf = [](const QString& pattern) {
+        const qsizetype dot = pattern.lastIndexOf(u'.');
+        return dot < 0 || pattern.indexOf(u'*', dot) >= 0 ? QString() : pattern.mid(dot + 1);
+    };
+    if (!request.defaultExt.isEmpty()) {
         dialog.setDefaultSuffix(request.defaultExt);
+    } else if (!request.fileTypes.isEmpty()) {
+        const int first = qBound(0, request.selectedType, int(request.fileTypes.size()) - 1);
+        dialog.setDefaultSuffix(suffixOf(request.fileTypes[first].second));
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                         [&dialog, &request, filters, suffixOf](const QString& filter) {
+                             const qsizetype i = filters.indexOf(filter);
+                             if (i >= 0)
+                                 dialog.setDefaultSuffix(suffixOf(request.fileTypes[i].second));
+                         });
+    }
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;

@@ -1,0 +1,507 @@
+#include "mainwindow/frmMain.h"
+
+#include "lookup/cNumberDB.h"
+#include "lookup/modCarrierTable.h"
+#include "lookup/modCheckPath.h"
+#include "lookup/modInputCheck.h"
+#include "lookup/modSearch.h"
+#include "mainwindow/cPictureBox.h"
+#include "platform/cPlatform.h"
+#include "platform/modTwips.h"
+#include "searchlog/frmLog.h"
+#include "update/frmAbout.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+
+using modTwips::Px;
+
+static void InitAssets() { Q_INIT_RESOURCE(assets); }
+
+const QString frmMain::SupportMailAddress = QStringLiteral("numbers@lumivo.example");
+
+namespace {
+
+// Where each area of the map lies: its place on the base map, its size, and
+// its place on the highlight sheet (pixels).
+struct tAreaRect {
+    int destX, destY, width, height, srcX, srcY;
+};
+constexpr tAreaRect AreaRects[10] = {
+    {55, 99, 23, 27, 80, 22},  // 0 関西
+    {90, 85, 24, 26, 78, 49},  // 1 関東
+    {22, 115, 22, 39, 31, 49}, // 2 九州
+    {42, 113, 24, 19, 53, 69}, // 3 四国
+    {32, 101, 29, 21, 78, 75}, // 4 中国
+    {70, 85, 31, 39, 0, 49},   // 5 東海・中部
+    {85, 41, 36, 49, 0, 0},    // 6 東北
+    {68, 81, 25, 25, 53, 43},  // 7 北陸
+    {96, 2, 44, 43, 36, 0},    // 8 北海道
+    {6, 164, 21, 22, 80, 0},   // 9 沖縄
+};
+constexpr short AreaKyushuOkinawa = 10;
+
+// With no limit the input box takes as many characters as a line edit can hold.
+constexpr int NoInputLimit = 32767;
+
+QFont NamedFont(const QString& family, double points, bool bold = false)
+{
+    QFont font(family);
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+void Place(QWidget* w, int left, int top, int width, int height)
+{
+    w->setGeometry(Px(left), Px(top), Px(width), Px(height));
+}
+
+} // namespace
+
+frmMain::frmMain(cPlatform& platform, cNumberDB& db, const QString& strAppDir, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      m_platform(platform), m_db(db), m_strAppDir(strAppDir)
+{
+    // The pictures live in the window library; make sure they are linked in.
+    InitAssets();
+    setObjectName(QStringLiteral("frmMain"));
+    setFont(NamedFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
+
+    txtInputNum = new QLineEdit(this);
+    cmdSearch = new QPushButton(this);
+    for (QLabel*& label : lblInfo)
+        label = new QLabel(this);
+    txtResult = new QLineEdit(this);
+    for (cPictureBox*& pic : picMap)
+        pic = new cPictureBox(this);
+    fraSettings = new QGroupBox(this);
+    for (QCheckBox*& chk : chkSettings)
+        chk = new QCheckBox(fraSettings);
+    picCmdBase = new QWidget(fraSettings);
+    cmdVer = new QPushButton(picCmdBase);
+    txtNumDB = new QPlainTextEdit(this);
+    cmdExit = new QPushButton(this);
+
+    const std::pair<QObject*, const char*> names[] = {
+        {txtInputNum, "txtInputNum"}, {cmdSearch, "cmdSearch"},   {lblInfo[0], "lblInfo(0)"},
+        {lblInfo[1], "lblInfo(1)"},   {txtResult, "txtResult"},   {picMap[0], "picMap(0)"},
+        {picMap[1], "picMap(1)"},     {fraSettings, "fraSettings"}, {chkSettings[0], "chkSettings(0)"},
+        {chkSettings[1], "chkSettings(1)"}, {chkSettings[2], "chkSettings(2)"},
+        {picCmdBase, "picCmdBase"},   {cmdVer, "cmdVer"},         {txtNumDB, "txtNumDB"},
+        {cmdExit, "cmdExit"}};
+    for (const auto& [object, name] : names)
+        object->setObjectName(QString::fromLatin1(name));
+
+    for (short i = 0; i < 3; ++i)
+        connect(chkSettings[i], &QCheckBox::stateChanged, this, [this, i] { chkSettings_Click(i); });
+    connect(cmdSearch, &QPushButton::clicked, this, &frmMain::cmdSearch_Click);
+    connect(cmdVer, &QPushButton::clicked, this, &frmMain::cmdVer_Click);
+    connect(cmdExit, &QPushButton::clicked, this, &QWidget::close);
+    // Esc clicks the hidden exit button, as a dialog's cancel button would.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, cmdExit, &QPushButton::click);
+    connect(txtInputNum, &QLineEdit::textChanged, this, [this] {
+        // A limit switched on over a longer text takes hold once the text fits.
+        if (txtInputNum->maxLength() != m_intInputMaxLength &&
+            txtInputNum->text().size() <= m_intInputMaxLength)
+            txtInputNum->setMaxLength(m_intInputMaxLength);
+    });
+    txtInputNum->installEventFilter(this);
+
+    FormLoad();
+}
+
+frmMain::~frmMain() { delete m_frmLog; }
+
+void frmMain::FormLoad()
+{
+    // 1. The window: fixed single border, no maximize button, left edge 105.
+    //    Outer 8205 x 3450 twips leaves a client area of 8115 x 3075.
+    setWindowTitle(QStringLiteral("Lumivo"));
+    setFixedSize(Px(8115), Px(3075));
+    const QScreen* screen = this->screen();
+    const int screenTop = screen ? screen->availableGeometry().top() : 0;
+    const int screenHeight = screen ? screen->availableGeometry().height() : 768;
+    move(Px(105), screenTop + qMax(0, (screenHeight - Px(3450)) / 3));
+
+    // 2. The two labels.
+    const QString captions[2] = {QStringLiteral("電話番号："), QStringLiteral("事業者：")};
+    const int labelPos[2][4] = {{2520, 240, 1020, 225}, {2730, 780, 795, 225}};
+    for (int i = 0; i < 2; ++i) {
+        lblInfo[i]->setText(captions[i]);
+        lblInfo[i]->setFont(NamedFont(QStringLiteral("ＭＳ Ｐゴシック"), 11.25));
+        lblInfo[i]->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        lblInfo[i]->setAttribute(Qt::WA_TranslucentBackground);
+        Place(lblInfo[i], labelPos[i][0], labelPos[i][1], labelPos[i][2], labelPos[i][3]);
+        lblInfo[i]->adjustSize();
+    }
+
+    // 3. The settings frame.
+    fraSettings->setTitle(QStringLiteral("設定"));
+    Place(fraSettings, 2370, 1320, 5625, 1575);
+
+    // 4. The button base inside the frame.
+    Place(picCmdBase, 4305, 1155, 1170, 330);
+    picCmdBase->setBackgroundRole(QPalette::Button);
+    picCmdBase->setAutoFillBackground(true);
+    picCmdBase->setFocusPolicy(Qt::NoFocus);
+
+    // 5. The hidden database box: never holds the database text, only keeps its place.
+    Place(txtNumDB, 3150, 3360, 4530, 1905);
+    txtNumDB->setEnabled(false);
+    txtNumDB->setFocusPolicy(Qt::NoFocus);
+    txtNumDB->clear();
+
+    // 6. The check boxes; checking the limit runs its handling, which limits the input box.
+    const QString chkCaptions[3] = {QStringLiteral("検索した電話番号を検索ログとして表示する。"),
+                                    QStringLiteral("電話番号入力を11桁に制限する。"),
+                                    QStringLiteral("入力する電話番号を隠す。")};
+    const QString chkTips[3] = {QStringLiteral("検索履歴を別ウィンドウで表示します。"),
+                                QStringLiteral("番号入力欄に12桁以上の数字が入らないように制限します。"),
+                                QStringLiteral("入力する電話番号を見られたくないときに使います。")};
+    const int chkTops[3] = {340, 730, 1110};
+    const bool chkStart[3] = {false, true, false};
+    for (int i = 0; i < 3; ++i) {
+        chkSettings[i]->setText(chkCaptions[i]);
+        chkSettings[i]->setToolTip(chkTips[i]);
+        Place(chkSettings[i], 400, chkTops[i], 4500, 225);
+        chkSettings[i]->setFocusPolicy(Qt::ClickFocus);
+        chkSettings[i]->setChecked(chkStart[i]);
+    }
+
+    // 7. Buttons and boxes; each goes first in the focus order when set up, so the
+    //    order becomes txtInputNum, txtResult, cmdVer, cmdSearch.
+    cmdSearch->setText(QStringLiteral("番号解析(&A)"));
+    cmdSearch->setToolTip(QStringLiteral("入力した番号を解析します。"));
+    cmdSearch->setAutoDefault(false);
+    Place(cmdSearch, 6780, 130, 1185, 400);
+
+    cmdVer->setText(QStringLiteral("VER.(&V)"));
+    cmdVer->setToolTip(QStringLiteral("このソフトウェアのバージョン情報を表示します。"));
+    cmdVer->setAutoDefault(false);
+    Place(cmdVer, 105, 105, 1065, 225);
+
+    txtResult->clear();
+    txtResult->setReadOnly(true);
+    txtResult->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    txtResult->setFont(NamedFont(QStringLiteral("ＭＳ Ｐゴシック"), 12, true));
+    Place(txtResult, 3630, 720, 4335, 390);
+
+    txtInputNum->clear();
+    txtInputNum->setFont(NamedFont(QStringLiteral("Verdana"), 12));
+    // Typing gives half-width digits: no input method.
+    txtInputNum->setAttribute(Qt::WA_InputMethodEnabled, false);
+    txtInputNum->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+    SetInputMaxLength(11);
+    Place(txtInputNum, 3630, 120, 2985, 405);
+
+    setTabOrder(txtInputNum, txtResult);
+    setTabOrder(txtResult, cmdVer);
+    setTabOrder(cmdVer, cmdSearch);
+
+    // The map and the hidden highlight sheet below the visible area.
+    Place(picMap[0], 90, 90, 2190, 2880);
+    picMap[0]->SetPicture(QImage(QStringLiteral(":/map/base.png")));
+    Place(picMap[1], 210, 3780, 1665, 1500);
+    picMap[1]->SetPicture(QImage(QStringLiteral(":/map/highlight.png")));
+    Place(cmdExit, 210, 3360, 1275, 330);
+    cmdExit->setFocusPolicy(Qt::NoFocus);
+
+    // 8. The database.
+    LoadDB();
+    txtInputNum->setFocus();
+}
+
+bool frmMain::LoadDB()
+{
+    const QString path = modCheckPath::CheckPath(m_strAppDir) + QStringLiteral("db.dat");
+    const cNumberDB::eLoadResult result = m_db.LoadDB(path);
+    m_blnDBLoaded = result == cNumberDB::eLoadResult::Loaded;
+    if (!m_blnDBLoaded) {
+        const QString why = result == cNumberDB::eLoadResult::Missing
+                                ? QStringLiteral("ファイルが見つかりません。")
+                                : m_db.ErrorText();
+        m_platform.MsgBox(QStringLiteral("番号検索データベースを読み込めませんでした。\r\n%1\r\n%2\r\n"
+                                         "番号の検索はできません。バージョン情報の画面から"
+                                         "データベースを更新してください。")
+                              .arg(path, why),
+                          MsgStyle::Critical);
+        return false;
+    }
+    if (!m_db.HasValidTail())
+        m_platform.MsgBox(QStringLiteral("番号検索データベースの末尾に日付と版がありません。\r\n%1\r\n"
+                                         "ファイルが壊れているおそれがあります。")
+                              .arg(path),
+                          MsgStyle::Information);
+    return true;
+}
+
+int frmMain::CheckInputNum(const QString& strNumber)
+{
+    const QString refusal = modInputCheck::InputRefusal(strNumber);
+    if (refusal.isEmpty())
+        return 1;
+    m_platform.Beep();
+    txtResult->setText(refusal);
+    txtInputNum->setFocus();
+    return 0;
+}
+
+void frmMain::cmdSearch_Click()
+{
+    const QString number = txtInputNum->text();
+    if (CheckInputNum(number) == 0)
+        return;
+    if (!m_blnDBLoaded) {
+        m_platform.Beep();
+        txtResult->setText(QStringLiteral("db.datを読み込めませんでした"));
+        txtInputNum->setFocus();
+        return;
+    }
+
+    frmLog* log = LogWindow();
+    log->cmdLogCommand[0]->setEnabled(true);
+    log->cmdLogCommand[1]->setEnabled(true);
+
+    const QString code = modSearch::SearchCarrierCode(m_db, number);
+    ShowCarrier(code);
+    AddSearchLog();
+
+    if (code == u"0") {
+        const QString notice =
+            QStringLiteral("入力された電話番号は、未使用or未確認の状態です。\r\n") +
+            QStringLiteral("もし存在する電話番号でしたら、") + SupportMailAddress +
+            QStringLiteral("まで\r\n") +
+            QStringLiteral("この電話番号の先頭7桁と事業者と購入された地域をご連絡ください。\r\n") +
+            QStringLiteral("お手数ですが、データベース更新のためご協力おねがいします。\r\n") +
+            QStringLiteral("[OK]を押すと、メールアドレスをクリップボードへコピーします。");
+        if (m_platform.MsgBox(notice, MsgStyle::OkCancelInformation,
+                              QStringLiteral("ご協力おねがいします。")) == MsgAnswer::OK) {
+            m_platform.ClipboardClear();
+            m_platform.ClipboardSetText(SupportMailAddress);
+        }
+    }
+    txtInputNum->setFocus();
+}
+
+void frmMain::ShowCarrier(const QString& strCode)
+{
+    const modCarrierTable::tCarrierRow row = modCarrierTable::LookupCarrier(strCode);
+    txtResult->setText(row.text);
+    MarkArea(row.area);
+}
+
+void frmMain::MarkArea(short intArea)
+{
+    picMap[0]->Cls();
+    if (intArea < 0 || intArea > AreaKyushuOkinawa) {
+        picMap[0]->Cls();
+        return;
+    }
+    auto copy = [this](const tAreaRect& r) {
+        return picMap[0]->BitBlt(r.destX, r.destY, r.width, r.height, *picMap[1], r.srcX, r.srcY);
+    };
+    bool copied;
+    if (intArea == AreaKyushuOkinawa) {
+        copy(AreaRects[2]);
+        copied = copy(AreaRects[9]);
+    } else {
+        copied = copy(AreaRects[intArea]);
+    }
+    picMap[0]->Refresh();
+    if (!copied)
+        m_platform.MsgBox(QStringLiteral("エリアマーキングの際、エラーが発生しました。"),
+                          MsgStyle::OkOnly);
+}
+
+void frmMain::AddSearchLog()
+{
+    const QString result = txtResult->text();
+    if (result == u"このエリアは8桁入力が必要です" || result == u"このエリアは9桁入力が必要です")
+        return;
+    if (ChkValue(0) != 1)
+        return;
+    const QString number = txtInputNum->text();
+    const QString line =
+        number + QString(qMax(0, 11 - int(number.size())), u'X') + QStringLiteral("--->") + result;
+    frmLog* log = LogWindow();
+    const int count = log->AddLogLine(line);
+    log->setWindowTitle(QStringLiteral("検索ログ - %1件検索しました。").arg(count));
+    log->lstLog->setCurrentRow(count - 1);
+}
+
+void frmMain::cmdVer_Click()
+{
+    frmAbout about(m_platform, m_db, m_strAppDir, this, [this] { LoadDB(); });
+    about.exec();
+}
+
+int frmMain::ChkValue(short intIndex) const
+{
+    switch (chkSettings[intIndex]->checkState()) {
+    case Qt::Unchecked:
+        return 0;
+    case Qt::Checked:
+        return 1;
+    default:
+        return 2;
+    }
+}
+
+void frmMain::chkSettings_Click(short intIndex)
+{
+    const int value = ChkValue(intIndex);
+    switch (intIndex) {
+    case 0:
+        if (value == 0) {
+            if (m_frmLog)
+                m_frmLog->hide();
+        } else if (value == 1) {
+            PlaceLogWindow();
+            LogWindow()->show();
+            LogWindow()->repaint();
+        } else {
+            m_platform.MsgBox(QStringLiteral("chkSettings(0)バリューが取得できませんでした"),
+                              MsgStyle::OkOnly);
+        }
+        break;
+    case 1:
+        if (value == 0)
+            SetInputMaxLength(NoInputLimit);
+        else if (value == 1)
+            SetInputMaxLength(11);
+        else
+            m_platform.MsgBox(QStringLiteral("chkSettings(1)で例外処理が発生しました"),
+                              MsgStyle::OkOnly);
+        break;
+    case 2:
+        if (value == 0) {
+            txtInputNum->setEchoMode(QLineEdit::Normal);
+            chkSettings[0]->setEnabled(true);
+            chkSettings[0]->setChecked(false);
+        } else if (value == 1) {
+            if (ChkValue(0) == 1 && m_frmLog)
+                m_frmLog->hide();
+            chkSettings[0]->setEnabled(false);
+            txtInputNum->setEchoMode(QLineEdit::Password);
+        } else {
+            m_platform.MsgBox(QStringLiteral("chkSettings(2)で例外処理が発生しました"),
+                              MsgStyle::OkOnly);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void frmMain::SetInputMaxLength(int intMaxLength)
+{
+    // A line edit cuts its text to a new maximum; a text already longer stays
+    // as typed, and the limit takes hold once it fits (see textChanged).
+    m_intInputMaxLength = intMaxLength;
+    if (txtInputNum->text().size() <= intMaxLength)
+        txtInputNum->setMaxLength(intMaxLength);
+    else
+        txtInputNum->setMaxLength(NoInputLimit);
+}
+
+void frmMain::PlaceLogWindow()
+{
+    frmLog* log = LogWindow();
+    const QRect main = frameGeometry();
+    // Sizes count the outer frame. Until the log window has been shown its frame
+    // is unknown; the main window's frame stands in for it.
+    QSize logFrame = log->frameGeometry().size() - log->size();
+    if (!log->testAttribute(Qt::WA_WState_ExplicitShowHide) || logFrame.isNull())
+        logFrame = frameGeometry().size() - size();
+    const int logWidth = Px(4800);
+    int left = main.left();
+    int top = main.top();
+    if (m_platform.ScreenWidthPixels() >= 1024) {
+        left = main.left() < Px(4800) ? main.left() + main.width() : main.left() - logWidth;
+    } else {
+        top = main.top() >= main.height() ? main.top() - main.height() : main.top() + main.height();
+    }
+    log->resize(logWidth - logFrame.width(), main.height() - logFrame.height());
+    log->move(left, top);
+}
+
+frmLog* frmMain::LogWindow()
+{
+    if (!m_frmLog)
+        m_frmLog = new frmLog(m_platform, m_db);
+    return m_frmLog;
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == txtInputNum && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            cmdSearch->setFocus();
+            cmdSearch_Click();
+            return true;
+        }
+        // Backspace edits; Tab and Esc belong to the window, not to the text.
+        if (key->key() == Qt::Key_Backspace || key->key() == Qt::Key_Tab ||
+            key->key() == Qt::Key_Backtab || key->key() == Qt::Key_Escape)
+            return false;
+        const QString text = key->text();
+        const bool control = key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier);
+        if (text.isEmpty() && !control)
+            return false;   // arrows, Delete, Home and the like are no characters
+        if (text.size() == 1 && text[0] >= u'0' && text[0] <= u'9' && !control) {
+            // Over a limit that was switched on late, no more digits go in.
+            return txtInputNum->text().size() - txtInputNum->selectedText().size() >=
+                   m_intInputMaxLength;
+        }
+        return true;        // letters, spaces, the hyphen and Ctrl+V stay out
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmMain::FormResize()
+{
+    const Qt::WindowStates state = windowState() & ~Qt::WindowActive;
+    if (state == Qt::WindowNoState) {
+        if (ChkValue(0) == 1)
+            LogWindow()->show();
+    } else if (state & Qt::WindowMinimized) {
+        if (ChkValue(0) == 1 && m_frmLog)
+            m_frmLog->hide();
+    } else {
+        m_platform.MsgBox(QStringLiteral("検索ログウィンドウの最小化に失敗しました。"),
+                          MsgStyle::OkOnly);
+    }
+}
+
+void frmMain::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        FormResize();
+}
+
+void frmMain::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    FormResize();
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    // The log goes with the main window; its lines are not kept.
+    delete m_frmLog;
+    event->accept();
+}
