@@ -11,8 +11,7 @@
 
 namespace {
 
-QImage Logo()
-{
+QImage Logo() {
     QImage image(328, 84, QImage::Format_ARGB32);
     image.fill(Qt::white);
     QPainter p(&image);
@@ -59,8 +58,7 @@ QImage Logo()
     return image;
 }
 
-QImage Pointer()
-{
+QImage Pointer() {
     QImage image(32, 32, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     QPainter p(&image);
@@ -93,8 +91,7 @@ QImage Pointer()
 
 } // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QGuiApplication app(argc, argv);
     if (argc != 2) {
         QTextStream(stderr) << "usage: lumivo-update-art FOLDER\n";

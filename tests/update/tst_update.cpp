@@ -1,0 +1,520 @@
+#include "cLoopbackServer.h"
+#include "lookup/DecryptAUCG.h"
+#include "lookup/cDBBuilder.h"
+#include "lookup/cNumberDB.h"
+#include "lookup/modSearch.h"
+#include "platform/cFakePlatform.h"
+#include "platform/modTwips.h"
+#include "update/frmAbout.h"
+#include "update/ucrAsync.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QNetworkProxy>
+#include <QProcess>
+#include <QPushButton>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+const QString VersionPath = QStringLiteral("/download/latestver.txt");
+const QString Checking = QStringLiteral("○番号検索データベースの最新版をチェックしています。");
+const QString Downloading = QStringLiteral("○最新の番号検索データベースをダウンロード中です。");
+const QString Updated = QStringLiteral("OK 最新のデータベースに更新しました。");
+const QString Unusable = QStringLiteral("NG 最新版の情報を読み取れませんでした。");
+const QString SwapFailed = QStringLiteral("NG データベースを更新できませんでした。");
+const QString ConnectionLost =
+    QStringLiteral("ネット接続が切断されました。\r\n現在ご利用のPCがオフラインモード。または、"
+                   "データベースサーバーがメンテナンス中です。\r\nデータベースサーバーの状態は、"
+                   "作者ウェブページでお知らせしています。");
+const QColor Orange(255, 128, 0);
+
+// The old database says 090123 is C100; every new one says C101.
+QByteArray DBBytes(const QString& strVersion, const QString& strCode = QStringLiteral("C101"),
+                   const QString& strDate = QStringLiteral("20261206")) {
+    cDBBuilder builder;
+    builder.AddEntry(QStringLiteral("090123"), strCode);
+    builder.AddEntry(QStringLiteral("080456"), QStringLiteral("C109"));
+    return QStringEncoder("windows-31j").encode(builder.BuildText(strDate, strVersion).value());
+}
+QByteArray OldDB() {
+    return DBBytes(QStringLiteral("1000"), QStringLiteral("C100"), "20040115");
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+}
+
+// A port where nothing listens.
+QString DeadHostPort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return QStringLiteral("127.0.0.1:%1").arg(probe.serverPort());
+}
+
+// Fails the file operations of the swap that the fault list names: "db>b" is the
+// rename of db.dat to the backup, "t>db" the download to db.dat, "rm b" the
+// removal of the backup.
+class tFaultyAbout : public frmAbout {
+public:
+    using frmAbout::frmAbout;
+    QStringList faults;
+
+protected:
+    static QString Kind(const QString& path) {
+        return path.endsWith(u"db.dat") ? QStringLiteral("db") : path.right(1);
+    }
+    bool RenameFile(const QString& from, const QString& to) override {
+        return !faults.contains(Kind(from) + u'>' + Kind(to)) && frmAbout::RenameFile(from, to);
+    }
+    bool RemoveFile(const QString& path) override {
+        return !faults.contains(QStringLiteral("rm ") + Kind(path)) && frmAbout::RemoveFile(path);
+    }
+};
+
+// A program folder with db.dat, the database loaded from it, the main window's
+// stand-in and an About window whose version file comes from the loopback server.
+struct tRig {
+    QTemporaryDir dir;
+    cFakePlatform platform;
+    cNumberDB db;
+    cLoopbackServer server;
+    QWidget owner;
+    int loads = 0;
+    std::unique_ptr<tFaultyAbout> about;
+
+    explicit tRig(const QByteArray& localDB = OldDB()) {
+        WriteFile(DBPath(), localDB);
+        db.LoadDB(DBPath());
+        server.Start();
+        owner.move(200, 150);
+        about = std::make_unique<tFaultyAbout>(platform, db, dir.path(), &owner, [this] {
+            db.LoadDB(DBPath());
+            ++loads;
+        });
+        Async()->SetHost(server.HostPort());
+    }
+    QString DBPath() const { return dir.filePath(QStringLiteral("db.dat")); }
+    QStringList OtherFiles() const {
+        return QDir(dir.path())
+            .entryList(QDir::Files | QDir::Hidden)
+            .filter(QRegularExpression("^(?!db\\.dat$)"));
+    }
+    template <class T = QLabel> T* Child(const char* name) const {
+        return about->findChild<T*>(QLatin1String(name));
+    }
+    QLabel* Status() const { return Child("lblConnectionStatus"); }
+    QColor StatusColour() const { return Status()->palette().color(QPalette::WindowText); }
+    ucrAsync* Async() const { return Child<ucrAsync>("ucrAsync"); }
+    QTimer* Propose() const { return Child<QTimer>("tmrPropose"); }
+    void ServeVersion(const QString& strPlain) {
+        server.Route(VersionPath, {200, DecryptAUCG::EncodeText(strPlain, 17)->toLatin1()});
+    }
+};
+
+} // namespace
+
+class tst_update : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void windowAtLoad();
+    void update_data();
+    void update();
+    void toolMadeFilesUpdateTheDatabase();
+    void progressOnceSizeIsKnown();
+    void closingCancelsTheRead();
+    void completionFollowsCurrentMarker_data();
+    void completionFollowsCurrentMarker();
+    void startFailureMessages();
+    void makeTempNameTakesOnlyFreeNames();
+};
+
+void tst_update::initTestCase() {
+    // Straight to the loopback server, whatever the environment says about proxies.
+    QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
+}
+
+void tst_update::windowAtLoad() {
+    tRig rig;
+    frmAbout& about = *rig.about;
+    QCOMPARE(about.windowTitle(), QStringLiteral("Lumivoについて"));
+    QCOMPARE(about.GetVersionText(),
+             QStringLiteral("Software Version: 1.30   DataBase Version: 1000  2004/01/15"));
+    QCOMPARE(rig.Child("lblVersion(0)")->text(), about.GetVersionText());
+    QCOMPARE(about.pos(), rig.owner.frameGeometry().topLeft() + QPoint(133, 13));
+    QCOMPARE(about.palette().color(QPalette::Window), QColor(Qt::white));
+    QCOMPARE(modTwips::Twips(about.width()) + 90, 6210);
+    QCOMPARE(about.HeightTwips(), 3240);
+    // The status line lies below the client area until an update starts.
+    QCOMPARE(rig.Status()->geometry(), QRect(7, 191, 395, 16));
+    QVERIFY(rig.Status()->y() >= about.height());
+    QCOMPARE(rig.Status()->text(), QString());
+    QVERIFY(!rig.Propose()->isActive());
+    QCOMPARE(rig.Propose()->interval(), 10000);
+    QCOMPARE(frmAbout::NoticeText(),
+             QStringLiteral("サービス名および製品名は一般に各社の登録商標または商標です。\r\n"
+                            "アイコン・イラスト: ルミボ工房のオリジナルです。\r\n"
+                            "Lumivoの最新版は https://lumivo.example で公開しています。\r\n"
+                            "ここをクリックすると、作者ウェブページを開きます。"));
+    QCOMPARE(rig.Child("lblNotice")->text(), frmAbout::NoticeText());
+    QCOMPARE(rig.Child("picSoftwareLogo")->pixmap().size(), QSize(328, 84));
+    QCOMPARE(rig.Child("picSoftwareLogo")->cursor().pixmap().size(), QSize(32, 32));
+
+    // The logo and the notice open the author page; the version labels do not.
+    for (const char* name : {"picSoftwareLogo", "lblVersion(0)", "lblNotice", "lblVersion(1)"})
+        QTest::mouseClick(rig.Child(name), Qt::LeftButton);
+    QCOMPARE(rig.platform.openedUrls,
+             QStringList(2, QStringLiteral("https://lumivo.example/?lumivo")));
+
+    // cmdUpdate holds the focus, Enter presses it, and Esc starts the update too.
+    about.show();
+    QVERIFY(QTest::qWaitForWindowActive(&about));
+    QCOMPARE(about.focusWidget(), rig.Child<QPushButton>("cmdUpdate"));
+    QTest::keyClick(about.focusWidget(), Qt::Key_Return);
+    QTRY_COMPARE(rig.server.requests.size(), 1);
+    QTest::keyClick(about.focusWidget(), Qt::Key_Escape);
+    QTRY_COMPARE(rig.server.requests.size(), 2);
+    QVERIFY(about.isVisible());
+    QCOMPARE(rig.server.RequestedPaths(), QStringList(2, VersionPath));
+    QVERIFY(rig.server.requests[0].contains("Cache-Control: no-cache\r\n"));
+    QTest::keyClick(about.focusWidget(), Qt::Key_Tab);
+    QCOMPARE(about.focusWidget(), rig.Child<QPushButton>("cmdOK"));
+    QTest::mouseClick(rig.Child<QPushButton>("cmdOK"), Qt::LeftButton);
+    QVERIFY(!about.isVisible());
+}
+
+void tst_update::update_data() {
+    QTest::addColumn<QString>("local");   // the version of the local database
+    QTest::addColumn<QString>("version"); // version text; %1 the server, %2 a dead one
+    QTest::addColumn<int>("dbStatus");    // how the new database is served
+    QTest::addColumn<QByteArray>("dbBody");
+    QTest::addColumn<qint64>("dbLength");
+    QTest::addColumn<QStringList>("faults");
+    QTest::addColumn<QString>("status"); // the final status line
+    QTest::addColumn<QString>("box");    // "style|title|text" of the one box, if any
+    QTest::addColumn<int>("beeps");
+    QTest::addColumn<bool>("installed");
+    QTest::addColumn<QStringList>("paths"); // what the server was asked for
+
+    const QByteArray newDB = DBBytes("1001");
+    const QString sizes = QStringLiteral("%1 of %2 Bytes");
+    const QString ok = QStringLiteral("130 1001 new numbers!%1/download/db1001.dat ");
+    const QStringList both = {VersionPath, "/download/db1001.dat"};
+    const QStringList versionOnly = {VersionPath};
+    const QString noBox;
+
+    QTest::newRow("newer") << "1000" << ok << 200 << newDB << -1LL << QStringList() << Updated
+                           << noBox << 1 << true << both;
+    QTest::newRow("location after the last !")
+        << "1000"
+        << "130 1001 a!b!%1/download/db1001.dat?" << 200 << newDB << -1LL << QStringList()
+        << Updated << noBox << 1 << true << both;
+    QTest::newRow("0999 against blank 999")
+        << "0999"
+        << "130  999 !%1/download/db1001.dat " << 200 << DBBytes("0999") << -1LL << QStringList()
+        << Updated << noBox << 1 << true << both;
+    QTest::newRow("same") << "1001" << ok << 200 << newDB << -1LL << QStringList()
+                          << "○現在ご使用中のデータベースが最新です。" << noBox << 1 << false
+                          << versionOnly;
+    QTest::newRow("lower") << "1002" << ok << 200 << newDB << -1LL << QStringList()
+                           << "△ローカルデータベースがより最新です。" << noBox << 1 << false
+                           << versionOnly;
+    QTest::newRow("software differs")
+        << "1000"
+        << "131 1001 x!%1/download/db1001.dat " << 200 << newDB << -1LL << QStringList()
+        << "NG ソフトウェアの最新版をダウンロードしてください。"
+        << "0||このバージョンのLumivoは自動更新できません。\r\n最新版をダウンロードしてください。"
+        << 0 << false << versionOnly;
+    for (const char* text :
+         {"130 10", "1x0 1001 !%1/d ", "130 10x1 !%1/d ", "130 1001 no mark", "130 1001 !x"})
+        QTest::newRow(text) << "1000" << text << 200 << newDB << -1LL << QStringList() << Unusable
+                            << noBox << 1 << false << versionOnly;
+    QTest::newRow("check digit wrong") << "1000"
+                                       << "BADDIGIT" << 200 << newDB << -1LL << QStringList()
+                                       << Unusable << "0||DigitError." << 1 << false << versionOnly;
+    QTest::newRow("version server down")
+        << "1000"
+        << "DOWN" << 200 << newDB << -1LL << QStringList() << QString()
+        << "64|接続できませんでした。|" + ConnectionLost << 0 << false << QStringList();
+    QTest::newRow("version file 404")
+        << "1000"
+        << "404" << 200 << newDB << -1LL << QStringList() << QString()
+        << "64|接続できませんでした。|" + ConnectionLost << 0 << false << versionOnly;
+    QTest::newRow("database server down")
+        << "1000"
+        << "130 1001 x!%2/download/db1001.dat " << 200 << newDB << -1LL << QStringList()
+        << QString() << "64|接続できませんでした。|" + ConnectionLost << 0 << false << versionOnly;
+    QTest::newRow("database 404") << "1000" << ok << 404 << newDB << -1LL << QStringList()
+                                  << QString() << "64|接続できませんでした。|" + ConnectionLost << 0
+                                  << false << both;
+    QTest::newRow("database without length")
+        << "1000" << ok << 200 << newDB << -2LL << QStringList() << QString()
+        << "64|接続できませんでした。|" + ConnectionLost << 0 << false << both;
+    QTest::newRow("body shorter than announced")
+        << "1000" << ok << 200 << newDB.left(40) << qint64(newDB.size()) << QStringList()
+        << Downloading + sizes.arg(40).arg(newDB.size()) << "0||バイトエラー" << 0 << false << both;
+    QTest::newRow("not a database") << "1000" << ok << 200 << QByteArray("<html>sorry</html>")
+                                    << -1LL << QStringList() << Downloading + sizes.arg(18).arg(18)
+                                    << "0||"
+                                       "ダウンロードしたファイルは番号検索データベースではありませ"
+                                       "ん。\r\nデータベースは更新していません。"
+                                    << 0 << false << both;
+    const QByteArray otherDB = DBBytes("1002");
+    QTest::newRow("version differs from announced")
+        << "1000" << ok << 200 << otherDB << -1LL << QStringList()
+        << Downloading + sizes.arg(otherDB.size()).arg(otherDB.size())
+        << "0||ダウンロードしたデータベースのバージョン(1002)が、最新版の情報と一致しません。\r\n"
+           "データベースは更新していません。"
+        << 0 << false << both;
+    QTest::newRow("larger than 256 MiB")
+        << "1000" << ok << 200 << QByteArray("x") << 300LL * 1024 * 1024 << QStringList()
+        << QString()
+        << "0||ファイルが大きすぎるため、読み込みを中止しました。\r\n(上限 268435456 Bytes)" << 0
+        << false << both;
+    const QString swapBox = QStringLiteral(
+        "16||"
+        "データベースを更新できませんでした。\r\nファイルの名前の変更または削除ができませんでした。"
+        "\r\nこれまでのデータベースをそのまま使用します。");
+    for (const char* fault : {"db>b", "t>db", "rm b"})
+        QTest::newRow(fault) << "1000" << ok << 200 << newDB << -1LL << QStringList{fault}
+                             << SwapFailed << swapBox << 0 << false << both;
+}
+
+void tst_update::update() {
+    QFETCH(QString, local);
+    QFETCH(QString, version);
+    QFETCH(QStringList, faults);
+    QFETCH(QString, status);
+    QFETCH(QString, box);
+    QFETCH(bool, installed);
+    QFETCH(QByteArray, dbBody);
+
+    const QByteArray localDB = DBBytes(local, QStringLiteral("C100"), QStringLiteral("20040115"));
+    tRig rig(localDB);
+    rig.about->faults = faults;
+    if (version == u"DOWN")
+        rig.Async()->SetHost(DeadHostPort());
+    else if (version == u"BADDIGIT")
+        rig.server.Route(
+            VersionPath,
+            {200, DecryptAUCG::EncodeText("130 1001 !x ", 5)->toLatin1().replace(0, 2, "GG")});
+    else if (version != u"404")
+        rig.ServeVersion(
+            QString(version).replace("%1", rig.server.HostPort()).replace("%2", DeadHostPort()));
+    QFETCH(int, dbStatus);
+    QFETCH(qint64, dbLength);
+    // A size beyond the bound is announced, never sent.
+    rig.server.Route("/download/db1001.dat",
+                     {dbStatus, dbBody, dbLength, dbLength > cNumberDB::MaxFileBytes ? 1 : -1});
+    QSignalSpy errors(rig.Async(), &ucrAsync::DownloadError);
+    QSignalSpy progress(rig.Async(), &ucrAsync::DownloadProgress);
+
+    rig.Child<QPushButton>("cmdUpdate")->click();
+    QCOMPARE(rig.Status()->text(), Checking);
+    QCOMPARE(rig.StatusColour(), frmAbout::ButtonTextColour());
+    QCOMPARE(rig.about->HeightTwips(), 3630);
+    QVERIFY(rig.Status()->geometry().bottom() < rig.about->height());
+
+    const int boxes = box.isEmpty() ? 0 : 1;
+    QTRY_VERIFY(rig.platform.msgBoxes.size() == boxes && rig.Status()->text() == status);
+    if (boxes) {
+        const auto& shown = rig.platform.msgBoxes.first();
+        QCOMPARE(QString::number(shown.style) + u'|' + shown.title + u'|' + shown.prompt, box);
+    }
+    QTEST(rig.platform.beeps, "beeps");
+    QTEST(rig.server.RequestedPaths(), "paths");
+    QCOMPARE(rig.OtherFiles(), QStringList());
+    QCOMPARE(rig.StatusColour(), status.isEmpty() ? frmAbout::ButtonTextColour() : Orange);
+
+    const bool failedRead = status.isEmpty();
+    QCOMPARE(rig.about->HeightTwips(), failedRead ? 3240 : 3630);
+    QCOMPARE(rig.Propose()->isActive(), !failedRead);
+    QCOMPARE(errors.size(), box.contains(ConnectionLost) ? 1 : 0);
+    if (!errors.isEmpty())
+        QCOMPARE(errors[0][0].toString().isEmpty(), version == u"DOWN" || version == u"404");
+    for (const auto& args : progress)
+        QCOMPARE(args[1].toLongLong(), dbLength >= 0 ? dbLength : dbBody.size());
+
+    QCOMPARE(ReadFile(rig.DBPath()), installed ? dbBody : localDB);
+    QCOMPARE(rig.loads, installed ? 1 : 0);
+    QCOMPARE(modSearch::SearchCarrierCode(rig.db, "09012345678"), installed ? "C101" : "C100");
+    QCOMPARE(rig.Child("lblVersion(0)")->text(), rig.about->GetVersionText());
+    QVERIFY(rig.about->GetVersionText().endsWith(installed ? "2026/12/06" : "2004/01/15"));
+}
+
+void tst_update::toolMadeFilesUpdateTheDatabase() {
+    tRig rig;
+    const auto mkdb = [](const QStringList& args) {
+        QProcess p;
+        p.start(QStringLiteral(LUMIVO_MKDB_EXE), args);
+        return p.waitForFinished(30000) && p.exitCode() == 0;
+    };
+    QTemporaryDir work;
+    WriteFile(work.filePath("table.csv"), "prefix,code\n090123,C105\n0901234,C107\n");
+    QVERIFY(mkdb({"build", "--table", work.filePath("table.csv"), "--date", "20270301", "--version",
+                  "2001", "--out", work.filePath("db.dat")}));
+    QVERIFY(mkdb({"encode", "--offset", "42", "--out", work.filePath("latestver.txt"),
+                  "130 2001 spring!" + rig.server.HostPort() + "/download/db2001.dat\n"}));
+    rig.server.Route(VersionPath, {200, ReadFile(work.filePath("latestver.txt"))});
+    rig.server.Route("/download/db2001.dat", {200, ReadFile(work.filePath("db.dat"))});
+
+    rig.Child<QPushButton>("cmdUpdate")->click();
+    QTRY_COMPARE(rig.Status()->text(), Updated);
+    QCOMPARE(ReadFile(rig.DBPath()), ReadFile(work.filePath("db.dat")));
+    QCOMPARE(modSearch::SearchCarrierCode(rig.db, "09012345678"), QStringLiteral("C107"));
+    QCOMPARE(modSearch::SearchCarrierCode(rig.db, "09012399999"), QStringLiteral("C105"));
+    QCOMPARE(rig.Child("lblVersion(0)")->text(),
+             QStringLiteral("Software Version: 1.30   DataBase Version: 2001  2027/03/01"));
+}
+
+void tst_update::progressOnceSizeIsKnown() {
+    tRig rig;
+    const QByteArray newDB = DBBytes("1001");
+    rig.ServeVersion("130 1001 x!" + rig.server.HostPort() + "/db ");
+    rig.server.Route("/db", {200, newDB, -1, 20});
+    QSignalSpy progress(rig.Async(), &ucrAsync::DownloadProgress);
+
+    rig.Child<QPushButton>("cmdUpdate")->click();
+    // Progress is told at most every so often, so the rest comes a byte at a time.
+    QTRY_VERIFY(rig.server.Trickle(1) && rig.Status()->text() != Downloading);
+    const auto shown = QRegularExpression("^" + Downloading + "(\\d+) of (\\d+) Bytes$")
+                           .match(rig.Status()->text());
+    QVERIFY(shown.hasMatch());
+    QVERIFY(shown.captured(1).toInt() >= 20 && shown.captured(1).toInt() <= newDB.size());
+    QCOMPARE(shown.captured(2).toInt(), newDB.size());
+    QCOMPARE(rig.StatusColour(), Orange);
+    // The version check itself reports no progress.
+    for (const auto& args : progress)
+        QVERIFY(args[2].toString().endsWith(".t"));
+    // The window folds the status line away while the download goes on.
+    QVERIFY(rig.Propose()->isActive());
+    QMetaObject::invokeMethod(rig.Propose(), "timeout");
+    QCOMPARE(rig.about->HeightTwips(), 3240);
+    QVERIFY(!rig.Propose()->isActive());
+
+    rig.server.Release();
+    QTRY_COMPARE(rig.Status()->text(), Updated);
+    QCOMPARE(progress.last()[0].toInt(), newDB.size());
+    QCOMPARE(rig.about->HeightTwips(), 3240);
+}
+
+void tst_update::closingCancelsTheRead() {
+    tRig rig;
+    rig.ServeVersion("130 1001 x!" + rig.server.HostPort() + "/db ");
+    rig.server.Route("/db", {200, DBBytes("1001"), -1, 10});
+    rig.Child<QPushButton>("cmdUpdate")->click();
+    QTRY_COMPARE(rig.server.Held(), 1);
+
+    rig.Child<QPushButton>("cmdOK")->click();
+    QCOMPARE(rig.Async()->ReadsUnderWay(), 0);
+    // The server sees the connection dropped; nothing arrives afterwards.
+    QTRY_COMPARE(rig.server.Held(), 0);
+    rig.server.Release();
+    QCoreApplication::processEvents();
+    QCOMPARE(rig.platform.msgBoxes.size(), 0);
+    QCOMPARE(rig.OtherFiles(), QStringList());
+    QCOMPARE(ReadFile(rig.DBPath()), OldDB());
+}
+
+void tst_update::completionFollowsCurrentMarker_data() {
+    QTest::addColumn<QString>("statusAtEnd");
+    QTest::addColumn<QString>("event");
+
+    QTest::newRow("download marker") << Downloading + "12 of 34 Bytes"
+                                     << "complete";
+    QTest::newRow("check marker") << Checking << "version";
+    QTest::newRow("finished state") << Updated << "";
+    QTest::newRow("marker one character short") << Downloading.left(14) << "";
+}
+
+void tst_update::completionFollowsCurrentMarker() {
+    QFETCH(QString, statusAtEnd);
+    QFETCH(QString, event);
+    cFakePlatform platform;
+    cLoopbackServer server;
+    QVERIFY(server.Start());
+    QTemporaryDir dir;
+    const QString target = dir.filePath("0042.t");
+    // What was there before is replaced whole, never written into.
+    WriteFile(target, QByteArray(500, 'z'));
+    const QString body = *DecryptAUCG::EncodeText("130 1001 !h/p ", 3);
+    server.Route("/f", {200, body.toLatin1(), -1, 4});
+
+    // The read starts under one status text and ends under another.
+    QString status = Checking;
+    ucrAsync async(platform, [&status] { return status; });
+    QSignalSpy complete(&async, &ucrAsync::DownloadComplete);
+    QSignalSpy version(&async, &ucrAsync::RetCheckVer);
+    async.StartDownload("http://" + server.HostPort() + "/f", target);
+    QTRY_COMPARE(server.Held(), 1);
+    status = statusAtEnd;
+    server.Release();
+    QTRY_COMPARE(async.ReadsUnderWay(), 0);
+
+    QCOMPARE(complete.size(), event == u"complete" ? 1 : 0);
+    QCOMPARE(version.size(), event == u"version" ? 1 : 0);
+    QCOMPARE(ReadFile(target), event == u"complete" ? body.toLatin1() : QByteArray(500, 'z'));
+    if (event == u"complete")
+        QCOMPARE(complete[0], QVariantList({int(body.size()), target}));
+    if (event == u"version")
+        QCOMPARE(version[0][0].toString(), QStringLiteral("130 1001 !h/p "));
+}
+
+void tst_update::startFailureMessages() {
+    tRig rig;
+    QSignalSpy errors(rig.Async(), &ucrAsync::DownloadError);
+    rig.Async()->SetHost("no such host");
+    rig.Child<QPushButton>("cmdUpdate")->click();
+    rig.Async()->StartDownload("ftp://" + rig.server.HostPort() + "/db", rig.dir.filePath("1.t"));
+    QCOMPARE(rig.platform.msgBoxes.size(), 2);
+
+    const auto& check = rig.platform.msgBoxes[0];
+    QCOMPARE(check.style, 16);
+    QCOMPARE(check.title, QStringLiteral("コールポイントCheckVer"));
+    QVERIFY(
+        QRegularExpression("^次のエラーが発生しました。\r\nエラー番号: \\d+\r\nエラーの詳細: \\S")
+            .match(check.prompt)
+            .hasMatch());
+    const auto& download = rig.platform.msgBoxes[1];
+    QCOMPARE(download.style, 16);
+    QCOMPARE(download.title, QStringLiteral("コールポイントStartDownload"));
+    QVERIFY(QRegularExpression("^次のエラーが発生しました。\r\nエラー番号:\\d+\r\nエラーの詳細:\\S")
+                .match(download.prompt)
+                .hasMatch());
+    // No event, and the status line keeps its text.
+    QCOMPARE(rig.Status()->text(), Checking);
+    QCOMPARE(rig.Async()->ReadsUnderWay(), 0);
+    QCOMPARE(errors.size(), 0);
+}
+
+void tst_update::makeTempNameTakesOnlyFreeNames() {
+    tRig rig;
+    const QRegularExpression shape("^(\\d{4})\\.([tb])$");
+    for (const bool backup : {false, true}) {
+        const auto m = shape.match(rig.about->MakeTempName(backup));
+        QVERIFY(m.hasMatch());
+        QVERIFY(m.captured(1).toInt() >= 1 && m.captured(1).toInt() <= 1000);
+        QCOMPARE(m.captured(2), backup ? "b" : "t");
+    }
+    for (int n = 1; n <= 1000; ++n)
+        if (n != 1000)
+            WriteFile(rig.dir.filePath(QStringLiteral("%1.t").arg(n, 4, 10, QLatin1Char('0'))), "");
+    QCOMPARE(rig.about->MakeTempName(false), QStringLiteral("1000.t"));
+    WriteFile(rig.dir.filePath("1000.t"), "");
+    QCOMPARE(rig.about->MakeTempName(false), QString());
+    QVERIFY(shape.match(rig.about->MakeTempName(true)).hasMatch());
+}
+
+QTEST_MAIN(tst_update)
+#include "tst_update.moc"
