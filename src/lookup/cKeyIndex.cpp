@@ -52,7 +52,9 @@ std::shared_ptr<const cKeyIndex> cKeyIndex::Build(QStringView text)
     if (text.size() >= qsizetype(std::numeric_limits<quint32>::max()))
         return nullptr;
     auto index = std::make_shared<cKeyIndex>();
-    index->m_first.assign(size_t(SlotCount), 0);
+    index->m_first.reset(static_cast<quint32*>(std::calloc(size_t(SlotCount), sizeof(quint32))));
+    if (!index->m_first)
+        return nullptr;
     const char16_t* t = text.utf16();
     // Every occurrence of a key ends in its kind letter; for one kind the start
     // moves on with the letter, so the first one stored is the first in the text.
@@ -64,8 +66,8 @@ std::shared_ptr<const cKeyIndex> cKeyIndex::Build(QStringView text)
         if (start < 0)
             continue;
         const qsizetype slot = Slot(text.mid(start, 2 * fields + 3));
-        if (slot >= 0 && index->m_first[size_t(slot)] == 0)
-            index->m_first[size_t(slot)] = quint32(start + 1);
+        if (slot >= 0 && index->m_first[slot] == 0)
+            index->m_first[slot] = quint32(start + 1);
     }
     return index;
 }
@@ -75,5 +77,5 @@ qsizetype cKeyIndex::Find(QStringView key) const
     const qsizetype slot = Slot(key);
     if (slot < 0)
         return -2;
-    return qsizetype(m_first[size_t(slot)]) - 1;
+    return qsizetype(m_first[slot]) - 1;
 }

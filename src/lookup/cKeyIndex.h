@@ -2,8 +2,8 @@
 
 #include <QStringView>
 
+#include <cstdlib>
 #include <memory>
-#include <vector>
 
 // Where each record key first occurs in a database text, for looking up many
 // numbers in one run. Every key the search command can ask for (prefix code
@@ -16,7 +16,7 @@
 // kind letter in the text, whatever surrounds it, and keeps the first position.
 class cKeyIndex {
 public:
-    // Nothing for a text too long for 32-bit positions.
+    // Nothing for a text too long for 32-bit positions, or without the memory.
     static std::shared_ptr<const cKeyIndex> Build(QStringView text);
 
     // The first position of the key in the text, -1 when it does not occur,
@@ -28,5 +28,10 @@ public:
     static constexpr qsizetype SlotCount = 3000 + 30000 + 300000 + 3000000;
 
 private:
-    std::vector<quint32> m_first; // position + 1; 0 where the key does not occur
+    struct tFree {
+        void operator()(quint32* p) const { std::free(p); }
+    };
+    // Position + 1; 0 where the key does not occur. Taken zeroed from calloc,
+    // so the pages of slots no key touches are never filled in.
+    std::unique_ptr<quint32[], tFree> m_first;
 };
