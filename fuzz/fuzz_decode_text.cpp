@@ -1,0 +1,47 @@
+// DecodeText on whatever the update server might send: the bytes are turned
+// into text as the download does (code page 932), then decoded.
+
+#include "lookup/DecryptAUCG.h"
+#include "platform/cPlatform.h"
+
+#include <QStringDecoder>
+
+#include <cstdlib>
+
+namespace {
+
+// Counts the message boxes; nothing else of the desktop is used by DecodeText.
+class cNullPlatform : public cPlatform {
+public:
+    int boxes = 0;
+    int MsgBox(const QString&, int, const QString&) override { return ++boxes, MsgAnswer::OK; }
+    void Beep() override {}
+    void ClipboardClear() override {}
+    void ClipboardSetText(const QString&) override {}
+    std::optional<QString> GetSaveFileName(const tSaveFileRequest&) override { return std::nullopt; }
+    void OpenURL(const QString&) override {}
+    int ScreenWidthPixels() override { return 1024; }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QString text = QStringDecoder("windows-31j").decode(
+        QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size)));
+    cNullPlatform platform;
+    const QString plain = DecryptAUCG::DecodeText(text, platform);
+    // At most one report, and none when something was decoded.
+    if (platform.boxes > 1 || (platform.boxes == 1 && !plain.isEmpty()))
+        abort();
+    // Whatever decodes must encode back to something that decodes the same.
+    if (!plain.isEmpty()) {
+        const auto again = DecryptAUCG::EncodeText(plain, 0);
+        if (again) {
+            cNullPlatform quiet;
+            if (DecryptAUCG::DecodeText(*again, quiet) != plain || quiet.boxes != 0)
+                abort();
+        }
+    }
+    return 0;
+}

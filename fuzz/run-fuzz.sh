@@ -1,0 +1,26 @@
+#!/bin/sh
+# Builds the fuzz targets with clang (its own build directory) and runs each for
+# a bounded time. Crashes are left as crash-* files in the build directory;
+# turn each into a regression test in tests/lookup/.
+#
+#   fuzz/run-fuzz.sh [SECONDS_PER_TARGET]     (default 60)
+#   BUILD=/path/to/dir fuzz/run-fuzz.sh 600   (longer run, other build directory)
+#
+# Needs: clang and libclang-rt-14-dev from Debian (apt-get install clang libclang-rt-14-dev).
+set -e
+SECONDS_PER_TARGET=${1:-60}
+SRC=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=${BUILD:-$SRC/build-fuzz}
+cmake -S "$SRC" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+      -DLUMIVO_FUZZ=ON >/dev/null
+cmake --build "$BUILD" -j"$(nproc)" --target fuzz_decode_text fuzz_load_search fuzz_input_check
+status=0
+for target in fuzz_decode_text fuzz_load_search fuzz_input_check; do
+    corpus="$BUILD/corpus/$target"
+    mkdir -p "$corpus"
+    cp -n "$SRC"/fuzz/seeds/$target/* "$corpus"/ 2>/dev/null || true
+    echo "== $target, $SECONDS_PER_TARGET s"
+    (cd "$BUILD" && ./$target -max_total_time="$SECONDS_PER_TARGET" -max_len=4096 \
+         -print_final_stats=1 "$corpus") || status=1
+done
+exit $status
