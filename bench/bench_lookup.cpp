@@ -59,6 +59,7 @@ struct tDatabase {
     QString path;
     QByteArray bytes; // the file as it lies on disk, for the memmem baseline
     cNumberDB db;
+    cNumberDB indexed; // the same text, with the key index lumivo-lookup builds for lists
     std::vector<tCase> cases;
 };
 
@@ -119,6 +120,24 @@ void BM_Search(benchmark::State& state, const tDatabase* d, const tCase* c)
                    modSearch::SearchCarrierCode(d->db, c->number).toStdString());
 }
 
+void BM_IndexedSearch(benchmark::State& state, const tDatabase* d, const tCase* c)
+{
+    for (auto _ : state) {
+        QString code = modSearch::SearchCarrierCode(d->indexed, c->number);
+        benchmark::DoNotOptimize(code);
+    }
+    if (modSearch::SearchCarrierCode(d->indexed, c->number) != modSearch::SearchCarrierCode(d->db, c->number))
+        state.SkipWithError("the index answers differently");
+}
+
+void BM_BuildIndex(benchmark::State& state, const tDatabase* d)
+{
+    cNumberDB db;
+    db.SetText(d->db.Text());
+    for (auto _ : state)
+        db.BuildIndex();
+}
+
 void BM_Memmem(benchmark::State& state, const tDatabase* d, const tCase* c)
 {
     for (auto _ : state) {
@@ -145,15 +164,22 @@ void AddDatabase(const std::string& name, const QString& path)
         return;
     }
     d->bytes = file.readAll();
+    d->indexed.SetText(d->db.Text());
+    d->indexed.BuildIndex();
     PickCases(*d);
 
     const tDatabase* dp = d.get();
     benchmark::RegisterBenchmark(("LoadDB/" + name).c_str(), BM_LoadDB, dp)
         ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("BuildIndex/" + name).c_str(), BM_BuildIndex, dp)
+        ->Unit(benchmark::kMillisecond);
     for (const tCase& c : d->cases) {
         benchmark::RegisterBenchmark(("Search/" + name + "/" + c.name).c_str(), BM_Search, dp, &c)
             ->Unit(benchmark::kMicrosecond);
         benchmark::RegisterBenchmark(("Memmem/" + name + "/" + c.name).c_str(), BM_Memmem, dp, &c)
+            ->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("IndexedSearch/" + name + "/" + c.name).c_str(),
+                                     BM_IndexedSearch, dp, &c)
             ->Unit(benchmark::kMicrosecond);
     }
     g_databases.push_back(std::move(d));
