@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QHash>
+#include <QStringDecoder>
 #include <QTextStream>
 
 namespace {
@@ -32,6 +33,7 @@ void Answer(QTextStream& out, const cNumberDB& db, const QString& number)
 
 // Standard input to standard output for long lists: lines are split and the
 // answers written in large blocks; each answer is SearchNumber's, as above.
+// UTF-8 unless a byte order mark says otherwise, as QTextStream would read it.
 void AnswerStream(const cNumberDB& db)
 {
     QFile in, out;
@@ -39,14 +41,14 @@ void AnswerStream(const cNumberDB& db)
         return;
     // The few texts the result box can show, each encoded once.
     QHash<QString, QByteArray> utf8Texts;
-    QByteArray pending, answers;
-    QString number;
-    auto answerLine = [&](QByteArrayView line) {
-        if (line.endsWith('\r'))
+    QByteArray answers;
+    QString pending, number;
+    auto answerLine = [&](QStringView line) {
+        if (line.endsWith(u'\r'))
             line.chop(1);
         if (line.isEmpty())
             return;
-        number = QString::fromUtf8(line);
+        number = line.toString();
         const modSearch::tSearchResult result = modSearch::SearchNumber(db, number);
         auto text = utf8Texts.constFind(result.text);
         if (text == utf8Texts.constEnd())
@@ -58,23 +60,23 @@ void AnswerStream(const cNumberDB& db)
         answers += *text;
         answers += '\n';
     };
+    QByteArray block = in.read(1 << 20);
+    QStringDecoder decoder(QStringConverter::encodingForData(block).value_or(QStringConverter::Utf8));
     for (;;) {
-        const QByteArray block = in.read(1 << 20);
-        pending += block;
+        pending += decoder.decode(block);
         qsizetype from = 0;
-        for (qsizetype end; (end = pending.indexOf('\n', from)) >= 0; from = end + 1)
-            answerLine(QByteArrayView(pending).sliced(from, end - from));
+        for (qsizetype end; (end = pending.indexOf(u'\n', from)) >= 0; from = end + 1)
+            answerLine(QStringView(pending).sliced(from, end - from));
         pending.remove(0, from);
-        if (block.isEmpty()) {
+        if (block.isEmpty())
             answerLine(pending); // a last line without a line end
-            pending.clear();
-        }
         if (answers.size() >= (1 << 20) || block.isEmpty()) {
             out.write(answers);
             answers.clear();
         }
         if (block.isEmpty())
             break;
+        block = in.read(1 << 20);
     }
 }
 
