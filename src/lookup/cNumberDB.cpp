@@ -59,9 +59,10 @@ cNumberDB::eLoadResult cNumberDB::LoadDB(const QString& strFilePath)
     // Code page 932 never gives more characters than bytes; the room reserved
     // up front keeps the text from being copied as it grows.
     QStringDecoder decoder("windows-31j");
-    const qsizetype chunk = qMin<qsizetype>(m_intChunkBytes, qMax<qint64>(size, 1));
+    // A file whose size is not known beforehand (size 0) simply grows the text.
+    const qsizetype chunk = m_intChunkBytes;
     QString text;
-    text.reserve(qsizetype(size) + decoder.requiredSpace(chunk));
+    text.reserve(qsizetype(size) + decoder.requiredSpace(qMin<qint64>(chunk, size)));
     QByteArray buffer(chunk, Qt::Uninitialized);
     qsizetype used = 0;
     for (;;) {
