@@ -23,12 +23,8 @@ public:
     int ScreenWidthPixels() override { return 1024; }
 };
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+void Check(const QString& text)
 {
-    const QString text = QStringDecoder("windows-31j").decode(
-        QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size)));
     cNullPlatform platform;
     const QString plain = DecryptAUCG::DecodeText(text, platform);
     // At most one report, and none when something was decoded.
@@ -43,5 +39,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 abort();
         }
     }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    // As the download turns bytes into text, and as raw 16-bit characters
+    // (any QChar, lone surrogates included).
+    const QByteArrayView bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    Check(QStringDecoder("windows-31j").decode(bytes));
+    Check(QString(reinterpret_cast<const QChar*>(data), qsizetype(size / 2)));
     return 0;
 }
