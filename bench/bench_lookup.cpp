@@ -185,17 +185,16 @@ void AddDatabase(const std::string& name, const QString& path)
     g_databases.push_back(std::move(d));
 }
 
-} // namespace
-
-int main(int argc, char** argv)
-{
-    benchmark::Initialize(&argc, argv);
+// The databases are read and their benchmarks registered before main runs.
+const bool g_registered = [] {
     AddDatabase("bundled", QStringLiteral(LUMIVO_BUNDLED_DB));
     AddDatabase("synthetic50MB", QStringLiteral(LUMIVO_SYNTHETIC_DB));
     if (const char* extra = getenv("LUMIVO_BENCH_DB"))
         AddDatabase(QFileInfo(QString::fromLocal8Bit(extra)).fileName().toStdString(),
                     QString::fromLocal8Bit(extra));
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+    return true;
+}();
+
+} // namespace
+
+BENCHMARK_MAIN();
