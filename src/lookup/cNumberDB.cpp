@@ -208,10 +208,6 @@ qsizetype ScanSse2(const char16_t* t, qsizetype last, QStringView key, const tPr
 }
 #endif
 
-} // namespace
-
-namespace {
-
 qsizetype FindKeyUsing(QStringView text, QStringView key, bool blnWide)
 {
     if (key.isEmpty() || key.size() > text.size())
