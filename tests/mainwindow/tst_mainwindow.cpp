@@ -4,8 +4,10 @@
 #include "mainwindow/frmMain.h"
 #include "platform/cFakePlatform.h"
 #include "searchlog/frmLog.h"
+#include "update/frmAbout.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QListWidget>
@@ -68,6 +70,7 @@ private slots:
     void logLayout();
     void minimiseRestoreAndClose();
     void missingDatabaseIsReportedNotFatal();
+    void versionButtonOpensAboutModally();
 
     void placeLogWindow_data();
     void placeLogWindow();
@@ -473,6 +476,30 @@ void tst_mainwindow::missingDatabaseIsReportedNotFatal()
     QVERIFY(w->LoadDB());
     Search("09012345678");
     QCOMPARE(Result(), Kansai);
+}
+
+void tst_mainwindow::versionButtonOpensAboutModally()
+{
+    MakeWindow();
+    QPointer<frmAbout> seen;
+    bool modalToMain = false;
+    QString version;
+    // The About window runs its own event loop; a timer inside it looks and closes it.
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        if (auto* about = qobject_cast<frmAbout*>(QApplication::activeModalWidget())) {
+            seen = about;
+            modalToMain = about->isModal() && about->parentWidget() == w.get();
+            version = about->findChild<QLabel*>("lblVersion(0)")->text();
+            poll.stop();
+            about->accept();
+        }
+    });
+    poll.start(20);
+    QTest::keyClick(w.get(), Qt::Key_V, Qt::AltModifier);
+    QTRY_VERIFY(modalToMain);
+    QVERIFY(version.endsWith("DataBase Version: 1000  2004/04/15"));
+    QTRY_VERIFY(seen.isNull());   // closing releases it
 }
 
 void tst_mainwindow::placeLogWindow_data()
