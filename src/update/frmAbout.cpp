@@ -111,7 +111,6 @@ frmAbout::frmAbout(cPlatform& platform, cNumberDB& db, const QString& strAppDir,
 
     m_tmrPropose = new QTimer(this);
     m_tmrPropose->setObjectName(QStringLiteral("tmrPropose"));
-    m_tmrPropose->stop();
     m_tmrPropose->setInterval(ProposeIntervalMs);
     connect(m_tmrPropose, &QTimer::timeout, this, &frmAbout::OnProposeTimer);
 
@@ -129,7 +128,8 @@ frmAbout::~frmAbout() {
 }
 
 void frmAbout::BuildControls() {
-    // Set up in this order so that cmdUpdate, put first last, leads the focus order.
+    // Each button goes first in the focus order when set up: cmdOK, then cmdUpdate,
+    // which so leads the order and holds the focus when the window opens.
     m_cmdOK = new QPushButton(QStringLiteral("OK(&O)"), this);
     m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
     m_cmdOK->setFont(UiFont(Verdana, 9));

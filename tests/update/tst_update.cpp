@@ -24,6 +24,7 @@ const QString VersionPath = QStringLiteral("/download/latestver.txt");
 const QString Checking = QStringLiteral("○番号検索データベースの最新版をチェックしています。");
 const QString Downloading = QStringLiteral("○最新の番号検索データベースをダウンロード中です。");
 const QString Updated = QStringLiteral("OK 最新のデータベースに更新しました。");
+const QString SoftwareOld = QStringLiteral("NG ソフトウェアの最新版をダウンロードしてください。");
 const QString Unusable = QStringLiteral("NG 最新版の情報を読み取れませんでした。");
 const QString SwapFailed = QStringLiteral("NG データベースを更新できませんでした。");
 const QString ConnectionLost =
@@ -53,6 +54,23 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
 }
+
+const QString NewDBPath = QStringLiteral("/download/db1001.dat");
+
+// One run of the update: the local database's version, the version text (%1 the
+// loopback server, %2 a port where nothing listens; DOWN, 404 and BADDIGIT stand
+// for a missing server, a missing version file and a broken check digit), how the
+// new database is served, which swap steps fail, and what the window ends with.
+struct tCase {
+    QString local;
+    QString version;
+    cLoopbackServer::tResponse db;
+    QStringList faults;
+    QString status;
+    QString box; // "style|title|text" of the one message box, if any
+    int beeps = 1;
+    bool fetchesDB = false;
+};
 
 // A port where nothing listens.
 QString DeadHostPort() {
@@ -122,6 +140,8 @@ struct tRig {
 };
 
 } // namespace
+
+Q_DECLARE_METATYPE(tCase)
 
 class tst_update : public QObject {
     Q_OBJECT
@@ -195,128 +215,72 @@ void tst_update::windowAtLoad() {
 }
 
 void tst_update::update_data() {
-    QTest::addColumn<QString>("local");   // the version of the local database
-    QTest::addColumn<QString>("version"); // version text; %1 the server, %2 a dead one
-    QTest::addColumn<int>("dbStatus");    // how the new database is served
-    QTest::addColumn<QByteArray>("dbBody");
-    QTest::addColumn<qint64>("dbLength");
-    QTest::addColumn<QStringList>("faults");
-    QTest::addColumn<QString>("status"); // the final status line
-    QTest::addColumn<QString>("box");    // "style|title|text" of the one box, if any
-    QTest::addColumn<int>("beeps");
-    QTest::addColumn<bool>("installed");
-    QTest::addColumn<QStringList>("paths"); // what the server was asked for
-
+    QTest::addColumn<tCase>("c");
     const QByteArray newDB = DBBytes("1001");
-    const QString sizes = QStringLiteral("%1 of %2 Bytes");
-    const QString ok = QStringLiteral("130 1001 new numbers!%1/download/db1001.dat ");
-    const QStringList both = {VersionPath, "/download/db1001.dat"};
-    const QStringList versionOnly = {VersionPath};
-    const QString noBox;
-
-    QTest::newRow("newer") << "1000" << ok << 200 << newDB << -1LL << QStringList() << Updated
-                           << noBox << 1 << true << both;
-    QTest::newRow("location after the last !")
-        << "1000"
-        << "130 1001 a!b!%1/download/db1001.dat?" << 200 << newDB << -1LL << QStringList()
-        << Updated << noBox << 1 << true << both;
-    QTest::newRow("0999 against blank 999")
-        << "0999"
-        << "130  999 !%1/download/db1001.dat " << 200 << DBBytes("0999") << -1LL << QStringList()
-        << Updated << noBox << 1 << true << both;
-    QTest::newRow("same") << "1001" << ok << 200 << newDB << -1LL << QStringList()
-                          << "○現在ご使用中のデータベースが最新です。" << noBox << 1 << false
-                          << versionOnly;
-    QTest::newRow("lower") << "1002" << ok << 200 << newDB << -1LL << QStringList()
-                           << "△ローカルデータベースがより最新です。" << noBox << 1 << false
-                           << versionOnly;
-    QTest::newRow("software differs")
-        << "1000"
-        << "131 1001 x!%1/download/db1001.dat " << 200 << newDB << -1LL << QStringList()
-        << "NG ソフトウェアの最新版をダウンロードしてください。"
-        << "0||このバージョンのLumivoは自動更新できません。\r\n最新版をダウンロードしてください。"
-        << 0 << false << versionOnly;
-    for (const char* text :
-         {"130 10", "1x0 1001 !%1/d ", "130 10x1 !%1/d ", "130 1001 no mark", "130 1001 !x"})
-        QTest::newRow(text) << "1000" << text << 200 << newDB << -1LL << QStringList() << Unusable
-                            << noBox << 1 << false << versionOnly;
-    QTest::newRow("check digit wrong") << "1000"
-                                       << "BADDIGIT" << 200 << newDB << -1LL << QStringList()
-                                       << Unusable << "0||DigitError." << 1 << false << versionOnly;
-    QTest::newRow("version server down")
-        << "1000"
-        << "DOWN" << 200 << newDB << -1LL << QStringList() << QString()
-        << "64|接続できませんでした。|" + ConnectionLost << 0 << false << QStringList();
-    QTest::newRow("version file 404")
-        << "1000"
-        << "404" << 200 << newDB << -1LL << QStringList() << QString()
-        << "64|接続できませんでした。|" + ConnectionLost << 0 << false << versionOnly;
-    QTest::newRow("database server down")
-        << "1000"
-        << "130 1001 x!%2/download/db1001.dat " << 200 << newDB << -1LL << QStringList()
-        << QString() << "64|接続できませんでした。|" + ConnectionLost << 0 << false << versionOnly;
-    QTest::newRow("database 404") << "1000" << ok << 404 << newDB << -1LL << QStringList()
-                                  << QString() << "64|接続できませんでした。|" + ConnectionLost << 0
-                                  << false << both;
-    QTest::newRow("database without length")
-        << "1000" << ok << 200 << newDB << -2LL << QStringList() << QString()
-        << "64|接続できませんでした。|" + ConnectionLost << 0 << false << both;
-    QTest::newRow("body shorter than announced")
-        << "1000" << ok << 200 << newDB.left(40) << qint64(newDB.size()) << QStringList()
-        << Downloading + sizes.arg(40).arg(newDB.size()) << "0||バイトエラー" << 0 << false << both;
-    QTest::newRow("not a database") << "1000" << ok << 200 << QByteArray("<html>sorry</html>")
-                                    << -1LL << QStringList() << Downloading + sizes.arg(18).arg(18)
-                                    << "0||"
-                                       "ダウンロードしたファイルは番号検索データベースではありませ"
-                                       "ん。\r\nデータベースは更新していません。"
-                                    << 0 << false << both;
     const QByteArray otherDB = DBBytes("1002");
-    QTest::newRow("version differs from announced")
-        << "1000" << ok << 200 << otherDB << -1LL << QStringList()
-        << Downloading + sizes.arg(otherDB.size()).arg(otherDB.size())
-        << "0||ダウンロードしたデータベースのバージョン(1002)が、最新版の情報と一致しません。\r\n"
-           "データベースは更新していません。"
-        << 0 << false << both;
-    QTest::newRow("larger than 256 MiB")
-        << "1000" << ok << 200 << QByteArray("x") << 300LL * 1024 * 1024 << QStringList()
-        << QString()
-        << "0||ファイルが大きすぎるため、読み込みを中止しました。\r\n(上限 268435456 Bytes)" << 0
-        << false << both;
-    const QString swapBox = QStringLiteral(
-        "16||"
-        "データベースを更新できませんでした。\r\nファイルの名前の変更または削除ができませんでした。"
-        "\r\nこれまでのデータベースをそのまま使用します。");
+    const QString ok = "130 1001 new numbers!%1" + NewDBPath + " ";
+    const QString failedRead = "64|接続できませんでした。|" + ConnectionLost;
+    const QString notUpdated = "\r\nデータベースは更新していません。";
+    const auto progress = [](qint64 n, qint64 of) {
+        return Downloading + QStringLiteral("%1 of %2 Bytes").arg(n).arg(of);
+    };
+
+    const QString software = "0||このバージョンのLumivoは自動更新できません。\r\n"
+                             "最新版をダウンロードしてください。";
+    const QString notDB =
+        "0||ダウンロードしたファイルは番号検索データベースではありません。" + notUpdated;
+    const QString otherVersion =
+        "0||ダウンロードしたデータベースのバージョン(1002)が、最新版の情報と一致しません。" +
+        notUpdated;
+    const QString tooLarge = "0||ファイルが大きすぎるため、読み込みを中止しました。\r\n"
+                             "(上限 268435456 Bytes)";
+    const QString swapFailed = "16||データベースを更新できませんでした。\r\nファイルの名前の変更"
+                               "または削除ができませんでした。\r\nこれまでのデータベースをその"
+                               "まま使用します。";
+    const QString located = "130 1001 a!b!%1" + NewDBPath + "?";
+    const QString blank999 = "130  999 !%1" + NewDBPath + " ";
+    const qint64 cut = newDB.size();
+
+    // clang-format off
+    QTest::newRow("newer") << tCase{"1000", ok, {200, newDB}, {}, Updated, {}, 1, true};
+    QTest::newRow("after the last !") << tCase{"1000", located, {200, newDB}, {}, Updated, {}, 1, true};
+    QTest::newRow("0999 and blank 999") << tCase{"0999", blank999, {200, DBBytes("0999")}, {}, Updated, {}, 1, true};
+    QTest::newRow("same") << tCase{"1001", ok, {}, {}, "○現在ご使用中のデータベースが最新です。"};
+    QTest::newRow("lower") << tCase{"1002", ok, {}, {}, "△ローカルデータベースがより最新です。"};
+    QTest::newRow("software differs") << tCase{"1000", "131 1001 x!%1/x ", {}, {}, SoftwareOld, software, 0};
+    for (const char* text : {"130 10", "1x0 1001 !%1/d ", "130 10x1 !%1/d ", "130 1001 no mark", "130 1001 !x"})
+        QTest::newRow(text) << tCase{"1000", text, {}, {}, Unusable};
+    QTest::newRow("check digit") << tCase{"1000", "BADDIGIT", {}, {}, Unusable, "0||DigitError."};
+    QTest::newRow("version server down") << tCase{"1000", "DOWN", {}, {}, "", failedRead, 0};
+    QTest::newRow("version file 404") << tCase{"1000", "404", {}, {}, "", failedRead, 0};
+    QTest::newRow("database server down") << tCase{"1000", "130 1001 x!%2/db ", {}, {}, "", failedRead, 0};
+    QTest::newRow("database 404") << tCase{"1000", ok, {404, newDB}, {}, "", failedRead, 0, true};
+    QTest::newRow("no length") << tCase{"1000", ok, {200, newDB, -2}, {}, "", failedRead, 0, true};
+    QTest::newRow("body cut short") << tCase{"1000", ok, {200, newDB.left(40), cut}, {}, progress(40, cut), "0||バイトエラー", 0, true};
+    QTest::newRow("not a database") << tCase{"1000", ok, {200, "<html>sorry</html>"}, {}, progress(18, 18), notDB, 0, true};
+    QTest::newRow("other version") << tCase{"1000", ok, {200, otherDB}, {}, progress(otherDB.size(), otherDB.size()), otherVersion, 0, true};
+    // A size beyond the bound is announced, never sent.
+    QTest::newRow("over 256 MiB") << tCase{"1000", ok, {200, "x", 300LL << 20, 1}, {}, "", tooLarge, 0, true};
     for (const char* fault : {"db>b", "t>db", "rm b"})
-        QTest::newRow(fault) << "1000" << ok << 200 << newDB << -1LL << QStringList{fault}
-                             << SwapFailed << swapBox << 0 << false << both;
+        QTest::newRow(fault) << tCase{"1000", ok, {200, newDB}, {fault}, SwapFailed, swapFailed, 0, true};
+    // clang-format on
 }
 
 void tst_update::update() {
-    QFETCH(QString, local);
-    QFETCH(QString, version);
-    QFETCH(QStringList, faults);
-    QFETCH(QString, status);
-    QFETCH(QString, box);
-    QFETCH(bool, installed);
-    QFETCH(QByteArray, dbBody);
-
-    const QByteArray localDB = DBBytes(local, QStringLiteral("C100"), QStringLiteral("20040115"));
+    QFETCH(tCase, c);
+    const QByteArray localDB = DBBytes(c.local, QStringLiteral("C100"), QStringLiteral("20040115"));
     tRig rig(localDB);
-    rig.about->faults = faults;
-    if (version == u"DOWN")
+    rig.about->faults = c.faults;
+    if (c.version == u"DOWN")
         rig.Async()->SetHost(DeadHostPort());
-    else if (version == u"BADDIGIT")
+    else if (c.version == u"BADDIGIT")
         rig.server.Route(
             VersionPath,
             {200, DecryptAUCG::EncodeText("130 1001 !x ", 5)->toLatin1().replace(0, 2, "GG")});
-    else if (version != u"404")
+    else if (c.version != u"404")
         rig.ServeVersion(
-            QString(version).replace("%1", rig.server.HostPort()).replace("%2", DeadHostPort()));
-    QFETCH(int, dbStatus);
-    QFETCH(qint64, dbLength);
-    // A size beyond the bound is announced, never sent.
-    rig.server.Route("/download/db1001.dat",
-                     {dbStatus, dbBody, dbLength, dbLength > cNumberDB::MaxFileBytes ? 1 : -1});
+            QString(c.version).replace("%1", rig.server.HostPort()).replace("%2", DeadHostPort()));
+    rig.server.Route(NewDBPath, c.db);
     QSignalSpy errors(rig.Async(), &ucrAsync::DownloadError);
     QSignalSpy progress(rig.Async(), &ucrAsync::DownloadProgress);
 
@@ -326,27 +290,32 @@ void tst_update::update() {
     QCOMPARE(rig.about->HeightTwips(), 3630);
     QVERIFY(rig.Status()->geometry().bottom() < rig.about->height());
 
-    const int boxes = box.isEmpty() ? 0 : 1;
-    QTRY_VERIFY(rig.platform.msgBoxes.size() == boxes && rig.Status()->text() == status);
+    const int boxes = c.box.isEmpty() ? 0 : 1;
+    QTRY_VERIFY(rig.platform.msgBoxes.size() == boxes && rig.Status()->text() == c.status);
     if (boxes) {
         const auto& shown = rig.platform.msgBoxes.first();
-        QCOMPARE(QString::number(shown.style) + u'|' + shown.title + u'|' + shown.prompt, box);
+        QCOMPARE(QString::number(shown.style) + u'|' + shown.title + u'|' + shown.prompt, c.box);
     }
-    QTEST(rig.platform.beeps, "beeps");
-    QTEST(rig.server.RequestedPaths(), "paths");
+    QCOMPARE(rig.platform.beeps, c.beeps);
+    QStringList asked = {VersionPath, NewDBPath};
+    asked = asked.mid(0, c.version == u"DOWN" ? 0 : c.fetchesDB ? 2 : 1);
+    QCOMPARE(rig.server.RequestedPaths(), asked);
     QCOMPARE(rig.OtherFiles(), QStringList());
-    QCOMPARE(rig.StatusColour(), status.isEmpty() ? frmAbout::ButtonTextColour() : Orange);
+    QCOMPARE(rig.StatusColour(), c.status.isEmpty() ? frmAbout::ButtonTextColour() : Orange);
 
-    const bool failedRead = status.isEmpty();
+    // A failed read folds the window and stops the timer; everything else leaves both.
+    const bool failedRead = c.status.isEmpty();
     QCOMPARE(rig.about->HeightTwips(), failedRead ? 3240 : 3630);
     QCOMPARE(rig.Propose()->isActive(), !failedRead);
-    QCOMPARE(errors.size(), box.contains(ConnectionLost) ? 1 : 0);
+    QCOMPARE(errors.size(), c.box.contains(ConnectionLost) ? 1 : 0);
     if (!errors.isEmpty())
-        QCOMPARE(errors[0][0].toString().isEmpty(), version == u"DOWN" || version == u"404");
+        QCOMPARE(errors[0][0].toString().isEmpty(), c.version == u"DOWN" || c.version == u"404");
     for (const auto& args : progress)
-        QCOMPARE(args[1].toLongLong(), dbLength >= 0 ? dbLength : dbBody.size());
+        QCOMPARE(args[1].toLongLong(),
+                 c.db.contentLength >= 0 ? c.db.contentLength : c.db.body.size());
 
-    QCOMPARE(ReadFile(rig.DBPath()), installed ? dbBody : localDB);
+    const bool installed = c.status == Updated;
+    QCOMPARE(ReadFile(rig.DBPath()), installed ? c.db.body : localDB);
     QCOMPARE(rig.loads, installed ? 1 : 0);
     QCOMPARE(modSearch::SearchCarrierCode(rig.db, "09012345678"), installed ? "C101" : "C100");
     QCOMPARE(rig.Child("lblVersion(0)")->text(), rig.about->GetVersionText());
@@ -477,21 +446,18 @@ void tst_update::startFailureMessages() {
     rig.Async()->SetHost("no such host");
     rig.Child<QPushButton>("cmdUpdate")->click();
     rig.Async()->StartDownload("ftp://" + rig.server.HostPort() + "/db", rig.dir.filePath("1.t"));
-    QCOMPARE(rig.platform.msgBoxes.size(), 2);
 
-    const auto& check = rig.platform.msgBoxes[0];
-    QCOMPARE(check.style, 16);
-    QCOMPARE(check.title, QStringLiteral("コールポイントCheckVer"));
-    QVERIFY(
-        QRegularExpression("^次のエラーが発生しました。\r\nエラー番号: \\d+\r\nエラーの詳細: \\S")
-            .match(check.prompt)
-            .hasMatch());
-    const auto& download = rig.platform.msgBoxes[1];
-    QCOMPARE(download.style, 16);
-    QCOMPARE(download.title, QStringLiteral("コールポイントStartDownload"));
-    QVERIFY(QRegularExpression("^次のエラーが発生しました。\r\nエラー番号:\\d+\r\nエラーの詳細:\\S")
-                .match(download.prompt)
-                .hasMatch());
+    // CheckVer puts a blank after each colon, StartDownload none.
+    QCOMPARE(rig.platform.msgBoxes.size(), 2);
+    for (const auto& [box, title, blank] :
+         {std::tuple(rig.platform.msgBoxes[0], "CheckVer", " "),
+          std::tuple(rig.platform.msgBoxes[1], "StartDownload", "")}) {
+        QCOMPARE(box.style, 16);
+        QCOMPARE(box.title, QStringLiteral("コールポイント") + title);
+        const QString shape = QStringLiteral("^次のエラーが発生しました。\r\nエラー番号:%1\\d+\r\n"
+                                             "エラーの詳細:%1\\S");
+        QVERIFY(QRegularExpression(shape.arg(blank)).match(box.prompt).hasMatch());
+    }
     // No event, and the status line keeps its text.
     QCOMPARE(rig.Status()->text(), Checking);
     QCOMPARE(rig.Async()->ReadsUnderWay(), 0);
