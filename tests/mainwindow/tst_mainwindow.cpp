@@ -7,8 +7,8 @@
 #include "update/frmAbout.h"
 
 #include <QCheckBox>
-#include <QLabel>
 #include <QClipboard>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -19,34 +19,16 @@
 
 namespace {
 
-// Blocks of every kind: plain 6-digit blocks for areas 0, 8, 10 and none, a
-// 7-digit block split by its 8th digit and an 8-digit block split by its 9th.
-const char* const Table = "090123,C130\n"   // ドコモ関西, area 0
-                          "090124,C138\n"   // ドコモ北海道, area 8
-                          "090125,C131\n"   // ドコモ九州, area 10
-                          "090126,C150\n"   // au<不明>, no area
-                          "09012805,C102\n" // au九州 behind a "C160"
-                          "090129123,C109\n"; // 沖縄セルラー behind "C160" and "C161"
-
+// Blocks for areas 0, 8, 10 and none, a 7-digit block split by its 8th digit
+// and an 8-digit block split by its 9th.
+const char* const Table = "090123,C130\n090124,C138\n090125,C131\n090126,C150\n"
+                          "09012805,C102\n090129123,C109\n";
 const QString Kansai = QStringLiteral("ドコモ関西");
 const QString Unlisted = QStringLiteral("未使用or未確認");
-const QString Need8 = QStringLiteral("このエリアは8桁入力が必要です");
 
-struct tRect {
-    int x, y, w, h;
-};
-const tRect KansaiRect{55, 99, 23, 27};
-const tRect HokkaidoRect{96, 2, 44, 43};
-const tRect KyushuRect{22, 115, 22, 39};
-const tRect OkinawaRect{6, 164, 21, 22};
-
-bool Inside(const QPoint& p, const QList<tRect>& rects)
-{
-    for (const tRect& r : rects)
-        if (QRect(r.x, r.y, r.w, r.h).contains(p))
-            return true;
-    return false;
-}
+// Map rectangles (x, y, w, h) of a few areas on the base map.
+const QRect KansaiRect(55, 99, 23, 27), HokkaidoRect(96, 2, 44, 43), KyushuRect(22, 115, 22, 39),
+    OkinawaRect(6, 164, 21, 22);
 
 } // namespace
 
@@ -71,7 +53,6 @@ private slots:
     void minimiseRestoreAndClose();
     void missingDatabaseIsReportedNotFatal();
     void versionButtonOpensAboutModally();
-
     void placeLogWindow_data();
     void placeLogWindow();
     void hidingTheNumber();
@@ -81,6 +62,7 @@ private:
     void MakeWindow(bool withDB = true);
     void Search(const QString& number);
     QString Result() const { return w->txtResult->text(); }
+    QWidget* Focus() const { return QApplication::focusWidget(); }
 
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<cFakePlatform> platform;
@@ -105,12 +87,10 @@ void tst_mainwindow::cleanup()
 
 void tst_mainwindow::MakeWindow(bool withDB)
 {
-    if (withDB) {
-        cDBBuilder builder;
-        QVERIFY(builder.AddTableText(QString::fromUtf8(Table)));
-        QVERIFY2(builder.BuildFile(dir->filePath("db.dat"), "20040415", "1000"),
-                 qPrintable(builder.ErrorText()));
-    }
+    cDBBuilder builder;
+    QVERIFY(builder.AddTableText(QString::fromUtf8(Table)));
+    if (withDB)
+        QVERIFY(builder.BuildFile(dir->filePath("db.dat"), "20040415", "1000"));
     w = std::make_unique<frmMain>(*platform, *db, dir->path());
     w->show();
     w->activateWindow();
@@ -132,35 +112,26 @@ void tst_mainwindow::startState()
                              "chkSettings(1)", "chkSettings(2)", "picCmdBase", "cmdVer",
                              "txtNumDB", "cmdExit"})
         QVERIFY2(w->findChild<QWidget*>(QString::fromLatin1(name)), name);
-
-    QCOMPARE(w->windowTitle(), QStringLiteral("Lumivo"));
-    QVERIFY(w->txtInputNum->text().isEmpty());
-    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->txtInputNum));
-    QVERIFY(w->txtResult->text().isEmpty());
-    QVERIFY(w->txtResult->isReadOnly());
+    QTRY_COMPARE(Focus(), w->txtInputNum);
+    QVERIFY(w->txtInputNum->text().isEmpty() && w->txtResult->text().isEmpty());
     QCOMPARE(w->txtInputNum->maxLength(), 11);
-    QVERIFY(!w->chkSettings[0]->isChecked());
-    QVERIFY(w->chkSettings[1]->isChecked());
-    QVERIFY(!w->chkSettings[2]->isChecked());
+    QCOMPARE(QList<bool>({w->chkSettings[0]->isChecked(), w->chkSettings[1]->isChecked(),
+                          w->chkSettings[2]->isChecked()}),
+             QList<bool>({false, true, false}));
     QVERIFY(!w->LogWindowLoaded());
-    QVERIFY(!w->picMap[0]->Image().isNull());
-    QCOMPARE(w->picMap[0]->Image(), w->picMap[0]->Picture());
     QCOMPARE(w->picMap[0]->Image().size(), QSize(144, 190));
+    QCOMPARE(w->picMap[0]->Image(), w->picMap[0]->Picture());
     QCOMPARE(w->picMap[1]->Image().size(), QSize(107, 96));
     // The database text stays out of the hidden text box.
-    QVERIFY(w->txtNumDB->toPlainText().isEmpty());
-    QVERIFY(!db->Text().isEmpty());
+    QVERIFY(w->txtNumDB->toPlainText().isEmpty() && !db->Text().isEmpty());
     QVERIFY(platform->msgBoxes.isEmpty());
 
     // Focus order: input, result, version button, search button.
-    QCOMPARE(w->txtInputNum->nextInFocusChain(), static_cast<QWidget*>(w->txtResult));
-    w->txtInputNum->setFocus();
-    QTest::keyClick(w->txtInputNum, Qt::Key_Tab);
-    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->txtResult));
-    QTest::keyClick(w->txtResult, Qt::Key_Tab);
-    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->cmdVer));
-    QTest::keyClick(w->cmdVer, Qt::Key_Tab);
-    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->cmdSearch));
+    for (QWidget* next : {static_cast<QWidget*>(w->txtResult), static_cast<QWidget*>(w->cmdVer),
+                          static_cast<QWidget*>(w->cmdSearch)}) {
+        QTest::keyClick(Focus(), Qt::Key_Tab);
+        QTRY_COMPARE(Focus(), next);
+    }
 }
 
 void tst_mainwindow::sameResultTypedClickedOrEntered_data()
@@ -168,13 +139,12 @@ void tst_mainwindow::sameResultTypedClickedOrEntered_data()
     QTest::addColumn<QString>("number");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("logLine");
-    QTest::newRow("kind A, 11 digits") << "09012345678" << Kansai << "09012345678--->ドコモ関西";
-    QTest::newRow("kind A, 7 digits") << "0901234" << Kansai << "0901234XXXX--->ドコモ関西";
-    QTest::newRow("kind G, 10 digits") << "0901280512" << "au九州" << "0901280512X--->au九州";
+    QTest::newRow("11 digits") << "09012345678" << Kansai << "09012345678--->ドコモ関西";
+    QTest::newRow("7 digits") << "0901234" << Kansai << "0901234XXXX--->ドコモ関西";
     QTest::newRow("kind H") << "090129123" << "沖縄セルラー" << "090129123XX--->沖縄セルラー";
-    QTest::newRow("needs 8 digits") << "0901280" << Need8 << "";
-    QTest::newRow("needs 9 digits") << "09012912" << "このエリアは9桁入力が必要です" << "";
-    QTest::newRow("steered, then missing") << "09012806" << Unlisted << "09012806XXX--->未使用or未確認";
+    QTest::newRow("needs 8") << "0901280" << "このエリアは8桁入力が必要です" << "";
+    QTest::newRow("needs 9") << "09012912" << "このエリアは9桁入力が必要です" << "";
+    QTest::newRow("unlisted") << "09012806" << Unlisted << "09012806XXX--->未使用or未確認";
 }
 
 void tst_mainwindow::sameResultTypedClickedOrEntered()
@@ -200,26 +170,20 @@ void tst_mainwindow::sameResultTypedClickedOrEntered()
         else
             QTest::keyClick(w.get(), Qt::Key_A, Qt::AltModifier);   // clicks after a moment
         QTRY_COMPARE(Result(), text);
-        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->txtInputNum));
+        QTRY_COMPARE(Focus(), w->txtInputNum);
         maps.append(w->picMap[0]->Image());
     }
-    QCOMPARE(maps[1], maps[0]);
-    QCOMPARE(maps[2], maps[0]);
+    QVERIFY(maps[1] == maps[0] && maps[2] == maps[0]);
 
     frmLog* log = w->LogWindow();
-    if (logLine.isEmpty()) {
-        QCOMPARE(log->lstLog->count(), 0);
-        QCOMPARE(log->windowTitle(), QStringLiteral("検索ログ"));
-    } else {
-        QCOMPARE(log->LogLines(), QStringList({logLine, logLine, logLine}));
-        QCOMPARE(log->windowTitle(), QStringLiteral("検索ログ - 3件検索しました。"));
-        QCOMPARE(log->lstLog->currentRow(), 2);
-    }
+    const int lines = logLine.isEmpty() ? 0 : 3;
+    QCOMPARE(log->LogLines(), QStringList(lines, logLine));
+    QCOMPARE(log->windowTitle(), lines ? QStringLiteral("検索ログ - 3件検索しました。")
+                                       : QStringLiteral("検索ログ"));
+    QCOMPARE(log->lstLog->currentRow(), lines - 1);
     // Accepted numbers enable the log commands, logged or not.
-    QVERIFY(log->cmdLogCommand[0]->isEnabled());
-    QVERIFY(log->cmdLogCommand[1]->isEnabled());
-    const bool unlisted = text == Unlisted;
-    QCOMPARE(platform->msgBoxes.size(), unlisted ? 3 : 0);
+    QVERIFY(log->cmdLogCommand[0]->isEnabled() && log->cmdLogCommand[1]->isEnabled());
+    QCOMPARE(platform->msgBoxes.size(), text == Unlisted ? 3 : 0);
     QCOMPARE(platform->beeps, 0);
 }
 
@@ -235,7 +199,6 @@ void tst_mainwindow::refusalsBeepAndLeaveMapAndLogAlone_data()
 void tst_mainwindow::refusalsBeepAndLeaveMapAndLogAlone()
 {
     QFETCH(QString, number);
-    QFETCH(QString, message);
     MakeWindow();
     w->chkSettings[0]->setChecked(true);
     Search("09012445678");
@@ -243,40 +206,34 @@ void tst_mainwindow::refusalsBeepAndLeaveMapAndLogAlone()
     QVERIFY(marked != w->picMap[0]->Picture());
 
     Search(number);
-    QCOMPARE(Result(), message);
+    QTEST(Result(), "message");
     QCOMPARE(platform->beeps, 1);
     QCOMPARE(w->picMap[0]->Image(), marked);
     QCOMPARE(w->LogWindow()->lstLog->count(), 1);
     QCOMPARE(w->txtInputNum->text(), number);
-    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->txtInputNum));
-    QVERIFY(platform->msgBoxes.isEmpty());
+    QTRY_COMPARE(Focus(), w->txtInputNum);
 }
 
 void tst_mainwindow::keyFilterAndPaste()
 {
     MakeWindow();
     QTest::keyClicks(w->txtInputNum, "09a0- 1b2");
-    QCOMPARE(w->txtInputNum->text(), QStringLiteral("09012"));
     QTest::keyClick(w->txtInputNum, Qt::Key_Backspace);
     QCOMPARE(w->txtInputNum->text(), QStringLiteral("0901"));
-
     QGuiApplication::clipboard()->setText(QStringLiteral("090-1234"));
     QTest::keyClick(w->txtInputNum, Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(w->txtInputNum->text(), QStringLiteral("0901"));
 
     // The context menu's paste gets past the key filter; the search refuses it.
-    w->txtInputNum->clear();
-    w->txtInputNum->paste();
-    QCOMPARE(w->txtInputNum->text(), QStringLiteral("090-1234"));
-    QTest::mouseClick(w->cmdSearch, Qt::LeftButton);
-    QCOMPARE(Result(), QStringLiteral("数字のみ入力して下さい"));
-    QCOMPARE(platform->beeps, 1);
-
-    QGuiApplication::clipboard()->setText(QStringLiteral("０９０１２３４５６７８"));
-    w->txtInputNum->clear();
-    w->txtInputNum->paste();
-    QTest::mouseClick(w->cmdSearch, Qt::LeftButton);
-    QCOMPARE(Result(), QStringLiteral("090,080,070から入力して下さい"));
+    for (const QString& pasted : {QStringLiteral("090-1234"), QStringLiteral("090１２３４５６７")}) {
+        QGuiApplication::clipboard()->setText(pasted);
+        w->txtInputNum->clear();
+        w->txtInputNum->paste();
+        QCOMPARE(w->txtInputNum->text(), pasted);
+        QTest::mouseClick(w->cmdSearch, Qt::LeftButton);
+        QCOMPARE(Result(), QStringLiteral("数字のみ入力して下さい"));
+    }
+    QCOMPARE(platform->beeps, 2);
     QVERIFY(!w->LogWindowLoaded());
 }
 
@@ -285,15 +242,14 @@ void tst_mainwindow::mapShowsOnlyTheLastArea()
     MakeWindow();
     const QImage base = w->picMap[0]->Picture();
     const QImage& sheet = w->picMap[1]->Picture();
-
-    // Pixels that changed, and that only the expected rectangles changed.
-    auto changedOnlyIn = [&](const QList<tRect>& rects) {
-        const QImage& now = w->picMap[0]->Image();
+    // How many pixels changed; -1 when one changed outside the given rectangles.
+    auto changedOnlyIn = [&](const QList<QRect>& rects) {
         int changed = 0;
         for (int y = 0; y < base.height(); ++y)
             for (int x = 0; x < base.width(); ++x)
-                if (now.pixel(x, y) != base.pixel(x, y)) {
-                    if (!Inside(QPoint(x, y), rects))
+                if (w->picMap[0]->Image().pixel(x, y) != base.pixel(x, y)) {
+                    if (std::none_of(rects.begin(), rects.end(),
+                                     [&](const QRect& r) { return r.contains(x, y); }))
                         return -1;
                     ++changed;
                 }
@@ -302,25 +258,20 @@ void tst_mainwindow::mapShowsOnlyTheLastArea()
 
     Search("0901234");   // area 0
     QVERIFY(changedOnlyIn({KansaiRect}) > 0);
-    Search("0901244");   // area 8
+    Search("0901244");   // area 8: the straight copy of its sheet rectangle, nothing else
     QVERIFY(changedOnlyIn({HokkaidoRect}) > 0);
-    // The copy is straight: the map's rectangle is the sheet's source rectangle.
-    QCOMPARE(w->picMap[0]->Image().copy(96, 2, 44, 43), sheet.copy(36, 0, 44, 43));
-
+    QCOMPARE(w->picMap[0]->Image().copy(HokkaidoRect), sheet.copy(36, 0, 44, 43));
     Search("0901254");   // area 10: Kyushu and Okinawa
-    const QImage both = w->picMap[0]->Image();
     QVERIFY(changedOnlyIn({KyushuRect, OkinawaRect}) > 0);
-    QCOMPARE(both.copy(22, 115, 22, 39), sheet.copy(31, 49, 22, 39));
-    QCOMPARE(both.copy(6, 164, 21, 22), sheet.copy(80, 0, 21, 22));
-    QVERIFY(both.copy(6, 164, 21, 22) != base.copy(6, 164, 21, 22));
-    QVERIFY(both.copy(22, 115, 22, 39) != base.copy(22, 115, 22, 39));
-
+    QCOMPARE(w->picMap[0]->Image().copy(KyushuRect), sheet.copy(31, 49, 22, 39));
+    QCOMPARE(w->picMap[0]->Image().copy(OkinawaRect), sheet.copy(80, 0, 21, 22));
+    QVERIFY(sheet.copy(80, 0, 21, 22) != base.copy(OkinawaRect));
     Search("0901264");   // au<不明>: no area, a clean map
     QCOMPARE(w->picMap[0]->Image(), base);
     Search("0901254");
     Search("0701234");   // unlisted
     QCOMPARE(w->picMap[0]->Image(), base);
-    QVERIFY(platform->msgBoxes.size() == 1);   // only the unlisted notice, no marking error
+    QCOMPARE(platform->msgBoxes.size(), 1);   // the notice only, no marking error
 }
 
 void tst_mainwindow::unlistedNoticeOffersTheAddress()
@@ -331,21 +282,17 @@ void tst_mainwindow::unlistedNoticeOffersTheAddress()
     Search("0801234");
     QCOMPARE(Result(), Unlisted);
     QCOMPARE(platform->msgBoxes.size(), 1);
-    const auto box = platform->msgBoxes[0];
-    QCOMPARE(box.style, 65);
-    QCOMPARE(box.title, QStringLiteral("ご協力おねがいします。"));
-    const QStringList lines = box.prompt.split("\r\n");
+    QCOMPARE(platform->msgBoxes[0].style, 65);
+    QCOMPARE(platform->msgBoxes[0].title, QStringLiteral("ご協力おねがいします。"));
+    const QStringList lines = platform->msgBoxes[0].prompt.split("\r\n");
     QCOMPARE(lines.size(), 5);
-    QCOMPARE(lines[0], QStringLiteral("入力された電話番号は、未使用or未確認の状態です。"));
     QCOMPARE(lines[1], "もし存在する電話番号でしたら、" + frmMain::SupportMailAddress + "まで");
-    QCOMPARE(lines[4], QStringLiteral("[OK]を押すと、メールアドレスをクリップボードへコピーします。"));
-    QCOMPARE(platform->clipboard, QStringLiteral("before"));
-    QCOMPARE(platform->clipboardClears, 0);
+    QCOMPARE(platform->clipboard, QStringLiteral("before"));   // Cancel changes nothing
 
     Search("0801234");
     QCOMPARE(platform->clipboard, frmMain::SupportMailAddress);
     QCOMPARE(platform->clipboardClears, 1);
-    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->txtInputNum));
+    QTRY_COMPARE(Focus(), w->txtInputNum);
 }
 
 void tst_mainwindow::logLinesCaptionAndClear()
@@ -358,34 +305,25 @@ void tst_mainwindow::logLinesCaptionAndClear()
     frmLog* log = w->LogWindow();
     QVERIFY(log->isVisible());
     Search("0901234567");
-    Search("0901280");       // asks for 8 digits: not logged, caption untouched
-    QCOMPARE(log->windowTitle(), QStringLiteral("検索ログ - 1件検索しました。"));
     Search("0701234");
-    QCOMPARE(log->LogLines(), QStringList({"0901234567X--->ドコモ関西",
-                                           "0701234XXXX--->未使用or未確認"}));
+    QCOMPARE(log->LogLines(),
+             QStringList({"0901234567X--->ドコモ関西", "0701234XXXX--->未使用or未確認"}));
     QCOMPARE(log->windowTitle(), QStringLiteral("検索ログ - 2件検索しました。"));
 
     log->cmdLogCommand[0]->click();
     QCOMPARE(log->lstLog->count(), 0);
     QCOMPARE(log->windowTitle(), QStringLiteral("検索ログ"));
-    QVERIFY(!log->cmdLogCommand[0]->isEnabled());
-    QVERIFY(!log->cmdLogCommand[1]->isEnabled());
-    log->cmdLogCommand_Click(0);   // clearing an empty log is the same
-    QCOMPARE(log->windowTitle(), QStringLiteral("検索ログ"));
+    QVERIFY(!log->cmdLogCommand[0]->isEnabled() && !log->cmdLogCommand[1]->isEnabled());
     Search("0901234");
     QCOMPARE(log->windowTitle(), QStringLiteral("検索ログ - 1件検索しました。"));
-
     log->cmdLogCommand_Click(5);
     QCOMPARE(platform->msgBoxes.last().prompt, QStringLiteral("Index値が異常です。"));
-    QCOMPARE(platform->msgBoxes.last().style, 0);
-    QCOMPARE(log->lstLog->count(), 1);
 
     // Unchecking hides the window but keeps its lines.
     w->chkSettings[0]->setChecked(false);
     QVERIFY(!log->isVisible());
     w->chkSettings[0]->setChecked(true);
-    QVERIFY(log->isVisible());
-    QCOMPARE(log->lstLog->count(), 1);
+    QVERIFY(log->isVisible() && log->lstLog->count() == 1);
 
     // Closed by the user, the window unloads; the next use starts empty.
     log->close();
@@ -398,36 +336,27 @@ void tst_mainwindow::logLayout_data()
 {
     QTest::addColumn<double>("width");
     QTest::addColumn<double>("height");
-    QTest::addColumn<bool>("changed");
-    QTest::addColumn<int>("listHeight");
-    QTest::addColumn<int>("buttonTop");
-    QTest::addColumn<int>("half");
-    QTest::newRow("load size") << 4680.0 << 3045.0 << true << 2580 << 2625 << 2340;
-    QTest::newRow("465 high") << 4680.0 << 465.0 << false << 0 << 0 << 0;
-    QTest::newRow("466 high") << 4680.0 << 466.0 << true << 1 << 46 << 2340;
-    QTest::newRow("odd width") << 4681.0 << 3045.0 << true << 2580 << 2625 << 2340;
-    QTest::newRow("tie up to even") << 4681.5 << 3045.0 << true << 2580 << 2625 << 2341;
-    QTest::newRow("tie down to even") << 4682.5 << 3045.0 << true << 2580 << 2625 << 2341;
+    QTest::addColumn<QList<int>>("layout");   // changed, list height, button top, half width
+    QTest::newRow("load size") << 4680.0 << 3045.0 << QList<int>{1, 2580, 2625, 2340};
+    QTest::newRow("465 high") << 4680.0 << 465.0 << QList<int>{0, 0, 0, 0};
+    QTest::newRow("466 high") << 4680.0 << 466.0 << QList<int>{1, 1, 46, 2340};
+    QTest::newRow("odd width") << 4681.0 << 3045.0 << QList<int>{1, 2580, 2625, 2340};
+    QTest::newRow("tie up to even") << 4681.5 << 3045.0 << QList<int>{1, 2580, 2625, 2341};
+    QTest::newRow("tie down to even") << 4682.5 << 3045.0 << QList<int>{1, 2580, 2625, 2341};
 }
 
 void tst_mainwindow::logLayout()
 {
     QFETCH(double, width);
     QFETCH(double, height);
-    const frmLog::tLayout layout = frmLog::LayoutFor(width, height);
-    QTEST(layout.changed, "changed");
-    if (!layout.changed)
-        return;
-    QTEST(layout.listHeight, "listHeight");
-    QTEST(layout.buttonTop, "buttonTop");
-    QTEST(layout.buttonWidth, "half");
+    const frmLog::tLayout l = frmLog::LayoutFor(width, height);
+    QTEST(QList<int>({l.changed, l.listHeight, l.buttonTop, l.buttonWidth}), "layout");
 }
 
 void tst_mainwindow::minimiseRestoreAndClose()
 {
     MakeWindow();
-    // With the setting off, minimise and restore leave the log hidden.
-    w->showMinimized();
+    w->showMinimized();   // with the setting off, the log stays hidden
     w->showNormal();
     QVERIFY(!w->LogWindowLoaded() || !w->LogWindow()->isVisible());
 
@@ -461,13 +390,10 @@ void tst_mainwindow::missingDatabaseIsReportedNotFatal()
     QCOMPARE(platform->msgBoxes.size(), 1);
     QCOMPARE(platform->msgBoxes[0].style, 16);
     QVERIFY(platform->msgBoxes[0].prompt.contains(dir->filePath("db.dat")));
-    QVERIFY(!w->DBLoaded());
-
     Search("09012345678");
     QCOMPARE(Result(), QStringLiteral("db.datを読み込めませんでした"));
     QCOMPARE(platform->beeps, 1);
     QCOMPARE(w->picMap[0]->Image(), w->picMap[0]->Picture());
-    QCOMPARE(platform->msgBoxes.size(), 1);
 
     // A database that appears later is taken up by the next load.
     cDBBuilder builder;
@@ -506,7 +432,7 @@ void tst_mainwindow::placeLogWindow_data()
 {
     QTest::addColumn<int>("screenWidth");
     QTest::addColumn<QPoint>("mainPos");
-    QTest::addColumn<QPoint>("expected");   // relative: factors of main width/height and log width
+    QTest::addColumn<QPoint>("side");   // -1, 0 or 1 for left/above, same, right/below
     QTest::newRow("wide, main at the left") << 1024 << QPoint(7, 100) << QPoint(1, 0);
     QTest::newRow("wide, main at 320") << 1280 << QPoint(320, 100) << QPoint(-1, 0);
     QTest::newRow("narrow, main near the top") << 1023 << QPoint(7, 100) << QPoint(0, 1);
@@ -517,30 +443,17 @@ void tst_mainwindow::placeLogWindow()
 {
     QFETCH(int, screenWidth);
     QFETCH(QPoint, mainPos);
-    QFETCH(QPoint, expected);
+    QFETCH(QPoint, side);
     MakeWindow();
     platform->screenWidth = screenWidth;
     w->move(mainPos);
     QTRY_COMPARE(w->frameGeometry().topLeft(), mainPos);
     w->chkSettings[0]->setChecked(true);
-    frmLog* log = w->LogWindow();
     const QRect main = w->frameGeometry();
-    const QRect placed = log->frameGeometry();
-
-    QCOMPARE(placed.width(), 320);   // 4800 twips
-    QCOMPARE(placed.height(), main.height());
-    if (expected.x() == 1)
-        QCOMPARE(placed.left(), main.left() + main.width());
-    else if (expected.x() == -1)
-        QCOMPARE(placed.left(), main.left() - 320);
-    else
-        QCOMPARE(placed.left(), main.left());
-    if (expected.y() == 1)
-        QCOMPARE(placed.top(), main.top() + main.height());
-    else if (expected.y() == -1)
-        QCOMPARE(placed.top(), main.top() - main.height());
-    else
-        QCOMPARE(placed.top(), main.top());
+    const QRect placed = w->LogWindow()->frameGeometry();
+    QCOMPARE(placed.size(), QSize(320, main.height()));   // 4800 twips wide
+    QCOMPARE(placed.left(), main.left() + side.x() * (side.x() > 0 ? main.width() : 320));
+    QCOMPARE(placed.top(), main.top() + side.y() * main.height());
 }
 
 void tst_mainwindow::hidingTheNumber()
@@ -548,26 +461,20 @@ void tst_mainwindow::hidingTheNumber()
     MakeWindow();
     w->chkSettings[0]->setChecked(true);
     frmLog* log = w->LogWindow();
-    QVERIFY(log->isVisible());
-
     w->chkSettings[2]->setChecked(true);
     QVERIFY(!log->isVisible());
-    QVERIFY(!w->chkSettings[0]->isEnabled());
-    QVERIFY(w->chkSettings[0]->isChecked());
-    QCOMPARE(w->txtInputNum->echoMode(), QLineEdit::Password);
+    QVERIFY(!w->chkSettings[0]->isEnabled() && w->chkSettings[0]->isChecked());
 
     // The search still reads the digits, and logs them plainly.
     Search("0901234");
     QCOMPARE(Result(), Kansai);
-    QCOMPARE(log->LogLines(), QStringList({"0901234XXXX--->ドコモ関西"}));
     QCOMPARE(w->txtInputNum->displayText(), QStringLiteral("*******"));
+    QCOMPARE(log->LogLines(), QStringList({"0901234XXXX--->ドコモ関西"}));
 
     w->chkSettings[2]->setChecked(false);
-    QVERIFY(w->chkSettings[0]->isEnabled());
-    QVERIFY(!w->chkSettings[0]->isChecked());
+    QVERIFY(w->chkSettings[0]->isEnabled() && !w->chkSettings[0]->isChecked());
     QVERIFY(!log->isVisible());
-    QCOMPARE(w->txtInputNum->echoMode(), QLineEdit::Normal);
-    QCOMPARE(log->lstLog->count(), 1);
+    QCOMPARE(w->txtInputNum->displayText(), QStringLiteral("0901234"));
 }
 
 void tst_mainwindow::inputLimitSwitchedOffAndOn()
@@ -575,22 +482,18 @@ void tst_mainwindow::inputLimitSwitchedOffAndOn()
     MakeWindow();
     QTest::keyClicks(w->txtInputNum, "0901234567890");
     QCOMPARE(w->txtInputNum->text(), QStringLiteral("09012345678"));
-
     w->chkSettings[1]->setChecked(false);
     QTest::keyClicks(w->txtInputNum, "12");
-    QCOMPARE(w->txtInputNum->text(), QStringLiteral("0901234567812"));
     QTest::mouseClick(w->cmdSearch, Qt::LeftButton);
     QCOMPARE(Result(), QStringLiteral("番号11桁を入力して下さい"));
 
     // Switching the limit on keeps the longer text and lets no more in.
     w->chkSettings[1]->setChecked(true);
-    QCOMPARE(w->txtInputNum->text(), QStringLiteral("0901234567812"));
     w->txtInputNum->end(false);
     QTest::keyClicks(w->txtInputNum, "3");
     QCOMPARE(w->txtInputNum->text(), QStringLiteral("0901234567812"));
     QTest::keyClick(w->txtInputNum, Qt::Key_Backspace);
     QTest::keyClick(w->txtInputNum, Qt::Key_Backspace);
-    QCOMPARE(w->txtInputNum->maxLength(), 11);
     QTest::keyClicks(w->txtInputNum, "4");
     QCOMPARE(w->txtInputNum->text(), QStringLiteral("09012345678"));
 }
