@@ -7,14 +7,6 @@ bool cLoopbackServer::Start() {
     return listen(QHostAddress::LocalHost);
 }
 
-QString cLoopbackServer::HostPort() const {
-    return QStringLiteral("127.0.0.1:%1").arg(serverPort());
-}
-
-void cLoopbackServer::Route(const QString& strPath, const tResponse& response) {
-    m_routes.insert(strPath, response);
-}
-
 QStringList cLoopbackServer::RequestedPaths() const {
     QStringList paths;
     for (const QByteArray& head : requests)
@@ -35,15 +27,6 @@ void cLoopbackServer::Release() {
             held.socket->write(held.rest);
             held.socket->disconnectFromHost();
         }
-}
-
-bool cLoopbackServer::Trickle(int intBytes) {
-    for (tHeld& held : m_held)
-        if (held.socket) {
-            held.socket->write(held.rest.left(intBytes));
-            held.rest.remove(0, intBytes);
-        }
-    return Held() > 0;
 }
 
 void cLoopbackServer::OnConnection() {

@@ -25,12 +25,11 @@ public:
 
     bool Start();
     // "127.0.0.1:port", as the download control takes a host.
-    QString HostPort() const;
-    void Route(const QString& strPath, const tResponse& response);
+    QString HostPort() const { return QStringLiteral("127.0.0.1:%1").arg(serverPort()); }
+    void Route(const QString& strPath, const tResponse& response) { m_routes[strPath] = response; }
     // Sends the rest of every held answer.
     void Release();
-    // Sends the next few bytes of every held answer, keeping it open; true while any is held.
-    bool Trickle(int intBytes);
+    // Held answers whose connection is still open.
     int Held() const;
 
     // Every request head, in arrival order.

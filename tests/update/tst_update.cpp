@@ -4,14 +4,12 @@
 #include "lookup/cNumberDB.h"
 #include "lookup/modSearch.h"
 #include "platform/cFakePlatform.h"
-#include "platform/modTwips.h"
 #include "update/frmAbout.h"
 #include "update/ucrAsync.h"
 
 #include <QDir>
 #include <QLabel>
 #include <QNetworkProxy>
-#include <QProcess>
 #include <QPushButton>
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -24,9 +22,7 @@ const QString VersionPath = QStringLiteral("/download/latestver.txt");
 const QString Checking = QStringLiteral("○番号検索データベースの最新版をチェックしています。");
 const QString Downloading = QStringLiteral("○最新の番号検索データベースをダウンロード中です。");
 const QString Updated = QStringLiteral("OK 最新のデータベースに更新しました。");
-const QString SoftwareOld = QStringLiteral("NG ソフトウェアの最新版をダウンロードしてください。");
 const QString Unusable = QStringLiteral("NG 最新版の情報を読み取れませんでした。");
-const QString SwapFailed = QStringLiteral("NG データベースを更新できませんでした。");
 const QString ConnectionLost =
     QStringLiteral("ネット接続が切断されました。\r\n現在ご利用のPCがオフラインモード。または、"
                    "データベースサーバーがメンテナンス中です。\r\nデータベースサーバーの状態は、"
@@ -58,16 +54,15 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
 const QString NewDBPath = QStringLiteral("/download/db1001.dat");
 
 // One run of the update: the local database's version, the version text (%1 the
-// loopback server, %2 a port where nothing listens; DOWN, 404 and BADDIGIT stand
-// for a missing server, a missing version file and a broken check digit), how the
-// new database is served, which swap steps fail, and what the window ends with.
+// loopback server, %2 a port where nothing listens), how the new database is
+// served, which swap steps fail, and what the window ends with.
 struct tCase {
     QString local;
     QString version;
     cLoopbackServer::tResponse db;
     QStringList faults;
     QString status;
-    QString box; // "style|title|text" of the one message box, if any
+    QString box = {}; // "style|title|text" of the one message box, if any
     int beeps = 1;
     bool fetchesDB = false;
 };
@@ -114,7 +109,6 @@ struct tRig {
         WriteFile(DBPath(), localDB);
         db.LoadDB(DBPath());
         server.Start();
-        owner.move(200, 150);
         about = std::make_unique<tFaultyAbout>(platform, db, dir.path(), &owner, [this] {
             db.LoadDB(DBPath());
             ++loads;
@@ -151,10 +145,7 @@ private slots:
     void windowAtLoad();
     void update_data();
     void update();
-    void toolMadeFilesUpdateTheDatabase();
-    void progressOnceSizeIsKnown();
     void closingCancelsTheRead();
-    void completionFollowsCurrentMarker_data();
     void completionFollowsCurrentMarker();
     void startFailureMessages();
     void makeTempNameTakesOnlyFreeNames();
@@ -169,27 +160,10 @@ void tst_update::windowAtLoad() {
     tRig rig;
     frmAbout& about = *rig.about;
     QCOMPARE(about.windowTitle(), QStringLiteral("Lumivoについて"));
-    QCOMPARE(about.GetVersionText(),
+    QCOMPARE(rig.Child("lblVersion(0)")->text(),
              QStringLiteral("Software Version: 1.30   DataBase Version: 1000  2004/01/15"));
-    QCOMPARE(rig.Child("lblVersion(0)")->text(), about.GetVersionText());
-    QCOMPARE(about.pos(), rig.owner.frameGeometry().topLeft() + QPoint(133, 13));
-    QCOMPARE(about.palette().color(QPalette::Window), QColor(Qt::white));
-    QCOMPARE(modTwips::Twips(about.width()) + 90, 6210);
-    QCOMPARE(about.HeightTwips(), 3240);
     // The status line lies below the client area until an update starts.
-    QCOMPARE(rig.Status()->geometry(), QRect(7, 191, 395, 16));
     QVERIFY(rig.Status()->y() >= about.height());
-    QCOMPARE(rig.Status()->text(), QString());
-    QVERIFY(!rig.Propose()->isActive());
-    QCOMPARE(rig.Propose()->interval(), 10000);
-    QCOMPARE(frmAbout::NoticeText(),
-             QStringLiteral("サービス名および製品名は一般に各社の登録商標または商標です。\r\n"
-                            "アイコン・イラスト: ルミボ工房のオリジナルです。\r\n"
-                            "Lumivoの最新版は https://lumivo.example で公開しています。\r\n"
-                            "ここをクリックすると、作者ウェブページを開きます。"));
-    QCOMPARE(rig.Child("lblNotice")->text(), frmAbout::NoticeText());
-    QCOMPARE(rig.Child("picSoftwareLogo")->pixmap().size(), QSize(328, 84));
-    QCOMPARE(rig.Child("picSoftwareLogo")->cursor().pixmap().size(), QSize(32, 32));
 
     // The logo and the notice open the author page; the version labels do not.
     for (const char* name : {"picSoftwareLogo", "lblVersion(0)", "lblNotice", "lblVersion(1)"})
@@ -197,72 +171,50 @@ void tst_update::windowAtLoad() {
     QCOMPARE(rig.platform.openedUrls,
              QStringList(2, QStringLiteral("https://lumivo.example/?lumivo")));
 
-    // cmdUpdate holds the focus, Enter presses it, and Esc starts the update too.
+    // cmdUpdate holds the focus, and Esc starts the update instead of closing.
     about.show();
     QVERIFY(QTest::qWaitForWindowActive(&about));
     QCOMPARE(about.focusWidget(), rig.Child<QPushButton>("cmdUpdate"));
-    QTest::keyClick(about.focusWidget(), Qt::Key_Return);
-    QTRY_COMPARE(rig.server.requests.size(), 1);
     QTest::keyClick(about.focusWidget(), Qt::Key_Escape);
-    QTRY_COMPARE(rig.server.requests.size(), 2);
+    QTRY_COMPARE(rig.server.RequestedPaths(), QStringList(VersionPath));
     QVERIFY(about.isVisible());
-    QCOMPARE(rig.server.RequestedPaths(), QStringList(2, VersionPath));
     QVERIFY(rig.server.requests[0].contains("Cache-Control: no-cache\r\n"));
-    QTest::keyClick(about.focusWidget(), Qt::Key_Tab);
-    QCOMPARE(about.focusWidget(), rig.Child<QPushButton>("cmdOK"));
-    QTest::mouseClick(rig.Child<QPushButton>("cmdOK"), Qt::LeftButton);
-    QVERIFY(!about.isVisible());
 }
 
 void tst_update::update_data() {
     QTest::addColumn<tCase>("c");
     const QByteArray newDB = DBBytes("1001");
-    const QByteArray otherDB = DBBytes("1002");
-    const QString ok = "130 1001 new numbers!%1" + NewDBPath + " ";
+    // The location follows the last "!" and drops the text's last character.
+    const QString ok = "130 1001 new!numbers!%1" + NewDBPath + "?";
     const QString failedRead = "64|接続できませんでした。|" + ConnectionLost;
-    const QString notUpdated = "\r\nデータベースは更新していません。";
-    const auto progress = [](qint64 n, qint64 of) {
-        return Downloading + QStringLiteral("%1 of %2 Bytes").arg(n).arg(of);
-    };
-
     const QString software = "0||このバージョンのLumivoは自動更新できません。\r\n"
                              "最新版をダウンロードしてください。";
-    const QString notDB =
-        "0||ダウンロードしたファイルは番号検索データベースではありません。" + notUpdated;
-    const QString otherVersion =
-        "0||ダウンロードしたデータベースのバージョン(1002)が、最新版の情報と一致しません。" +
-        notUpdated;
+    const QString notDB = "0||ダウンロードしたファイルは番号検索データベースではありません。"
+                          "\r\nデータベースは更新していません。";
     const QString tooLarge = "0||ファイルが大きすぎるため、読み込みを中止しました。\r\n"
                              "(上限 268435456 Bytes)";
     const QString swapFailed = "16||データベースを更新できませんでした。\r\nファイルの名前の変更"
                                "または削除ができませんでした。\r\nこれまでのデータベースをその"
                                "まま使用します。";
-    const QString located = "130 1001 a!b!%1" + NewDBPath + "?";
-    const QString blank999 = "130  999 !%1" + NewDBPath + " ";
-    const qint64 cut = newDB.size();
 
     // clang-format off
     QTest::newRow("newer") << tCase{"1000", ok, {200, newDB}, {}, Updated, {}, 1, true};
-    QTest::newRow("after the last !") << tCase{"1000", located, {200, newDB}, {}, Updated, {}, 1, true};
-    QTest::newRow("0999 and blank 999") << tCase{"0999", blank999, {200, DBBytes("0999")}, {}, Updated, {}, 1, true};
+    // Equal in number but not in text: not older, so it is fetched.
+    QTest::newRow("0999 and blank 999") << tCase{"0999", "130  999 !%1" + NewDBPath + " ", {200, DBBytes("0999")}, {}, Updated, {}, 1, true};
     QTest::newRow("same") << tCase{"1001", ok, {}, {}, "○現在ご使用中のデータベースが最新です。"};
     QTest::newRow("lower") << tCase{"1002", ok, {}, {}, "△ローカルデータベースがより最新です。"};
-    QTest::newRow("software differs") << tCase{"1000", "131 1001 x!%1/x ", {}, {}, SoftwareOld, software, 0};
-    for (const char* text : {"130 10", "1x0 1001 !%1/d ", "130 10x1 !%1/d ", "130 1001 no mark", "130 1001 !x"})
-        QTest::newRow(text) << tCase{"1000", text, {}, {}, Unusable};
-    QTest::newRow("check digit") << tCase{"1000", "BADDIGIT", {}, {}, Unusable, "0||DigitError."};
-    QTest::newRow("version server down") << tCase{"1000", "DOWN", {}, {}, "", failedRead, 0};
-    QTest::newRow("version file 404") << tCase{"1000", "404", {}, {}, "", failedRead, 0};
-    QTest::newRow("database server down") << tCase{"1000", "130 1001 x!%2/db ", {}, {}, "", failedRead, 0};
-    QTest::newRow("database 404") << tCase{"1000", ok, {404, newDB}, {}, "", failedRead, 0, true};
+    QTest::newRow("software differs") << tCase{"1000", "131 1001 x!%1/x ", {}, {}, "NG ソフトウェアの最新版をダウンロードしてください。", software, 0};
+    QTest::newRow("too short") << tCase{"1000", "130 10", {}, {}, Unusable};
+    QTest::newRow("no !") << tCase{"1000", "130 1001 no mark", {}, {}, Unusable};
+    QTest::newRow("server down") << tCase{"1000", "130 1001 x!%2/db ", {}, {}, "", failedRead, 0};
+    QTest::newRow("404") << tCase{"1000", ok, {404, newDB}, {}, "", failedRead, 0, true};
     QTest::newRow("no length") << tCase{"1000", ok, {200, newDB, -2}, {}, "", failedRead, 0, true};
-    QTest::newRow("body cut short") << tCase{"1000", ok, {200, newDB.left(40), cut}, {}, progress(40, cut), "0||バイトエラー", 0, true};
-    QTest::newRow("not a database") << tCase{"1000", ok, {200, "<html>sorry</html>"}, {}, progress(18, 18), notDB, 0, true};
-    QTest::newRow("other version") << tCase{"1000", ok, {200, otherDB}, {}, progress(otherDB.size(), otherDB.size()), otherVersion, 0, true};
+    QTest::newRow("body cut short") << tCase{"1000", ok, {200, newDB.left(40), newDB.size()}, {}, Downloading + QString("40 of %1 Bytes").arg(newDB.size()), "0||バイトエラー", 0, true};
+    QTest::newRow("not a database") << tCase{"1000", ok, {200, "<html>sorry</html>"}, {}, Downloading + "18 of 18 Bytes", notDB, 0, true};
     // A size beyond the bound is announced, never sent.
     QTest::newRow("over 256 MiB") << tCase{"1000", ok, {200, "x", 300LL << 20, 1}, {}, "", tooLarge, 0, true};
-    for (const char* fault : {"db>b", "t>db", "rm b"})
-        QTest::newRow(fault) << tCase{"1000", ok, {200, newDB}, {fault}, SwapFailed, swapFailed, 0, true};
+    for (const char* fault : {"t>db", "rm b"})
+        QTest::newRow(fault) << tCase{"1000", ok, {200, newDB}, {fault}, "NG データベースを更新できませんでした。", swapFailed, 0, true};
     // clang-format on
 }
 
@@ -271,15 +223,8 @@ void tst_update::update() {
     const QByteArray localDB = DBBytes(c.local, QStringLiteral("C100"), QStringLiteral("20040115"));
     tRig rig(localDB);
     rig.about->faults = c.faults;
-    if (c.version == u"DOWN")
-        rig.Async()->SetHost(DeadHostPort());
-    else if (c.version == u"BADDIGIT")
-        rig.server.Route(
-            VersionPath,
-            {200, DecryptAUCG::EncodeText("130 1001 !x ", 5)->toLatin1().replace(0, 2, "GG")});
-    else if (c.version != u"404")
-        rig.ServeVersion(
-            QString(c.version).replace("%1", rig.server.HostPort()).replace("%2", DeadHostPort()));
+    rig.ServeVersion(
+        QString(c.version).replace("%1", rig.server.HostPort()).replace("%2", DeadHostPort()));
     rig.server.Route(NewDBPath, c.db);
     QSignalSpy errors(rig.Async(), &ucrAsync::DownloadError);
     QSignalSpy progress(rig.Async(), &ucrAsync::DownloadProgress);
@@ -297,19 +242,11 @@ void tst_update::update() {
         QCOMPARE(QString::number(shown.style) + u'|' + shown.title + u'|' + shown.prompt, c.box);
     }
     QCOMPARE(rig.platform.beeps, c.beeps);
-    QStringList asked = {VersionPath, NewDBPath};
-    asked = asked.mid(0, c.version == u"DOWN" ? 0 : c.fetchesDB ? 2 : 1);
-    QCOMPARE(rig.server.RequestedPaths(), asked);
+    QCOMPARE(rig.server.RequestedPaths(),
+             QStringList({VersionPath, NewDBPath}).mid(0, c.fetchesDB ? 2 : 1));
     QCOMPARE(rig.OtherFiles(), QStringList());
     QCOMPARE(rig.StatusColour(), c.status.isEmpty() ? frmAbout::ButtonTextColour() : Orange);
-
-    // A failed read folds the window and stops the timer; everything else leaves both.
-    const bool failedRead = c.status.isEmpty();
-    QCOMPARE(rig.about->HeightTwips(), failedRead ? 3240 : 3630);
-    QCOMPARE(rig.Propose()->isActive(), !failedRead);
     QCOMPARE(errors.size(), c.box.contains(ConnectionLost) ? 1 : 0);
-    if (!errors.isEmpty())
-        QCOMPARE(errors[0][0].toString().isEmpty(), c.version == u"DOWN" || c.version == u"404");
     for (const auto& args : progress)
         QCOMPARE(args[1].toLongLong(),
                  c.db.contentLength >= 0 ? c.db.contentLength : c.db.body.size());
@@ -320,62 +257,14 @@ void tst_update::update() {
     QCOMPARE(modSearch::SearchCarrierCode(rig.db, "09012345678"), installed ? "C101" : "C100");
     QCOMPARE(rig.Child("lblVersion(0)")->text(), rig.about->GetVersionText());
     QVERIFY(rig.about->GetVersionText().endsWith(installed ? "2026/12/06" : "2004/01/15"));
-}
 
-void tst_update::toolMadeFilesUpdateTheDatabase() {
-    tRig rig;
-    const auto mkdb = [](const QStringList& args) {
-        QProcess p;
-        p.start(QStringLiteral(LUMIVO_MKDB_EXE), args);
-        return p.waitForFinished(30000) && p.exitCode() == 0;
-    };
-    QTemporaryDir work;
-    WriteFile(work.filePath("table.csv"), "prefix,code\n090123,C105\n0901234,C107\n");
-    QVERIFY(mkdb({"build", "--table", work.filePath("table.csv"), "--date", "20270301", "--version",
-                  "2001", "--out", work.filePath("db.dat")}));
-    QVERIFY(mkdb({"encode", "--offset", "42", "--out", work.filePath("latestver.txt"),
-                  "130 2001 spring!" + rig.server.HostPort() + "/download/db2001.dat\n"}));
-    rig.server.Route(VersionPath, {200, ReadFile(work.filePath("latestver.txt"))});
-    rig.server.Route("/download/db2001.dat", {200, ReadFile(work.filePath("db.dat"))});
-
-    rig.Child<QPushButton>("cmdUpdate")->click();
-    QTRY_COMPARE(rig.Status()->text(), Updated);
-    QCOMPARE(ReadFile(rig.DBPath()), ReadFile(work.filePath("db.dat")));
-    QCOMPARE(modSearch::SearchCarrierCode(rig.db, "09012345678"), QStringLiteral("C107"));
-    QCOMPARE(modSearch::SearchCarrierCode(rig.db, "09012399999"), QStringLiteral("C105"));
-    QCOMPARE(rig.Child("lblVersion(0)")->text(),
-             QStringLiteral("Software Version: 1.30   DataBase Version: 2001  2027/03/01"));
-}
-
-void tst_update::progressOnceSizeIsKnown() {
-    tRig rig;
-    const QByteArray newDB = DBBytes("1001");
-    rig.ServeVersion("130 1001 x!" + rig.server.HostPort() + "/db ");
-    rig.server.Route("/db", {200, newDB, -1, 20});
-    QSignalSpy progress(rig.Async(), &ucrAsync::DownloadProgress);
-
-    rig.Child<QPushButton>("cmdUpdate")->click();
-    // Progress is told at most every so often, so the rest comes a byte at a time.
-    QTRY_VERIFY(rig.server.Trickle(1) && rig.Status()->text() != Downloading);
-    const auto shown = QRegularExpression("^" + Downloading + "(\\d+) of (\\d+) Bytes$")
-                           .match(rig.Status()->text());
-    QVERIFY(shown.hasMatch());
-    QVERIFY(shown.captured(1).toInt() >= 20 && shown.captured(1).toInt() <= newDB.size());
-    QCOMPARE(shown.captured(2).toInt(), newDB.size());
-    QCOMPARE(rig.StatusColour(), Orange);
-    // The version check itself reports no progress.
-    for (const auto& args : progress)
-        QVERIFY(args[2].toString().endsWith(".t"));
-    // The window folds the status line away while the download goes on.
-    QVERIFY(rig.Propose()->isActive());
+    // A failed read folds the window at once and stops the timer; otherwise the timer folds it.
+    const bool failedRead = c.status.isEmpty();
+    QCOMPARE(rig.about->HeightTwips(), failedRead ? 3240 : 3630);
+    QCOMPARE(rig.Propose()->isActive(), !failedRead);
     QMetaObject::invokeMethod(rig.Propose(), "timeout");
     QCOMPARE(rig.about->HeightTwips(), 3240);
     QVERIFY(!rig.Propose()->isActive());
-
-    rig.server.Release();
-    QTRY_COMPARE(rig.Status()->text(), Updated);
-    QCOMPARE(progress.last()[0].toInt(), newDB.size());
-    QCOMPARE(rig.about->HeightTwips(), 3240);
 }
 
 void tst_update::closingCancelsTheRead() {
@@ -387,57 +276,36 @@ void tst_update::closingCancelsTheRead() {
 
     rig.Child<QPushButton>("cmdOK")->click();
     QCOMPARE(rig.Async()->ReadsUnderWay(), 0);
-    // The server sees the connection dropped; nothing arrives afterwards.
+    // The server sees the connection dropped, and the window hears nothing more.
     QTRY_COMPARE(rig.server.Held(), 0);
-    rig.server.Release();
-    QCoreApplication::processEvents();
     QCOMPARE(rig.platform.msgBoxes.size(), 0);
     QCOMPARE(rig.OtherFiles(), QStringList());
     QCOMPARE(ReadFile(rig.DBPath()), OldDB());
 }
 
-void tst_update::completionFollowsCurrentMarker_data() {
-    QTest::addColumn<QString>("statusAtEnd");
-    QTest::addColumn<QString>("event");
-
-    QTest::newRow("download marker") << Downloading + "12 of 34 Bytes"
-                                     << "complete";
-    QTest::newRow("check marker") << Checking << "version";
-    QTest::newRow("finished state") << Updated << "";
-    QTest::newRow("marker one character short") << Downloading.left(14) << "";
-}
-
 void tst_update::completionFollowsCurrentMarker() {
-    QFETCH(QString, statusAtEnd);
-    QFETCH(QString, event);
     cFakePlatform platform;
     cLoopbackServer server;
     QVERIFY(server.Start());
     QTemporaryDir dir;
     const QString target = dir.filePath("0042.t");
-    // What was there before is replaced whole, never written into.
-    WriteFile(target, QByteArray(500, 'z'));
-    const QString body = *DecryptAUCG::EncodeText("130 1001 !h/p ", 3);
-    server.Route("/f", {200, body.toLatin1(), -1, 4});
+    server.Route("/f", {200, DecryptAUCG::EncodeText("130 1001 !h/p ", 3)->toLatin1(), -1, 4});
 
-    // The read starts under one status text and ends under another.
-    QString status = Checking;
+    // A download starts, but the status line holds the check's marker when it ends:
+    // the read counts as the version check, and nothing is saved.
+    QString status = Downloading;
     ucrAsync async(platform, [&status] { return status; });
     QSignalSpy complete(&async, &ucrAsync::DownloadComplete);
     QSignalSpy version(&async, &ucrAsync::RetCheckVer);
     async.StartDownload("http://" + server.HostPort() + "/f", target);
     QTRY_COMPARE(server.Held(), 1);
-    status = statusAtEnd;
+    status = Checking;
     server.Release();
     QTRY_COMPARE(async.ReadsUnderWay(), 0);
-
-    QCOMPARE(complete.size(), event == u"complete" ? 1 : 0);
-    QCOMPARE(version.size(), event == u"version" ? 1 : 0);
-    QCOMPARE(ReadFile(target), event == u"complete" ? body.toLatin1() : QByteArray(500, 'z'));
-    if (event == u"complete")
-        QCOMPARE(complete[0], QVariantList({int(body.size()), target}));
-    if (event == u"version")
-        QCOMPARE(version[0][0].toString(), QStringLiteral("130 1001 !h/p "));
+    QCOMPARE(version.size(), 1);
+    QCOMPARE(version[0][0].toString(), QStringLiteral("130 1001 !h/p "));
+    QCOMPARE(complete.size(), 0);
+    QVERIFY(!QFile::exists(target));
 }
 
 void tst_update::startFailureMessages() {
@@ -449,14 +317,12 @@ void tst_update::startFailureMessages() {
 
     // CheckVer puts a blank after each colon, StartDownload none.
     QCOMPARE(rig.platform.msgBoxes.size(), 2);
-    for (const auto& [box, title, blank] :
-         {std::tuple(rig.platform.msgBoxes[0], "CheckVer", " "),
-          std::tuple(rig.platform.msgBoxes[1], "StartDownload", "")}) {
+    const QString shape = "^次のエラーが発生しました。\r\nエラー番号:%1\\d+\r\nエラーの詳細:%1\\S";
+    for (const int i : {0, 1}) {
+        const auto& box = rig.platform.msgBoxes[i];
         QCOMPARE(box.style, 16);
-        QCOMPARE(box.title, QStringLiteral("コールポイント") + title);
-        const QString shape = QStringLiteral("^次のエラーが発生しました。\r\nエラー番号:%1\\d+\r\n"
-                                             "エラーの詳細:%1\\S");
-        QVERIFY(QRegularExpression(shape.arg(blank)).match(box.prompt).hasMatch());
+        QCOMPARE(box.title, QStringLiteral("コールポイント") + (i ? "StartDownload" : "CheckVer"));
+        QVERIFY(QRegularExpression(shape.arg(i ? "" : " ")).match(box.prompt).hasMatch());
     }
     // No event, and the status line keeps its text.
     QCOMPARE(rig.Status()->text(), Checking);
@@ -466,20 +332,13 @@ void tst_update::startFailureMessages() {
 
 void tst_update::makeTempNameTakesOnlyFreeNames() {
     tRig rig;
-    const QRegularExpression shape("^(\\d{4})\\.([tb])$");
-    for (const bool backup : {false, true}) {
-        const auto m = shape.match(rig.about->MakeTempName(backup));
-        QVERIFY(m.hasMatch());
-        QVERIFY(m.captured(1).toInt() >= 1 && m.captured(1).toInt() <= 1000);
-        QCOMPARE(m.captured(2), backup ? "b" : "t");
-    }
-    for (int n = 1; n <= 1000; ++n)
-        if (n != 1000)
-            WriteFile(rig.dir.filePath(QStringLiteral("%1.t").arg(n, 4, 10, QLatin1Char('0'))), "");
+    for (int n = 1; n < 1000; ++n)
+        WriteFile(rig.dir.filePath(QStringLiteral("%1.t").arg(n, 4, 10, QLatin1Char('0'))), "");
     QCOMPARE(rig.about->MakeTempName(false), QStringLiteral("1000.t"));
     WriteFile(rig.dir.filePath("1000.t"), "");
     QCOMPARE(rig.about->MakeTempName(false), QString());
-    QVERIFY(shape.match(rig.about->MakeTempName(true)).hasMatch());
+    // Backups have names of their own.
+    QVERIFY(QRegularExpression("^\\d{4}\\.b$").match(rig.about->MakeTempName(true)).hasMatch());
 }
 
 QTEST_MAIN(tst_update)
