@@ -94,39 +94,28 @@ void tst_lookup::pathAndVersion()
 void tst_lookup::loadReplacesTextAndReportsFailures()
 {
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
     const QString path = modCheckPath::CheckPath(dir.path()) + "db.dat";
-    QVERIFY(WriteFile(path, "00020406AC130\r\n20040115  1000\r\n"));
-
     cNumberDB db;
+    QVERIFY(WriteFile(path, "00020406AC130\r\n20040115  1000\r\n"));
     QCOMPARE(db.LoadDB(path), cNumberDB::eLoadResult::Loaded);
     QCOMPARE(modSearch::SearchDB6(db, "090123"), QStringLiteral("C130"));
-
     // A second load replaces the text as a whole.
     QVERIFY(WriteFile(path, "00020407AC135\r\n20050301  1001\r\n"));
     QCOMPARE(db.LoadDB(path), cNumberDB::eLoadResult::Loaded);
-    QCOMPARE(modSearch::SearchDB6(db, "090123"), QStringLiteral("0"));
-    QCOMPARE(modSearch::SearchDB6(db, "090124"), QStringLiteral("C135"));
-    QCOMPARE(db.DBVersion(), QStringLiteral("1001"));
+    QCOMPARE(modSearch::SearchDB6(db, "090123") + db.DBVersion(), QStringLiteral("01001"));
 
-    // Missing: reported, and nothing of the old text remains to be found.
+    // Failures leave no text to search, and say why.
     QCOMPARE(db.LoadDB(path + ".gone"), cNumberDB::eLoadResult::Missing);
-    QVERIFY(db.Text().isEmpty());
-    QVERIFY(!db.ErrorText().isEmpty());
-    QCOMPARE(modSearch::SearchDB6(db, "090124"), QStringLiteral("0"));
-
+    QVERIFY(db.Text().isEmpty() && !db.ErrorText().isEmpty());
+    QVERIFY(db.LoadDB(path) == cNumberDB::eLoadResult::Loaded && !db.Text().isEmpty());
     QCOMPARE(db.LoadDB(dir.path()), cNumberDB::eLoadResult::Unreadable);
-    QVERIFY(!db.ErrorText().isEmpty());
-
+    QVERIFY(db.Text().isEmpty());
     // A huge file is refused before it is read (a sparse file costs no disk).
     QFile big(dir.filePath("big.dat"));
-    QVERIFY(big.open(QIODevice::WriteOnly));
-    QVERIFY(big.resize(cNumberDB::MaxFileBytes + 1));
+    QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(cNumberDB::MaxFileBytes + 1));
     big.close();
     QCOMPARE(db.LoadDB(big.fileName()), cNumberDB::eLoadResult::TooLarge);
-    QVERIFY(db.Text().isEmpty());
 }
-
 void tst_lookup::loadDecodesCodePage932BetweenRecords()
 {
     QTemporaryDir dir;
@@ -154,7 +143,6 @@ void tst_lookup::tailFields_data()
     QTest::newRow("ordinary") << "00020406AC130\r\n20040415xx1000yy" << "20040415" << "1000" << true;
     QTest::newRow("12 chars") << "200404150110" << "20040415" << "10" << false;
     QTest::newRow("5 chars") << "20040" << "20040" << "" << false;
-    QTest::newRow("empty") << "" << "" << "" << false;
     QTest::newRow("letters in version") << "20040415--10a0\r\n" << "20040415" << "10a0" << false;
 }
 
@@ -175,10 +163,8 @@ void tst_lookup::keys_data()
     QTest::newRow("F") << "0901234" << "0002040608F";
     QTest::newRow("G") << "09012345" << "000204060810G";
     QTest::newRow("H") << "090123456" << "00020406081012H";
-    QTest::newRow("zeros") << "090000000" << "00010203040506H";
     QTest::newRow("nines") << "080999999" << "01101112131415H";
     QTest::newRow("080") << "080700" << "01080203A";
-    QTest::newRow("070") << "070700" << "02080203A";
 }
 
 void tst_lookup::keys()
@@ -224,7 +210,6 @@ void tst_lookup::inputRefusal_data()
     QTest::newRow("050") << "05012345678" << prefix;
     QTest::newRow("6 chars") << "090123" << tooShort;
     QTest::newRow("7 chars") << "0901234" << "";
-    QTest::newRow("11 chars 080") << "08012345678" << "";
     QTest::newRow("12 chars") << "080123456789" << tooLong;
     QTest::newRow("hyphens, 13 chars") << "090-1234-5678" << tooLong;
     QTest::newRow("hyphen, 8 chars") << "090-1234" << digits;
@@ -282,10 +267,8 @@ void tst_lookup::carrierTable_data()
     QTest::newRow("C131 two regions") << "C131" << "ドコモ九州" << short(10);
     QTest::newRow("C102 one region") << "C102" << "au九州" << short(2);
     QTest::newRow("C109") << "C109" << "沖縄セルラー" << short(9);
-    QTest::newRow("C133") << "C133" << "ドコモ(中央)" << short(1);
     QTest::newRow("C154") << "C154" << "vodafone<不明>" << short(99);
     QTest::newRow("P105") << "P105" << "DDIポケット東京" << short(1);
-    QTest::newRow("P110") << "P110" << "アステル沖縄" << short(9);
     QTest::newRow("C160") << "C160" << "このエリアは8桁入力が必要です" << short(99);
     QTest::newRow("C161") << "C161" << "このエリアは9桁入力が必要です" << short(99);
     for (const char* code : {"0", "C119", "C123", "C139", "C155", "P109", "c100", "C10", "", " C100"})
@@ -326,12 +309,9 @@ void tst_lookup::checkDigit()
 {
     QCOMPARE(DecryptAUCG::CalcCheckDigit("1234"), 8);
     QCOMPARE(DecryptAUCG::CalcCheckDigit(""), 0);
-    // An EAN-13 barcode's own check digit.
-    QCOMPARE(DecryptAUCG::CalcCheckDigit("400638133393"), 1);
-    // A sum that is a multiple of ten gives 0, not 10.
-    QCOMPARE(DecryptAUCG::CalcCheckDigit("55"), 0);
+    QCOMPARE(DecryptAUCG::CalcCheckDigit("400638133393"), 1);   // an EAN-13's own check digit
+    QCOMPARE(DecryptAUCG::CalcCheckDigit("55"), 0);             // 10 - 0 is 0, not 10
 }
-
 void tst_lookup::decodeWorkedExample()
 {
     // K = 5, groups 070 and 102: "A" and "a"; then what the decoder must tolerate.
@@ -350,7 +330,6 @@ void tst_lookup::decodeRefusals_data()
     QTest::addColumn<int>("boxes");
     QTest::newRow("wrong check digit") << "050701029" << 1;
     QTest::newRow("no digits") << "" << 0;
-    QTest::newRow("one digit") << "0" << 0;
     QTest::newRow("two digits") << "00" << 0;
     QTest::newRow("code above a byte") << "05400c" << 0;
     QTest::newRow("negative code") << "50010c" << 0;
