@@ -22,8 +22,7 @@
 namespace {
 
 // The leading digits a record key stands for (the inverse of MakeKey).
-QString LeadForKey(QStringView key)
-{
+QString LeadForKey(QStringView key) {
     static const char16_t* const heads[] = {u"090", u"080", u"070"};
     QString lead = QString::fromUtf16(heads[key[1].digitValue()]);
     const qsizetype fields = (key.size() - 3) / 2;
@@ -33,8 +32,7 @@ QString LeadForKey(QStringView key)
 }
 
 // The keys the search command asks for, in its order, for one number.
-std::vector<std::string> KeysSearched(const cNumberDB& db, const QString& number)
-{
+std::vector<std::string> KeysSearched(const cNumberDB& db, const QString& number) {
     std::vector<std::string> keys;
     auto ask = [&](qsizetype n) {
         const QString key = modSearch::MakeKey(number.left(n));
@@ -66,8 +64,7 @@ struct tDatabase {
 // A found number (the last kind A record of the text, the longest scan that
 // still finds it), an absent one, and one that needs the kind H key (the last
 // kind H record), all read off the database itself.
-void PickCases(tDatabase& d)
-{
+void PickCases(tDatabase& d) {
     const QString& text = d.db.Text();
     const auto occurrences = cDBBuilder::KeyOccurrences(text);
     QString lastA, lastH;
@@ -99,8 +96,7 @@ void PickCases(tDatabase& d)
         add("kindH", LeadForKey(lastH) + QStringLiteral("00"));
 }
 
-void BM_LoadDB(benchmark::State& state, const tDatabase* d)
-{
+void BM_LoadDB(benchmark::State& state, const tDatabase* d) {
     cNumberDB db;
     for (auto _ : state) {
         if (db.LoadDB(d->path) != cNumberDB::eLoadResult::Loaded)
@@ -110,8 +106,7 @@ void BM_LoadDB(benchmark::State& state, const tDatabase* d)
     state.SetBytesProcessed(state.iterations() * d->bytes.size());
 }
 
-void BM_Search(benchmark::State& state, const tDatabase* d, const tCase* c)
-{
+void BM_Search(benchmark::State& state, const tDatabase* d, const tCase* c) {
     for (auto _ : state) {
         QString code = modSearch::SearchCarrierCode(d->db, c->number);
         benchmark::DoNotOptimize(code);
@@ -120,30 +115,28 @@ void BM_Search(benchmark::State& state, const tDatabase* d, const tCase* c)
                    modSearch::SearchCarrierCode(d->db, c->number).toStdString());
 }
 
-void BM_IndexedSearch(benchmark::State& state, const tDatabase* d, const tCase* c)
-{
+void BM_IndexedSearch(benchmark::State& state, const tDatabase* d, const tCase* c) {
     for (auto _ : state) {
         QString code = modSearch::SearchCarrierCode(d->indexed, c->number);
         benchmark::DoNotOptimize(code);
     }
-    if (modSearch::SearchCarrierCode(d->indexed, c->number) != modSearch::SearchCarrierCode(d->db, c->number))
+    if (modSearch::SearchCarrierCode(d->indexed, c->number) !=
+        modSearch::SearchCarrierCode(d->db, c->number))
         state.SkipWithError("the index answers differently");
 }
 
-void BM_BuildIndex(benchmark::State& state, const tDatabase* d)
-{
+void BM_BuildIndex(benchmark::State& state, const tDatabase* d) {
     cNumberDB db;
     db.SetText(d->db.Text());
     for (auto _ : state)
         db.BuildIndex();
 }
 
-void BM_Memmem(benchmark::State& state, const tDatabase* d, const tCase* c)
-{
+void BM_Memmem(benchmark::State& state, const tDatabase* d, const tCase* c) {
     for (auto _ : state) {
         for (const std::string& key : c->keys) {
-            const void* hit = memmem(d->bytes.constData(), size_t(d->bytes.size()), key.data(),
-                                     key.size());
+            const void* hit =
+                memmem(d->bytes.constData(), size_t(d->bytes.size()), key.data(), key.size());
             benchmark::DoNotOptimize(hit);
         }
     }
@@ -152,8 +145,7 @@ void BM_Memmem(benchmark::State& state, const tDatabase* d, const tCase* c)
 
 std::vector<std::unique_ptr<tDatabase>> g_databases;
 
-void AddDatabase(const std::string& name, const QString& path)
-{
+void AddDatabase(const std::string& name, const QString& path) {
     auto d = std::make_unique<tDatabase>();
     d->name = name;
     d->path = path;

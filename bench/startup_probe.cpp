@@ -16,8 +16,7 @@
 
 #include <cstdio>
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QElapsedTimer clock;
     clock.start();
     QApplication app(argc, argv);

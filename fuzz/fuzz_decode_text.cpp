@@ -18,13 +18,14 @@ public:
     void Beep() override {}
     void ClipboardClear() override {}
     void ClipboardSetText(const QString&) override {}
-    std::optional<QString> GetSaveFileName(const tSaveFileRequest&) override { return std::nullopt; }
+    std::optional<QString> GetSaveFileName(const tSaveFileRequest&) override {
+        return std::nullopt;
+    }
     void OpenURL(const QString&) override {}
     int ScreenWidthPixels() override { return 1024; }
 };
 
-void Check(const QString& text)
-{
+void Check(const QString& text) {
     cNullPlatform platform;
     const QString plain = DecryptAUCG::DecodeText(text, platform);
     // At most one report, and none when something was decoded.
@@ -43,8 +44,7 @@ void Check(const QString& text)
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // As the download turns bytes into text, and as raw 16-bit characters
     // (any QChar, lone surrogates included).
     const QByteArrayView bytes(reinterpret_cast<const char*>(data), qsizetype(size));

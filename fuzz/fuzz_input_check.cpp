@@ -7,8 +7,7 @@
 
 #include <cstdlib>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString number = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
     const QString refusal = modInputCheck::InputRefusal(number);
     static const cNumberDB db = [] {
@@ -24,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
     const QStringView head = QStringView(number).left(3);
-    if (number.size() < 7 || number.size() > 11 || (head != u"090" && head != u"080" && head != u"070"))
+    if (number.size() < 7 || number.size() > 11 ||
+        (head != u"090" && head != u"080" && head != u"070"))
         abort();
     for (QChar c : number)
         if (c < u'0' || c > u'9')

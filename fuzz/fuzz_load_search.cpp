@@ -13,8 +13,7 @@
 
 namespace {
 
-qsizetype NaiveFind(const QString& text, const QString& key)
-{
+qsizetype NaiveFind(const QString& text, const QString& key) {
     auto upper = [](char16_t c) { return (c >= 'a' && c <= 'z') ? char16_t(c - 32) : c; };
     for (qsizetype p = 0; p + key.size() <= text.size(); ++p) {
         qsizetype i = 0;
@@ -26,23 +25,22 @@ qsizetype NaiveFind(const QString& text, const QString& key)
     return -1;
 }
 
-const QString& DbPath()
-{
+const QString& DbPath() {
     static const QString path = QStringLiteral("/tmp/lumivo-fuzz-%1.dat").arg(getpid());
     return path;
 }
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The first bytes choose the number and the piece size; all bytes are the file.
     if (size < 2)
         return 0;
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     {
         QFile file(DbPath());
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            file.write(bytes) != bytes.size())
             abort();
     }
     cNumberDB db;
@@ -68,7 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 number += text[i];
         while (number.size() < 11)
             number += QChar(char16_t(u'0' + (data[1] + number.size()) % 10));
-        if (modSearch::SearchCarrierCode(db, number) != modSearch::SearchCarrierCode(indexed, number))
+        if (modSearch::SearchCarrierCode(db, number) !=
+            modSearch::SearchCarrierCode(indexed, number))
             abort();
         for (qsizetype n = 6; n <= 9; ++n) {
             const QString key = modSearch::MakeKey(number.left(n));

@@ -9,8 +9,7 @@
 
 #include <QApplication>
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(modAppInfo::AppTitle());
     QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")

@@ -24,16 +24,14 @@ constexpr tPair PairTable[16] = {
     {u'G', u'A', u'7'}, {u'G', u'U', u'3'}, {u'G', u'C', u'8'}, {u'G', u'G', u'5'},
 };
 
-char16_t Upper(QChar c)
-{
+char16_t Upper(QChar c) {
     const char16_t u = c.unicode();
     return (u >= u'a' && u <= u'z') ? char16_t(u - 32) : u;
 }
 
 // A character code as a one-byte character of code page 932: ASCII and
 // half-width katakana. Anything else has no such code.
-std::optional<QChar> CharForCode(int code)
-{
+std::optional<QChar> CharForCode(int code) {
     if (code < 0 || code > 255)
         return std::nullopt;
     const char byte = static_cast<char>(code);
@@ -44,8 +42,7 @@ std::optional<QChar> CharForCode(int code)
     return s[0];
 }
 
-std::optional<int> CodeForChar(QChar c)
-{
+std::optional<int> CodeForChar(QChar c) {
     QStringEncoder encoder("windows-31j");
     const QByteArray bytes = encoder.encode(QStringView(&c, 1));
     if (encoder.hasError() || bytes.size() != 1)
@@ -60,8 +57,7 @@ std::optional<int> CodeForChar(QChar c)
 
 } // namespace
 
-std::optional<char16_t> PairDigit(QChar first, QChar second)
-{
+std::optional<char16_t> PairDigit(QChar first, QChar second) {
     const char16_t a = Upper(first);
     const char16_t b = Upper(second);
     for (const tPair& p : PairTable)
@@ -70,8 +66,7 @@ std::optional<char16_t> PairDigit(QChar first, QChar second)
     return std::nullopt;
 }
 
-QList<QString> PairsForDigit(int digit)
-{
+QList<QString> PairsForDigit(int digit) {
     QList<QString> pairs;
     for (const tPair& p : PairTable)
         if (p.digit == char16_t(u'0' + digit))
@@ -79,8 +74,7 @@ QList<QString> PairsForDigit(int digit)
     return pairs;
 }
 
-int CalcCheckDigit(const QString& strDigits)
-{
+int CalcCheckDigit(const QString& strDigits) {
     int sum = 0;
     int weight = 3;
     for (qsizetype i = strDigits.size() - 1; i >= 0; --i) {
@@ -90,8 +84,7 @@ int CalcCheckDigit(const QString& strDigits)
     return (10 - sum % 10) % 10;
 }
 
-QString DecodeText(const QString& strEncoded, cPlatform& platform)
-{
+QString DecodeText(const QString& strEncoded, cPlatform& platform) {
     QString digits;
     const qsizetype pairs = strEncoded.size() / 2;
     for (qsizetype i = 0; i < pairs; ++i)
@@ -120,8 +113,7 @@ QString DecodeText(const QString& strEncoded, cPlatform& platform)
     return plain;
 }
 
-std::optional<QString> EncodeText(const QString& strPlain, int intOffset, QRandomGenerator* rng)
-{
+std::optional<QString> EncodeText(const QString& strPlain, int intOffset, QRandomGenerator* rng) {
     if (intOffset < 0 || intOffset > 99)
         return std::nullopt;
 

@@ -12,43 +12,37 @@ namespace {
 const QString SteerToKindG = QStringLiteral("C160");
 const QString SteerToKindH = QStringLiteral("C161");
 
-bool IsDigits(QStringView s)
-{
+bool IsDigits(QStringView s) {
     for (QChar c : s)
         if (c < u'0' || c > u'9')
             return false;
     return !s.isEmpty();
 }
 
-bool IsValidPrefix(const QString& s)
-{
+bool IsValidPrefix(const QString& s) {
     const QStringView head = QStringView(s).left(3);
     return s.size() >= 6 && s.size() <= 9 && IsDigits(s) &&
            (head == u"090" || head == u"080" || head == u"070");
 }
 
 // A carrier code as the lookups return it: a capital letter and three digits.
-bool IsValidCode(const QString& s)
-{
+bool IsValidCode(const QString& s) {
     return s.size() == 4 && s[0] >= u'A' && s[0] <= u'Z' && IsDigits(QStringView(s).mid(1));
 }
 
-bool HasLongerEntry(const QMap<QString, QString>& entries, const QString& prefix)
-{
+bool HasLongerEntry(const QMap<QString, QString>& entries, const QString& prefix) {
     auto it = entries.upperBound(prefix);
     return it != entries.end() && it.key().startsWith(prefix);
 }
 
 } // namespace
 
-bool cDBBuilder::Fail(const QString& strMessage)
-{
+bool cDBBuilder::Fail(const QString& strMessage) {
     m_strError = strMessage;
     return false;
 }
 
-bool cDBBuilder::AddTableText(const QString& strTable, const QString& strSourceName)
-{
+bool cDBBuilder::AddTableText(const QString& strTable, const QString& strSourceName) {
     m_strSource = strSourceName;
     const QStringList lines = strTable.split(u'\n');
     for (int i = 0; i < lines.size(); ++i) {
@@ -60,25 +54,29 @@ bool cDBBuilder::AddTableText(const QString& strTable, const QString& strSourceN
             continue;
         const QStringList fields = line.split(u',');
         if (fields.size() != 2)
-            return Fail(QStringLiteral("line %1: expected \"prefix,code\", got \"%2\"").arg(i + 1).arg(line));
+            return Fail(QStringLiteral("line %1: expected \"prefix,code\", got \"%2\"")
+                            .arg(i + 1)
+                            .arg(line));
         if (!AddEntry(fields[0].trimmed(), fields[1].trimmed(), i + 1))
             return false;
     }
     return true;
 }
 
-bool cDBBuilder::AddEntry(const QString& strPrefix, const QString& strCode, int intLine)
-{
+bool cDBBuilder::AddEntry(const QString& strPrefix, const QString& strCode, int intLine) {
     const QString where = intLine > 0 ? QStringLiteral("line %1: ").arg(intLine) : QString();
     if (!IsValidPrefix(strPrefix))
         return Fail(where + QStringLiteral("\"%1\" is not a number prefix of 6 to 9 digits "
-                                           "beginning 090, 080 or 070").arg(strPrefix));
+                                           "beginning 090, 080 or 070")
+                                .arg(strPrefix));
     if (!IsValidCode(strCode))
         return Fail(where + QStringLiteral("\"%1\" is not a carrier code (a capital letter and "
-                                           "three digits)").arg(strCode));
+                                           "three digits)")
+                                .arg(strCode));
     if (strCode == SteerToKindG || strCode == SteerToKindH)
         return Fail(where + QStringLiteral("%1 is written by the producer itself where longer "
-                                           "blocks need it; it cannot be listed").arg(strCode));
+                                           "blocks need it; it cannot be listed")
+                                .arg(strCode));
     const auto it = m_entries.constFind(strPrefix);
     if (it != m_entries.constEnd() && it->code != strCode)
         return Fail(where + QStringLiteral("%1 is listed as %2 but already as %3 on line %4")
@@ -88,8 +86,7 @@ bool cDBBuilder::AddEntry(const QString& strPrefix, const QString& strCode, int 
     return true;
 }
 
-std::optional<QString> cDBBuilder::BuildText(const QString& strDate, const QString& strVersion)
-{
+std::optional<QString> cDBBuilder::BuildText(const QString& strDate, const QString& strVersion) {
     m_intRecords = 0;
     if (strDate.size() != 8 || !IsDigits(strDate) ||
         !QDate::fromString(strDate, QStringLiteral("yyyyMMdd")).isValid()) {
@@ -148,8 +145,8 @@ std::optional<QString> cDBBuilder::BuildText(const QString& strDate, const QStri
     return text;
 }
 
-bool cDBBuilder::BuildFile(const QString& strPath, const QString& strDate, const QString& strVersion)
-{
+bool cDBBuilder::BuildFile(const QString& strPath, const QString& strDate,
+                           const QString& strVersion) {
     const std::optional<QString> text = BuildText(strDate, strVersion);
     if (!text)
         return false;
@@ -161,8 +158,7 @@ bool cDBBuilder::BuildFile(const QString& strPath, const QString& strDate, const
     return true;
 }
 
-QList<std::pair<qsizetype, qsizetype>> cDBBuilder::KeyOccurrences(QStringView text)
-{
+QList<std::pair<qsizetype, qsizetype>> cDBBuilder::KeyOccurrences(QStringView text) {
     // A lookup key: prefix code 00-02, then k = 1..n fields each holding a
     // digit plus k (k..9+k), then the kind letter for n fields (3 A, 4 F, 5 G,
     // 6 H), in either case.

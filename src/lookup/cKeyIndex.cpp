@@ -8,23 +8,28 @@ namespace {
 constexpr qsizetype SlotBase[7] = {0, 0, 0, 0, 3000, 33000, 333000};
 
 // Fields for a kind letter in either case, 0 for any other character.
-int FieldsForLetter(char16_t c)
-{
+int FieldsForLetter(char16_t c) {
     switch (c | 0x20) {
-    case u'a': return 3;
-    case u'f': return 4;
-    case u'g': return 5;
-    case u'h': return 6;
-    default: return 0;
+    case u'a':
+        return 3;
+    case u'f':
+        return 4;
+    case u'g':
+        return 5;
+    case u'h':
+        return 6;
+    default:
+        return 0;
     }
 }
 
-bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool IsDigit(char16_t c) {
+    return c >= u'0' && c <= u'9';
+}
 
 } // namespace
 
-qsizetype cKeyIndex::Slot(QStringView key)
-{
+qsizetype cKeyIndex::Slot(QStringView key) {
     const qsizetype n = key.size();
     if (n < 9 || n > 15 || n % 2 == 0)
         return -1;
@@ -47,8 +52,7 @@ qsizetype cKeyIndex::Slot(QStringView key)
     return SlotBase[fields] + digits;
 }
 
-std::shared_ptr<const cKeyIndex> cKeyIndex::Build(QStringView text)
-{
+std::shared_ptr<const cKeyIndex> cKeyIndex::Build(QStringView text) {
     if (text.size() >= qsizetype(std::numeric_limits<quint32>::max()))
         return nullptr;
     auto index = std::make_shared<cKeyIndex>();
@@ -72,8 +76,7 @@ std::shared_ptr<const cKeyIndex> cKeyIndex::Build(QStringView text)
     return index;
 }
 
-qsizetype cKeyIndex::Find(QStringView key) const
-{
+qsizetype cKeyIndex::Find(QStringView key) const {
     const qsizetype slot = Slot(key);
     if (slot < 0)
         return -2;

@@ -11,8 +11,7 @@
 
 namespace {
 
-bool IsAsciiDigits(QStringView s, qsizetype n)
-{
+bool IsAsciiDigits(QStringView s, qsizetype n) {
     if (s.size() != n)
         return false;
     for (QChar c : s)
@@ -21,20 +20,22 @@ bool IsAsciiDigits(QStringView s, qsizetype n)
     return true;
 }
 
-char16_t AsciiUpper(char16_t c) { return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c; }
+char16_t AsciiUpper(char16_t c) {
+    return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c;
+}
 
-bool IsAsciiLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+bool IsAsciiLetter(char16_t c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
 
 } // namespace
 
-void cNumberDB::SetText(const QString& strText)
-{
+void cNumberDB::SetText(const QString& strText) {
     m_strText = strText;
     m_index.reset();
 }
 
-cNumberDB::eLoadResult cNumberDB::LoadDB(const QString& strFilePath)
-{
+cNumberDB::eLoadResult cNumberDB::LoadDB(const QString& strFilePath) {
     m_strText = QString();
     m_strError.clear();
     m_index.reset();
@@ -74,7 +75,8 @@ cNumberDB::eLoadResult cNumberDB::LoadDB(const QString& strFilePath)
         if (got == 0)
             break;
         text.resize(used + decoder.requiredSpace(got));
-        QChar* const end = decoder.appendToBuffer(text.data() + used, QByteArrayView(buffer.constData(), got));
+        QChar* const end =
+            decoder.appendToBuffer(text.data() + used, QByteArrayView(buffer.constData(), got));
         used = end - text.constData();
     }
     text.resize(used);
@@ -85,12 +87,15 @@ cNumberDB::eLoadResult cNumberDB::LoadDB(const QString& strFilePath)
     return eLoadResult::Loaded;
 }
 
-QString cNumberDB::DBDate() const { return m_strText.right(16).mid(0, 8); }
+QString cNumberDB::DBDate() const {
+    return m_strText.right(16).mid(0, 8);
+}
 
-QString cNumberDB::DBVersion() const { return m_strText.right(16).mid(10, 4); }
+QString cNumberDB::DBVersion() const {
+    return m_strText.right(16).mid(10, 4);
+}
 
-bool cNumberDB::HasValidTail() const
-{
+bool cNumberDB::HasValidTail() const {
     return m_strText.size() >= 16 && IsAsciiDigits(DBDate(), 8) && IsAsciiDigits(DBVersion(), 4);
 }
 
@@ -102,12 +107,11 @@ namespace {
 struct tProbes {
     int count = 0;
     qsizetype offset[4] = {};
-    char16_t value[4] = {};  // the key's character; lower case for an ASCII letter
-    char16_t fold[4] = {};   // 0x20 where the character is an ASCII letter
+    char16_t value[4] = {}; // the key's character; lower case for an ASCII letter
+    char16_t fold[4] = {};  // 0x20 where the character is an ASCII letter
 };
 
-tProbes ProbesFor(QStringView key)
-{
+tProbes ProbesFor(QStringView key) {
     tProbes pr;
     pr.count = int(qMin<qsizetype>(key.size(), 4));
     for (int j = 0; j < pr.count; ++j) {
@@ -121,16 +125,14 @@ tProbes ProbesFor(QStringView key)
 
 // What every position passes that matches: "x | 0x20 == 'a'" holds for 'A'
 // and 'a' alone, and a non-letter must be equal.
-bool PassesProbes(const char16_t* at, const tProbes& pr)
-{
+bool PassesProbes(const char16_t* at, const tProbes& pr) {
     for (int j = 0; j < pr.count; ++j)
         if (char16_t(at[pr.offset[j]] | pr.fold[j]) != pr.value[j])
             return false;
     return true;
 }
 
-bool MatchesAt(const char16_t* at, QStringView key)
-{
+bool MatchesAt(const char16_t* at, QStringView key) {
     for (qsizetype i = 0; i < key.size(); ++i)
         if (AsciiUpper(at[i]) != AsciiUpper(key[i].unicode()))
             return false;
@@ -139,8 +141,7 @@ bool MatchesAt(const char16_t* at, QStringView key)
 
 // Positions [from, last] one by one.
 qsizetype ScanPlain(const char16_t* t, qsizetype from, qsizetype last, QStringView key,
-                    const tProbes& pr)
-{
+                    const tProbes& pr) {
     for (qsizetype p = from; p <= last; ++p)
         if (PassesProbes(t + p, pr) && MatchesAt(t + p, key))
             return p;
@@ -152,10 +153,8 @@ qsizetype ScanPlain(const char16_t* t, qsizetype from, qsizetype last, QStringVi
 
 // 16 positions at a time: compare the probe characters at all of them at once,
 // then confirm the few candidates left in text order, so the first one wins.
-__attribute__((target("avx2"))) qsizetype ScanAvx2(const char16_t* t, qsizetype last,
-                                                   QStringView key, const tProbes& pr,
-                                                   qsizetype* next)
-{
+__attribute__((target("avx2"))) qsizetype
+ScanAvx2(const char16_t* t, qsizetype last, QStringView key, const tProbes& pr, qsizetype* next) {
     __m256i value[4], fold[4];
     for (int j = 0; j < pr.count; ++j) {
         value[j] = _mm256_set1_epi16(short(pr.value[j]));
@@ -165,7 +164,8 @@ __attribute__((target("avx2"))) qsizetype ScanAvx2(const char16_t* t, qsizetype 
     for (; p + 15 <= last; p += 16) {
         __m256i all = _mm256_set1_epi16(-1);
         for (int j = 0; j < pr.count; ++j) {
-            const __m256i at = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + p + pr.offset[j]));
+            const __m256i at =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + p + pr.offset[j]));
             all = _mm256_and_si256(all, _mm256_cmpeq_epi16(_mm256_or_si256(at, fold[j]), value[j]));
         }
         quint32 bits = quint32(_mm256_movemask_epi8(all));
@@ -181,8 +181,7 @@ __attribute__((target("avx2"))) qsizetype ScanAvx2(const char16_t* t, qsizetype 
 }
 
 qsizetype ScanSse2(const char16_t* t, qsizetype last, QStringView key, const tProbes& pr,
-                   qsizetype* next)
-{
+                   qsizetype* next) {
     __m128i value[4], fold[4];
     for (int j = 0; j < pr.count; ++j) {
         value[j] = _mm_set1_epi16(short(pr.value[j]));
@@ -192,7 +191,8 @@ qsizetype ScanSse2(const char16_t* t, qsizetype last, QStringView key, const tPr
     for (; p + 7 <= last; p += 8) {
         __m128i all = _mm_set1_epi16(-1);
         for (int j = 0; j < pr.count; ++j) {
-            const __m128i at = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + p + pr.offset[j]));
+            const __m128i at =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + p + pr.offset[j]));
             all = _mm_and_si128(all, _mm_cmpeq_epi16(_mm_or_si128(at, fold[j]), value[j]));
         }
         quint32 bits = quint32(_mm_movemask_epi8(all));
@@ -208,8 +208,7 @@ qsizetype ScanSse2(const char16_t* t, qsizetype last, QStringView key, const tPr
 }
 #endif
 
-qsizetype FindKeyUsing(QStringView text, QStringView key, bool blnWide)
-{
+qsizetype FindKeyUsing(QStringView text, QStringView key, bool blnWide) {
     if (key.isEmpty() || key.size() > text.size())
         return key.isEmpty() ? 0 : -1;
     const char16_t* const t = text.utf16();
@@ -218,7 +217,8 @@ qsizetype FindKeyUsing(QStringView text, QStringView key, bool blnWide)
     const tProbes pr = ProbesFor(key);
     qsizetype from = 0;
 #ifdef LUMIVO_SIMD_SEARCH
-    const qsizetype found = blnWide ? ScanAvx2(t, last, key, pr, &from) : ScanSse2(t, last, key, pr, &from);
+    const qsizetype found =
+        blnWide ? ScanAvx2(t, last, key, pr, &from) : ScanSse2(t, last, key, pr, &from);
     if (found >= 0)
         return found;
 #else
@@ -229,8 +229,7 @@ qsizetype FindKeyUsing(QStringView text, QStringView key, bool blnWide)
 
 } // namespace
 
-qsizetype cNumberDB::FindKey(QStringView text, QStringView key)
-{
+qsizetype cNumberDB::FindKey(QStringView text, QStringView key) {
 #ifdef LUMIVO_SIMD_SEARCH
     static const bool hasAvx2 = __builtin_cpu_supports("avx2");
     return FindKeyUsing(text, key, hasAvx2);
@@ -239,13 +238,11 @@ qsizetype cNumberDB::FindKey(QStringView text, QStringView key)
 #endif
 }
 
-qsizetype cNumberDB::FindKeyNarrow(QStringView text, QStringView key)
-{
+qsizetype cNumberDB::FindKeyNarrow(QStringView text, QStringView key) {
     return FindKeyUsing(text, key, false);
 }
 
-QString cNumberDB::FindCode(QStringView key) const
-{
+QString cNumberDB::FindCode(QStringView key) const {
     if (key.isEmpty())
         return QStringLiteral("0");
     qsizetype found = -2;
@@ -258,4 +255,6 @@ QString cNumberDB::FindCode(QStringView key) const
     return QStringView(m_strText).mid(found + key.size(), 4).toString();
 }
 
-void cNumberDB::BuildIndex() { m_index = cKeyIndex::Build(m_strText); }
+void cNumberDB::BuildIndex() {
+    m_index = cKeyIndex::Build(m_strText);
+}

@@ -85,16 +85,14 @@ constexpr tRow CarrierRows[] = {
 
 } // namespace
 
-tCarrierRow LookupCarrier(const QString& strCode)
-{
+tCarrierRow LookupCarrier(const QString& strCode) {
     for (const tRow& row : CarrierRows)
         if (strCode == QStringView(row.code))
             return {QString::fromUtf16(row.text), row.area};
     return {QStringLiteral("未使用or未確認"), AreaNone};
 }
 
-QStringList AllCodes()
-{
+QStringList AllCodes() {
     QStringList codes;
     for (const tRow& row : CarrierRows)
         codes.append(QString::fromUtf16(row.code));

@@ -9,8 +9,8 @@ namespace modCarrierTable {
 constexpr short AreaNone = 99;
 
 struct tCarrierRow {
-    QString text;  // what the result box shows
-    short area;    // the map area, 0 to 10, or AreaNone
+    QString text; // what the result box shows
+    short area;   // the map area, 0 to 10, or AreaNone
 };
 
 // The row for a carrier code; every unknown value, "0" included, gets

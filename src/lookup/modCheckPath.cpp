@@ -2,8 +2,7 @@
 
 namespace modCheckPath {
 
-QChar PathSeparator()
-{
+QChar PathSeparator() {
 #ifdef Q_OS_WIN
     return u'\\';
 #else
@@ -11,8 +10,7 @@ QChar PathSeparator()
 #endif
 }
 
-QString CheckPath(const QString& strPath)
-{
+QString CheckPath(const QString& strPath) {
     if (strPath.endsWith(PathSeparator()))
         return strPath;
     return strPath + PathSeparator();

@@ -2,8 +2,7 @@
 
 namespace modInputCheck {
 
-QString InputRefusal(const QString& strNumber)
-{
+QString InputRefusal(const QString& strNumber) {
     const QStringView head = QStringView(strNumber).left(3);
     if (head != u"090" && head != u"080" && head != u"070")
         return QStringLiteral("090,080,070から入力して下さい");

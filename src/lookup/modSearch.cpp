@@ -8,8 +8,7 @@ namespace modSearch {
 
 namespace {
 
-QString PrefixCode(QStringView head)
-{
+QString PrefixCode(QStringView head) {
     if (head == u"090")
         return QStringLiteral("00");
     if (head == u"080")
@@ -19,20 +18,22 @@ QString PrefixCode(QStringView head)
     return QString();
 }
 
-constexpr char16_t KindLetter(qsizetype leadLength)
-{
+constexpr char16_t KindLetter(qsizetype leadLength) {
     switch (leadLength) {
-    case 6: return u'A';
-    case 7: return u'F';
-    case 8: return u'G';
-    default: return u'H';
+    case 6:
+        return u'A';
+    case 7:
+        return u'F';
+    case 8:
+        return u'G';
+    default:
+        return u'H';
     }
 }
 
 } // namespace
 
-QString MakeKey(const QString& strLead)
-{
+QString MakeKey(const QString& strLead) {
     // Written out by hand: a list of a million numbers makes several million
     // keys, and QString::arg took half of that time.
     QString key = PrefixCode(QStringView(strLead).left(3));
@@ -50,13 +51,20 @@ QString MakeKey(const QString& strLead)
     return key;
 }
 
-QString SearchDB6(const cNumberDB& db, const QString& strLead) { return db.FindCode(MakeKey(strLead.left(6))); }
-QString SearchDB7(const cNumberDB& db, const QString& strLead) { return db.FindCode(MakeKey(strLead.left(7))); }
-QString SearchDB8(const cNumberDB& db, const QString& strLead) { return db.FindCode(MakeKey(strLead.left(8))); }
-QString SearchDB9(const cNumberDB& db, const QString& strLead) { return db.FindCode(MakeKey(strLead.left(9))); }
+QString SearchDB6(const cNumberDB& db, const QString& strLead) {
+    return db.FindCode(MakeKey(strLead.left(6)));
+}
+QString SearchDB7(const cNumberDB& db, const QString& strLead) {
+    return db.FindCode(MakeKey(strLead.left(7)));
+}
+QString SearchDB8(const cNumberDB& db, const QString& strLead) {
+    return db.FindCode(MakeKey(strLead.left(8)));
+}
+QString SearchDB9(const cNumberDB& db, const QString& strLead) {
+    return db.FindCode(MakeKey(strLead.left(9)));
+}
 
-QString SearchCarrierCode(const cNumberDB& db, const QString& strNumber)
-{
+QString SearchCarrierCode(const cNumberDB& db, const QString& strNumber) {
     QString code = SearchDB6(db, strNumber);
     if (code != u"0")
         return code;
@@ -69,8 +77,7 @@ QString SearchCarrierCode(const cNumberDB& db, const QString& strNumber)
     return code;
 }
 
-tSearchResult SearchNumber(const cNumberDB& db, const QString& strNumber)
-{
+tSearchResult SearchNumber(const cNumberDB& db, const QString& strNumber) {
     tSearchResult result;
     const QString refusal = modInputCheck::InputRefusal(strNumber);
     if (!refusal.isEmpty()) {

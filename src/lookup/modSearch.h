@@ -27,9 +27,9 @@ QString SearchCarrierCode(const cNumberDB& db, const QString& strNumber);
 // What a search shows for a typed number: a refusal, or the code and its row.
 struct tSearchResult {
     bool accepted = false;
-    QString code;      // the final carrier code; empty when refused
-    QString text;      // the refusal message or the carrier text
-    short area = 99;   // the map area; 99 for none
+    QString code;    // the final carrier code; empty when refused
+    QString text;    // the refusal message or the carrier text
+    short area = 99; // the map area; 99 for none
 };
 tSearchResult SearchNumber(const cNumberDB& db, const QString& strNumber);
 

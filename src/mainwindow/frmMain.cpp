@@ -25,7 +25,9 @@
 
 using modTwips::Px;
 
-static void InitAssets() { Q_INIT_RESOURCE(assets); }
+static void InitAssets() {
+    Q_INIT_RESOURCE(assets);
+}
 
 const QString frmMain::SupportMailAddress = QStringLiteral("numbers@lumivo.example");
 
@@ -53,16 +55,14 @@ constexpr short AreaKyushuOkinawa = 10;
 // With no limit the input box takes as many characters as a line edit can hold.
 constexpr int NoInputLimit = 32767;
 
-QFont NamedFont(const QString& family, double points, bool bold = false)
-{
+QFont NamedFont(const QString& family, double points, bool bold = false) {
     QFont font(family);
     font.setPointSizeF(points);
     font.setBold(bold);
     return font;
 }
 
-void Place(QWidget* w, int left, int top, int width, int height)
-{
+void Place(QWidget* w, int left, int top, int width, int height) {
     w->setGeometry(Px(left), Px(top), Px(width), Px(height));
 }
 
@@ -71,8 +71,7 @@ void Place(QWidget* w, int left, int top, int width, int height)
 frmMain::frmMain(cPlatform& platform, cNumberDB& db, const QString& strAppDir, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      m_platform(platform), m_db(db), m_strAppDir(strAppDir)
-{
+      m_platform(platform), m_db(db), m_strAppDir(strAppDir) {
     // The pictures live in the window library; make sure they are linked in.
     InitAssets();
     setObjectName(QStringLiteral("frmMain"));
@@ -93,18 +92,27 @@ frmMain::frmMain(cPlatform& platform, cNumberDB& db, const QString& strAppDir, Q
     txtNumDB = new QPlainTextEdit(this);
     cmdExit = new QPushButton(this);
 
-    const std::pair<QObject*, const char*> names[] = {
-        {txtInputNum, "txtInputNum"}, {cmdSearch, "cmdSearch"},   {lblInfo[0], "lblInfo(0)"},
-        {lblInfo[1], "lblInfo(1)"},   {txtResult, "txtResult"},   {picMap[0], "picMap(0)"},
-        {picMap[1], "picMap(1)"},     {fraSettings, "fraSettings"}, {chkSettings[0], "chkSettings(0)"},
-        {chkSettings[1], "chkSettings(1)"}, {chkSettings[2], "chkSettings(2)"},
-        {picCmdBase, "picCmdBase"},   {cmdVer, "cmdVer"},         {txtNumDB, "txtNumDB"},
-        {cmdExit, "cmdExit"}};
+    const std::pair<QObject*, const char*> names[] = {{txtInputNum, "txtInputNum"},
+                                                      {cmdSearch, "cmdSearch"},
+                                                      {lblInfo[0], "lblInfo(0)"},
+                                                      {lblInfo[1], "lblInfo(1)"},
+                                                      {txtResult, "txtResult"},
+                                                      {picMap[0], "picMap(0)"},
+                                                      {picMap[1], "picMap(1)"},
+                                                      {fraSettings, "fraSettings"},
+                                                      {chkSettings[0], "chkSettings(0)"},
+                                                      {chkSettings[1], "chkSettings(1)"},
+                                                      {chkSettings[2], "chkSettings(2)"},
+                                                      {picCmdBase, "picCmdBase"},
+                                                      {cmdVer, "cmdVer"},
+                                                      {txtNumDB, "txtNumDB"},
+                                                      {cmdExit, "cmdExit"}};
     for (const auto& [object, name] : names)
         object->setObjectName(QString::fromLatin1(name));
 
     for (short i = 0; i < 3; ++i)
-        connect(chkSettings[i], &QCheckBox::stateChanged, this, [this, i] { chkSettings_Click(i); });
+        connect(chkSettings[i], &QCheckBox::stateChanged, this,
+                [this, i] { chkSettings_Click(i); });
     connect(cmdSearch, &QPushButton::clicked, this, &frmMain::cmdSearch_Click);
     connect(cmdVer, &QPushButton::clicked, this, &frmMain::cmdVer_Click);
     connect(cmdExit, &QPushButton::clicked, this, &QWidget::close);
@@ -122,10 +130,11 @@ frmMain::frmMain(cPlatform& platform, cNumberDB& db, const QString& strAppDir, Q
     FormLoad();
 }
 
-frmMain::~frmMain() { delete m_frmLog; }
+frmMain::~frmMain() {
+    delete m_frmLog;
+}
 
-void frmMain::FormLoad()
-{
+void frmMain::FormLoad() {
     // 1. The window: fixed single border, no maximize button, left edge 105.
     //    Outer 8205 x 3450 twips leaves a client area of 8115 x 3075.
     setWindowTitle(QStringLiteral("Lumivo"));
@@ -167,9 +176,10 @@ void frmMain::FormLoad()
     const QString chkCaptions[3] = {QStringLiteral("検索した電話番号を検索ログとして表示する。"),
                                     QStringLiteral("電話番号入力を11桁に制限する。"),
                                     QStringLiteral("入力する電話番号を隠す。")};
-    const QString chkTips[3] = {QStringLiteral("検索履歴を別ウィンドウで表示します。"),
-                                QStringLiteral("番号入力欄に12桁以上の数字が入らないように制限します。"),
-                                QStringLiteral("入力する電話番号を見られたくないときに使います。")};
+    const QString chkTips[3] = {
+        QStringLiteral("検索履歴を別ウィンドウで表示します。"),
+        QStringLiteral("番号入力欄に12桁以上の数字が入らないように制限します。"),
+        QStringLiteral("入力する電話番号を見られたくないときに使います。")};
     const int chkTops[3] = {340, 730, 1110};
     const bool chkStart[3] = {false, true, false};
     for (int i = 0; i < 3; ++i) {
@@ -223,8 +233,7 @@ void frmMain::FormLoad()
     txtInputNum->setFocus();
 }
 
-bool frmMain::LoadDB()
-{
+bool frmMain::LoadDB() {
     const QString path = modCheckPath::CheckPath(m_strAppDir) + QStringLiteral("db.dat");
     const cNumberDB::eLoadResult result = m_db.LoadDB(path);
     m_blnDBLoaded = result == cNumberDB::eLoadResult::Loaded;
@@ -232,23 +241,24 @@ bool frmMain::LoadDB()
         const QString why = result == cNumberDB::eLoadResult::Missing
                                 ? QStringLiteral("ファイルが見つかりません。")
                                 : m_db.ErrorText();
-        m_platform.MsgBox(QStringLiteral("番号検索データベースを読み込めませんでした。\r\n%1\r\n%2\r\n"
-                                         "番号の検索はできません。バージョン情報の画面から"
-                                         "データベースを更新してください。")
-                              .arg(path, why),
-                          MsgStyle::Critical);
+        m_platform.MsgBox(
+            QStringLiteral("番号検索データベースを読み込めませんでした。\r\n%1\r\n%2\r\n"
+                           "番号の検索はできません。バージョン情報の画面から"
+                           "データベースを更新してください。")
+                .arg(path, why),
+            MsgStyle::Critical);
         return false;
     }
     if (!m_db.HasValidTail())
-        m_platform.MsgBox(QStringLiteral("番号検索データベースの末尾に日付と版がありません。\r\n%1\r\n"
-                                         "ファイルが壊れているおそれがあります。")
-                              .arg(path),
-                          MsgStyle::Information);
+        m_platform.MsgBox(
+            QStringLiteral("番号検索データベースの末尾に日付と版がありません。\r\n%1\r\n"
+                           "ファイルが壊れているおそれがあります。")
+                .arg(path),
+            MsgStyle::Information);
     return true;
 }
 
-int frmMain::CheckInputNum(const QString& strNumber)
-{
+int frmMain::CheckInputNum(const QString& strNumber) {
     const QString refusal = modInputCheck::InputRefusal(strNumber);
     if (refusal.isEmpty())
         return 1;
@@ -258,8 +268,7 @@ int frmMain::CheckInputNum(const QString& strNumber)
     return 0;
 }
 
-void frmMain::cmdSearch_Click()
-{
+void frmMain::cmdSearch_Click() {
     const QString number = txtInputNum->text();
     if (CheckInputNum(number) == 0)
         return;
@@ -295,15 +304,13 @@ void frmMain::cmdSearch_Click()
     txtInputNum->setFocus();
 }
 
-void frmMain::ShowCarrier(const QString& strCode)
-{
+void frmMain::ShowCarrier(const QString& strCode) {
     const modCarrierTable::tCarrierRow row = modCarrierTable::LookupCarrier(strCode);
     txtResult->setText(row.text);
     MarkArea(row.area);
 }
 
-void frmMain::MarkArea(short intArea)
-{
+void frmMain::MarkArea(short intArea) {
     picMap[0]->Cls();
     if (intArea < 0 || intArea > AreaKyushuOkinawa) {
         picMap[0]->Cls();
@@ -325,8 +332,7 @@ void frmMain::MarkArea(short intArea)
                           MsgStyle::OkOnly);
 }
 
-void frmMain::AddSearchLog()
-{
+void frmMain::AddSearchLog() {
     const QString result = txtResult->text();
     if (result == u"このエリアは8桁入力が必要です" || result == u"このエリアは9桁入力が必要です")
         return;
@@ -341,14 +347,12 @@ void frmMain::AddSearchLog()
     log->lstLog->setCurrentRow(count - 1);
 }
 
-void frmMain::cmdVer_Click()
-{
+void frmMain::cmdVer_Click() {
     frmAbout about(m_platform, m_db, m_strAppDir, this, [this] { LoadDB(); });
     about.exec();
 }
 
-int frmMain::ChkValue(short intIndex) const
-{
+int frmMain::ChkValue(short intIndex) const {
     switch (chkSettings[intIndex]->checkState()) {
     case Qt::Unchecked:
         return 0;
@@ -359,8 +363,7 @@ int frmMain::ChkValue(short intIndex) const
     }
 }
 
-void frmMain::chkSettings_Click(short intIndex)
-{
+void frmMain::chkSettings_Click(short intIndex) {
     const int value = ChkValue(intIndex);
     switch (intIndex) {
     case 0:
@@ -405,8 +408,7 @@ void frmMain::chkSettings_Click(short intIndex)
     }
 }
 
-void frmMain::SetInputMaxLength(int intMaxLength)
-{
+void frmMain::SetInputMaxLength(int intMaxLength) {
     // A line edit cuts its text to a new maximum; a text already longer stays
     // as typed, and the limit takes hold once it fits (see textChanged).
     m_intInputMaxLength = intMaxLength;
@@ -416,8 +418,7 @@ void frmMain::SetInputMaxLength(int intMaxLength)
         txtInputNum->setMaxLength(NoInputLimit);
 }
 
-void frmMain::PlaceLogWindow()
-{
+void frmMain::PlaceLogWindow() {
     frmLog* log = LogWindow();
     const QRect main = frameGeometry();
     // Sizes count the outer frame. Until the log window has been shown its frame
@@ -437,15 +438,13 @@ void frmMain::PlaceLogWindow()
     log->move(left, top);
 }
 
-frmLog* frmMain::LogWindow()
-{
+frmLog* frmMain::LogWindow() {
     if (!m_frmLog)
         m_frmLog = new frmLog(m_platform, m_db);
     return m_frmLog;
 }
 
-bool frmMain::eventFilter(QObject* watched, QEvent* event)
-{
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
     if (watched == txtInputNum && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
@@ -460,19 +459,18 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
         const QString text = key->text();
         const bool control = key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier);
         if (text.isEmpty() && !control)
-            return false;   // arrows, Delete, Home and the like are no characters
+            return false; // arrows, Delete, Home and the like are no characters
         if (text.size() == 1 && text[0] >= u'0' && text[0] <= u'9' && !control) {
             // Over a limit that was switched on late, no more digits go in.
             return txtInputNum->text().size() - txtInputNum->selectedText().size() >=
                    m_intInputMaxLength;
         }
-        return true;        // letters, spaces, the hyphen and Ctrl+V stay out
+        return true; // letters, spaces, the hyphen and Ctrl+V stay out
     }
     return QWidget::eventFilter(watched, event);
 }
 
-void frmMain::FormResize()
-{
+void frmMain::FormResize() {
     const Qt::WindowStates state = windowState() & ~Qt::WindowActive;
     if (state == Qt::WindowNoState) {
         if (ChkValue(0) == 1)
@@ -486,21 +484,18 @@ void frmMain::FormResize()
     }
 }
 
-void frmMain::changeEvent(QEvent* event)
-{
+void frmMain::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange)
         FormResize();
 }
 
-void frmMain::showEvent(QShowEvent* event)
-{
+void frmMain::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     FormResize();
 }
 
-void frmMain::closeEvent(QCloseEvent* event)
-{
+void frmMain::closeEvent(QCloseEvent* event) {
     // The log goes with the main window; its lines are not kept.
     delete m_frmLog;
     event->accept();

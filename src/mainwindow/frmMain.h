@@ -30,7 +30,8 @@ public:
     // The address offered after a number found in no record.
     static const QString SupportMailAddress;
 
-    frmMain(cPlatform& platform, cNumberDB& db, const QString& strAppDir, QWidget* parent = nullptr);
+    frmMain(cPlatform& platform, cNumberDB& db, const QString& strAppDir,
+            QWidget* parent = nullptr);
     ~frmMain() override;
 
     // Controls, by their names.

@@ -10,8 +10,7 @@
 #include <QScreen>
 #include <QUrl>
 
-int cQtPlatform::MsgBox(const QString& prompt, int style, const QString& title)
-{
+int cQtPlatform::MsgBox(const QString& prompt, int style, const QString& title) {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(title.isEmpty() ? modAppInfo::AppTitle() : title);
     box.setText(prompt);
@@ -36,21 +35,27 @@ int cQtPlatform::MsgBox(const QString& prompt, int style, const QString& title)
     return box.exec() == QMessageBox::Cancel ? MsgAnswer::Cancel : MsgAnswer::OK;
 }
 
-void cQtPlatform::Beep() { QApplication::beep(); }
+void cQtPlatform::Beep() {
+    QApplication::beep();
+}
 
-void cQtPlatform::ClipboardClear() { QGuiApplication::clipboard()->clear(); }
+void cQtPlatform::ClipboardClear() {
+    QGuiApplication::clipboard()->clear();
+}
 
-void cQtPlatform::ClipboardSetText(const QString& text) { QGuiApplication::clipboard()->setText(text); }
+void cQtPlatform::ClipboardSetText(const QString& text) {
+    QGuiApplication::clipboard()->setText(text);
+}
 
-std::optional<QString> cQtPlatform::GetSaveFileName(const tSaveFileRequest& request)
-{
+std::optional<QString> cQtPlatform::GetSaveFileName(const tSaveFileRequest& request) {
     QFileDialog dialog(qobject_cast<QWidget*>(request.owner), request.caption, request.initialDir);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     QStringList filters;
     for (const auto& [description, pattern] : request.fileTypes)
-        filters.append(description.contains(u'(') ? description
-                                                  : description + QStringLiteral(" (") + pattern + u')');
+        filters.append(description.contains(u'(')
+                           ? description
+                           : description + QStringLiteral(" (") + pattern + u')');
     dialog.setNameFilters(filters);
     if (request.selectedType >= 0 && request.selectedType < filters.size())
         dialog.selectNameFilter(filters[request.selectedType]);
@@ -79,10 +84,11 @@ std::optional<QString> cQtPlatform::GetSaveFileName(const tSaveFileRequest& requ
     return dialog.selectedFiles().first();
 }
 
-void cQtPlatform::OpenURL(const QString& url) { QDesktopServices::openUrl(QUrl(url)); }
+void cQtPlatform::OpenURL(const QString& url) {
+    QDesktopServices::openUrl(QUrl(url));
+}
 
-int cQtPlatform::ScreenWidthPixels()
-{
+int cQtPlatform::ScreenWidthPixels() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? screen->geometry().width() : 0;
 }

@@ -5,10 +5,10 @@
 
 namespace modFontSubstitutes {
 
-void InstallFontSubstitutes()
-{
+void InstallFontSubstitutes() {
     const QStringList japanese = {QStringLiteral("Noto Sans CJK JP"), QStringLiteral("IPAPGothic"),
-                                  QStringLiteral("VL PGothic"), QStringLiteral("Droid Sans Fallback")};
+                                  QStringLiteral("VL PGothic"),
+                                  QStringLiteral("Droid Sans Fallback")};
     QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"), japanese);
     QFont::insertSubstitutions(QStringLiteral("MS PGothic"), japanese);
     QFont::insertSubstitutions(QStringLiteral("Verdana"),

@@ -8,11 +8,12 @@ namespace modTwips {
 
 constexpr int TwipsPerPixel = 15;
 
-constexpr int Px(double twips)
-{
+constexpr int Px(double twips) {
     return twips >= 0 ? int(twips / TwipsPerPixel + 0.5) : -int(-twips / TwipsPerPixel + 0.5);
 }
 
-constexpr int Twips(int pixels) { return pixels * TwipsPerPixel; }
+constexpr int Twips(int pixels) {
+    return pixels * TwipsPerPixel;
+}
 
 } // namespace modTwips

@@ -12,8 +12,7 @@
 using modTwips::Px;
 
 frmLog::frmLog(cPlatform& platform, const cNumberDB& db)
-    : QWidget(nullptr, Qt::Window), m_platform(platform), m_db(db)
-{
+    : QWidget(nullptr, Qt::Window), m_platform(platform), m_db(db) {
     setObjectName(QStringLiteral("frmLog"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("検索ログ"));
@@ -27,21 +26,22 @@ frmLog::frmLog(cPlatform& platform, const cNumberDB& db)
     lstLog->setObjectName(QStringLiteral("lstLog"));
     lstLog->setSortingEnabled(false);
 
-    const QString captions[2] = {QStringLiteral("ログを消去(&D)"), QStringLiteral("ログを保存...(&S)")};
+    const QString captions[2] = {QStringLiteral("ログを消去(&D)"),
+                                 QStringLiteral("ログを保存...(&S)")};
     for (short i = 0; i < 2; ++i) {
         cmdLogCommand[i] = new QPushButton(captions[i], this);
         cmdLogCommand[i]->setObjectName(QStringLiteral("cmdLogCommand(%1)").arg(i));
         cmdLogCommand[i]->setAutoDefault(false);
         cmdLogCommand[i]->setEnabled(false);
         cmdLogCommand[i]->setGeometry(Px(2340 * i), Px(2625), Px(2340), Px(350));
-        connect(cmdLogCommand[i], &QPushButton::clicked, this, [this, i] { cmdLogCommand_Click(i); });
+        connect(cmdLogCommand[i], &QPushButton::clicked, this,
+                [this, i] { cmdLogCommand_Click(i); });
     }
     lstLog->setGeometry(0, 0, Px(4680), Px(2580));
     setTabOrder(cmdLogCommand[0], cmdLogCommand[1]);
 }
 
-frmLog::tLayout frmLog::LayoutFor(double dblWidth, double dblHeight)
-{
+frmLog::tLayout frmLog::LayoutFor(double dblWidth, double dblHeight) {
     if (dblHeight <= 465)
         return {false, 0, 0, 0, 0};
     // The width goes to a whole number with ties to even before it is halved.
@@ -49,10 +49,11 @@ frmLog::tLayout frmLog::LayoutFor(double dblWidth, double dblHeight)
     return {true, int(dblWidth), int(dblHeight - 465), int(dblHeight - 420), half};
 }
 
-void frmLog::resizeEvent(QResizeEvent*) { FormResize(); }
+void frmLog::resizeEvent(QResizeEvent*) {
+    FormResize();
+}
 
-void frmLog::FormResize()
-{
+void frmLog::FormResize() {
     const tLayout layout = LayoutFor(modTwips::Twips(width()), modTwips::Twips(height()));
     if (!layout.changed)
         return;
@@ -62,8 +63,7 @@ void frmLog::FormResize()
                                   Px(layout.buttonWidth), Px(350));
 }
 
-void frmLog::cmdLogCommand_Click(short intIndex)
-{
+void frmLog::cmdLogCommand_Click(short intIndex) {
     switch (intIndex) {
     case 0:
         cmdLogCommand[0]->setEnabled(false);
@@ -82,23 +82,29 @@ void frmLog::cmdLogCommand_Click(short intIndex)
     }
 }
 
-int frmLog::AddLogLine(const QString& strLine)
-{
+int frmLog::AddLogLine(const QString& strLine) {
     if (lstLog->count() >= MaxLines)
         delete lstLog->takeItem(0);
     lstLog->addItem(strLine);
     return lstLog->count();
 }
 
-QStringList frmLog::LogLines() const
-{
+QStringList frmLog::LogLines() const {
     QStringList lines;
     for (int i = 0; i < lstLog->count(); ++i)
         lines.append(lstLog->item(i)->text());
     return lines;
 }
 
-int frmLog::SaveLogFile() { return modLogExport::SaveLogFile(m_platform, this, LogLines(), m_db); }
-QString frmLog::GetDBYear() const { return modLogExport::GetDBYear(m_db); }
-QString frmLog::GetDBMonth() const { return modLogExport::GetDBMonth(m_db); }
-QString frmLog::GetDBVersion() const { return modLogExport::GetDBVersion(m_db); }
+int frmLog::SaveLogFile() {
+    return modLogExport::SaveLogFile(m_platform, this, LogLines(), m_db);
+}
+QString frmLog::GetDBYear() const {
+    return modLogExport::GetDBYear(m_db);
+}
+QString frmLog::GetDBMonth() const {
+    return modLogExport::GetDBMonth(m_db);
+}
+QString frmLog::GetDBVersion() const {
+    return modLogExport::GetDBVersion(m_db);
+}

@@ -16,24 +16,23 @@
 
 namespace {
 
-cNumberDB DBWithText(const QString& text)
-{
+cNumberDB DBWithText(const QString& text) {
     cNumberDB db;
     db.SetText(text);
     return db;
 }
 
-QByteArray Cp932(const QString& text) { return QStringEncoder("windows-31j").encode(text); }
+QByteArray Cp932(const QString& text) {
+    return QStringEncoder("windows-31j").encode(text);
+}
 
-bool WriteFile(const QString& path, const QByteArray& bytes)
-{
+bool WriteFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
 // Encodes a digit string with the first pair of each digit.
-QString PairsFor(const QString& digits)
-{
+QString PairsFor(const QString& digits) {
     QString out;
     for (QChar d : digits)
         out += DecryptAUCG::PairsForDigit(d.digitValue()).first();
@@ -80,8 +79,7 @@ private slots:
     void builderRefusals();
 };
 
-void tst_lookup::pathAndVersion()
-{
+void tst_lookup::pathAndVersion() {
     const QString sep = modCheckPath::PathSeparator();
     QCOMPARE(modCheckPath::CheckPath("/opt/tools") + "db.dat", "/opt/tools" + sep + "db.dat");
     QCOMPARE(modCheckPath::CheckPath("/opt/tools" + sep), "/opt/tools" + sep);
@@ -91,8 +89,7 @@ void tst_lookup::pathAndVersion()
     QCOMPARE(modAppInfo::VersionNumber(), 130);
 }
 
-void tst_lookup::loadReplacesTextAndReportsFailures()
-{
+void tst_lookup::loadReplacesTextAndReportsFailures() {
     QTemporaryDir dir;
     const QString path = modCheckPath::CheckPath(dir.path()) + "db.dat";
     cNumberDB db;
@@ -116,12 +113,12 @@ void tst_lookup::loadReplacesTextAndReportsFailures()
     big.close();
     QCOMPARE(db.LoadDB(big.fileName()), cNumberDB::eLoadResult::TooLarge);
 }
-void tst_lookup::loadDecodesCodePage932BetweenRecords()
-{
+void tst_lookup::loadDecodesCodePage932BetweenRecords() {
     QTemporaryDir dir;
     const QString path = dir.filePath("db.dat");
     // "ア" is 0x83 0x41 in code page 932: its second byte is the letter A.
-    const QString text = QStringLiteral("番号ア00020406AC130アイウ01020406Fドコモ東海20040115ア 1000漢字");
+    const QString text =
+        QStringLiteral("番号ア00020406AC130アイウ01020406Fドコモ東海20040115ア 1000漢字");
     QVERIFY(WriteFile(path, Cp932(text)));
     cNumberDB db;
     QCOMPARE(db.LoadDB(path), cNumberDB::eLoadResult::Loaded);
@@ -134,20 +131,26 @@ void tst_lookup::loadDecodesCodePage932BetweenRecords()
     QVERIFY(db.HasValidTail());
 }
 
-void tst_lookup::tailFields_data()
-{
+void tst_lookup::tailFields_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("date");
     QTest::addColumn<QString>("version");
     QTest::addColumn<bool>("valid");
-    QTest::newRow("ordinary") << "00020406AC130\r\n20040415xx1000yy" << "20040415" << "1000" << true;
-    QTest::newRow("12 chars") << "200404150110" << "20040415" << "10" << false;
-    QTest::newRow("5 chars") << "20040" << "20040" << "" << false;
-    QTest::newRow("letters in version") << "20040415--10a0\r\n" << "20040415" << "10a0" << false;
+    QTest::newRow("ordinary") << "00020406AC130\r\n20040415xx1000yy"
+                              << "20040415"
+                              << "1000" << true;
+    QTest::newRow("12 chars") << "200404150110"
+                              << "20040415"
+                              << "10" << false;
+    QTest::newRow("5 chars") << "20040"
+                             << "20040"
+                             << "" << false;
+    QTest::newRow("letters in version") << "20040415--10a0\r\n"
+                                        << "20040415"
+                                        << "10a0" << false;
 }
 
-void tst_lookup::tailFields()
-{
+void tst_lookup::tailFields() {
     QFETCH(QString, text);
     const cNumberDB db = DBWithText(text);
     QTEST(db.DBDate(), "date");
@@ -155,51 +158,68 @@ void tst_lookup::tailFields()
     QTEST(db.HasValidTail(), "valid");
 }
 
-void tst_lookup::keys_data()
-{
+void tst_lookup::keys_data() {
     QTest::addColumn<QString>("lead");
     QTest::addColumn<QString>("key");
-    QTest::newRow("A") << "090123" << "00020406A";
-    QTest::newRow("F") << "0901234" << "0002040608F";
-    QTest::newRow("G") << "09012345" << "000204060810G";
-    QTest::newRow("H") << "090123456" << "00020406081012H";
-    QTest::newRow("nines") << "080999999" << "01101112131415H";
-    QTest::newRow("080") << "080700" << "01080203A";
+    QTest::newRow("A") << "090123"
+                       << "00020406A";
+    QTest::newRow("F") << "0901234"
+                       << "0002040608F";
+    QTest::newRow("G") << "09012345"
+                       << "000204060810G";
+    QTest::newRow("H") << "090123456"
+                       << "00020406081012H";
+    QTest::newRow("nines") << "080999999"
+                           << "01101112131415H";
+    QTest::newRow("080") << "080700"
+                         << "01080203A";
 }
 
-void tst_lookup::keys()
-{
+void tst_lookup::keys() {
     QFETCH(QString, lead);
     QTEST(modSearch::MakeKey(lead), "key");
 }
 
-void tst_lookup::findCode_data()
-{
+void tst_lookup::findCode_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("code");
-    QTest::newRow("found") << "xx00020406AC130yy" << "00020406A" << "C130";
-    QTest::newRow("lower-case kind letter in text") << "00020406aC131" << "00020406A" << "C131";
-    QTest::newRow("first occurrence") << "00020406AC132 00020406AC133" << "00020406A" << "C132";
-    QTest::newRow("case-insensitive first") << "00020406aP100 00020406AC133" << "00020406A" << "P100";
-    QTest::newRow("digits match, letter does not")
-        << "00020406FC100 00020406AC101" << "00020406A" << "C101";
-    QTest::newRow("key at the end, short rest") << "x00020406AC1" << "00020406A" << "C1";
-    QTest::newRow("key at the very end") << "x00020406A" << "00020406A" << "";
-    QTest::newRow("absent") << "00020407AC130" << "00020406A" << "0";
-    QTest::newRow("key inside a longer key")
-        << "1100020406AC150" << "00020406A" << "C150";
+    QTest::newRow("found") << "xx00020406AC130yy"
+                           << "00020406A"
+                           << "C130";
+    QTest::newRow("lower-case kind letter in text") << "00020406aC131"
+                                                    << "00020406A"
+                                                    << "C131";
+    QTest::newRow("first occurrence") << "00020406AC132 00020406AC133"
+                                      << "00020406A"
+                                      << "C132";
+    QTest::newRow("case-insensitive first") << "00020406aP100 00020406AC133"
+                                            << "00020406A"
+                                            << "P100";
+    QTest::newRow("digits match, letter does not") << "00020406FC100 00020406AC101"
+                                                   << "00020406A"
+                                                   << "C101";
+    QTest::newRow("key at the end, short rest") << "x00020406AC1"
+                                                << "00020406A"
+                                                << "C1";
+    QTest::newRow("key at the very end") << "x00020406A"
+                                         << "00020406A"
+                                         << "";
+    QTest::newRow("absent") << "00020407AC130"
+                            << "00020406A"
+                            << "0";
+    QTest::newRow("key inside a longer key") << "1100020406AC150"
+                                             << "00020406A"
+                                             << "C150";
 }
 
-void tst_lookup::findCode()
-{
+void tst_lookup::findCode() {
     QFETCH(QString, text);
     QFETCH(QString, key);
     QTEST(DBWithText(text).FindCode(key), "code");
 }
 
-void tst_lookup::inputRefusal_data()
-{
+void tst_lookup::inputRefusal_data() {
     QTest::addColumn<QString>("number");
     QTest::addColumn<QString>("message");
     const QString prefix = QStringLiteral("090,080,070から入力して下さい");
@@ -209,7 +229,8 @@ void tst_lookup::inputRefusal_data()
     QTest::newRow("empty") << "" << prefix;
     QTest::newRow("050") << "05012345678" << prefix;
     QTest::newRow("6 chars") << "090123" << tooShort;
-    QTest::newRow("7 chars") << "0901234" << "";
+    QTest::newRow("7 chars") << "0901234"
+                             << "";
     QTest::newRow("12 chars") << "080123456789" << tooLong;
     QTest::newRow("hyphens, 13 chars") << "090-1234-5678" << tooLong;
     QTest::newRow("hyphen, 8 chars") << "090-1234" << digits;
@@ -218,65 +239,90 @@ void tst_lookup::inputRefusal_data()
     QTest::newRow("full-width prefix") << QStringLiteral("０９０1234567") << prefix;
 }
 
-void tst_lookup::inputRefusal()
-{
+void tst_lookup::inputRefusal() {
     QFETCH(QString, number);
     QTEST(modInputCheck::InputRefusal(number), "message");
 }
 
-void tst_lookup::searchSteps_data()
-{
+void tst_lookup::searchSteps_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("number");
     QTest::addColumn<QString>("code");
-    // Keys of 090 1234 5678 by kind: A 00020406A, F 0002040608F, G 000204060810G, H 00020406081012H.
+    // Keys of 090 1234 5678 by kind: A 00020406A, F 0002040608F, G 000204060810G, H
+    // 00020406081012H.
     const QString a = "00020406A", f = "0002040608F", g = "000204060810G", h = "00020406081012H";
-    QTest::newRow("kind A hit, F not asked") << a + "C130" + f + "C131" << "09012345678" << "C130";
-    QTest::newRow("A miss, F hit") << f + "C135" << "0901234" << "C135";
-    QTest::newRow("F steers, only 7 digits") << f + "C160" + g + "C130" << "0901234" << "C160";
-    QTest::newRow("F steers, G hit") << f + "C160" + g + "C136" << "09012345" << "C136";
-    QTest::newRow("G steers, only 8 digits") << f + "C160" + g + "C161" + h + "C130" << "09012345"
+    QTest::newRow("kind A hit, F not asked") << a + "C130" + f + "C131"
+                                             << "09012345678"
+                                             << "C130";
+    QTest::newRow("A miss, F hit") << f + "C135"
+                                   << "0901234"
+                                   << "C135";
+    QTest::newRow("F steers, only 7 digits") << f + "C160" + g + "C130"
+                                             << "0901234"
+                                             << "C160";
+    QTest::newRow("F steers, G hit") << f + "C160" + g + "C136"
+                                     << "09012345"
+                                     << "C136";
+    QTest::newRow("G steers, only 8 digits") << f + "C160" + g + "C161" + h + "C130"
+                                             << "09012345"
                                              << "C161";
-    QTest::newRow("G steers, H hit") << f + "C160" + g + "C161" + h + "P105" << "090123456"
+    QTest::newRow("G steers, H hit") << f + "C160" + g + "C161" + h + "P105"
+                                     << "090123456"
                                      << "P105";
-    QTest::newRow("F steers, G missing") << f + "C160" << "09012345678" << "0";
-    QTest::newRow("G steers, H missing") << f + "C160" + g + "C161" << "09012345678" << "0";
-    QTest::newRow("C160 from kind A is final") << a + "C160" + g + "C130" << "09012345678"
+    QTest::newRow("F steers, G missing") << f + "C160"
+                                         << "09012345678"
+                                         << "0";
+    QTest::newRow("G steers, H missing") << f + "C160" + g + "C161"
+                                         << "09012345678"
+                                         << "0";
+    QTest::newRow("C160 from kind A is final") << a + "C160" + g + "C130"
+                                               << "09012345678"
                                                << "C160";
-    QTest::newRow("C161 from kind F is final") << f + "C161" + h + "C130" << "09012345678"
+    QTest::newRow("C161 from kind F is final") << f + "C161" + h + "C130"
+                                               << "09012345678"
                                                << "C161";
-    QTest::newRow("G key present but F not steering") << f + "C131" + g + "C130" << "09012345678"
+    QTest::newRow("G key present but F not steering") << f + "C131" + g + "C130"
+                                                      << "09012345678"
                                                       << "C131";
-    QTest::newRow("nothing") << "" << "0701234" << "0";
+    QTest::newRow("nothing") << ""
+                             << "0701234"
+                             << "0";
 }
 
-void tst_lookup::searchSteps()
-{
+void tst_lookup::searchSteps() {
     QFETCH(QString, text);
     QFETCH(QString, number);
     QTEST(modSearch::SearchCarrierCode(DBWithText(text), number), "code");
 }
 
-void tst_lookup::carrierTable_data()
-{
+void tst_lookup::carrierTable_data() {
     QTest::addColumn<QString>("code");
     QTest::addColumn<QString>("text");
     QTest::addColumn<short>("area");
-    QTest::newRow("C130") << "C130" << "ドコモ関西" << short(0);
-    QTest::newRow("C112 two regions") << "C112" << "ボーダフォン九州・沖縄" << short(10);
-    QTest::newRow("C131 two regions") << "C131" << "ドコモ九州" << short(10);
-    QTest::newRow("C102 one region") << "C102" << "au九州" << short(2);
-    QTest::newRow("C109") << "C109" << "沖縄セルラー" << short(9);
-    QTest::newRow("C154") << "C154" << "vodafone<不明>" << short(99);
-    QTest::newRow("P105") << "P105" << "DDIポケット東京" << short(1);
-    QTest::newRow("C160") << "C160" << "このエリアは8桁入力が必要です" << short(99);
-    QTest::newRow("C161") << "C161" << "このエリアは9桁入力が必要です" << short(99);
-    for (const char* code : {"0", "C119", "C123", "C139", "C155", "P109", "c100", "C10", "", " C100"})
+    QTest::newRow("C130") << "C130"
+                          << "ドコモ関西" << short(0);
+    QTest::newRow("C112 two regions") << "C112"
+                                      << "ボーダフォン九州・沖縄" << short(10);
+    QTest::newRow("C131 two regions") << "C131"
+                                      << "ドコモ九州" << short(10);
+    QTest::newRow("C102 one region") << "C102"
+                                     << "au九州" << short(2);
+    QTest::newRow("C109") << "C109"
+                          << "沖縄セルラー" << short(9);
+    QTest::newRow("C154") << "C154"
+                          << "vodafone<不明>" << short(99);
+    QTest::newRow("P105") << "P105"
+                          << "DDIポケット東京" << short(1);
+    QTest::newRow("C160") << "C160"
+                          << "このエリアは8桁入力が必要です" << short(99);
+    QTest::newRow("C161") << "C161"
+                          << "このエリアは9桁入力が必要です" << short(99);
+    for (const char* code :
+         {"0", "C119", "C123", "C139", "C155", "P109", "c100", "C10", "", " C100"})
         QTest::newRow(code) << QString::fromUtf8(code) << "未使用or未確認" << short(99);
 }
 
-void tst_lookup::carrierTable()
-{
+void tst_lookup::carrierTable() {
     QFETCH(QString, code);
     const modCarrierTable::tCarrierRow row = modCarrierTable::LookupCarrier(code);
     QTEST(row.text, "text");
@@ -291,8 +337,7 @@ void tst_lookup::carrierTable()
     QCOMPARE(modCarrierTable::AllCodes().size(), 66);
 }
 
-void tst_lookup::pairTableShape()
-{
+void tst_lookup::pairTableShape() {
     // 16 pairs: one digit with three, four with two, five with one; case does not matter.
     QList<int> perDigit;
     for (int d = 0; d <= 9; ++d)
@@ -305,18 +350,18 @@ void tst_lookup::pairTableShape()
     QVERIFY(!DecryptAUCG::PairDigit(u'A', u'T').has_value());
 }
 
-void tst_lookup::checkDigit()
-{
+void tst_lookup::checkDigit() {
     QCOMPARE(DecryptAUCG::CalcCheckDigit("1234"), 8);
     QCOMPARE(DecryptAUCG::CalcCheckDigit(""), 0);
-    QCOMPARE(DecryptAUCG::CalcCheckDigit("400638133393"), 1);   // an EAN-13's own check digit
-    QCOMPARE(DecryptAUCG::CalcCheckDigit("55"), 0);             // 10 - 0 is 0, not 10
+    QCOMPARE(DecryptAUCG::CalcCheckDigit("400638133393"), 1); // an EAN-13's own check digit
+    QCOMPARE(DecryptAUCG::CalcCheckDigit("55"), 0);           // 10 - 0 is 0, not 10
 }
-void tst_lookup::decodeWorkedExample()
-{
+void tst_lookup::decodeWorkedExample() {
     // K = 5, groups 070 and 102: "A" and "a"; then what the decoder must tolerate.
     cFakePlatform platform;
-    auto withCheck = [](const QString& d) { return d + QString::number(DecryptAUCG::CalcCheckDigit(d)); };
+    auto withCheck = [](const QString& d) {
+        return d + QString::number(DecryptAUCG::CalcCheckDigit(d));
+    };
     const QString body = PairsFor(withCheck("05070102"));
     for (const QString& encoded : {body, body.toLower(), body + "G", body + "\r\n", "  " + body,
                                    PairsFor(withCheck("0507010245"))})
@@ -324,9 +369,9 @@ void tst_lookup::decodeWorkedExample()
     QVERIFY(platform.msgBoxes.isEmpty());
 }
 
-void tst_lookup::decodeRefusals_data()
-{
-    QTest::addColumn<QString>("digits");   // before the pairs are formed; "c" is replaced by the right check digit
+void tst_lookup::decodeRefusals_data() {
+    QTest::addColumn<QString>(
+        "digits"); // before the pairs are formed; "c" is replaced by the right check digit
     QTest::addColumn<int>("boxes");
     QTest::newRow("wrong check digit") << "050701029" << 1;
     QTest::newRow("no digits") << "" << 0;
@@ -336,8 +381,7 @@ void tst_lookup::decodeRefusals_data()
     QTest::newRow("double-byte lead alone") << "00129c" << 0;
 }
 
-void tst_lookup::decodeRefusals()
-{
+void tst_lookup::decodeRefusals() {
     QFETCH(QString, digits);
     QFETCH(int, boxes);
     if (digits.endsWith(u'c')) {
@@ -354,15 +398,15 @@ void tst_lookup::decodeRefusals()
     }
 }
 
-void tst_lookup::encodeDecodeRoundTrip()
-{
+void tst_lookup::encodeDecodeRoundTrip() {
     // Random texts of ASCII and half-width katakana, random offsets and pair choices.
     QRandomGenerator rng(20261206);
     cFakePlatform platform;
     for (int i = 0; i < 300; ++i) {
         QString plain;
         for (int j = rng.bounded(40); j > 0; --j)
-            plain += QChar(rng.bounded(2) ? char16_t(0x20 + rng.bounded(0x5f)) : char16_t(0xff61 + rng.bounded(63)));
+            plain += QChar(rng.bounded(2) ? char16_t(0x20 + rng.bounded(0x5f))
+                                          : char16_t(0xff61 + rng.bounded(63)));
         const auto encoded = DecryptAUCG::EncodeText(plain, rng.bounded(100), &rng);
         QVERIFY(encoded.has_value());
         QCOMPARE(DecryptAUCG::DecodeText(*encoded, platform), plain);
@@ -372,8 +416,7 @@ void tst_lookup::encodeDecodeRoundTrip()
     QVERIFY(!DecryptAUCG::EncodeText("A", 100).has_value());
 }
 
-void tst_lookup::builderSteersLongerBlocks()
-{
+void tst_lookup::builderSteersLongerBlocks() {
     cDBBuilder builder;
     QVERIFY2(builder.AddTableText("# comment\nprefix,code\n090123,C130\r\n0901234,C135\n"
                                   "09012345,C136\n090123456,P105\n080999,C109\n"),
@@ -386,23 +429,23 @@ void tst_lookup::builderSteersLongerBlocks()
 
     auto code = [&](const char* number) { return modSearch::SearchCarrierCode(db, number); };
     QCOMPARE(code("0809990"), QStringLiteral("C109"));
-    QCOMPARE(code("0901230"), QStringLiteral("C130"));       // 090123 handed down to its other blocks
-    QCOMPARE(code("0901234"), QStringLiteral("C160"));       // needs an 8th digit
+    QCOMPARE(code("0901230"), QStringLiteral("C130")); // 090123 handed down to its other blocks
+    QCOMPARE(code("0901234"), QStringLiteral("C160")); // needs an 8th digit
     QCOMPARE(code("09012340"), QStringLiteral("C135"));
-    QCOMPARE(code("09012345"), QStringLiteral("C161"));      // needs a 9th digit
+    QCOMPARE(code("09012345"), QStringLiteral("C161")); // needs a 9th digit
     QCOMPARE(code("090123456"), QStringLiteral("P105"));
     QCOMPARE(code("09012345778"), QStringLiteral("C136"));
     QCOMPARE(code("090123450"), QStringLiteral("C136"));
     QCOMPARE(code("0901240"), QStringLiteral("0"));
     cDBBuilder single;
     QVERIFY(single.AddTableText("090123,C130"));
-    QCOMPARE(single.BuildText("20261206", "1001"), QStringLiteral("00020406AC130\r\n20261206  1001\r\n"));
+    QCOMPARE(single.BuildText("20261206", "1001"),
+             QStringLiteral("00020406AC130\r\n20261206  1001\r\n"));
     // One kind A record, then ten records each of kinds F, G and H (one of each steering on).
     QCOMPARE(builder.RecordCount(), 1 + 10 + 10 + 10);
 }
 
-void tst_lookup::builderMatchesLongestPrefixOnRandomTables()
-{
+void tst_lookup::builderMatchesLongestPrefixOnRandomTables() {
     // A reference model: the longest listed prefix of the number decides; if a
     // longer listed prefix could still follow, the lookup asks for one more digit.
     QRandomGenerator rng(7);
@@ -412,7 +455,7 @@ void tst_lookup::builderMatchesLongestPrefixOnRandomTables()
         const int entries = 1 + rng.bounded(25);
         for (int i = 0; i < entries; ++i) {
             QString prefix = QStringList{"090", "080", "070"}[rng.bounded(3)];
-            prefix += QString::number(rng.bounded(2));   // keep blocks close so they nest
+            prefix += QString::number(rng.bounded(2)); // keep blocks close so they nest
             const int len = 6 + rng.bounded(4);
             while (prefix.size() < len)
                 prefix += QString::number(rng.bounded(3));
@@ -451,24 +494,40 @@ void tst_lookup::builderMatchesLongestPrefixOnRandomTables()
     }
 }
 
-void tst_lookup::builderRefusals_data()
-{
+void tst_lookup::builderRefusals_data() {
     QTest::addColumn<QString>("table");
     QTest::addColumn<QString>("date");
     QTest::addColumn<QString>("version");
-    QTest::newRow("two codes for one block") << "090123,C130\n090123,C131" << "20261206" << "1000";
-    QTest::newRow("short prefix") << "09012,C130" << "20261206" << "1000";
-    QTest::newRow("long prefix") << "0901234567,C130" << "20261206" << "1000";
-    QTest::newRow("other range") << "050123,C130" << "20261206" << "1000";
-    QTest::newRow("bad code") << "090123,c130" << "20261206" << "1000";
-    QTest::newRow("steering code listed") << "0901234,C160" << "20261206" << "1000";
-    QTest::newRow("three fields") << "090123,C130,x" << "20261206" << "1000";
-    QTest::newRow("bad date") << "090123,C130" << "20261306" << "1000";
-    QTest::newRow("short version") << "090123,C130" << "20261206" << "100";
+    QTest::newRow("two codes for one block") << "090123,C130\n090123,C131"
+                                             << "20261206"
+                                             << "1000";
+    QTest::newRow("short prefix") << "09012,C130"
+                                  << "20261206"
+                                  << "1000";
+    QTest::newRow("long prefix") << "0901234567,C130"
+                                 << "20261206"
+                                 << "1000";
+    QTest::newRow("other range") << "050123,C130"
+                                 << "20261206"
+                                 << "1000";
+    QTest::newRow("bad code") << "090123,c130"
+                              << "20261206"
+                              << "1000";
+    QTest::newRow("steering code listed") << "0901234,C160"
+                                          << "20261206"
+                                          << "1000";
+    QTest::newRow("three fields") << "090123,C130,x"
+                                  << "20261206"
+                                  << "1000";
+    QTest::newRow("bad date") << "090123,C130"
+                              << "20261306"
+                              << "1000";
+    QTest::newRow("short version") << "090123,C130"
+                                   << "20261206"
+                                   << "100";
 }
 
-void tst_lookup::builderRefusals()
-{
+void tst_lookup::builderRefusals() {
     QFETCH(QString, table);
     QFETCH(QString, date);
     QFETCH(QString, version);

@@ -16,8 +16,7 @@ namespace {
 
 // Every ASCII letter to upper case, nothing else touched; or, given a
 // generator, every ASCII letter to either case at random.
-QString AsciiCase(QString s, QRandomGenerator* rng = nullptr)
-{
+QString AsciiCase(QString s, QRandomGenerator* rng = nullptr) {
     for (QChar& c : s)
         if (c.unicode() < 128 && c.isLetter())
             c = rng && rng->bounded(2) ? c.toLower() : c.toUpper();
@@ -26,16 +25,14 @@ QString AsciiCase(QString s, QRandomGenerator* rng = nullptr)
 
 // The up to 4 characters after the first match, where both sides are upper
 // case: an exact search.
-QString NaiveCode(const QString& text, const QString& key)
-{
+QString NaiveCode(const QString& text, const QString& key) {
     const qsizetype p = AsciiCase(text).indexOf(AsciiCase(key));
     return p < 0 ? QStringLiteral("0") : text.mid(p + key.size(), 4);
 }
 
 // The search command's four steps, over the naive search. A number too short
 // for a step asks the previous step's key again, and gets its code again.
-QString NaiveCarrierCode(const QString& text, const QString& number)
-{
+QString NaiveCarrierCode(const QString& text, const QString& number) {
     const auto step = [&](int n) { return NaiveCode(text, modSearch::MakeKey(number.left(n))); };
     QString code = step(6);
     if (code == u"0" && (code = step(7)) == u"C160" && (code = step(8)) == u"C161")
@@ -49,20 +46,22 @@ QString NaiveCarrierCode(const QString& text, const QString& number)
 // only looks like a letter when folded wrongly: fullwidth A, Cyrillic А and а,
 // 0x0141 (| 0x20 is 0x0161), 0x2041 (low byte 'A'), Á and á, '@' against '`';
 // code page 932 text; digits of other scripts.
-const char16_t Alphabet[] = {u'0', u'0', u'0', u'1', u'1', u'2', u'3', u'4', u'5', u'9',
-                             u'A', u'a', u'F', u'f', u'G', u'g', u'H', u'h', u'C', u'c',
-                             u'P', u'\r', u'\n', 0xFF21, 0x0141, 0x0161, 0x2041, 0x00C1,
-                             0x00E1, 0x0410, 0x0430, u'@', u'`', 0x30C9, 0x6570, 0xFF11, 0x0669};
+const char16_t Alphabet[] = {u'0',   u'0',   u'0',   u'1',   u'1',   u'2',   u'3',   u'4',
+                             u'5',   u'9',   u'A',   u'a',   u'F',   u'f',   u'G',   u'g',
+                             u'H',   u'h',   u'C',   u'c',   u'P',   u'\r',  u'\n',  0xFF21,
+                             0x0141, 0x0161, 0x2041, 0x00C1, 0x00E1, 0x0410, 0x0430, u'@',
+                             u'`',   0x30C9, 0x6570, 0xFF11, 0x0669};
 
 // In the order of their prefix codes 00, 01, 02.
 const QStringList Heads = {QStringLiteral("090"), QStringLiteral("080"), QStringLiteral("070")};
 
-QChar RandomChar(QRandomGenerator& rng) { return Alphabet[rng.bounded(int(std::size(Alphabet)))]; }
+QChar RandomChar(QRandomGenerator& rng) {
+    return Alphabet[rng.bounded(int(std::size(Alphabet)))];
+}
 
 // A number with few distinct digits, so that keys repeat and nest; its keys
 // of all four kinds, if asked for.
-QString RandomNumber(QRandomGenerator& rng, int length, QStringList* keys = nullptr)
-{
+QString RandomNumber(QRandomGenerator& rng, int length, QStringList* keys = nullptr) {
     QString number = Heads[rng.bounded(3)];
     while (number.size() < length)
         number += QChar(u'0' + rng.bounded(rng.bounded(2) ? 3 : 10));
@@ -75,17 +74,24 @@ QString RandomNumber(QRandomGenerator& rng, int length, QStringList* keys = null
 // in either case, followed by a code (mostly the steering C160 and C161; a short
 // one, or none: running into the next piece), cut short or spoilt, between
 // single characters of the alphabet; cut off anywhere.
-QString RandomText(QRandomGenerator& rng, const QStringList& keys, qsizetype length)
-{
+QString RandomText(QRandomGenerator& rng, const QStringList& keys, qsizetype length) {
     static const QLatin1String codes("C160C161C130P105C1"); // then "" past the end
     QString text;
     while (text.size() < length) {
         QString key = AsciiCase(keys[rng.bounded(int(keys.size()))], &rng);
         switch (rng.bounded(5)) {
-        case 0: text += key + codes.mid(4 * rng.bounded(rng.bounded(2) ? 2 : 6), 4); break;
-        case 1: text += key.left(rng.bounded(int(key.size()))); break;
-        case 2: key[rng.bounded(int(key.size()))] = RandomChar(rng); text += key; break;
-        default: text += RandomChar(rng);
+        case 0:
+            text += key + codes.mid(4 * rng.bounded(rng.bounded(2) ? 2 : 6), 4);
+            break;
+        case 1:
+            text += key.left(rng.bounded(int(key.size())));
+            break;
+        case 2:
+            key[rng.bounded(int(key.size()))] = RandomChar(rng);
+            text += key;
+            break;
+        default:
+            text += RandomChar(rng);
         }
     }
     return text.left(length);
@@ -97,8 +103,7 @@ class tst_lookup_index : public QObject {
     Q_OBJECT
 
 private slots:
-    void findCodeMatchesNaiveSearch()
-    {
+    void findCodeMatchesNaiveSearch() {
         // The vectorised search takes 8 or 16 positions at a time: the key goes at
         // every position up to 47 with up to 23 characters after it, so it falls in
         // every lane, in the plain tail and at the very end.
@@ -129,8 +134,7 @@ private slots:
         }
     }
 
-    void searchCarrierCodeMatchesNaiveSteps()
-    {
+    void searchCarrierCodeMatchesNaiveSteps() {
         QRandomGenerator rng(61);
         cNumberDB plain, indexed;
         for (int round = 0; round < 600; ++round) {
@@ -154,8 +158,7 @@ private slots:
         }
     }
 
-    void keysMatchPrintfFormatting()
-    {
+    void keysMatchPrintfFormatting() {
         // MakeKey writes its fields by hand; printf's "%02d" is the reference,
         // also for digits of other scripts and for characters that are no digit.
         QRandomGenerator rng(2);
@@ -170,15 +173,13 @@ private slots:
         }
     }
 
-    void loadInPiecesEqualsDecodingAtOnce_data()
-    {
+    void loadInPiecesEqualsDecodingAtOnce_data() {
         QTest::addColumn<int>("chunkBytes");
         for (int chunk : {1, 2, 3, 5, 64, 1 << 20})
             QTest::newRow(qPrintable(QStringLiteral("%1 bytes").arg(chunk))) << chunk;
     }
 
-    void loadInPiecesEqualsDecodingAtOnce()
-    {
+    void loadInPiecesEqualsDecodingAtOnce() {
         // Random bytes hold every class of code page 932: ASCII, lead and trail
         // bytes, half-width katakana, bytes never valid; often a lead byte last.
         QFETCH(int, chunkBytes);

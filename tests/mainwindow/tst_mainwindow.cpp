@@ -70,23 +70,20 @@ private:
     std::unique_ptr<frmMain> w;
 };
 
-void tst_mainwindow::init()
-{
+void tst_mainwindow::init() {
     dir = std::make_unique<QTemporaryDir>();
     platform = std::make_unique<cFakePlatform>();
     db = std::make_unique<cNumberDB>();
 }
 
-void tst_mainwindow::cleanup()
-{
+void tst_mainwindow::cleanup() {
     w.reset();
     db.reset();
     platform.reset();
     dir.reset();
 }
 
-void tst_mainwindow::MakeWindow(bool withDB)
-{
+void tst_mainwindow::MakeWindow(bool withDB) {
     cDBBuilder builder;
     QVERIFY(builder.AddTableText(QString::fromUtf8(Table)));
     if (withDB)
@@ -97,20 +94,18 @@ void tst_mainwindow::MakeWindow(bool withDB)
     QVERIFY(QTest::qWaitForWindowActive(w.get()));
 }
 
-void tst_mainwindow::Search(const QString& number)
-{
+void tst_mainwindow::Search(const QString& number) {
     w->txtInputNum->clear();
     QTest::keyClicks(w->txtInputNum, number);
     QTest::mouseClick(w->cmdSearch, Qt::LeftButton);
 }
 
-void tst_mainwindow::startState()
-{
+void tst_mainwindow::startState() {
     MakeWindow();
-    for (const char* name : {"txtInputNum", "cmdSearch", "lblInfo(0)", "lblInfo(1)", "txtResult",
-                             "picMap(0)", "picMap(1)", "fraSettings", "chkSettings(0)",
-                             "chkSettings(1)", "chkSettings(2)", "picCmdBase", "cmdVer",
-                             "txtNumDB", "cmdExit"})
+    for (const char* name :
+         {"txtInputNum", "cmdSearch", "lblInfo(0)", "lblInfo(1)", "txtResult", "picMap(0)",
+          "picMap(1)", "fraSettings", "chkSettings(0)", "chkSettings(1)", "chkSettings(2)",
+          "picCmdBase", "cmdVer", "txtNumDB", "cmdExit"})
         QVERIFY2(w->findChild<QWidget*>(QString::fromLatin1(name)), name);
     QTRY_COMPARE(Focus(), w->txtInputNum);
     QVERIFY(w->txtInputNum->text().isEmpty() && w->txtResult->text().isEmpty());
@@ -134,21 +129,25 @@ void tst_mainwindow::startState()
     }
 }
 
-void tst_mainwindow::sameResultTypedClickedOrEntered_data()
-{
+void tst_mainwindow::sameResultTypedClickedOrEntered_data() {
     QTest::addColumn<QString>("number");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("logLine");
     QTest::newRow("11 digits") << "09012345678" << Kansai << "09012345678--->ドコモ関西";
     QTest::newRow("7 digits") << "0901234" << Kansai << "0901234XXXX--->ドコモ関西";
-    QTest::newRow("kind H") << "090129123" << "沖縄セルラー" << "090129123XX--->沖縄セルラー";
-    QTest::newRow("needs 8") << "0901280" << "このエリアは8桁入力が必要です" << "";
-    QTest::newRow("needs 9") << "09012912" << "このエリアは9桁入力が必要です" << "";
+    QTest::newRow("kind H") << "090129123"
+                            << "沖縄セルラー"
+                            << "090129123XX--->沖縄セルラー";
+    QTest::newRow("needs 8") << "0901280"
+                             << "このエリアは8桁入力が必要です"
+                             << "";
+    QTest::newRow("needs 9") << "09012912"
+                             << "このエリアは9桁入力が必要です"
+                             << "";
     QTest::newRow("unlisted") << "09012806" << Unlisted << "09012806XXX--->未使用or未確認";
 }
 
-void tst_mainwindow::sameResultTypedClickedOrEntered()
-{
+void tst_mainwindow::sameResultTypedClickedOrEntered() {
     QFETCH(QString, number);
     QFETCH(QString, text);
     QFETCH(QString, logLine);
@@ -168,7 +167,7 @@ void tst_mainwindow::sameResultTypedClickedOrEntered()
         else if (way == 1)
             QTest::keyClick(w->txtInputNum, Qt::Key_Return);
         else
-            QTest::keyClick(w.get(), Qt::Key_A, Qt::AltModifier);   // clicks after a moment
+            QTest::keyClick(w.get(), Qt::Key_A, Qt::AltModifier); // clicks after a moment
         QTRY_COMPARE(Result(), text);
         QTRY_COMPARE(Focus(), w->txtInputNum);
         maps.append(w->picMap[0]->Image());
@@ -178,8 +177,8 @@ void tst_mainwindow::sameResultTypedClickedOrEntered()
     frmLog* log = w->LogWindow();
     const int lines = logLine.isEmpty() ? 0 : 3;
     QCOMPARE(log->LogLines(), QStringList(lines, logLine));
-    QCOMPARE(log->windowTitle(), lines ? QStringLiteral("検索ログ - 3件検索しました。")
-                                       : QStringLiteral("検索ログ"));
+    QCOMPARE(log->windowTitle(),
+             lines ? QStringLiteral("検索ログ - 3件検索しました。") : QStringLiteral("検索ログ"));
     QCOMPARE(log->lstLog->currentRow(), lines - 1);
     // Accepted numbers enable the log commands, logged or not.
     QVERIFY(log->cmdLogCommand[0]->isEnabled() && log->cmdLogCommand[1]->isEnabled());
@@ -187,17 +186,18 @@ void tst_mainwindow::sameResultTypedClickedOrEntered()
     QCOMPARE(platform->beeps, 0);
 }
 
-void tst_mainwindow::refusalsBeepAndLeaveMapAndLogAlone_data()
-{
+void tst_mainwindow::refusalsBeepAndLeaveMapAndLogAlone_data() {
     QTest::addColumn<QString>("number");
     QTest::addColumn<QString>("message");
-    QTest::newRow("empty") << "" << "090,080,070から入力して下さい";
-    QTest::newRow("050") << "05012345678" << "090,080,070から入力して下さい";
-    QTest::newRow("6 digits") << "090123" << "最低7桁入力して下さい";
+    QTest::newRow("empty") << ""
+                           << "090,080,070から入力して下さい";
+    QTest::newRow("050") << "05012345678"
+                         << "090,080,070から入力して下さい";
+    QTest::newRow("6 digits") << "090123"
+                              << "最低7桁入力して下さい";
 }
 
-void tst_mainwindow::refusalsBeepAndLeaveMapAndLogAlone()
-{
+void tst_mainwindow::refusalsBeepAndLeaveMapAndLogAlone() {
     QFETCH(QString, number);
     MakeWindow();
     w->chkSettings[0]->setChecked(true);
@@ -214,8 +214,7 @@ void tst_mainwindow::refusalsBeepAndLeaveMapAndLogAlone()
     QTRY_COMPARE(Focus(), w->txtInputNum);
 }
 
-void tst_mainwindow::keyFilterAndPaste()
-{
+void tst_mainwindow::keyFilterAndPaste() {
     MakeWindow();
     QTest::keyClicks(w->txtInputNum, "09a0- 1b2");
     QTest::keyClick(w->txtInputNum, Qt::Key_Backspace);
@@ -225,7 +224,8 @@ void tst_mainwindow::keyFilterAndPaste()
     QCOMPARE(w->txtInputNum->text(), QStringLiteral("0901"));
 
     // The context menu's paste gets past the key filter; the search refuses it.
-    for (const QString& pasted : {QStringLiteral("090-1234"), QStringLiteral("090１２３４５６７")}) {
+    for (const QString& pasted :
+         {QStringLiteral("090-1234"), QStringLiteral("090１２３４５６７")}) {
         QGuiApplication::clipboard()->setText(pasted);
         w->txtInputNum->clear();
         w->txtInputNum->paste();
@@ -237,8 +237,7 @@ void tst_mainwindow::keyFilterAndPaste()
     QVERIFY(!w->LogWindowLoaded());
 }
 
-void tst_mainwindow::mapShowsOnlyTheLastArea()
-{
+void tst_mainwindow::mapShowsOnlyTheLastArea() {
     MakeWindow();
     const QImage base = w->picMap[0]->Picture();
     const QImage& sheet = w->picMap[1]->Picture();
@@ -256,26 +255,25 @@ void tst_mainwindow::mapShowsOnlyTheLastArea()
         return changed;
     };
 
-    Search("0901234");   // area 0
+    Search("0901234"); // area 0
     QVERIFY(changedOnlyIn({KansaiRect}) > 0);
-    Search("0901244");   // area 8: the straight copy of its sheet rectangle, nothing else
+    Search("0901244"); // area 8: the straight copy of its sheet rectangle, nothing else
     QVERIFY(changedOnlyIn({HokkaidoRect}) > 0);
     QCOMPARE(w->picMap[0]->Image().copy(HokkaidoRect), sheet.copy(36, 0, 44, 43));
-    Search("0901254");   // area 10: Kyushu and Okinawa
+    Search("0901254"); // area 10: Kyushu and Okinawa
     QVERIFY(changedOnlyIn({KyushuRect, OkinawaRect}) > 0);
     QCOMPARE(w->picMap[0]->Image().copy(KyushuRect), sheet.copy(31, 49, 22, 39));
     QCOMPARE(w->picMap[0]->Image().copy(OkinawaRect), sheet.copy(80, 0, 21, 22));
     QVERIFY(sheet.copy(80, 0, 21, 22) != base.copy(OkinawaRect));
-    Search("0901264");   // au<不明>: no area, a clean map
+    Search("0901264"); // au<不明>: no area, a clean map
     QCOMPARE(w->picMap[0]->Image(), base);
     Search("0901254");
-    Search("0701234");   // unlisted
+    Search("0701234"); // unlisted
     QCOMPARE(w->picMap[0]->Image(), base);
-    QCOMPARE(platform->msgBoxes.size(), 1);   // the notice only, no marking error
+    QCOMPARE(platform->msgBoxes.size(), 1); // the notice only, no marking error
 }
 
-void tst_mainwindow::unlistedNoticeOffersTheAddress()
-{
+void tst_mainwindow::unlistedNoticeOffersTheAddress() {
     MakeWindow();
     platform->clipboard = "before";
     platform->msgBoxAnswers << MsgAnswer::Cancel << MsgAnswer::OK;
@@ -287,7 +285,7 @@ void tst_mainwindow::unlistedNoticeOffersTheAddress()
     const QStringList lines = platform->msgBoxes[0].prompt.split("\r\n");
     QCOMPARE(lines.size(), 5);
     QCOMPARE(lines[1], "もし存在する電話番号でしたら、" + frmMain::SupportMailAddress + "まで");
-    QCOMPARE(platform->clipboard, QStringLiteral("before"));   // Cancel changes nothing
+    QCOMPARE(platform->clipboard, QStringLiteral("before")); // Cancel changes nothing
 
     Search("0801234");
     QCOMPARE(platform->clipboard, frmMain::SupportMailAddress);
@@ -295,10 +293,9 @@ void tst_mainwindow::unlistedNoticeOffersTheAddress()
     QTRY_COMPARE(Focus(), w->txtInputNum);
 }
 
-void tst_mainwindow::logLinesCaptionAndClear()
-{
+void tst_mainwindow::logLinesCaptionAndClear() {
     MakeWindow();
-    Search("09012345678");   // the log setting is off: nothing is logged
+    Search("09012345678"); // the log setting is off: nothing is logged
     QCOMPARE(w->LogWindow()->lstLog->count(), 0);
 
     w->chkSettings[0]->setChecked(true);
@@ -332,11 +329,10 @@ void tst_mainwindow::logLinesCaptionAndClear()
     QCOMPARE(w->LogWindow()->LogLines(), QStringList({"0901234XXXX--->ドコモ関西"}));
 }
 
-void tst_mainwindow::logLayout_data()
-{
+void tst_mainwindow::logLayout_data() {
     QTest::addColumn<double>("width");
     QTest::addColumn<double>("height");
-    QTest::addColumn<QList<int>>("layout");   // changed, list height, button top, half width
+    QTest::addColumn<QList<int>>("layout"); // changed, list height, button top, half width
     QTest::newRow("load size") << 4680.0 << 3045.0 << QList<int>{1, 2580, 2625, 2340};
     QTest::newRow("465 high") << 4680.0 << 465.0 << QList<int>{0, 0, 0, 0};
     QTest::newRow("466 high") << 4680.0 << 466.0 << QList<int>{1, 1, 46, 2340};
@@ -345,18 +341,16 @@ void tst_mainwindow::logLayout_data()
     QTest::newRow("tie down to even") << 4682.5 << 3045.0 << QList<int>{1, 2580, 2625, 2341};
 }
 
-void tst_mainwindow::logLayout()
-{
+void tst_mainwindow::logLayout() {
     QFETCH(double, width);
     QFETCH(double, height);
     const frmLog::tLayout l = frmLog::LayoutFor(width, height);
     QTEST(QList<int>({l.changed, l.listHeight, l.buttonTop, l.buttonWidth}), "layout");
 }
 
-void tst_mainwindow::minimiseRestoreAndClose()
-{
+void tst_mainwindow::minimiseRestoreAndClose() {
     MakeWindow();
-    w->showMinimized();   // with the setting off, the log stays hidden
+    w->showMinimized(); // with the setting off, the log stays hidden
     w->showNormal();
     QVERIFY(!w->LogWindowLoaded() || !w->LogWindow()->isVisible());
 
@@ -372,7 +366,8 @@ void tst_mainwindow::minimiseRestoreAndClose()
     // A maximised window is not offered; if it happens, the log stays as it is.
     w->setWindowState(Qt::WindowMaximized);
     QTRY_COMPARE(platform->msgBoxes.size(), 1);
-    QCOMPARE(platform->msgBoxes[0].prompt, QStringLiteral("検索ログウィンドウの最小化に失敗しました。"));
+    QCOMPARE(platform->msgBoxes[0].prompt,
+             QStringLiteral("検索ログウィンドウの最小化に失敗しました。"));
     QVERIFY(log->isVisible());
     w->setWindowState(Qt::WindowNoState);
 
@@ -384,8 +379,7 @@ void tst_mainwindow::minimiseRestoreAndClose()
     QVERIFY(log.isNull());
 }
 
-void tst_mainwindow::missingDatabaseIsReportedNotFatal()
-{
+void tst_mainwindow::missingDatabaseIsReportedNotFatal() {
     MakeWindow(false);
     QCOMPARE(platform->msgBoxes.size(), 1);
     QCOMPARE(platform->msgBoxes[0].style, 16);
@@ -404,8 +398,7 @@ void tst_mainwindow::missingDatabaseIsReportedNotFatal()
     QCOMPARE(Result(), Kansai);
 }
 
-void tst_mainwindow::versionButtonOpensAboutModally()
-{
+void tst_mainwindow::versionButtonOpensAboutModally() {
     MakeWindow();
     QPointer<frmAbout> seen;
     bool modalToMain = false;
@@ -425,22 +418,20 @@ void tst_mainwindow::versionButtonOpensAboutModally()
     QTest::keyClick(w.get(), Qt::Key_V, Qt::AltModifier);
     QTRY_VERIFY(modalToMain);
     QVERIFY(version.endsWith("DataBase Version: 1000  2004/04/15"));
-    QTRY_VERIFY(seen.isNull());   // closing releases it
+    QTRY_VERIFY(seen.isNull()); // closing releases it
 }
 
-void tst_mainwindow::placeLogWindow_data()
-{
+void tst_mainwindow::placeLogWindow_data() {
     QTest::addColumn<int>("screenWidth");
     QTest::addColumn<QPoint>("mainPos");
-    QTest::addColumn<QPoint>("side");   // -1, 0 or 1 for left/above, same, right/below
+    QTest::addColumn<QPoint>("side"); // -1, 0 or 1 for left/above, same, right/below
     QTest::newRow("wide, main at the left") << 1024 << QPoint(7, 100) << QPoint(1, 0);
     QTest::newRow("wide, main at 320") << 1280 << QPoint(320, 100) << QPoint(-1, 0);
     QTest::newRow("narrow, main near the top") << 1023 << QPoint(7, 100) << QPoint(0, 1);
     QTest::newRow("narrow, main low") << 800 << QPoint(7, 300) << QPoint(0, -1);
 }
 
-void tst_mainwindow::placeLogWindow()
-{
+void tst_mainwindow::placeLogWindow() {
     QFETCH(int, screenWidth);
     QFETCH(QPoint, mainPos);
     QFETCH(QPoint, side);
@@ -451,13 +442,12 @@ void tst_mainwindow::placeLogWindow()
     w->chkSettings[0]->setChecked(true);
     const QRect main = w->frameGeometry();
     const QRect placed = w->LogWindow()->frameGeometry();
-    QCOMPARE(placed.size(), QSize(320, main.height()));   // 4800 twips wide
+    QCOMPARE(placed.size(), QSize(320, main.height())); // 4800 twips wide
     QCOMPARE(placed.left(), main.left() + side.x() * (side.x() > 0 ? main.width() : 320));
     QCOMPARE(placed.top(), main.top() + side.y() * main.height());
 }
 
-void tst_mainwindow::hidingTheNumber()
-{
+void tst_mainwindow::hidingTheNumber() {
     MakeWindow();
     w->chkSettings[0]->setChecked(true);
     frmLog* log = w->LogWindow();
@@ -477,8 +467,7 @@ void tst_mainwindow::hidingTheNumber()
     QCOMPARE(w->txtInputNum->displayText(), QStringLiteral("0901234"));
 }
 
-void tst_mainwindow::inputLimitSwitchedOffAndOn()
-{
+void tst_mainwindow::inputLimitSwitchedOffAndOn() {
     MakeWindow();
     QTest::keyClicks(w->txtInputNum, "0901234567890");
     QCOMPARE(w->txtInputNum->text(), QStringLiteral("09012345678"));

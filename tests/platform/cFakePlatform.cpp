@@ -1,21 +1,20 @@
 #include "cFakePlatform.h"
 
-int cFakePlatform::MsgBox(const QString& prompt, int style, const QString& title)
-{
+int cFakePlatform::MsgBox(const QString& prompt, int style, const QString& title) {
     msgBoxes.append({prompt, style, title});
     return msgBoxAnswers.isEmpty() ? MsgAnswer::OK : msgBoxAnswers.dequeue();
 }
 
-void cFakePlatform::ClipboardClear()
-{
+void cFakePlatform::ClipboardClear() {
     clipboard.clear();
     ++clipboardClears;
 }
 
-void cFakePlatform::ClipboardSetText(const QString& text) { clipboard = text; }
+void cFakePlatform::ClipboardSetText(const QString& text) {
+    clipboard = text;
+}
 
-std::optional<QString> cFakePlatform::GetSaveFileName(const tSaveFileRequest& request)
-{
+std::optional<QString> cFakePlatform::GetSaveFileName(const tSaveFileRequest& request) {
     saveRequests.append(request);
     return saveAnswers.isEmpty() ? std::nullopt : saveAnswers.dequeue();
 }

@@ -26,7 +26,7 @@ public:
     // What happened.
     QList<tMsgBoxCall> msgBoxes;
     int beeps = 0;
-    QString clipboard;        // the clipboard's plain text, as the fake holds it
+    QString clipboard; // the clipboard's plain text, as the fake holds it
     int clipboardClears = 0;
     QList<tSaveFileRequest> saveRequests;
     QStringList openedUrls;

@@ -15,8 +15,7 @@ struct tRun {
     QString err;
 };
 
-tRun Run(const QString& exe, const QStringList& args, const QByteArray& input = QByteArray())
-{
+tRun Run(const QString& exe, const QStringList& args, const QByteArray& input = QByteArray()) {
     QProcess p;
     p.start(exe, args);
     p.write(input);
@@ -28,8 +27,7 @@ tRun Run(const QString& exe, const QStringList& args, const QByteArray& input = 
 }
 
 // The table's rows, by code: "090123,C153" -> {"C153": ["090123", ...]}.
-QMap<QString, QStringList> BundledBlocksByCode()
-{
+QMap<QString, QStringList> BundledBlocksByCode() {
     QMap<QString, QStringList> blocks;
     QFile f(QStringLiteral(LUMIVO_PREFIX_TABLE));
     if (!f.open(QIODevice::ReadOnly))
@@ -54,26 +52,28 @@ private slots:
     void mkdbRefusesAndEncodes();
 };
 
-void tst_tools::lookupAnswersEveryCarrierOfTheBundledDatabase()
-{
+void tst_tools::lookupAnswersEveryCarrierOfTheBundledDatabase() {
     const auto blocks = BundledBlocksByCode();
     QCOMPARE(blocks.keys(), QStringList({"C109", "C150", "C151", "C153"}));
     QStringList numbers, expected;
     for (auto it = blocks.cbegin(); it != blocks.cend(); ++it)
-        for (const QString& block : {it->first(), it->last()}) {   // 11-digit numbers
+        for (const QString& block : {it->first(), it->last()}) { // 11-digit numbers
             numbers << block + "00000";
-            expected << block + "00000\t" + it.key() + "\t" + modCarrierTable::LookupCarrier(it.key()).text;
+            expected << block + "00000\t" + it.key() + "\t" +
+                            modCarrierTable::LookupCarrier(it.key()).text;
         }
-    numbers << "0900012345" << "090-1234";
-    expected << "0900012345\t0\t未使用or未確認" << "090-1234\t-\t数字のみ入力して下さい";
+    numbers << "0900012345"
+            << "090-1234";
+    expected << "0900012345\t0\t未使用or未確認"
+             << "090-1234\t-\t数字のみ入力して下さい";
     const tRun run = Run(LUMIVO_LOOKUP_EXE, QStringList{"--db", LUMIVO_BUNDLED_DB} + numbers);
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.out, expected.join(u'\n') + u'\n');
 }
 
-void tst_tools::lookupReadsStandardInputAndFailsClearly()
-{
-    tRun run = Run(LUMIVO_LOOKUP_EXE, {"--db", LUMIVO_BUNDLED_DB}, "0501234\r\n\r\n0901\n0801234567890\n");
+void tst_tools::lookupReadsStandardInputAndFailsClearly() {
+    tRun run =
+        Run(LUMIVO_LOOKUP_EXE, {"--db", LUMIVO_BUNDLED_DB}, "0501234\r\n\r\n0901\n0801234567890\n");
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.out, QStringLiteral("0501234\t-\t090,080,070から入力して下さい\n"
                                      "0901\t-\t最低7桁入力して下さい\n"
@@ -86,11 +86,11 @@ void tst_tools::lookupReadsStandardInputAndFailsClearly()
     QVERIFY(run.err.contains(dir.filePath("db.dat")));
 }
 
-void tst_tools::mkdbRefusesAndEncodes()
-{
+void tst_tools::mkdbRefusesAndEncodes() {
     QTemporaryDir dir;
     const QString table = dir.filePath("table.csv"), out = dir.filePath("db.dat");
-    const QStringList build{"build", "--table", table, "--date", "20261206", "--version", "1000", "--out", out};
+    const QStringList build{"build",     "--table", table,   "--date", "20261206",
+                            "--version", "1000",    "--out", out};
     QFile f(table);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write("prefix,code\n090123,C130\n090123,C135\n");

@@ -24,8 +24,7 @@ const char* const Usage =
 // From this many numbers on the command line, the key index is built.
 constexpr qsizetype IndexFromNumbers = 16;
 
-void Answer(QTextStream& out, const cNumberDB& db, const QString& number)
-{
+void Answer(QTextStream& out, const cNumberDB& db, const QString& number) {
     const modSearch::tSearchResult result = modSearch::SearchNumber(db, number);
     out << number << '\t' << (result.accepted ? result.code : QStringLiteral("-")) << '\t'
         << result.text << '\n';
@@ -34,8 +33,7 @@ void Answer(QTextStream& out, const cNumberDB& db, const QString& number)
 // Standard input to standard output for long lists: lines are split and the
 // answers written in large blocks; each answer is SearchNumber's, as above.
 // UTF-8 unless a byte order mark says otherwise, as QTextStream would read it.
-void AnswerStream(const cNumberDB& db)
-{
+void AnswerStream(const cNumberDB& db) {
     QFile in, out;
     if (!in.open(stdin, QIODevice::ReadOnly) || !out.open(stdout, QIODevice::WriteOnly))
         return;
@@ -61,7 +59,8 @@ void AnswerStream(const cNumberDB& db)
         answers += '\n';
     };
     QByteArray block = in.read(1 << 20);
-    QStringDecoder decoder(QStringConverter::encodingForData(block).value_or(QStringConverter::Utf8));
+    QStringDecoder decoder(
+        QStringConverter::encodingForData(block).value_or(QStringConverter::Utf8));
     for (;;) {
         pending += decoder.decode(block);
         qsizetype from = 0;
@@ -82,14 +81,13 @@ void AnswerStream(const cNumberDB& db)
 
 } // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     QTextStream err(stderr);
 
-    QString dbPath = modCheckPath::CheckPath(QCoreApplication::applicationDirPath()) +
-                     QStringLiteral("db.dat");
+    QString dbPath =
+        modCheckPath::CheckPath(QCoreApplication::applicationDirPath()) + QStringLiteral("db.dat");
     QStringList numbers;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == u"--help" || args[i] == u"-h") {
@@ -109,8 +107,8 @@ int main(int argc, char* argv[])
 
     cNumberDB db;
     if (db.LoadDB(dbPath) != cNumberDB::eLoadResult::Loaded) {
-        err << "lumivo-lookup: cannot read the number database " << dbPath << ": "
-            << db.ErrorText() << Qt::endl;
+        err << "lumivo-lookup: cannot read the number database " << dbPath << ": " << db.ErrorText()
+            << Qt::endl;
         return 2;
     }
     if (!db.HasValidTail())

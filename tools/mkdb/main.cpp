@@ -24,8 +24,7 @@ const char* const Usage =
     "      without --out). K (0-99) is the offset; a random one is taken without it.\n"
     "      The version file's text is, for example: \"130 1001 new numbers!host/path/db.dat \"\n";
 
-int Fail(const QString& message)
-{
+int Fail(const QString& message) {
     QTextStream(stderr) << "lumivo-mkdb: " << message << Qt::endl;
     return 2;
 }
@@ -36,8 +35,7 @@ struct tArgs {
     QStringList positional;
 };
 
-std::optional<tArgs> ParseArgs(const QStringList& args, const QStringList& known, QString* error)
-{
+std::optional<tArgs> ParseArgs(const QStringList& args, const QStringList& known, QString* error) {
     tArgs parsed;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i].startsWith(QStringLiteral("--"))) {
@@ -54,8 +52,7 @@ std::optional<tArgs> ParseArgs(const QStringList& args, const QStringList& known
     return parsed;
 }
 
-int Build(const QStringList& args)
-{
+int Build(const QStringList& args) {
     QString error;
     const auto parsed =
         ParseArgs(args, {u"--table"_qs, u"--date"_qs, u"--version"_qs, u"--out"_qs}, &error);
@@ -80,8 +77,7 @@ int Build(const QStringList& args)
     return 0;
 }
 
-int Encode(const QStringList& args)
-{
+int Encode(const QStringList& args) {
     QString error;
     const auto parsed = ParseArgs(args, {u"--offset"_qs, u"--out"_qs}, &error);
     if (!parsed)
@@ -115,8 +111,7 @@ int Encode(const QStringList& args)
 
 } // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     if (args.isEmpty() || args.first() == u"--help" || args.first() == u"-h") {
