@@ -50,12 +50,10 @@ void cLoopbackServer::Answer(QTcpSocket* socket, const QByteArray& head) {
 
     QByteArray out = "HTTP/1.1 " + QByteArray::number(response.status) +
                      (response.status == 200 ? " OK" : " Not Found") + "\r\nConnection: close\r\n";
-    if (response.contentLength != -2)
-        out += "Content-Length: " +
-               QByteArray::number(response.contentLength == -1 ? response.body.size()
-                                                               : response.contentLength) +
-               "\r\n";
-    out += "\r\n";
+    out += "Content-Length: " +
+           QByteArray::number(response.contentLength < 0 ? response.body.size()
+                                                         : response.contentLength) +
+           "\r\n\r\n";
     if (response.holdAfter < 0) {
         socket->write(out + response.body);
         socket->disconnectFromHost();

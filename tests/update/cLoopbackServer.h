@@ -17,7 +17,7 @@ public:
     struct tResponse {
         int status = 200;
         QByteArray body;
-        // The Content-Length sent: -1 for the body's size, -2 for none at all.
+        // The Content-Length sent: -1 for the body's size.
         qint64 contentLength = -1;
         // Send only this many body bytes, then wait for Release(); -1 sends all.
         qint64 holdAfter = -1;
