@@ -44,26 +44,26 @@ ucrAsync::~ucrAsync() {
 }
 
 void ucrAsync::StartDownload(const QString& strTargetURL, const QString& strSaveFPath) {
-    int errNumber = 0;
-    QString errDescription;
-    if (StartRead(strTargetURL, strSaveFPath, &errNumber, &errDescription))
-        return;
-    m_platform.MsgBox(QStringLiteral("次のエラーが発生しました。") + CrLf +
-                          QStringLiteral("エラー番号:") + QString::number(errNumber) + CrLf +
-                          QStringLiteral("エラーの詳細:") + errDescription,
-                      MsgStyle::Critical, QStringLiteral("コールポイントStartDownload"));
+    StartOrReport(strTargetURL, strSaveFPath, QStringLiteral("コールポイントStartDownload"),
+                  {QStringLiteral("エラー番号:"), QStringLiteral("エラーの詳細:")});
 }
 
 void ucrAsync::CheckVer() {
+    // This caller's labels have a blank after the colon; the download's have none.
+    StartOrReport(QStringLiteral("http://") + m_strHost + VersionFilePath, QString(),
+                  QStringLiteral("コールポイントCheckVer"),
+                  {QStringLiteral("エラー番号: "), QStringLiteral("エラーの詳細: ")});
+}
+
+void ucrAsync::StartOrReport(const QString& strURL, const QString& strTag, const QString& strTitle,
+                             const std::pair<QString, QString>& labels) {
     int errNumber = 0;
     QString errDescription;
-    if (StartRead(QStringLiteral("http://") + m_strHost + VersionFilePath, QString(), &errNumber,
-                  &errDescription))
+    if (StartRead(strURL, strTag, &errNumber, &errDescription))
         return;
-    m_platform.MsgBox(QStringLiteral("次のエラーが発生しました。") + CrLf +
-                          QStringLiteral("エラー番号: ") + QString::number(errNumber) + CrLf +
-                          QStringLiteral("エラーの詳細: ") + errDescription,
-                      MsgStyle::Critical, QStringLiteral("コールポイントCheckVer"));
+    m_platform.MsgBox(QStringLiteral("次のエラーが発生しました。") + CrLf + labels.first +
+                          QString::number(errNumber) + CrLf + labels.second + errDescription,
+                      MsgStyle::Critical, strTitle);
 }
 
 void ucrAsync::CancelAll() {

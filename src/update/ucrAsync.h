@@ -50,6 +50,10 @@ signals:
 
 private:
     // Starts the read; on failure fills the error number and description.
+    // Starts a read; when it cannot start, shows the start-failure message with
+    // the caller's labels for the error number and its description.
+    void StartOrReport(const QString& strURL, const QString& strTag, const QString& strTitle,
+                       const std::pair<QString, QString>& labels);
     bool StartRead(const QString& strURL, const QString& strTag, int* pErrNumber,
                    QString* pErrDescription);
     void OnProgress(QNetworkReply* reply, qint64 curBytes, qint64 totalBytes);

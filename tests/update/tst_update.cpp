@@ -128,6 +128,7 @@ private slots:
     void update();
     void closingCancelsTheRead();
     void completionFollowsCurrentMarker();
+    void startFailureMessages();
 };
 
 void tst_update::initTestCase() {
@@ -269,6 +270,30 @@ void tst_update::completionFollowsCurrentMarker() {
     QCOMPARE(version[0][0].toString(), QStringLiteral("130 1001 !h/p "));
     QCOMPARE(complete.size(), 0);
     QVERIFY(!QFile::exists(target));
+}
+
+void tst_update::startFailureMessages() {
+    // A read that cannot start is told in a box; only the version check's labels
+    // have a blank after the colon. No event follows.
+    cFakePlatform platform;
+    ucrAsync control(platform, [] { return QString(); });
+    QSignalSpy errors(&control, &ucrAsync::DownloadError);
+    control.StartDownload(QStringLiteral("no url at all"), QStringLiteral("/tmp/x.t"));
+    control.SetHost(QStringLiteral("bad host"));
+    control.CheckVer();
+    QCOMPARE(platform.msgBoxes.size(), 2);
+    const QStringList download = platform.msgBoxes[0].prompt.split(QStringLiteral("\r\n"));
+    const QStringList check = platform.msgBoxes[1].prompt.split(QStringLiteral("\r\n"));
+    QCOMPARE(download.size(), 3);
+    QCOMPARE(download[0], QStringLiteral("次のエラーが発生しました。"));
+    QVERIFY(download[1].startsWith(QStringLiteral("エラー番号:")) && download[1][6].isDigit());
+    QVERIFY(download[2].startsWith(QStringLiteral("エラーの詳細:")) && download[2][7] != u' ');
+    QVERIFY(check[1].startsWith(QStringLiteral("エラー番号: ")) && check[1][7].isDigit());
+    QVERIFY(check[2].startsWith(QStringLiteral("エラーの詳細: ")));
+    QCOMPARE(platform.msgBoxes[0].style, MsgStyle::Critical);
+    QCOMPARE(platform.msgBoxes[0].title, QStringLiteral("コールポイントStartDownload"));
+    QCOMPARE(platform.msgBoxes[1].title, QStringLiteral("コールポイントCheckVer"));
+    QCOMPARE(errors.count(), 0);
 }
 
 QTEST_MAIN(tst_update)
