@@ -50,7 +50,6 @@ public:
     // Reads db.dat from the program's folder; reports a failure and leaves the
     // window answering searches with a notice. True when the database loaded.
     bool LoadDB();
-    bool DBLoaded() const { return m_blnDBLoaded; }
 
     int CheckInputNum(const QString& strNumber);
     void ShowCarrier(const QString& strCode);
