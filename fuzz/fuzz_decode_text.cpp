@@ -14,7 +14,9 @@ namespace {
 class cNullPlatform : public cPlatform {
 public:
     int boxes = 0;
-    int MsgBox(const QString&, int, const QString&) override { return ++boxes, MsgAnswer::OK; }
+    eMsgAnswer MsgBox(const QString&, eMsgStyle, const QString&) override {
+        return ++boxes, eMsgAnswer::OK;
+    }
     void Beep() override {}
     void ClipboardClear() override {}
     void ClipboardSetText(const QString&) override {}

@@ -98,7 +98,7 @@ QString DecodeText(const QString& strEncoded, cPlatform& platform) {
     const int check = digits.back().digitValue();
     digits.chop(1);
     if (CalcCheckDigit(digits) != check) {
-        platform.MsgBox(QStringLiteral("DigitError."), MsgStyle::OkOnly);
+        platform.MsgBox(QStringLiteral("DigitError."), eMsgStyle::OkOnly);
         return QString();
     }
 

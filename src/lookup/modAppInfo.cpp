@@ -1,18 +1,20 @@
 #include "lookup/modAppInfo.h"
 
+#include "modVersion.h"
+
 namespace modAppInfo {
 
 QString AppTitle() {
     return QStringLiteral("Lumivo");
 }
 int VersionMajor() {
-    return LUMIVO_VERSION_MAJOR;
+    return modVersion::Major;
 }
 int VersionMinor() {
-    return LUMIVO_VERSION_MINOR;
+    return modVersion::Minor;
 }
 int VersionRevision() {
-    return LUMIVO_VERSION_PATCH;
+    return modVersion::Revision;
 }
 
 int VersionNumber() {

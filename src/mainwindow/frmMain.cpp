@@ -246,7 +246,7 @@ bool frmMain::LoadDB() {
                            "番号の検索はできません。バージョン情報の画面から"
                            "データベースを更新してください。")
                 .arg(path, why),
-            MsgStyle::Critical);
+            eMsgStyle::Critical);
         return false;
     }
     if (!m_db.HasValidTail())
@@ -254,7 +254,7 @@ bool frmMain::LoadDB() {
             QStringLiteral("番号検索データベースの末尾に日付と版がありません。\r\n%1\r\n"
                            "ファイルが壊れているおそれがあります。")
                 .arg(path),
-            MsgStyle::Information);
+            eMsgStyle::Information);
     return true;
 }
 
@@ -295,8 +295,8 @@ void frmMain::cmdSearch_Click() {
             QStringLiteral("この電話番号の先頭7桁と事業者と購入された地域をご連絡ください。\r\n") +
             QStringLiteral("お手数ですが、データベース更新のためご協力おねがいします。\r\n") +
             QStringLiteral("[OK]を押すと、メールアドレスをクリップボードへコピーします。");
-        if (m_platform.MsgBox(notice, MsgStyle::OkCancelInformation,
-                              QStringLiteral("ご協力おねがいします。")) == MsgAnswer::OK) {
+        if (m_platform.MsgBox(notice, eMsgStyle::OkCancelInformation,
+                              QStringLiteral("ご協力おねがいします。")) == eMsgAnswer::OK) {
             m_platform.ClipboardClear();
             m_platform.ClipboardSetText(SupportMailAddress);
         }
@@ -329,7 +329,7 @@ void frmMain::MarkArea(short intArea) {
     picMap[0]->Refresh();
     if (!copied)
         m_platform.MsgBox(QStringLiteral("エリアマーキングの際、エラーが発生しました。"),
-                          MsgStyle::OkOnly);
+                          eMsgStyle::OkOnly);
 }
 
 void frmMain::AddSearchLog() {
@@ -376,7 +376,7 @@ void frmMain::chkSettings_Click(short intIndex) {
             LogWindow()->repaint();
         } else {
             m_platform.MsgBox(QStringLiteral("chkSettings(0)バリューが取得できませんでした"),
-                              MsgStyle::OkOnly);
+                              eMsgStyle::OkOnly);
         }
         break;
     case 1:
@@ -386,7 +386,7 @@ void frmMain::chkSettings_Click(short intIndex) {
             SetInputMaxLength(11);
         else
             m_platform.MsgBox(QStringLiteral("chkSettings(1)で例外処理が発生しました"),
-                              MsgStyle::OkOnly);
+                              eMsgStyle::OkOnly);
         break;
     case 2:
         if (value == 0) {
@@ -400,7 +400,7 @@ void frmMain::chkSettings_Click(short intIndex) {
             txtInputNum->setEchoMode(QLineEdit::Password);
         } else {
             m_platform.MsgBox(QStringLiteral("chkSettings(2)で例外処理が発生しました"),
-                              MsgStyle::OkOnly);
+                              eMsgStyle::OkOnly);
         }
         break;
     default:
@@ -480,7 +480,7 @@ void frmMain::FormResize() {
             m_frmLog->hide();
     } else {
         m_platform.MsgBox(QStringLiteral("検索ログウィンドウの最小化に失敗しました。"),
-                          MsgStyle::OkOnly);
+                          eMsgStyle::OkOnly);
     }
 }
 

@@ -6,19 +6,12 @@
 
 class QObject;
 
-// Message-box styles, as the windows pass them: the number selects icon and buttons.
-namespace MsgStyle {
-constexpr int OkOnly = 0;
-constexpr int Critical = 16;
-constexpr int Information = 64;
-constexpr int OkCancelInformation = 65;
-} // namespace MsgStyle
+// Message-box styles: the number selects icon and buttons (0 OK only, 16 critical
+// stop, 64 information, 65 OK and Cancel with information).
+enum class eMsgStyle : int { OkOnly = 0, Critical = 16, Information = 64, OkCancelInformation = 65 };
 
 // What a message box answers.
-namespace MsgAnswer {
-constexpr int OK = 1;
-constexpr int Cancel = 2;
-} // namespace MsgAnswer
+enum class eMsgAnswer : int { OK = 1, Cancel = 2 };
 
 // A request for the save-file dialog. File types are pairs of a description
 // ("テキストファイル (*.txt)") and its pattern ("*.txt").
@@ -42,8 +35,9 @@ public:
     virtual ~cPlatform() = default;
 
     // Shows a modal message box; an empty title means the program's title.
-    // Returns MsgAnswer::OK or MsgAnswer::Cancel.
-    virtual int MsgBox(const QString& prompt, int style, const QString& title = QString()) = 0;
+    // Returns eMsgAnswer::OK or eMsgAnswer::Cancel.
+    virtual eMsgAnswer MsgBox(const QString& prompt, eMsgStyle style,
+                              const QString& title = QString()) = 0;
     virtual void Beep() = 0;
     virtual void ClipboardClear() = 0;
     virtual void ClipboardSetText(const QString& text) = 0;

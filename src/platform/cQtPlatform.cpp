@@ -10,18 +10,18 @@
 #include <QScreen>
 #include <QUrl>
 
-int cQtPlatform::MsgBox(const QString& prompt, int style, const QString& title) {
+eMsgAnswer cQtPlatform::MsgBox(const QString& prompt, eMsgStyle style, const QString& title) {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(title.isEmpty() ? modAppInfo::AppTitle() : title);
     box.setText(prompt);
     switch (style) {
-    case MsgStyle::Critical:
+    case eMsgStyle::Critical:
         box.setIcon(QMessageBox::Critical);
         break;
-    case MsgStyle::Information:
+    case eMsgStyle::Information:
         box.setIcon(QMessageBox::Information);
         break;
-    case MsgStyle::OkCancelInformation:
+    case eMsgStyle::OkCancelInformation:
         box.setIcon(QMessageBox::Information);
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
         break;
@@ -29,10 +29,10 @@ int cQtPlatform::MsgBox(const QString& prompt, int style, const QString& title) 
         box.setIcon(QMessageBox::NoIcon);
         break;
     }
-    if (style != MsgStyle::OkCancelInformation)
+    if (style != eMsgStyle::OkCancelInformation)
         box.setStandardButtons(QMessageBox::Ok);
     box.setDefaultButton(QMessageBox::Ok);
-    return box.exec() == QMessageBox::Cancel ? MsgAnswer::Cancel : MsgAnswer::OK;
+    return box.exec() == QMessageBox::Cancel ? eMsgAnswer::Cancel : eMsgAnswer::OK;
 }
 
 void cQtPlatform::Beep() {

@@ -6,7 +6,8 @@
 // file dialog, desktop services and screen.
 class cQtPlatform : public cPlatform {
 public:
-    int MsgBox(const QString& prompt, int style, const QString& title = QString()) override;
+    eMsgAnswer MsgBox(const QString& prompt, eMsgStyle style,
+                      const QString& title = QString()) override;
     void Beep() override;
     void ClipboardClear() override;
     void ClipboardSetText(const QString& text) override;

@@ -74,10 +74,10 @@ void frmLog::cmdLogCommand_Click(short intIndex) {
     case 1:
         if (SaveLogFile() == 1)
             m_platform.MsgBox(QStringLiteral("ログファイルは保存されませんでした。"),
-                              MsgStyle::Information);
+                              eMsgStyle::Information);
         break;
     default:
-        m_platform.MsgBox(QStringLiteral("Index値が異常です。"), MsgStyle::OkOnly);
+        m_platform.MsgBox(QStringLiteral("Index値が異常です。"), eMsgStyle::OkOnly);
         break;
     }
 }

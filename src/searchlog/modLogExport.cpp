@@ -1,5 +1,7 @@
 #include "searchlog/modLogExport.h"
 
+#include "lookup/modAppInfo.h"
+
 #include "lookup/cNumberDB.h"
 #include "platform/cPlatform.h"
 #include "searchlog/cCommonDlg.h"
@@ -23,7 +25,8 @@ QString Tail(const cNumberDB& db) {
 
 QString Header(const cNumberDB& db) {
     return modLogExport::GetDBYear(db) + QStringLiteral("年") + modLogExport::GetDBMonth(db) +
-           QStringLiteral("月現在（Lumivov1.30 DBver") + modLogExport::GetDBVersion(db) +
+           QStringLiteral("月現在（") + modAppInfo::AppTitle() + u'v' +
+           modAppInfo::VersionLabel() + QStringLiteral(" DBver") + modLogExport::GetDBVersion(db) +
            QStringLiteral("）");
 }
 
@@ -150,7 +153,7 @@ int SaveLogFile(cPlatform& platform, QObject* owner, const QStringList& lstLines
         platform.MsgBox(QStringLiteral("ファイルの拡張子取得失敗。") + CrLf + CrLf +
                             QStringLiteral("エラー内容：") + CrLf +
                             QStringLiteral("保存するファイルの拡張子を取得できませんでした。"),
-                        MsgStyle::Critical, QStringLiteral("ファイル拡張子取得失敗"));
+                        eMsgStyle::Critical, QStringLiteral("ファイル拡張子取得失敗"));
         return 1;
     }
 
@@ -159,7 +162,7 @@ int SaveLogFile(cPlatform& platform, QObject* owner, const QStringList& lstLines
         platform.MsgBox(QStringLiteral("ログファイルを保存できませんでした。") + CrLf + CrLf +
                             QStringLiteral("保存先：") + QDir::toNativeSeparators(strSaveFPath) +
                             CrLf + QStringLiteral("エラー内容：") + CrLf + strReason,
-                        MsgStyle::Critical, QStringLiteral("ログファイル保存失敗"));
+                        eMsgStyle::Critical, QStringLiteral("ログファイル保存失敗"));
         return 1;
     }
     return 0;

@@ -314,7 +314,7 @@ void frmAbout::OnRetCheckVer(const QString& strVersion) {
     if (qint16(*software) != modAppInfo::VersionNumber()) {
         m_platform.MsgBox(QStringLiteral("このバージョンのLumivoは自動更新できません。") + CrLf +
                               QStringLiteral("最新版をダウンロードしてください。"),
-                          MsgStyle::OkOnly);
+                          eMsgStyle::OkOnly);
         SetStatus(StatusSoftwareOld, StatusOrange);
         return;
     }
@@ -351,7 +351,7 @@ void frmAbout::OnRetCheckVer(const QString& strVersion) {
         SetStatus(StatusSwapFailed, StatusOrange);
         m_platform.MsgBox(QStringLiteral("データベースを更新できませんでした。") + CrLf +
                               QStringLiteral("一時ファイルの名前が足りません。"),
-                          MsgStyle::Critical);
+                          eMsgStyle::Critical);
         return;
     }
 
@@ -370,7 +370,7 @@ void frmAbout::OnDownloadProgress(qint32 lngCurBytes, qint32 lngMaxBytes, const 
 void frmAbout::OnDownloadComplete(qint32 lngMaxBytes, const QString& strSaveFPath) {
     const QFileInfo file(strSaveFPath);
     if (!file.exists() || file.size() != lngMaxBytes) {
-        m_platform.MsgBox(QStringLiteral("バイトエラー"), MsgStyle::OkOnly);
+        m_platform.MsgBox(QStringLiteral("バイトエラー"), eMsgStyle::OkOnly);
         RemoveFile(strSaveFPath);
         return;
     }
@@ -395,7 +395,7 @@ bool frmAbout::AcceptDownloadedFile(const QString& strSaveFPath) {
         m_platform.MsgBox(
             QStringLiteral("ダウンロードしたファイルは番号検索データベースではありません。") +
                 CrLf + QStringLiteral("データベースは更新していません。"),
-            MsgStyle::OkOnly);
+            eMsgStyle::OkOnly);
         return false;
     }
     if (FieldNumber(downloaded.DBVersion()) != m_intAnnouncedVersion) {
@@ -403,7 +403,7 @@ bool frmAbout::AcceptDownloadedFile(const QString& strSaveFPath) {
                               downloaded.DBVersion() +
                               QStringLiteral(")が、最新版の情報と一致しません。") + CrLf +
                               QStringLiteral("データベースは更新していません。"),
-                          MsgStyle::OkOnly);
+                          eMsgStyle::OkOnly);
         return false;
     }
     return true;
@@ -452,7 +452,7 @@ bool frmAbout::SwapInDatabase(const QString& strSaveFPath) {
             prompt += CrLf + m.from + QStringLiteral(" → ") + m.to;
     }
     SetStatus(StatusSwapFailed, StatusOrange);
-    m_platform.MsgBox(prompt, MsgStyle::Critical);
+    m_platform.MsgBox(prompt, eMsgStyle::Critical);
     return false;
 }
 
@@ -463,7 +463,7 @@ void frmAbout::OnDownloadError(const QString&) {
                            "ナンス中です。") +
             CrLf +
             QStringLiteral("データベースサーバーの状態は、作者ウェブページでお知らせしています。"),
-        MsgStyle::Information, QStringLiteral("接続できませんでした。"));
+        eMsgStyle::Information, QStringLiteral("接続できませんでした。"));
     SetStatus(QString(), ButtonTextColour());
     SetHeightTwips(NormalHeightTwips);
     m_tmrPropose->stop();
@@ -473,7 +473,7 @@ void frmAbout::OnDownloadRefused(const QString&) {
     m_platform.MsgBox(QStringLiteral("ファイルが大きすぎるため、読み込みを中止しました。") + CrLf +
                           QStringLiteral("(上限 ") + QString::number(cNumberDB::MaxFileBytes) +
                           QStringLiteral(" Bytes)"),
-                      MsgStyle::OkOnly);
+                      eMsgStyle::OkOnly);
     SetStatus(QString(), ButtonTextColour());
     SetHeightTwips(NormalHeightTwips);
     m_tmrPropose->stop();

@@ -63,7 +63,7 @@ void ucrAsync::StartOrReport(const QString& strURL, const QString& strTag, const
         return;
     m_platform.MsgBox(QStringLiteral("次のエラーが発生しました。") + CrLf + labels.first +
                           QString::number(errNumber) + CrLf + labels.second + errDescription,
-                      MsgStyle::Critical, strTitle);
+                      eMsgStyle::Critical, strTitle);
 }
 
 void ucrAsync::CancelAll() {

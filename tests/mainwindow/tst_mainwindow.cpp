@@ -276,11 +276,11 @@ void tst_mainwindow::mapShowsOnlyTheLastArea() {
 void tst_mainwindow::unlistedNoticeOffersTheAddress() {
     MakeWindow();
     platform->clipboard = "before";
-    platform->msgBoxAnswers << MsgAnswer::Cancel << MsgAnswer::OK;
+    platform->msgBoxAnswers << eMsgAnswer::Cancel << eMsgAnswer::OK;
     Search("0801234");
     QCOMPARE(Result(), Unlisted);
     QCOMPARE(platform->msgBoxes.size(), 1);
-    QCOMPARE(platform->msgBoxes[0].style, 65);
+    QCOMPARE(int(platform->msgBoxes[0].style), 65);
     QCOMPARE(platform->msgBoxes[0].title, QStringLiteral("ご協力おねがいします。"));
     const QStringList lines = platform->msgBoxes[0].prompt.split("\r\n");
     QCOMPARE(lines.size(), 5);
@@ -382,7 +382,7 @@ void tst_mainwindow::minimiseRestoreAndClose() {
 void tst_mainwindow::missingDatabaseIsReportedNotFatal() {
     MakeWindow(false);
     QCOMPARE(platform->msgBoxes.size(), 1);
-    QCOMPARE(platform->msgBoxes[0].style, 16);
+    QCOMPARE(int(platform->msgBoxes[0].style), 16);
     QVERIFY(platform->msgBoxes[0].prompt.contains(dir->filePath("db.dat")));
     Search("09012345678");
     QCOMPARE(Result(), QStringLiteral("db.datを読み込めませんでした"));

@@ -1,8 +1,8 @@
 #include "cFakePlatform.h"
 
-int cFakePlatform::MsgBox(const QString& prompt, int style, const QString& title) {
+eMsgAnswer cFakePlatform::MsgBox(const QString& prompt, eMsgStyle style, const QString& title) {
     msgBoxes.append({prompt, style, title});
-    return msgBoxAnswers.isEmpty() ? MsgAnswer::OK : msgBoxAnswers.dequeue();
+    return msgBoxAnswers.isEmpty() ? eMsgAnswer::OK : msgBoxAnswers.dequeue();
 }
 
 void cFakePlatform::ClipboardClear() {

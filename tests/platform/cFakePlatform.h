@@ -11,11 +11,12 @@ class cFakePlatform : public cPlatform {
 public:
     struct tMsgBoxCall {
         QString prompt;
-        int style;
+        eMsgStyle style;
         QString title;
     };
 
-    int MsgBox(const QString& prompt, int style, const QString& title = QString()) override;
+    eMsgAnswer MsgBox(const QString& prompt, eMsgStyle style,
+                      const QString& title = QString()) override;
     void Beep() override { ++beeps; }
     void ClipboardClear() override;
     void ClipboardSetText(const QString& text) override;
@@ -33,7 +34,7 @@ public:
 
     // What to answer. A message box with nothing scripted answers OK; a save
     // dialog with nothing scripted is cancelled.
-    QQueue<int> msgBoxAnswers;
+    QQueue<eMsgAnswer> msgBoxAnswers;
     QQueue<std::optional<QString>> saveAnswers;
     int screenWidth = 1280;
 };

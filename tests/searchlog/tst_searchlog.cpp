@@ -215,7 +215,7 @@ void tst_searchlog::refusedSave() {
     QCOMPARE(ReadAll(strPath), QByteArray(blnFull ? "old log" : "<unreadable>"));
     QStringList shown;
     for (const cFakePlatform::tMsgBoxCall& b : platform.msgBoxes)
-        shown << QString::number(b.style) + u'|' + b.title + u'|' + b.prompt;
+        shown << QString::number(int(b.style)) + u'|' + b.title + u'|' + b.prompt;
     QCOMPARE(shown.size(), box.isEmpty() ? 0 : 1);
     const QString strExpected = QString(box).replace("%1", QDir::toNativeSeparators(strPath));
     QCOMPARE(shown.value(0).left(strExpected.size()), strExpected);

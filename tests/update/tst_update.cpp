@@ -203,7 +203,7 @@ void tst_update::update() {
     QTRY_VERIFY(rig.platform.msgBoxes.size() == boxes && rig.Status()->text() == c.status);
     if (boxes) {
         const auto& shown = rig.platform.msgBoxes.first();
-        QCOMPARE(QString::number(shown.style) + u'|' + shown.title + u'|' + shown.prompt, c.box);
+        QCOMPARE(QString::number(int(shown.style)) + u'|' + shown.title + u'|' + shown.prompt, c.box);
     }
     QCOMPARE(rig.platform.beeps, c.beeps);
     QCOMPARE(rig.server.RequestedPaths(),
@@ -290,7 +290,7 @@ void tst_update::startFailureMessages() {
     QVERIFY(download[2].startsWith(QStringLiteral("エラーの詳細:")) && download[2][7] != u' ');
     QVERIFY(check[1].startsWith(QStringLiteral("エラー番号: ")) && check[1][7].isDigit());
     QVERIFY(check[2].startsWith(QStringLiteral("エラーの詳細: ")));
-    QCOMPARE(platform.msgBoxes[0].style, MsgStyle::Critical);
+    QCOMPARE(int(platform.msgBoxes[0].style), 16);
     QCOMPARE(platform.msgBoxes[0].title, QStringLiteral("コールポイントStartDownload"));
     QCOMPARE(platform.msgBoxes[1].title, QStringLiteral("コールポイントCheckVer"));
     QCOMPARE(errors.count(), 0);
