@@ -1,6 +1,8 @@
 #include "searchlog/modLogExport.h"
 
 #include "lookup/modAppInfo.h"
+#include "lookup/modFileIO.h"
+#include "lookup/modText.h"
 
 #include "lookup/cNumberDB.h"
 #include "platform/cPlatform.h"
@@ -8,16 +10,12 @@
 
 #include <QDate>
 #include <QDir>
-#include <QSaveFile>
-#include <QStringEncoder>
 
-#include <cerrno>
-#include <cstring>
 #include <optional>
 
 namespace {
 
-const QString CrLf = QStringLiteral("\r\n");
+using modText::CrLf;
 
 QString Tail(const cNumberDB& db) {
     return db.Text().right(16);
@@ -35,56 +33,6 @@ QString Header(const cNumberDB& db) {
 QString CsvNumber(const QString& strNumberField) {
     const QString strPlaced = strNumberField.rightJustified(11, u' ');
     return strPlaced.left(3) + u'-' + strPlaced.mid(3);
-}
-
-QByteArray Cp932(const QString& strText) {
-    std::optional<QStringEncoder> encoder(std::in_place, "windows-31j");
-    QByteArray bytes = encoder->encode(strText);
-    if (!encoder->hasError())
-        return bytes;
-    // A character outside the code page becomes "?", as the system's own conversion
-    // writes it, rather than whatever filler the converter picks. An encoder stays in
-    // error once it met one, so each error takes a fresh one.
-    bytes.clear();
-    encoder.emplace("windows-31j");
-    for (qsizetype i = 0; i < strText.size();) {
-        const qsizetype n = (strText[i].isHighSurrogate() && i + 1 < strText.size() &&
-                             strText[i + 1].isLowSurrogate())
-                                ? 2
-                                : 1;
-        const QByteArray part = encoder->encode(QStringView(strText).mid(i, n));
-        if (encoder->hasError()) {
-            bytes += '?';
-            encoder.emplace("windows-31j");
-        } else {
-            bytes += part;
-        }
-        i += n;
-    }
-    return bytes;
-}
-
-// Writes through a temporary file beside the target, so an existing file is only
-// replaced once the new content is on disk whole. Returns why it failed, or nothing.
-QString WriteWhole(const QString& strPath, const QByteArray& content) {
-    QSaveFile file(strPath);
-    // Unbuffered, so a write cut short (disk full, file size limit) shows in the count
-    // written instead of passing unnoticed at commit.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return QStringLiteral("ファイルを作成できません。（%1）").arg(file.errorString());
-    errno = 0;
-    const qint64 lngWritten = file.write(content);
-    const int intErrno = errno;
-    if (lngWritten != content.size()) {
-        const QString strWhy = file.error() != QFileDevice::NoError ? file.errorString()
-                               : intErrno != 0 ? QString::fromLocal8Bit(std::strerror(intErrno))
-                                               : QStringLiteral("途中までしか書き込めませんでした");
-        file.cancelWriting();
-        return QStringLiteral("ファイルに書き込めません。（%1）").arg(strWhy);
-    }
-    if (!file.commit())
-        return QStringLiteral("ファイルに書き込めません。（%1）").arg(file.errorString());
-    return QString();
 }
 
 } // namespace
@@ -118,7 +66,7 @@ QByteArray BuildLogFile(const QStringList& lstLines, const cNumberDB& db, bool b
         for (const QString& strLine : lstLines)
             strContent += strLine + CrLf;
     }
-    return Cp932(strContent + CrLf);
+    return modText::EncodeCp932(strContent + CrLf);
 }
 
 int SaveLogFile(cPlatform& platform, QObject* owner, const QStringList& lstLines,
@@ -157,7 +105,7 @@ int SaveLogFile(cPlatform& platform, QObject* owner, const QStringList& lstLines
         return 1;
     }
 
-    const QString strReason = WriteWhole(strSaveFPath, content);
+    const QString strReason = modFileIO::WriteFileWhole(strSaveFPath, content);
     if (!strReason.isEmpty()) {
         platform.MsgBox(QStringLiteral("ログファイルを保存できませんでした。") + CrLf + CrLf +
                             QStringLiteral("保存先：") + QDir::toNativeSeparators(strSaveFPath) +
