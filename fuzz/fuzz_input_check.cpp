@@ -9,7 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString number = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
-    const QString refusal = modInputCheck::InputRefusal(number);
+    const QString refusal = modSearch::RefusalText(modInputCheck::CheckNumber(number)).toString();
     static const cNumberDB db = [] {
         cNumberDB d;
         d.SetText(QStringLiteral("0002040608FC160000204060810GC16100020406081012HP1050102AC130"
@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }();
     if (!refusal.isEmpty()) {
         const modSearch::tSearchResult result = modSearch::SearchNumber(db, number);
-        if (result.accepted || result.text != refusal)
+        if (result.Accepted() || result.Text() != refusal)
             abort();
         return 0;
     }
@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (c < u'0' || c > u'9')
             abort();
     const modSearch::tSearchResult result = modSearch::SearchNumber(db, number);
-    if (!result.accepted || result.code.isEmpty() || result.text.isEmpty())
+    if (!result.Accepted() || result.code.isEmpty() || result.Text().isEmpty())
         abort();
     return 0;
 }

@@ -6,15 +6,10 @@ namespace modCarrierTable {
 
 namespace {
 
-struct tRow {
-    const char16_t* code;
-    const char16_t* text;
-    short area;
-};
 
 // Every code the database may hold, with the text shown and the map area.
 // Codes are compared exactly, letter case included.
-constexpr tRow CarrierRows[] = {
+constexpr tCarrierRow CarrierRows[] = {
     {u"C100", u"au関西", 0},
     {u"C101", u"au関東", 1},
     {u"C102", u"au九州", 2},
@@ -83,19 +78,21 @@ constexpr tRow CarrierRows[] = {
     {u"C161", u"このエリアは9桁入力が必要です", 99},
 };
 
+constexpr tCarrierRow UnknownRow = {u"", u"未使用or未確認", AreaNone};
+
 } // namespace
 
-tCarrierRow LookupCarrier(const QString& strCode) {
-    for (const tRow& row : CarrierRows)
-        if (strCode == QStringView(row.code))
-            return {QString::fromUtf16(row.text), row.area};
-    return {QStringLiteral("未使用or未確認"), AreaNone};
+const tCarrierRow& LookupCarrier(QStringView strCode) {
+    for (const tCarrierRow& row : CarrierRows)
+        if (strCode == row.code)
+            return row;
+    return UnknownRow;
 }
 
 QStringList AllCodes() {
     QStringList codes;
-    for (const tRow& row : CarrierRows)
-        codes.append(QString::fromUtf16(row.code));
+    for (const tCarrierRow& row : CarrierRows)
+        codes.append(row.code.toString());
     return codes;
 }
 

@@ -1,21 +1,23 @@
 #pragma once
 
-#include <QString>
 #include <QStringList>
+#include <QStringView>
 
 namespace modCarrierTable {
 
 // Area 99: the map shows no region.
 constexpr short AreaNone = 99;
 
+// One row of the fixed table; the texts are static, so rows are handed out by reference.
 struct tCarrierRow {
-    QString text; // what the result box shows
-    short area;   // the map area, 0 to 10, or AreaNone
+    QStringView code; // empty for the row of every unknown value
+    QStringView text; // what the result box shows
+    short area;       // the map area, 0 to 10, or AreaNone
 };
 
-// The row for a carrier code; every unknown value, "0" included, gets
-// "未使用or未確認" and no area.
-tCarrierRow LookupCarrier(const QString& strCode);
+// The row for a carrier code, compared exactly (letter case included); every
+// unknown value, "0" included, gets "未使用or未確認" and no area.
+const tCarrierRow& LookupCarrier(QStringView strCode);
 
 // Every code that has a row of its own, in table order.
 QStringList AllCodes();

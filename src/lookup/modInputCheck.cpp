@@ -1,20 +1,33 @@
 #include "lookup/modInputCheck.h"
 
+#include "lookup/modSearch.h"
+
 namespace modInputCheck {
 
-QString InputRefusal(const QString& strNumber) {
-    const QStringView head = QStringView(strNumber).left(3);
-    if (head != u"090" && head != u"080" && head != u"070")
-        return QStringLiteral("090,080,070から入力して下さい");
-    if (strNumber.size() < 7)
-        return QStringLiteral("最低7桁入力して下さい");
-    if (strNumber.size() > 11)
-        return QStringLiteral("番号11桁を入力して下さい");
-    // Pasted text can bring in more than the hyphen; the lookup needs plain ASCII digits.
-    for (QChar c : strNumber)
+bool HasMobilePrefix(QStringView strNumber) {
+    const QStringView head = strNumber.left(3);
+    return head == u"090" || head == u"080" || head == u"070";
+}
+
+bool IsAllDigits(QStringView strText) {
+    for (QChar c : strText)
         if (c < u'0' || c > u'9')
-            return QStringLiteral("数字のみ入力して下さい");
-    return QString();
+            return false;
+    return true;
+}
+
+modSearch::eRefusal CheckNumber(QStringView strNumber) {
+    using modSearch::eRefusal;
+    if (!HasMobilePrefix(strNumber))
+        return eRefusal::Prefix;
+    if (strNumber.size() < 7)
+        return eRefusal::TooShort;
+    if (strNumber.size() > 11)
+        return eRefusal::TooLong;
+    // Pasted text can bring in more than the hyphen; the lookup needs plain ASCII digits.
+    if (!IsAllDigits(strNumber))
+        return eRefusal::NotDigits;
+    return eRefusal::None;
 }
 
 } // namespace modInputCheck

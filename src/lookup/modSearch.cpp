@@ -77,18 +77,37 @@ QString SearchCarrierCode(const cNumberDB& db, const QString& strNumber) {
     return code;
 }
 
-tSearchResult SearchNumber(const cNumberDB& db, const QString& strNumber) {
-    tSearchResult result;
-    const QString refusal = modInputCheck::InputRefusal(strNumber);
-    if (!refusal.isEmpty()) {
-        result.text = refusal;
-        return result;
+QStringView RefusalText(eRefusal refusal) {
+    switch (refusal) {
+    case eRefusal::None:
+        break;
+    case eRefusal::NoDatabase:
+        return u"db.datを読み込めませんでした";
+    case eRefusal::Prefix:
+        return u"090,080,070から入力して下さい";
+    case eRefusal::TooShort:
+        return u"最低7桁入力して下さい";
+    case eRefusal::TooLong:
+        return u"番号11桁を入力して下さい";
+    case eRefusal::NotDigits:
+        return u"数字のみ入力して下さい";
     }
-    result.accepted = true;
+    return {};
+}
+
+bool tSearchResult::Logged() const {
+    return Accepted() && code != u"C160" && code != u"C161";
+}
+
+tSearchResult SearchNumber(const cNumberDB& db, const QString& strNumber, bool blnDBLoaded) {
+    tSearchResult result;
+    result.refusal = modInputCheck::CheckNumber(strNumber);
+    if (result.refusal == eRefusal::None && !blnDBLoaded)
+        result.refusal = eRefusal::NoDatabase;
+    if (result.refusal != eRefusal::None)
+        return result;
     result.code = SearchCarrierCode(db, strNumber);
-    const modCarrierTable::tCarrierRow row = modCarrierTable::LookupCarrier(result.code);
-    result.text = row.text;
-    result.area = row.area;
+    result.row = &modCarrierTable::LookupCarrier(result.code);
     return result;
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "lookup/modCarrierTable.h"
+
 #include <QString>
+#include <QStringView>
 
 class cNumberDB;
 
@@ -24,13 +27,38 @@ QString SearchDB9(const cNumberDB& db, const QString& strLead);
 // "0" when nothing was found.
 QString SearchCarrierCode(const cNumberDB& db, const QString& strNumber);
 
-// What a search shows for a typed number: a refusal, or the code and its row.
-struct tSearchResult {
-    bool accepted = false;
-    QString code;    // the final carrier code; empty when refused
-    QString text;    // the refusal message or the carrier text
-    short area = 99; // the map area; 99 for none
+// Why a number was not searched.
+enum class eRefusal {
+    None,       // searched
+    NoDatabase, // db.dat could not be read
+    Prefix,     // does not begin with 090, 080 or 070
+    TooShort,   // fewer than 7 characters
+    TooLong,    // more than 11 characters
+    NotDigits,  // holds anything other than 0-9
 };
-tSearchResult SearchNumber(const cNumberDB& db, const QString& strNumber);
+
+// The message the result box shows for a refusal; empty for eRefusal::None.
+QStringView RefusalText(eRefusal refusal);
+
+// The whole outcome of one search, as the window and the command-line tool
+// both show it.
+struct tSearchResult {
+    eRefusal refusal = eRefusal::None;
+    QString code; // the final carrier code ("0" when not found); empty when refused
+    const modCarrierTable::tCarrierRow* row = nullptr; // the code's row; null when refused
+
+    bool Accepted() const { return refusal == eRefusal::None; }
+    // The refusal message or the row's text.
+    QStringView Text() const { return row ? row->text : RefusalText(refusal); }
+    short Area() const { return row ? row->area : modCarrierTable::AreaNone; }
+    // Searched and not one of the notices that ask for more digits (C160, C161).
+    bool Logged() const;
+    // Found in no record: the notice that offers the support address follows.
+    bool Unlisted() const { return Accepted() && code == u"0"; }
+};
+
+// Checks the number, then searches it. blnDBLoaded false refuses every
+// accepted number with eRefusal::NoDatabase.
+tSearchResult SearchNumber(const cNumberDB& db, const QString& strNumber, bool blnDBLoaded = true);
 
 } // namespace modSearch

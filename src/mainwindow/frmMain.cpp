@@ -259,11 +259,11 @@ bool frmMain::LoadDB() {
 }
 
 int frmMain::CheckInputNum(const QString& strNumber) {
-    const QString refusal = modInputCheck::InputRefusal(strNumber);
-    if (refusal.isEmpty())
+    const modSearch::eRefusal refusal = modInputCheck::CheckNumber(strNumber);
+    if (refusal == modSearch::eRefusal::None)
         return 1;
     m_platform.Beep();
-    txtResult->setText(refusal);
+    txtResult->setText(modSearch::RefusalText(refusal).toString());
     txtInputNum->setFocus();
     return 0;
 }
@@ -305,8 +305,8 @@ void frmMain::cmdSearch_Click() {
 }
 
 void frmMain::ShowCarrier(const QString& strCode) {
-    const modCarrierTable::tCarrierRow row = modCarrierTable::LookupCarrier(strCode);
-    txtResult->setText(row.text);
+    const modCarrierTable::tCarrierRow& row = modCarrierTable::LookupCarrier(strCode);
+    txtResult->setText(row.text.toString());
     MarkArea(row.area);
 }
 

@@ -237,7 +237,7 @@ void tst_lookup::inputRefusal_data() {
 
 void tst_lookup::inputRefusal() {
     QFETCH(QString, number);
-    QTEST(modInputCheck::InputRefusal(number), "message");
+    QTEST(modSearch::RefusalText(modInputCheck::CheckNumber(number)).toString(), "message");
 }
 
 void tst_lookup::searchSteps_data() {
@@ -314,13 +314,13 @@ void tst_lookup::carrierTable_data() {
 
 void tst_lookup::carrierTable() {
     QFETCH(QString, code);
-    const modCarrierTable::tCarrierRow row = modCarrierTable::LookupCarrier(code);
-    QTEST(row.text, "text");
+    const modCarrierTable::tCarrierRow& row = modCarrierTable::LookupCarrier(code);
+    QTEST(row.text.toString(), "text");
     QTEST(row.area, "area");
     // The PHS rows of the one carrier repeat its mobile rows.
     for (int i = 0; i <= 8; ++i) {
-        const auto mobile = modCarrierTable::LookupCarrier(QStringLiteral("C13%1").arg(i));
-        const auto phs = modCarrierTable::LookupCarrier(QStringLiteral("P12%1").arg(i));
+        const auto& mobile = modCarrierTable::LookupCarrier(QStringLiteral("C13%1").arg(i));
+        const auto& phs = modCarrierTable::LookupCarrier(QStringLiteral("P12%1").arg(i));
         QCOMPARE(phs.text, mobile.text);
         QCOMPARE(phs.area, mobile.area);
     }

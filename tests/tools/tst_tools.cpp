@@ -60,7 +60,7 @@ void tst_tools::lookupAnswersEveryCarrierOfTheBundledDatabase() {
         for (const QString& block : {it->first(), it->last()}) { // 11-digit numbers
             numbers << block + "00000";
             expected << block + "00000\t" + it.key() + "\t" +
-                            modCarrierTable::LookupCarrier(it.key()).text;
+                            modCarrierTable::LookupCarrier(it.key()).text.toString();
         }
     numbers << "0900012345"
             << "090-1234";

@@ -26,8 +26,8 @@ constexpr qsizetype IndexFromNumbers = 16;
 
 void Answer(QTextStream& out, const cNumberDB& db, const QString& number) {
     const modSearch::tSearchResult result = modSearch::SearchNumber(db, number);
-    out << number << '\t' << (result.accepted ? result.code : QStringLiteral("-")) << '\t'
-        << result.text << '\n';
+    out << number << '\t' << (result.Accepted() ? result.code : QStringLiteral("-")) << '\t'
+        << result.Text() << '\n';
 }
 
 // Standard input to standard output for long lists: lines are split and the
@@ -48,12 +48,12 @@ void AnswerStream(const cNumberDB& db) {
             return;
         number = line.toString();
         const modSearch::tSearchResult result = modSearch::SearchNumber(db, number);
-        auto text = utf8Texts.constFind(result.text);
+        auto text = utf8Texts.constFind(result.Text().toString());
         if (text == utf8Texts.constEnd())
-            text = utf8Texts.insert(result.text, result.text.toUtf8());
+            text = utf8Texts.insert(result.Text().toString(), result.Text().toUtf8());
         answers += number.toUtf8();
         answers += '\t';
-        answers += result.accepted ? result.code.toUtf8() : QByteArrayLiteral("-");
+        answers += result.Accepted() ? result.code.toUtf8() : QByteArrayLiteral("-");
         answers += '\t';
         answers += *text;
         answers += '\n';
