@@ -1,7 +1,5 @@
 #include "lookup/DecryptAUCG.h"
 
-#include "platform/cPlatform.h"
-
 #include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -84,7 +82,9 @@ int CalcCheckDigit(const QString& strDigits) {
     return (10 - sum % 10) % 10;
 }
 
-QString DecodeText(const QString& strEncoded, cPlatform& platform) {
+QString DecodeText(const QString& strEncoded, bool* pblnDigitError) {
+    if (pblnDigitError)
+        *pblnDigitError = false;
     QString digits;
     const qsizetype pairs = strEncoded.size() / 2;
     for (qsizetype i = 0; i < pairs; ++i)
@@ -98,7 +98,8 @@ QString DecodeText(const QString& strEncoded, cPlatform& platform) {
     const int check = digits.back().digitValue();
     digits.chop(1);
     if (CalcCheckDigit(digits) != check) {
-        platform.MsgBox(QStringLiteral("DigitError."), eMsgStyle::OkOnly);
+        if (pblnDigitError)
+            *pblnDigitError = true;
         return QString();
     }
 

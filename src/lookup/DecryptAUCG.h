@@ -4,7 +4,6 @@
 #include <QString>
 #include <optional>
 
-class cPlatform;
 class QRandomGenerator;
 
 // The letter-pair code of the update server's version file: pairs of the letters
@@ -22,9 +21,9 @@ QList<QString> PairsForDigit(int digit);
 int CalcCheckDigit(const QString& strDigits);
 
 // The plain text, or the empty text when the check digit does not match (then
-// "DigitError." is reported once through the platform) or the digits do not
-// form valid character codes.
-QString DecodeText(const QString& strEncoded, cPlatform& platform);
+// *pblnDigitError is set, and the caller tells the user "DigitError.") or the
+// digits do not form valid character codes.
+QString DecodeText(const QString& strEncoded, bool* pblnDigitError = nullptr);
 
 // The encoded form of a text, or nothing when a character has no single-byte
 // code in code page 932 or its code plus K exceeds 999. K must lie in 0..99.

@@ -155,7 +155,11 @@ void ucrAsync::OnFinished(QNetworkReply* reply) {
     const QString marker = StatusMarker();
     if (marker == MarkerCheckVer) {
         const QString text = QStringDecoder("windows-31j").decode(bytes);
-        emit RetCheckVer(DecryptAUCG::DecodeText(text, m_platform));
+        bool blnDigitError = false;
+        const QString strVersion = DecryptAUCG::DecodeText(text, &blnDigitError);
+        if (blnDigitError)
+            m_platform.MsgBox(QStringLiteral("DigitError."), eMsgStyle::OkOnly);
+        emit RetCheckVer(strVersion);
     } else if (marker == MarkerDownload) {
         // Written whole or not at all; the update's size check sees a missing file
         // as a wrong length.
