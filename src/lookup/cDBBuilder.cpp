@@ -1,11 +1,10 @@
 #include "lookup/cDBBuilder.h"
 
+#include "lookup/modFileIO.h"
 #include "lookup/modSearch.h"
+#include "lookup/modText.h"
 
 #include <QDate>
-#include <QSaveFile>
-#include <QSet>
-#include <QStringEncoder>
 
 namespace {
 
@@ -28,6 +27,19 @@ bool IsValidPrefix(const QString& s) {
 // A carrier code as the lookups return it: a capital letter and three digits.
 bool IsValidCode(const QString& s) {
     return s.size() == 4 && s[0] >= u'A' && s[0] <= u'Z' && IsDigits(QStringView(s).mid(1));
+}
+
+// A field from the table as its message quotes it: a huge field would otherwise
+// flood the terminal, and control characters would act on it.
+QString Quoted(QStringView s) {
+    constexpr qsizetype MaxShown = 40;
+    QString shown = s.left(MaxShown).toString();
+    for (QChar& c : shown)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            c = u'?';
+    if (s.size() > MaxShown)
+        shown += u'…';
+    return u'"' + shown + u'"';
 }
 
 bool HasLongerEntry(const QMap<QString, QString>& entries, const QString& prefix) {
@@ -54,9 +66,9 @@ bool cDBBuilder::AddTableText(const QString& strTable, const QString& strSourceN
             continue;
         const QStringList fields = line.split(u',');
         if (fields.size() != 2)
-            return Fail(QStringLiteral("line %1: expected \"prefix,code\", got \"%2\"")
+            return Fail(QStringLiteral("line %1: expected \"prefix,code\", got %2")
                             .arg(i + 1)
-                            .arg(line));
+                            .arg(Quoted(line)));
         if (!AddEntry(fields[0].trimmed(), fields[1].trimmed(), i + 1))
             return false;
     }
@@ -66,13 +78,13 @@ bool cDBBuilder::AddTableText(const QString& strTable, const QString& strSourceN
 bool cDBBuilder::AddEntry(const QString& strPrefix, const QString& strCode, int intLine) {
     const QString where = intLine > 0 ? QStringLiteral("line %1: ").arg(intLine) : QString();
     if (!IsValidPrefix(strPrefix))
-        return Fail(where + QStringLiteral("\"%1\" is not a number prefix of 6 to 9 digits "
+        return Fail(where + QStringLiteral("%1 is not a number prefix of 6 to 9 digits "
                                            "beginning 090, 080 or 070")
-                                .arg(strPrefix));
+                                .arg(Quoted(strPrefix)));
     if (!IsValidCode(strCode))
-        return Fail(where + QStringLiteral("\"%1\" is not a carrier code (a capital letter and "
+        return Fail(where + QStringLiteral("%1 is not a carrier code (a capital letter and "
                                            "three digits)")
-                                .arg(strCode));
+                                .arg(Quoted(strCode)));
     if (strCode == SteerToKindG || strCode == SteerToKindH)
         return Fail(where + QStringLiteral("%1 is written by the producer itself where longer "
                                            "blocks need it; it cannot be listed")
@@ -88,13 +100,18 @@ bool cDBBuilder::AddEntry(const QString& strPrefix, const QString& strCode, int 
 
 std::optional<QString> cDBBuilder::BuildText(const QString& strDate, const QString& strVersion) {
     m_intRecords = 0;
+    // A database without records would answer every number as unlisted.
+    if (m_entries.isEmpty()) {
+        Fail(QStringLiteral("the table lists no number block"));
+        return std::nullopt;
+    }
     if (strDate.size() != 8 || !IsDigits(strDate) ||
         !QDate::fromString(strDate, QStringLiteral("yyyyMMdd")).isValid()) {
-        Fail(QStringLiteral("\"%1\" is not a date written as YYYYMMDD").arg(strDate));
+        Fail(QStringLiteral("%1 is not a date written as YYYYMMDD").arg(Quoted(strDate)));
         return std::nullopt;
     }
     if (strVersion.size() != 4 || !IsDigits(strVersion)) {
-        Fail(QStringLiteral("\"%1\" is not a database version of 4 digits").arg(strVersion));
+        Fail(QStringLiteral("%1 is not a database version of 4 digits").arg(Quoted(strVersion)));
         return std::nullopt;
     }
 
@@ -150,11 +167,9 @@ bool cDBBuilder::BuildFile(const QString& strPath, const QString& strDate,
     const std::optional<QString> text = BuildText(strDate, strVersion);
     if (!text)
         return false;
-    QStringEncoder encoder("windows-31j");
-    const QByteArray bytes = encoder.encode(*text);
-    QSaveFile file(strPath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return Fail(QStringLiteral("cannot write %1: %2").arg(strPath, file.errorString()));
+    const QString strWhy = modFileIO::WriteFileWhole(strPath, modText::EncodeCp932(*text));
+    if (!strWhy.isEmpty())
+        return Fail(QStringLiteral("cannot write %1: %2").arg(strPath, strWhy));
     return true;
 }
 

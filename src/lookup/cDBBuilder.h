@@ -17,10 +17,11 @@ public:
     bool AddTableText(const QString& strTable, const QString& strSourceName = QString());
     bool AddEntry(const QString& strPrefix, const QString& strCode, int intLine = 0);
 
-    // The database text with its 16-character tail, or nothing with ErrorText().
+    // The database text with its 16-character tail, or nothing with ErrorText()
+    // (also when no block was added).
     std::optional<QString> BuildText(const QString& strDate, const QString& strVersion);
     // Builds and writes the file in code page 932; an existing file is replaced
-    // only once the new one is complete.
+    // only once the new one is complete, and kept when the disk is full.
     bool BuildFile(const QString& strPath, const QString& strDate, const QString& strVersion);
 
     QString ErrorText() const { return m_strError; }
