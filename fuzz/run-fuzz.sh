@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds the fuzz targets with clang (its own build directory) and runs each for
-# a bounded time. Crashes are left as crash-* files in the build directory;
-# turn each into a regression test in tests/lookup/.
+# a bounded time, in a temporary folder ($TMPDIR) that it must leave empty.
+# Crashes are left as crash-* files in the build directory; turn each into a
+# regression test in tests/lookup/.
 #
 #   fuzz/run-fuzz.sh [SECONDS_PER_TARGET]     (default 60)
 #   BUILD=/path/to/dir fuzz/run-fuzz.sh 600   (longer run, other build directory)
@@ -13,14 +14,23 @@ SRC=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${BUILD:-$SRC/build-fuzz}
 cmake -S "$SRC" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
       -DLUMIVO_FUZZ=ON >/dev/null
-cmake --build "$BUILD" -j"$(nproc)" --target fuzz_decode_text fuzz_load_search fuzz_input_check
+TARGETS="fuzz_decode_text fuzz_load_search fuzz_input_check fuzz_mkdb_table"
+# shellcheck disable=SC2086 # the list is split on purpose
+cmake --build "$BUILD" -j"$(nproc)" --target $TARGETS
 status=0
-for target in fuzz_decode_text fuzz_load_search fuzz_input_check; do
+for target in $TARGETS; do
     corpus="$BUILD/corpus/$target"
     mkdir -p "$corpus"
     cp -n "$SRC"/fuzz/seeds/$target/* "$corpus"/ 2>/dev/null || true
+    # Each target gets a temporary folder of its own, which it must leave empty.
+    tmp="$BUILD/tmp/$target"
+    rm -rf "$tmp" && mkdir -p "$tmp"
     echo "== $target, $SECONDS_PER_TARGET s"
-    (cd "$BUILD" && ./$target -max_total_time="$SECONDS_PER_TARGET" -max_len=4096 \
-         -print_final_stats=1 "$corpus") || status=1
+    (cd "$BUILD" && TMPDIR="$tmp" ./$target -max_total_time="$SECONDS_PER_TARGET" \
+         -max_len=4096 -print_final_stats=1 "$corpus") || status=1
+    if [ -n "$(ls -A "$tmp")" ]; then
+        echo "$target left temporary files behind in $tmp" >&2
+        status=1
+    fi
 done
 exit $status
