@@ -6,4 +6,4 @@ SUDO=
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
 $SUDO apt-get update
 $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
-    build-essential cmake qt6-base-dev qt6-base-dev-tools fonts-noto-cjk fonts-liberation2
+    build-essential cmake qt6-base-dev qt6-base-dev-tools fonts-noto-cjk fonts-liberation2 nginx

@@ -11,7 +11,12 @@
 #include <QStringDecoder>
 #include <QUrl>
 
+// A trial build may be pointed at another server (cmake -DLUMIVO_UPDATE_HOST=host:port).
+#ifdef LUMIVO_UPDATE_HOST
+const QString ucrAsync::UpdateHost = QStringLiteral(LUMIVO_UPDATE_HOST);
+#else
 const QString ucrAsync::UpdateHost = QStringLiteral("update.lumivo.example");
+#endif
 const QString ucrAsync::VersionFilePath = QStringLiteral("/download/latestver.txt");
 const QString ucrAsync::MarkerCheckVer = QStringLiteral("○番号検索データベースの最新版");
 const QString ucrAsync::MarkerDownload = QStringLiteral("○最新の番号検索データベースを");
