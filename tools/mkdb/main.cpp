@@ -33,6 +33,9 @@ const QString Description = QStringLiteral(
 
 // No version file comes near this; anything larger is not one.
 constexpr qint64 MaxVersionFileBytes = 64 * 1024;
+// Every 9-digit block of the three prefixes, one "prefix,code" line each, is
+// 48 MB; a larger table (or a device that never ends) is refused.
+constexpr qint64 MaxTableBytes = 64LL * 1024 * 1024;
 
 int Fail(const QString& strMessage) {
     QTextStream(stderr) << ProgramName << ": " << strMessage << Qt::endl;
@@ -106,8 +109,19 @@ int Build(const QStringList& args) {
     QFile file(tablePath);
     if (!file.open(QIODevice::ReadOnly))
         return Fail(QStringLiteral("cannot read %1: %2").arg(tablePath, file.errorString()));
+    QByteArray bytes;
+    while (bytes.size() <= MaxTableBytes) {
+        const QByteArray chunk = file.read(1 << 20);
+        if (chunk.isEmpty())
+            break;
+        bytes += chunk;
+    }
+    if (bytes.size() > MaxTableBytes)
+        return Fail(QStringLiteral("%1: larger than %2 bytes, not a prefix table")
+                        .arg(tablePath)
+                        .arg(MaxTableBytes));
     cDBBuilder builder;
-    if (!builder.AddTableText(QString::fromUtf8(file.readAll()), tablePath))
+    if (!builder.AddTableText(QString::fromUtf8(bytes), tablePath))
         return Fail(tablePath + QStringLiteral(": ") + builder.ErrorText());
     const QString outPath = parser.value(out);
     if (!builder.BuildFile(outPath, parser.value(date), parser.value(version)))
