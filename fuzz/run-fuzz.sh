@@ -21,12 +21,12 @@ status=0
 for target in $TARGETS; do
     corpus="$BUILD/corpus/$target"
     mkdir -p "$corpus"
-    cp -n "$SRC"/fuzz/seeds/$target/* "$corpus"/ 2>/dev/null || true
+    cp -n "$SRC"/fuzz/seeds/"$target"/* "$corpus"/ 2>/dev/null || true
     # Each target gets a temporary folder of its own, which it must leave empty.
     tmp="$BUILD/tmp/$target"
     rm -rf "$tmp" && mkdir -p "$tmp"
     echo "== $target, $SECONDS_PER_TARGET s"
-    (cd "$BUILD" && TMPDIR="$tmp" ./$target -max_total_time="$SECONDS_PER_TARGET" \
+    (cd "$BUILD" && TMPDIR="$tmp" ./"$target" -max_total_time="$SECONDS_PER_TARGET" \
          -max_len=4096 -print_final_stats=1 "$corpus") || status=1
     if [ -n "$(ls -A "$tmp")" ]; then
         echo "$target left temporary files behind in $tmp" >&2

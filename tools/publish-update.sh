@@ -40,7 +40,7 @@ usage_error() {
     exit 2
 }
 
-table= date= version= host= root= note= mkdb=
+table='' date='' version='' host='' root='' note='' mkdb=''
 while [ $# -gt 0 ]; do
     case $1 in
     -h | --help)
