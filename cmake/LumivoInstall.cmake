@@ -9,6 +9,9 @@
 include(GNUInstallDirs)
 
 set(LUMIVO_ID example.lumivo.Lumivo)
+# Folders readable by everyone whatever the installing user's umask.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(LUMIVO_PRIVATE_DIR ${CMAKE_INSTALL_LIBEXECDIR}/lumivo)
 
 install(TARGETS lumivo lumivo-lookup lumivo-mkdb RUNTIME DESTINATION ${LUMIVO_PRIVATE_DIR})
