@@ -6,4 +6,10 @@ SUDO=
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
 $SUDO apt-get update
 $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
-    build-essential cmake qt6-base-dev qt6-base-dev-tools fonts-noto-cjk fonts-liberation2 nginx
+    build-essential cmake qt6-base-dev qt6-base-dev-tools fonts-noto-cjk fonts-liberation2
+# Qt's Japanese texts; checking, installing and packaging the desktop program
+# (desktop entry, AppStream file, dpkg-shlibdeps and file for CPack's .deb).
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
+    qt6-translations-l10n qt6-qpa-plugins desktop-file-utils appstream dpkg-dev file
+# A local web server for the end-to-end test of publishing a database update.
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends nginx

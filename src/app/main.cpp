@@ -1,6 +1,8 @@
 // Lumivo: the program owns the database text and the desktop seam, and hands
-// both to the main window, which reads db.dat from the program's own folder.
+// both to the main window, with the folder whose db.dat it reads and updates.
 
+#include "app/modDataFolder.h"
+#include "app/modQtLanguage.h"
 #include "lookup/cNumberDB.h"
 #include "lookup/modAppInfo.h"
 #include "mainwindow/frmMain.h"
@@ -8,6 +10,8 @@
 #include "platform/modFontSubstitutes.h"
 
 #include <QApplication>
+#include <QStandardPaths>
+#include <QTranslator>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -16,11 +20,25 @@ int main(int argc, char* argv[]) {
                                             .arg(modAppInfo::VersionMajor())
                                             .arg(modAppInfo::VersionMinor())
                                             .arg(modAppInfo::VersionRevision()));
+    // Matches the .desktop file's name, so the desktop links window and entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.lumivo.Lumivo"));
     modFontSubstitutes::InstallFontSubstitutes();
+    // Without the catalogue Qt's dialogs stay English; the program works on.
+    QTranslator qtJapanese;
+    modQtLanguage::InstallJapanese(qtJapanese);
 
     cQtPlatform platform;
+    const QString programDir = QApplication::applicationDirPath();
+    const modDataFolder::tDataFolder data = modDataFolder::ChooseDataFolder(
+        programDir, modDataFolder::FolderWritable(programDir),
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    if (!data.error.isEmpty())
+        platform.MsgBox(QStringLiteral("番号検索データベースを利用者のフォルダーへ"
+                                       "コピーできませんでした。\r\n%1")
+                            .arg(data.error),
+                        eMsgStyle::Information);
     cNumberDB db;
-    frmMain window(platform, db, QApplication::applicationDirPath());
+    frmMain window(platform, db, data.folder);
     window.show();
     return app.exec();
 }

@@ -128,6 +128,7 @@ frmMain::frmMain(cPlatform& platform, cNumberDB& db, const QString& strAppDir, Q
     txtInputNum->installEventFilter(this);
 
     FormLoad();
+    SetAccessibility();
 }
 
 frmMain::~frmMain() {
@@ -311,6 +312,7 @@ void frmMain::ShowCarrier(const QString& strCode) {
 }
 
 void frmMain::MarkArea(short intArea) {
+    picMap[0]->setAccessibleDescription(AreaName(intArea));
     picMap[0]->Cls();
     if (intArea < 0 || intArea > AreaKyushuOkinawa) {
         picMap[0]->Cls();
@@ -499,4 +501,27 @@ void frmMain::closeEvent(QCloseEvent* event) {
     // The log goes with the main window; its lines are not kept.
     delete m_frmLog;
     event->accept();
+}
+
+void frmMain::SetAccessibility() {
+    // The boxes are known by their labels, without the colon; the buddies tie
+    // each label to its box for screen readers and for a label's access key.
+    lblInfo[0]->setBuddy(txtInputNum);
+    lblInfo[1]->setBuddy(txtResult);
+    txtInputNum->setAccessibleName(QStringLiteral("電話番号"));
+    txtResult->setAccessibleName(QStringLiteral("事業者"));
+    picMap[0]->setAccessibleName(QStringLiteral("地図"));
+    // Below the visible area, never meant to be seen: not offered to screen readers.
+    txtNumDB->hide();
+    cmdExit->hide();
+    picMap[1]->hide();
+}
+
+QString frmMain::AreaName(short intArea) {
+    static const QString names[] = {
+        QStringLiteral("関西"), QStringLiteral("関東"),      QStringLiteral("九州"),
+        QStringLiteral("四国"), QStringLiteral("中国"),      QStringLiteral("東海"),
+        QStringLiteral("東北"), QStringLiteral("北陸"),      QStringLiteral("北海道"),
+        QStringLiteral("沖縄"), QStringLiteral("九州・沖縄")};
+    return intArea >= 0 && intArea <= AreaKyushuOkinawa ? names[intArea] : QString();
 }

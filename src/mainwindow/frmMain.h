@@ -54,6 +54,8 @@ public:
     int CheckInputNum(const QString& strNumber);
     void ShowCarrier(const QString& strCode);
     void MarkArea(short intArea);
+    // The region an area number marks on the map, as a screen reader tells it.
+    static QString AreaName(short intArea);
     void AddSearchLog();
     void cmdSearch_Click();
     void cmdVer_Click();
@@ -72,6 +74,7 @@ protected:
 
 private:
     void FormLoad();
+    void SetAccessibility();
     void FormResize();
     void SetInputMaxLength(int intMaxLength);
     int ChkValue(short intIndex) const;

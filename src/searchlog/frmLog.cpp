@@ -39,6 +39,7 @@ frmLog::frmLog(cPlatform& platform, const cNumberDB& db)
     }
     lstLog->setGeometry(0, 0, Px(4680), Px(2580));
     setTabOrder(cmdLogCommand[0], cmdLogCommand[1]);
+    SetAccessibility();
 }
 
 frmLog::tLayout frmLog::LayoutFor(double dblWidth, double dblHeight) {
@@ -107,4 +108,8 @@ QString frmLog::GetDBMonth() const {
 }
 QString frmLog::GetDBVersion() const {
     return modLogExport::GetDBVersion(m_db);
+}
+
+void frmLog::SetAccessibility() {
+    lstLog->setAccessibleName(QStringLiteral("検索ログ"));
 }

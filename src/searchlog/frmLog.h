@@ -45,6 +45,7 @@ protected:
 
 private:
     void FormResize();
+    void SetAccessibility();
 
     cPlatform& m_platform;
     const cNumberDB& m_db;

@@ -121,6 +121,7 @@ frmAbout::frmAbout(cPlatform& platform, cNumberDB& db, const QString& strAppDir,
     connect(m_ucrAsync, &ucrAsync::DownloadComplete, this, &frmAbout::OnDownloadComplete);
     connect(m_ucrAsync, &ucrAsync::DownloadError, this, &frmAbout::OnDownloadError);
     connect(m_ucrAsync, &ucrAsync::DownloadRefused, this, &frmAbout::OnDownloadRefused);
+    SetAccessibility();
 }
 
 frmAbout::~frmAbout() {
@@ -477,4 +478,12 @@ void frmAbout::OnDownloadRefused(const QString&) {
     SetStatus(QString(), ButtonTextColour());
     SetHeightTwips(NormalHeightTwips);
     m_tmrPropose->stop();
+}
+
+void frmAbout::SetAccessibility() {
+    // The logo and the notice are links: their names say where a click leads.
+    m_picSoftwareLogo->setAccessibleName(QStringLiteral("Lumivoのロゴ: 作者ウェブページを開く"));
+    m_lblNotice->setAccessibleName(QStringLiteral("お知らせ: 作者ウェブページを開く"));
+    // The name stands in for the text, so the text goes to the description.
+    m_lblNotice->setAccessibleDescription(NoticeText().replace(CrLf, QStringLiteral("\n")));
 }

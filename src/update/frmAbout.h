@@ -62,6 +62,7 @@ protected:
 
 private:
     void BuildControls();
+    void SetAccessibility();
     void SetHeightTwips(int intTwips);
     void SetStatus(const QString& strText, const QColor& colour);
     void OpenAuthorPage();

@@ -1,0 +1,63 @@
+#include "app/modDataFolder.h"
+
+#include "lookup/modCheckPath.h"
+#include "lookup/modFileIO.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace modDataFolder {
+
+namespace {
+
+const QString DBName = QStringLiteral("db.dat");
+
+QString DBPath(const QString& strFolder) {
+    return modCheckPath::CheckPath(strFolder) + DBName;
+}
+
+} // namespace
+
+int FileDBVersion(const QString& strPath) {
+    QFile file(strPath);
+    if (!file.open(QIODevice::ReadOnly) || file.size() < 16 || !file.seek(file.size() - 16))
+        return -1;
+    // The tail: date (8), two free characters, the version (4), two free characters.
+    const QByteArray version = file.read(16).mid(10, 4);
+    bool ok = false;
+    const int value = version.toInt(&ok);
+    return ok && version.size() == 4 ? value : -1;
+}
+
+bool FolderWritable(const QString& strFolder) {
+    const QFileInfo folder(strFolder);
+    return folder.isDir() && folder.isWritable();
+}
+
+tDataFolder ChooseDataFolder(const QString& strProgramDir, bool blnProgramDirWritable,
+                             const QString& strUserDir) {
+    if (blnProgramDirWritable)
+        return {strProgramDir, QString()};
+
+    const QString installed = DBPath(strProgramDir);
+    const QString own = DBPath(strUserDir);
+    if (!QDir().mkpath(strUserDir))
+        return {strProgramDir, QStringLiteral("フォルダーを作成できません: ") + strUserDir};
+    // A user's copy is made from the installed database, and made again when a
+    // newer program brought a newer one; an updated copy is never set back.
+    if (!QFileInfo::exists(installed) ||
+        (QFileInfo::exists(own) && FileDBVersion(own) >= FileDBVersion(installed)))
+        return {strUserDir, QString()};
+
+    QFile source(installed);
+    if (!source.open(QIODevice::ReadOnly))
+        return {strProgramDir, installed + QStringLiteral(": ") + source.errorString()};
+    const QString why = modFileIO::WriteFileWhole(own, source.readAll());
+    if (why.isEmpty())
+        return {strUserDir, QString()};
+    // Without a copy of its own the user reads the installed database.
+    return {QFileInfo::exists(own) ? strUserDir : strProgramDir, own + QStringLiteral(": ") + why};
+}
+
+} // namespace modDataFolder

@@ -1,0 +1,95 @@
+#!/bin/sh
+# Installs the built tree into a temporary root, validates the desktop entry and
+# the AppStream file, starts the installed program as an unprivileged user, and
+# builds and inspects the Debian package.
+# Usage: test-install.sh BUILD_DIR
+set -u
+umask 022
+build=$(cd "$1" && pwd)
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+chmod 755 "$tmp"
+root=$tmp/root
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+need() { [ -e "$root$1" ] || [ -L "$root$1" ] || fail "not installed: $1"; }
+
+DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null || fail "cmake --install"
+
+private=/usr/libexec/lumivo
+for f in /usr/bin/lumivo /usr/bin/lumivo-lookup /usr/bin/lumivo-mkdb \
+    $private/lumivo $private/lumivo-lookup $private/lumivo-mkdb $private/db.dat \
+    /usr/share/applications/example.lumivo.Lumivo.desktop \
+    /usr/share/metainfo/example.lumivo.Lumivo.metainfo.xml \
+    /usr/share/icons/hicolor/scalable/apps/lumivo.svg \
+    /usr/share/icons/hicolor/48x48/apps/lumivo.png \
+    /usr/share/icons/hicolor/256x256/apps/lumivo.png \
+    /usr/share/doc/lumivo/LICENSE-libphonenumber.txt; do
+    need "$f"
+done
+cmp -s "$build/db.dat" "$root$private/db.dat" || fail "installed db.dat differs from the bundled one"
+
+desktop-file-validate "$root/usr/share/applications/example.lumivo.Lumivo.desktop" ||
+    fail "desktop-file-validate"
+appstreamcli validate --no-net --pedantic \
+    "$root/usr/share/metainfo/example.lumivo.Lumivo.metainfo.xml" >"$tmp/as.txt" 2>&1 ||
+    { cat "$tmp/as.txt"; fail "appstreamcli validate"; }
+
+# The commands in bin reach the installed database through their links.
+out=$("$root/usr/bin/lumivo-lookup" 08061234567)
+[ "$out" = "$(printf '08061234567\tC109\t沖縄セルラー')" ] || fail "installed lumivo-lookup said: $out"
+
+# The installed program, run by a user who cannot write its folder, reads a
+# copy of the installed database from the user's data folder.
+home=$tmp/home
+mkdir -p "$home/run" && chmod 700 "$home/run"
+chmod -R a-w "$root$private"
+run_as_user=
+unprivileged=yes
+if [ "$(id -u)" -eq 0 ]; then
+    chown -R 65534:65534 "$home"
+    run_as_user="setpriv --reuid=65534 --regid=65534 --clear-groups"
+    $run_as_user true 2>/dev/null ||
+        { echo "SKIP: cannot run as an unprivileged user here"; run_as_user=; unprivileged=; }
+fi
+before=$(cd "$root" && find . -type f -exec sha256sum {} + | sort)
+$run_as_user env HOME="$home" XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" \
+    XDG_CACHE_HOME="$home/cache" XDG_RUNTIME_DIR="$home/run" QT_QPA_PLATFORM=offscreen \
+    "$root/usr/bin/lumivo" >"$tmp/out.txt" 2>"$tmp/err.txt" &
+pid=$!
+sleep 3
+if kill -0 $pid 2>/dev/null; then
+    kill $pid
+    wait $pid 2>/dev/null
+else
+    fail "the installed program ended early"
+fi
+[ -s "$tmp/err.txt" ] && { cat "$tmp/err.txt"; fail "the installed program wrote errors"; }
+[ -z "$unprivileged" ] || cmp -s "$root$private/db.dat" "$home/data/Lumivo/db.dat" ||
+    fail "no copy of the installed database in the user's data folder"
+after=$(cd "$root" && find . -type f -exec sha256sum {} + | sort)
+[ "$before" = "$after" ] || fail "running the installed program changed installed files"
+
+# The Debian package.
+(cd "$build" && cpack -G DEB -B "$tmp/pkg" >"$tmp/cpack.txt" 2>&1) ||
+    { cat "$tmp/cpack.txt"; fail "cpack"; }
+deb=$(ls "$tmp"/pkg/lumivo_*.deb 2>/dev/null | head -n 1)
+if [ -z "$deb" ]; then
+    fail "no package built"
+else
+    dpkg-deb -c "$deb" >"$tmp/contents.txt"
+    for f in "./usr/bin/lumivo -> ../libexec/lumivo/lumivo" ./usr/libexec/lumivo/lumivo \
+        ./usr/libexec/lumivo/db.dat ./usr/share/applications/example.lumivo.Lumivo.desktop \
+        ./usr/share/metainfo/example.lumivo.Lumivo.metainfo.xml \
+        ./usr/share/icons/hicolor/128x128/apps/lumivo.png; do
+        grep -qF -- "$f" "$tmp/contents.txt" || fail "not in the package: $f"
+    done
+    depends=$(dpkg-deb -f "$deb" Depends)
+    for p in libqt6widgets6 libqt6network6 qt6-qpa-plugins qt6-translations-l10n \
+        fonts-noto-cjk fonts-liberation2; do
+        echo "$depends" | grep -qw -- "$p" || fail "package does not depend on $p: $depends"
+    done
+fi
+
+[ $failures -eq 0 ] && echo "install test passed"
+[ $failures -eq 0 ]
