@@ -53,11 +53,6 @@ private slots:
 private:
     void Search(const QString& number);
     QString Result() const { return w->txtResult->text(); }
-    // A shown message box as "style|title|prompt".
-    QString Box(int i) const {
-        const cFakePlatform::tMsgBoxCall& b = platform->msgBoxes.value(i);
-        return QString::number(int(b.style)) + u'|' + b.title + u'|' + b.prompt;
-    }
     QWidget* Focus() const { return QApplication::focusWidget(); }
 
     std::unique_ptr<QTemporaryDir> dir;
@@ -276,7 +271,7 @@ void tst_mainwindow::mapMarksExactRectangles() {
         w->MarkArea(area);
         QCOMPARE(platform->msgBoxes.size(), boxes);
     }
-    QCOMPARE(Box(1), QStringLiteral("0||エリアマーキングの際、エラーが発生しました。"));
+    QCOMPARE(platform->Shown(1), QStringLiteral("0||エリアマーキングの際、エラーが発生しました。"));
 }
 
 void tst_mainwindow::unlistedNoticeOffersTheAddress() {
@@ -285,7 +280,7 @@ void tst_mainwindow::unlistedNoticeOffersTheAddress() {
     Search("0801234");
     QCOMPARE(Result(), Unlisted);
     QCOMPARE(platform->msgBoxes.size(), 1);
-    QCOMPARE(Box(0),
+    QCOMPARE(platform->Shown(0),
              "65|ご協力おねがいします。|"
              "入力された電話番号は、未使用or未確認の状態です。\r\nもし存在する電話番号でしたら、" +
                  frmMain::SupportMailAddress +
@@ -335,7 +330,7 @@ void tst_mainwindow::logFeedHideAndRestore() {
     // A maximised window is not offered; if it happens, the log stays as it is.
     w->setWindowState(Qt::WindowMaximized);
     QTRY_COMPARE(platform->msgBoxes.size(), 2);
-    QCOMPARE(Box(1), QStringLiteral("0||検索ログウィンドウの最小化に失敗しました。"));
+    QCOMPARE(platform->Shown(1), QStringLiteral("0||検索ログウィンドウの最小化に失敗しました。"));
     QVERIFY(log->isVisible());
     w->setWindowState(Qt::WindowNoState);
 
@@ -398,7 +393,7 @@ void tst_mainwindow::startupReports() {
     w = std::make_unique<frmMain>(*platform, *db, dir->path());
     QVERIFY(platform->msgBoxes.size() == 1 && !db->ErrorText().isEmpty());
     QCOMPARE(
-        Box(0),
+        platform->Shown(0),
         "16||番号検索データベースを読み込めませんでした。\r\n" + path + "\r\n" + db->ErrorText() +
             "\r\n番号の検索はできません。バージョン情報の画面からデータベースを更新してください。");
     Search("09012345678");
@@ -411,8 +406,8 @@ void tst_mainwindow::startupReports() {
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write("00020406AC130\r\n2004041") > 0);
     file.close();
     QVERIFY(w->LoadDB());
-    QCOMPARE(Box(1), "64||番号検索データベースの末尾に日付と版がありません。\r\n" + path +
-                         "\r\nファイルが壊れているおそれがあります。");
+    QCOMPARE(platform->Shown(1), "64||番号検索データベースの末尾に日付と版がありません。\r\n" +
+                                     path + "\r\nファイルが壊れているおそれがあります。");
     Search("09012345678");
     QCOMPARE(Result(), Kansai);
 }
