@@ -2,6 +2,7 @@
 
 #include "lookup/cNumberDB.h"
 #include "lookup/modCheckPath.h"
+#include "lookup/modInputCheck.h"
 #include "lookup/modSearch.h"
 #include "lookup/modText.h"
 #include "mainwindow/cPictureBox.h"
@@ -451,7 +452,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
         const QString text = key->text();
         if (text.isEmpty())
             return false; // arrows, Home, End, with or without Ctrl, type no character
-        if (text.size() == 1 && text[0] >= u'0' && text[0] <= u'9')
+        if (text.size() == 1 && modInputCheck::IsAllDigits(text))
             return false;
         return true; // letters, spaces, the hyphen and Ctrl+V stay out
     }
