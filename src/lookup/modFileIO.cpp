@@ -7,8 +7,10 @@
 
 namespace modFileIO {
 
-QString WriteFileWhole(const QString& strPath, const QByteArray& content) {
+QString WriteFileWhole(const QString& strPath, const QByteArray& content,
+                       bool blnDirectWriteFallback) {
     QSaveFile file(strPath);
+    file.setDirectWriteFallback(blnDirectWriteFallback);
     // Unbuffered, so a write cut short (disk full, file size limit) shows in the count
     // written instead of passing unnoticed at commit.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))

@@ -1,14 +1,16 @@
 #include "mainwindow/frmMain.h"
 
 #include "lookup/cNumberDB.h"
-#include "lookup/modCarrierTable.h"
 #include "lookup/modCheckPath.h"
 #include "lookup/modInputCheck.h"
 #include "lookup/modSearch.h"
+#include "lookup/modText.h"
 #include "mainwindow/cPictureBox.h"
 #include "platform/cPlatform.h"
 #include "platform/modTwips.h"
+#include "platform/modUiAssets.h"
 #include "searchlog/frmLog.h"
+#include "searchlog/tLogLine.h"
 #include "update/frmAbout.h"
 
 #include <QCheckBox>
@@ -22,12 +24,12 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QValidator>
 
+using modText::CrLf;
 using modTwips::Px;
-
-static void InitAssets() {
-    Q_INIT_RESOURCE(assets);
-}
+using modTwips::TwipsRect;
+using modUiAssets::UiFont;
 
 const QString frmMain::SupportMailAddress = QStringLiteral("numbers@lumivo.example");
 
@@ -55,16 +57,22 @@ constexpr short AreaKyushuOkinawa = 10;
 // With no limit the input box takes as many characters as a line edit can hold.
 constexpr int NoInputLimit = 32767;
 
-QFont NamedFont(const QString& family, double points, bool bold = false) {
-    QFont font(family);
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    return font;
-}
+// While the 11-digit limit is on over a text that is already longer (the limit
+// was switched on late), no edit may lengthen the text: typing, pasting and
+// dropping all pass through here.
+class cLateLimitValidator : public QValidator {
+public:
+    cLateLimitValidator(const int& intMaxLength, const qsizetype& intLastLength, QObject* parent)
+        : QValidator(parent), m_intMaxLength(intMaxLength), m_intLastLength(intLastLength) {}
+    State validate(QString& strInput, int&) const override {
+        return strInput.size() <= m_intMaxLength || strInput.size() <= m_intLastLength ? Acceptable
+                                                                                       : Invalid;
+    }
 
-void Place(QWidget* w, int left, int top, int width, int height) {
-    w->setGeometry(Px(left), Px(top), Px(width), Px(height));
-}
+private:
+    const int& m_intMaxLength;
+    const qsizetype& m_intLastLength;
+};
 
 } // namespace
 
@@ -73,9 +81,9 @@ frmMain::frmMain(cPlatform& platform, cNumberDB& db, const QString& strAppDir, Q
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_platform(platform), m_db(db), m_strAppDir(strAppDir) {
     // The pictures live in the window library; make sure they are linked in.
-    InitAssets();
+    modUiAssets::InitAssets();
     setObjectName(QStringLiteral("frmMain"));
-    setFont(NamedFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
+    setFont(UiFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
 
     txtInputNum = new QLineEdit(this);
     cmdSearch = new QPushButton(this);
@@ -120,11 +128,14 @@ frmMain::frmMain(cPlatform& platform, cNumberDB& db, const QString& strAppDir, Q
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, cmdExit, &QPushButton::click);
     connect(txtInputNum, &QLineEdit::textChanged, this, [this] {
+        m_intInputLength = txtInputNum->text().size();
         // A limit switched on over a longer text takes hold once the text fits.
         if (txtInputNum->maxLength() != m_intInputMaxLength &&
-            txtInputNum->text().size() <= m_intInputMaxLength)
+            m_intInputLength <= m_intInputMaxLength)
             txtInputNum->setMaxLength(m_intInputMaxLength);
     });
+    txtInputNum->setValidator(
+        new cLateLimitValidator(m_intInputMaxLength, m_intInputLength, txtInputNum));
     txtInputNum->installEventFilter(this);
 
     FormLoad();
@@ -150,25 +161,26 @@ void frmMain::FormLoad() {
     const int labelPos[2][4] = {{2520, 240, 1020, 225}, {2730, 780, 795, 225}};
     for (int i = 0; i < 2; ++i) {
         lblInfo[i]->setText(captions[i]);
-        lblInfo[i]->setFont(NamedFont(QStringLiteral("ＭＳ Ｐゴシック"), 11.25));
+        lblInfo[i]->setFont(UiFont(QStringLiteral("ＭＳ Ｐゴシック"), 11.25));
         lblInfo[i]->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         lblInfo[i]->setAttribute(Qt::WA_TranslucentBackground);
-        Place(lblInfo[i], labelPos[i][0], labelPos[i][1], labelPos[i][2], labelPos[i][3]);
+        lblInfo[i]->setGeometry(
+            TwipsRect(labelPos[i][0], labelPos[i][1], labelPos[i][2], labelPos[i][3]));
         lblInfo[i]->adjustSize();
     }
 
     // 3. The settings frame.
     fraSettings->setTitle(QStringLiteral("設定"));
-    Place(fraSettings, 2370, 1320, 5625, 1575);
+    fraSettings->setGeometry(TwipsRect(2370, 1320, 5625, 1575));
 
     // 4. The button base inside the frame.
-    Place(picCmdBase, 4305, 1155, 1170, 330);
+    picCmdBase->setGeometry(TwipsRect(4305, 1155, 1170, 330));
     picCmdBase->setBackgroundRole(QPalette::Button);
     picCmdBase->setAutoFillBackground(true);
     picCmdBase->setFocusPolicy(Qt::NoFocus);
 
     // 5. The hidden database box: never holds the database text, only keeps its place.
-    Place(txtNumDB, 3150, 3360, 4530, 1905);
+    txtNumDB->setGeometry(TwipsRect(3150, 3360, 4530, 1905));
     txtNumDB->setEnabled(false);
     txtNumDB->setFocusPolicy(Qt::NoFocus);
     txtNumDB->clear();
@@ -186,7 +198,7 @@ void frmMain::FormLoad() {
     for (int i = 0; i < 3; ++i) {
         chkSettings[i]->setText(chkCaptions[i]);
         chkSettings[i]->setToolTip(chkTips[i]);
-        Place(chkSettings[i], 400, chkTops[i], 4500, 225);
+        chkSettings[i]->setGeometry(TwipsRect(400, chkTops[i], 4500, 225));
         chkSettings[i]->setFocusPolicy(Qt::ClickFocus);
         chkSettings[i]->setChecked(chkStart[i]);
     }
@@ -196,37 +208,37 @@ void frmMain::FormLoad() {
     cmdSearch->setText(QStringLiteral("番号解析(&A)"));
     cmdSearch->setToolTip(QStringLiteral("入力した番号を解析します。"));
     cmdSearch->setAutoDefault(false);
-    Place(cmdSearch, 6780, 130, 1185, 400);
+    cmdSearch->setGeometry(TwipsRect(6780, 130, 1185, 400));
 
     cmdVer->setText(QStringLiteral("VER.(&V)"));
     cmdVer->setToolTip(QStringLiteral("このソフトウェアのバージョン情報を表示します。"));
     cmdVer->setAutoDefault(false);
-    Place(cmdVer, 105, 105, 1065, 225);
+    cmdVer->setGeometry(TwipsRect(105, 105, 1065, 225));
 
     txtResult->clear();
     txtResult->setReadOnly(true);
     txtResult->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    txtResult->setFont(NamedFont(QStringLiteral("ＭＳ Ｐゴシック"), 12, true));
-    Place(txtResult, 3630, 720, 4335, 390);
+    txtResult->setFont(UiFont(QStringLiteral("ＭＳ Ｐゴシック"), 12, true));
+    txtResult->setGeometry(TwipsRect(3630, 720, 4335, 390));
 
     txtInputNum->clear();
-    txtInputNum->setFont(NamedFont(QStringLiteral("Verdana"), 12));
+    txtInputNum->setFont(UiFont(QStringLiteral("Verdana"), 12));
     // Typing gives half-width digits: no input method.
     txtInputNum->setAttribute(Qt::WA_InputMethodEnabled, false);
     txtInputNum->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
     SetInputMaxLength(11);
-    Place(txtInputNum, 3630, 120, 2985, 405);
+    txtInputNum->setGeometry(TwipsRect(3630, 120, 2985, 405));
 
     setTabOrder(txtInputNum, txtResult);
     setTabOrder(txtResult, cmdVer);
     setTabOrder(cmdVer, cmdSearch);
 
     // The map and the hidden highlight sheet below the visible area.
-    Place(picMap[0], 90, 90, 2190, 2880);
+    picMap[0]->setGeometry(TwipsRect(90, 90, 2190, 2880));
     picMap[0]->SetPicture(QImage(QStringLiteral(":/map/base.png")));
-    Place(picMap[1], 210, 3780, 1665, 1500);
+    picMap[1]->setGeometry(TwipsRect(210, 3780, 1665, 1500));
     picMap[1]->SetPicture(QImage(QStringLiteral(":/map/highlight.png")));
-    Place(cmdExit, 210, 3360, 1275, 330);
+    cmdExit->setGeometry(TwipsRect(210, 3360, 1275, 330));
     cmdExit->setFocusPolicy(Qt::NoFocus);
 
     // 8. The database.
@@ -236,46 +248,30 @@ void frmMain::FormLoad() {
 
 bool frmMain::LoadDB() {
     const QString path = modCheckPath::CheckPath(m_strAppDir) + QStringLiteral("db.dat");
-    const cNumberDB::eLoadResult result = m_db.LoadDB(path);
-    m_blnDBLoaded = result == cNumberDB::eLoadResult::Loaded;
+    m_blnDBLoaded = m_db.LoadDB(path) == cNumberDB::eLoadResult::Loaded;
     if (!m_blnDBLoaded) {
-        const QString why = result == cNumberDB::eLoadResult::Missing
-                                ? QStringLiteral("ファイルが見つかりません。")
-                                : m_db.ErrorText();
-        m_platform.MsgBox(
-            QStringLiteral("番号検索データベースを読み込めませんでした。\r\n%1\r\n%2\r\n"
-                           "番号の検索はできません。バージョン情報の画面から"
-                           "データベースを更新してください。")
-                .arg(path, why),
-            eMsgStyle::Critical);
+        m_platform.MsgBox(QStringLiteral("番号検索データベースを読み込めませんでした。") + CrLf +
+                              path + CrLf + m_db.ErrorText() + CrLf +
+                              QStringLiteral("番号の検索はできません。バージョン情報の画面から"
+                                             "データベースを更新してください。"),
+                          eMsgStyle::Critical);
         return false;
     }
     if (!m_db.HasValidTail())
-        m_platform.MsgBox(
-            QStringLiteral("番号検索データベースの末尾に日付と版がありません。\r\n%1\r\n"
-                           "ファイルが壊れているおそれがあります。")
-                .arg(path),
-            eMsgStyle::Information);
+        m_platform.MsgBox(QStringLiteral("番号検索データベースの末尾に日付と版がありません。") +
+                              CrLf + path + CrLf +
+                              QStringLiteral("ファイルが壊れているおそれがあります。"),
+                          eMsgStyle::Information);
     return true;
-}
-
-int frmMain::CheckInputNum(const QString& strNumber) {
-    const modSearch::eRefusal refusal = modInputCheck::CheckNumber(strNumber);
-    if (refusal == modSearch::eRefusal::None)
-        return 1;
-    m_platform.Beep();
-    txtResult->setText(modSearch::RefusalText(refusal).toString());
-    txtInputNum->setFocus();
-    return 0;
 }
 
 void frmMain::cmdSearch_Click() {
     const QString number = txtInputNum->text();
-    if (CheckInputNum(number) == 0)
-        return;
-    if (!m_blnDBLoaded) {
+    const modSearch::tSearchResult result = modSearch::SearchNumber(m_db, number, m_blnDBLoaded);
+    if (!result.Accepted()) {
+        // The refusal stands in the result box; map and log stay as they were.
         m_platform.Beep();
-        txtResult->setText(QStringLiteral("db.datを読み込めませんでした"));
+        txtResult->setText(result.Text().toString());
         txtInputNum->setFocus();
         return;
     }
@@ -284,18 +280,17 @@ void frmMain::cmdSearch_Click() {
     log->cmdLogCommand[0]->setEnabled(true);
     log->cmdLogCommand[1]->setEnabled(true);
 
-    const QString code = modSearch::SearchCarrierCode(m_db, number);
-    ShowCarrier(code);
-    AddSearchLog();
+    ShowCarrier(result);
+    AddSearchLog(number, result);
 
-    if (code == u"0") {
+    if (result.Unlisted()) {
         const QString notice =
-            QStringLiteral("入力された電話番号は、未使用or未確認の状態です。\r\n") +
+            QStringLiteral("入力された電話番号は、未使用or未確認の状態です。") + CrLf +
             QStringLiteral("もし存在する電話番号でしたら、") + SupportMailAddress +
-            QStringLiteral("まで\r\n") +
-            QStringLiteral("この電話番号の先頭7桁と事業者と購入された地域をご連絡ください。\r\n") +
-            QStringLiteral("お手数ですが、データベース更新のためご協力おねがいします。\r\n") +
-            QStringLiteral("[OK]を押すと、メールアドレスをクリップボードへコピーします。");
+            QStringLiteral("まで") + CrLf +
+            QStringLiteral("この電話番号の先頭7桁と事業者と購入された地域をご連絡ください。") +
+            CrLf + QStringLiteral("お手数ですが、データベース更新のためご協力おねがいします。") +
+            CrLf + QStringLiteral("[OK]を押すと、メールアドレスをクリップボードへコピーします。");
         if (m_platform.MsgBox(notice, eMsgStyle::OkCancelInformation,
                               QStringLiteral("ご協力おねがいします。")) == eMsgAnswer::OK) {
             m_platform.ClipboardClear();
@@ -305,10 +300,10 @@ void frmMain::cmdSearch_Click() {
     txtInputNum->setFocus();
 }
 
-void frmMain::ShowCarrier(const QString& strCode) {
-    const modCarrierTable::tCarrierRow& row = modCarrierTable::LookupCarrier(strCode);
-    txtResult->setText(row.text.toString());
-    MarkArea(row.area);
+void frmMain::ShowCarrier(const modSearch::tSearchResult& result) {
+    txtResult->setText(result.Text().toString());
+    // Every result marks, so that one without an area clears the last mark.
+    MarkArea(result.Area());
 }
 
 void frmMain::MarkArea(short intArea) {
@@ -334,17 +329,12 @@ void frmMain::MarkArea(short intArea) {
                           eMsgStyle::OkOnly);
 }
 
-void frmMain::AddSearchLog() {
-    const QString result = txtResult->text();
-    if (result == u"このエリアは8桁入力が必要です" || result == u"このエリアは9桁入力が必要です")
+void frmMain::AddSearchLog(const QString& strNumber, const modSearch::tSearchResult& result) {
+    // The notices that ask for more digits are no outcome worth logging.
+    if (!result.Logged() || ChkValue(0) != 1)
         return;
-    if (ChkValue(0) != 1)
-        return;
-    const QString number = txtInputNum->text();
-    const QString line =
-        number + QString(qMax(0, 11 - int(number.size())), u'X') + QStringLiteral("--->") + result;
     frmLog* log = LogWindow();
-    const int count = log->AddLogLine(line);
+    const int count = log->AddLogLine(tLogLine::Make(strNumber, result.Text()).text);
     log->setWindowTitle(QStringLiteral("検索ログ - %1件検索しました。").arg(count));
     log->lstLog->setCurrentRow(count - 1);
 }
@@ -454,19 +444,18 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
             cmdSearch_Click();
             return true;
         }
-        // Backspace edits; Tab and Esc belong to the window, not to the text.
-        if (key->key() == Qt::Key_Backspace || key->key() == Qt::Key_Tab ||
-            key->key() == Qt::Key_Backtab || key->key() == Qt::Key_Escape)
+        // Tab and Esc belong to the window; Delete types no character.
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab ||
+            key->key() == Qt::Key_Escape || key->key() == Qt::Key_Delete)
             return false;
+        // Backspace (code 8) edits; with Ctrl it types code 127 and would delete a word.
+        if (key->key() == Qt::Key_Backspace)
+            return (key->modifiers() & Qt::ControlModifier) != 0;
         const QString text = key->text();
-        const bool control = key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier);
-        if (text.isEmpty() && !control)
-            return false; // arrows, Delete, Home and the like are no characters
-        if (text.size() == 1 && text[0] >= u'0' && text[0] <= u'9' && !control) {
-            // Over a limit that was switched on late, no more digits go in.
-            return txtInputNum->text().size() - txtInputNum->selectedText().size() >=
-                   m_intInputMaxLength;
-        }
+        if (text.isEmpty())
+            return false; // arrows, Home, End, with or without Ctrl, type no character
+        if (text.size() == 1 && modInputCheck::IsAllDigits(text))
+            return false;
         return true; // letters, spaces, the hyphen and Ctrl+V stay out
     }
     return QWidget::eventFilter(watched, event);

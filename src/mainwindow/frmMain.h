@@ -23,6 +23,9 @@ class cNumberDB;
 class cPictureBox;
 class cPlatform;
 class frmLog;
+namespace modSearch {
+struct tSearchResult;
+}
 
 class frmMain : public QWidget {
     Q_OBJECT
@@ -51,13 +54,14 @@ public:
     // window answering searches with a notice. True when the database loaded.
     bool LoadDB();
 
-    int CheckInputNum(const QString& strNumber);
-    void ShowCarrier(const QString& strCode);
+    // The search command: checks and searches the typed number, then shows the
+    // outcome, marks the map and feeds the log.
+    void cmdSearch_Click();
+    void ShowCarrier(const modSearch::tSearchResult& result);
     void MarkArea(short intArea);
     // The region an area number marks on the map, as a screen reader tells it.
     static QString AreaName(short intArea);
-    void AddSearchLog();
-    void cmdSearch_Click();
+    void AddSearchLog(const QString& strNumber, const modSearch::tSearchResult& result);
     void cmdVer_Click();
     void chkSettings_Click(short intIndex);
     void PlaceLogWindow();
@@ -84,5 +88,6 @@ private:
     QString m_strAppDir;
     bool m_blnDBLoaded = false;
     int m_intInputMaxLength = 11;
+    qsizetype m_intInputLength = 0; // the input's length after its last accepted edit
     QPointer<frmLog> m_frmLog;
 };

@@ -8,7 +8,12 @@ class QObject;
 
 // Message-box styles: the number selects icon and buttons (0 OK only, 16 critical
 // stop, 64 information, 65 OK and Cancel with information).
-enum class eMsgStyle : int { OkOnly = 0, Critical = 16, Information = 64, OkCancelInformation = 65 };
+enum class eMsgStyle : int {
+    OkOnly = 0,
+    Critical = 16,
+    Information = 64,
+    OkCancelInformation = 65
+};
 
 // What a message box answers.
 enum class eMsgAnswer : int { OK = 1, Cancel = 2 };

@@ -1,10 +1,12 @@
 #include "platform/cQtPlatform.h"
 
 #include "lookup/modAppInfo.h"
+#include "lookup/modText.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QScreen>
@@ -79,9 +81,19 @@ std::optional<QString> cQtPlatform::GetSaveFileName(const tSaveFileRequest& requ
                          });
     }
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    return dialog.selectedFiles().first();
+    for (;;) {
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        const QString strPath = dialog.selectedFiles().first();
+        if (!request.pathMustExist || QFileInfo(strPath).absoluteDir().exists())
+            return strPath;
+        // Qt's dialog takes a name in a missing folder; the request says the folder
+        // must exist, so the name is refused and the user stays in the dialog.
+        MsgBox(QStringLiteral("パスが存在しません。") + modText::CrLf +
+                   QDir::toNativeSeparators(strPath) + modText::CrLf +
+                   QStringLiteral("パスが正しいかどうかを確認してください。"),
+               eMsgStyle::Critical, request.caption);
+    }
 }
 
 void cQtPlatform::OpenURL(const QString& url) {

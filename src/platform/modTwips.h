@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRect>
 #include <QtGlobal>
 
 // Window geometry is laid out in twips (1/1440 inch); Qt works in device-independent
@@ -14,6 +15,11 @@ constexpr int Px(double twips) {
 
 constexpr int Twips(int pixels) {
     return pixels * TwipsPerPixel;
+}
+
+// A control's rectangle given in twips, as the windows' layout tables give it.
+constexpr QRect TwipsRect(int intLeft, int intTop, int intWidth, int intHeight) {
+    return QRect(Px(intLeft), Px(intTop), Px(intWidth), Px(intHeight));
 }
 
 } // namespace modTwips

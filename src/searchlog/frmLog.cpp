@@ -33,11 +33,11 @@ frmLog::frmLog(cPlatform& platform, const cNumberDB& db)
         cmdLogCommand[i]->setObjectName(QStringLiteral("cmdLogCommand(%1)").arg(i));
         cmdLogCommand[i]->setAutoDefault(false);
         cmdLogCommand[i]->setEnabled(false);
-        cmdLogCommand[i]->setGeometry(Px(2340 * i), Px(2625), Px(2340), Px(350));
+        cmdLogCommand[i]->setGeometry(modTwips::TwipsRect(2340 * i, 2625, 2340, 350));
         connect(cmdLogCommand[i], &QPushButton::clicked, this,
                 [this, i] { cmdLogCommand_Click(i); });
     }
-    lstLog->setGeometry(0, 0, Px(4680), Px(2580));
+    lstLog->setGeometry(modTwips::TwipsRect(0, 0, 4680, 2580));
     setTabOrder(cmdLogCommand[0], cmdLogCommand[1]);
     SetAccessibility();
 }
@@ -58,10 +58,11 @@ void frmLog::FormResize() {
     const tLayout layout = LayoutFor(modTwips::Twips(width()), modTwips::Twips(height()));
     if (!layout.changed)
         return;
-    lstLog->setGeometry(0, 0, Px(layout.listWidth), Px(layout.listHeight));
-    cmdLogCommand[0]->setGeometry(0, Px(layout.buttonTop), Px(layout.buttonWidth), Px(350));
-    cmdLogCommand[1]->setGeometry(Px(layout.buttonWidth), Px(layout.buttonTop),
-                                  Px(layout.buttonWidth), Px(350));
+    lstLog->setGeometry(modTwips::TwipsRect(0, 0, layout.listWidth, layout.listHeight));
+    cmdLogCommand[0]->setGeometry(
+        modTwips::TwipsRect(0, layout.buttonTop, layout.buttonWidth, 350));
+    cmdLogCommand[1]->setGeometry(
+        modTwips::TwipsRect(layout.buttonWidth, layout.buttonTop, layout.buttonWidth, 350));
 }
 
 void frmLog::cmdLogCommand_Click(short intIndex) {

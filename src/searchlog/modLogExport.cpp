@@ -7,6 +7,7 @@
 #include "lookup/cNumberDB.h"
 #include "platform/cPlatform.h"
 #include "searchlog/cCommonDlg.h"
+#include "searchlog/tLogLine.h"
 
 #include <QDate>
 #include <QDir>
@@ -17,21 +18,16 @@ namespace {
 
 using modText::CrLf;
 
-QString Tail(const cNumberDB& db) {
-    return db.Text().right(16);
-}
-
 QString Header(const cNumberDB& db) {
     return modLogExport::GetDBYear(db) + QStringLiteral("年") + modLogExport::GetDBMonth(db) +
-           QStringLiteral("月現在（") + modAppInfo::AppTitle() + u'v' +
-           modAppInfo::VersionLabel() + QStringLiteral(" DBver") + modLogExport::GetDBVersion(db) +
-           QStringLiteral("）");
+           QStringLiteral("月現在（") + modAppInfo::AppTitle() + u'v' + modAppInfo::VersionLabel() +
+           QStringLiteral(" DBver") + modLogExport::GetDBVersion(db) + QStringLiteral("）");
 }
 
 // The number field as "@@@-@@@@@@@@": the characters fill the places from the right,
 // places left over show a space.
-QString CsvNumber(const QString& strNumberField) {
-    const QString strPlaced = strNumberField.rightJustified(11, u' ');
+QString CsvNumber(QStringView strNumberField) {
+    const QString strPlaced = strNumberField.toString().rightJustified(tLogLine::NumberWidth, u' ');
     return strPlaced.left(3) + u'-' + strPlaced.mid(3);
 }
 
@@ -40,27 +36,30 @@ QString CsvNumber(const QString& strNumberField) {
 namespace modLogExport {
 
 QString GetDBYear(const cNumberDB& db) {
-    return Tail(db).mid(0, 4);
+    return db.DBDate().left(4);
 }
 
 QString GetDBMonth(const cNumberDB& db) {
     // A broken or too short database text has no month to show; say so in the header
     // instead of failing the export.
     bool blnOk = false;
-    const qint16 intMonth = Tail(db).mid(4, 2).trimmed().toShort(&blnOk);
+    const qint16 intMonth = db.DBDate().mid(4, 2).trimmed().toShort(&blnOk);
     return blnOk ? QString::number(intMonth) : QStringLiteral("不明");
 }
 
 QString GetDBVersion(const cNumberDB& db) {
-    return Tail(db).mid(10, 4);
+    return db.DBVersion();
 }
 
 QByteArray BuildLogFile(const QStringList& lstLines, const cNumberDB& db, bool blnCsv) {
     QString strContent;
     if (blnCsv) {
         strContent = Header(db) + u',' + CrLf + QStringLiteral("対象電話番号,事業者名") + CrLf;
-        for (const QString& strLine : lstLines)
-            strContent += CsvNumber(strLine.left(11)) + u',' + strLine.mid(15) + CrLf;
+        for (const QString& strLine : lstLines) {
+            const tLogLine line{strLine};
+            strContent += CsvNumber(line.NumberField()) + u',';
+            strContent.append(line.Result()).append(CrLf);
+        }
     } else {
         strContent = Header(db) + CrLf;
         for (const QString& strLine : lstLines)
@@ -105,7 +104,7 @@ int SaveLogFile(cPlatform& platform, QObject* owner, const QStringList& lstLines
         return 1;
     }
 
-    const QString strReason = modFileIO::WriteFileWhole(strSaveFPath, content);
+    const QString strReason = modFileIO::WriteFileWhole(strSaveFPath, content, true);
     if (!strReason.isEmpty()) {
         platform.MsgBox(QStringLiteral("ログファイルを保存できませんでした。") + CrLf + CrLf +
                             QStringLiteral("保存先：") + QDir::toNativeSeparators(strSaveFPath) +

@@ -11,7 +11,7 @@ class cFakePlatform : public cPlatform {
 public:
     struct tMsgBoxCall {
         QString prompt;
-        eMsgStyle style;
+        eMsgStyle style = eMsgStyle::OkOnly;
         QString title;
     };
 
@@ -26,6 +26,11 @@ public:
 
     // What happened.
     QList<tMsgBoxCall> msgBoxes;
+    // Message box i as "style|title|prompt"; "0||" when there is none.
+    QString Shown(int i) const {
+        const tMsgBoxCall b = msgBoxes.value(i);
+        return QString::number(int(b.style)) + u'|' + b.title + u'|' + b.prompt;
+    }
     int beeps = 0;
     QString clipboard; // the clipboard's plain text, as the fake holds it
     int clipboardClears = 0;
