@@ -13,9 +13,9 @@ SRC=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${BUILD:-$SRC/build-fuzz}
 cmake -S "$SRC" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
       -DLUMIVO_FUZZ=ON >/dev/null
-cmake --build "$BUILD" -j"$(nproc)" --target fuzz_decode_text fuzz_load_search fuzz_input_check
+cmake --build "$BUILD" -j"$(nproc)" --target fuzz_decode_text fuzz_load_search fuzz_input_check fuzz_version_text
 status=0
-for target in fuzz_decode_text fuzz_load_search fuzz_input_check; do
+for target in fuzz_decode_text fuzz_load_search fuzz_input_check fuzz_version_text; do
     corpus="$BUILD/corpus/$target"
     mkdir -p "$corpus"
     cp -n "$SRC"/fuzz/seeds/$target/* "$corpus"/ 2>/dev/null || true
