@@ -14,7 +14,7 @@ SRC=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${BUILD:-$SRC/build-fuzz}
 cmake -S "$SRC" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
       -DLUMIVO_FUZZ=ON >/dev/null
-TARGETS="fuzz_decode_text fuzz_load_search fuzz_input_check fuzz_mkdb_table fuzz_log_export"
+TARGETS="fuzz_decode_text fuzz_load_search fuzz_input_check fuzz_mkdb_table fuzz_log_export fuzz_version_text"
 # shellcheck disable=SC2086 # the list is split on purpose
 cmake --build "$BUILD" -j"$(nproc)" --target $TARGETS
 status=0

@@ -3,20 +3,18 @@
 #include "lookup/cNumberDB.h"
 #include "lookup/modAppInfo.h"
 #include "lookup/modCheckPath.h"
-#include "platform/cPlatform.h"
+#include "lookup/modText.h"
 #include "platform/modTwips.h"
+#include "update/cFileOps.h"
 #include "update/cNoticeLabel.h"
+#include "update/modUpdate.h"
 #include "update/ucrAsync.h"
 
 #include <QApplication>
-#include <QFile>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QRandomGenerator>
-#include <QTime>
 #include <QTimer>
 
 // The pictures live in the window library; a static library needs them registered.
@@ -33,7 +31,7 @@ namespace {
 constexpr int FrameWidthTwips = 90;
 constexpr int FrameHeightTwips = 390;
 
-const QString CrLf = QStringLiteral("\r\n");
+using modText::CrLf;
 
 const QString StatusChecking =
     QStringLiteral("○番号検索データベースの最新版をチェックしています。");
@@ -46,6 +44,13 @@ const QString StatusDownloading =
 const QString StatusUpdated = QStringLiteral("OK 最新のデータベースに更新しました。");
 const QString StatusUnusable = QStringLiteral("NG 最新版の情報を読み取れませんでした。");
 const QString StatusSwapFailed = QStringLiteral("NG データベースを更新できませんでした。");
+const QString StatusNotWritten =
+    QStringLiteral("NG ダウンロードしたデータベースを保存できませんでした。");
+const QString StatusNotDatabase =
+    QStringLiteral("NG ダウンロードしたファイルはデータベースではありません。");
+const QString StatusVersionDiffers =
+    QStringLiteral("NG ダウンロードしたデータベースのバージョンが違います。");
+const QString NotUpdated = QStringLiteral("データベースは更新していません。");
 
 const QString LinkToolTip = QStringLiteral("クリックすると、作者ウェブページを開きます。");
 
@@ -64,20 +69,6 @@ QRect TwipsRect(int left, int top, int width, int height) {
     return QRect(modTwips::Px(left), modTwips::Px(top), modTwips::Px(width), modTwips::Px(height));
 }
 
-// The value of a version field: decimal digits, blanks around them allowed.
-std::optional<int> FieldNumber(QStringView field) {
-    const QStringView digits = field.trimmed();
-    if (digits.isEmpty() || digits.size() > 4)
-        return std::nullopt;
-    int value = 0;
-    for (QChar c : digits) {
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
-        value = value * 10 + c.digitValue();
-    }
-    return value;
-}
-
 // "20040115" -> "2004/01/15"; like a "@@@@/@@/@@" format, a shorter text is
 // filled with blanks from the left.
 QString FormatDate(const QString& strDate) {
@@ -88,9 +79,9 @@ QString FormatDate(const QString& strDate) {
 } // namespace
 
 frmAbout::frmAbout(cPlatform& platform, cNumberDB& db, const QString& strAppDir, QWidget* owner,
-                   std::function<void()> fnLoadDB)
-    : QDialog(owner), m_platform(platform), m_db(db), m_strAppDir(strAppDir),
-      m_fnLoadDB(std::move(fnLoadDB)) {
+                   std::function<void()> fnLoadDB, cFileOps* pFiles)
+    : QDialog(owner), m_platform(platform), m_files(pFiles ? *pFiles : cFileOps::Disk()), m_db(db),
+      m_strAppDir(strAppDir), m_fnLoadDB(std::move(fnLoadDB)) {
     InitAssets();
     setObjectName(QStringLiteral("frmAbout"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -114,8 +105,7 @@ frmAbout::frmAbout(cPlatform& platform, cNumberDB& db, const QString& strAppDir,
     m_tmrPropose->setInterval(ProposeIntervalMs);
     connect(m_tmrPropose, &QTimer::timeout, this, &frmAbout::OnProposeTimer);
 
-    m_ucrAsync = new ucrAsync(
-        m_platform, [this] { return m_lblConnectionStatus->text(); }, this);
+    m_ucrAsync = new ucrAsync(m_platform, m_files, this);
     connect(m_ucrAsync, &ucrAsync::RetCheckVer, this, &frmAbout::OnRetCheckVer);
     connect(m_ucrAsync, &ucrAsync::DownloadProgress, this, &frmAbout::OnDownloadProgress);
     connect(m_ucrAsync, &ucrAsync::DownloadComplete, this, &frmAbout::OnDownloadComplete);
@@ -199,27 +189,9 @@ QString frmAbout::NoticeText() {
 }
 
 QString frmAbout::GetVersionText() const {
-    return QStringLiteral("Software Version: ") + QString::number(modAppInfo::VersionMajor()) +
-           u'.' + QString::number(modAppInfo::VersionMinor()) +
-           QString::number(modAppInfo::VersionRevision()) +
+    return QStringLiteral("Software Version: ") + modAppInfo::VersionLabel() +
            QStringLiteral("   DataBase Version: ") + m_db.DBVersion() + QStringLiteral("  ") +
            FormatDate(m_db.DBDate());
-}
-
-QString frmAbout::MakeTempName(bool blnBackup) const {
-    QRandomGenerator rng(quint32(QTime::currentTime().msecsSinceStartOfDay() / 1000));
-    const int first = int(rng.generateDouble() * 1000) + 1;
-    const QString folder = modCheckPath::CheckPath(m_strAppDir);
-    const QString suffix = blnBackup ? QStringLiteral(".b") : QStringLiteral(".t");
-    // From the drawn number on, the first name not in use: nothing is ever appended
-    // to or overwritten in a file that is already there.
-    for (int i = 0; i < 1000; ++i) {
-        const int n = (first - 1 + i) % 1000 + 1;
-        const QString name = QStringLiteral("%1").arg(n, 4, 10, QLatin1Char('0')) + suffix;
-        if (!QFileInfo::exists(folder + name))
-            return name;
-    }
-    return QString();
 }
 
 int frmAbout::HeightTwips() const {
@@ -274,17 +246,13 @@ void frmAbout::done(int intResult) {
     QDialog::done(intResult);
 }
 
-bool frmAbout::RenameFile(const QString& strFrom, const QString& strTo) {
-    return QFile::rename(strFrom, strTo);
-}
-
-bool frmAbout::RemoveFile(const QString& strPath) {
-    return QFile::remove(strPath);
-}
-
 void frmAbout::OnUpdateClick() {
-    SetStatus(StatusChecking, ButtonTextColour());
     SetHeightTwips(ExpandedHeightTwips);
+    // One update at a time: the read under way reports its own end, and a second
+    // read would only race it.
+    if (m_ucrAsync->ReadsUnderWay() > 0)
+        return;
+    SetStatus(StatusChecking, ButtonTextColour());
     m_ucrAsync->CheckVer();
 }
 
@@ -293,61 +261,35 @@ void frmAbout::OnProposeTimer() {
     m_tmrPropose->stop();
 }
 
-void frmAbout::ReportUnusableVersion() {
-    SetStatus(StatusUnusable, StatusOrange);
-    m_platform.Beep();
-}
-
 void frmAbout::OnRetCheckVer(const QString& strVersion) {
     m_tmrPropose->start();
-
-    // Layout: software version (1-3), any one character, database version (5-8),
-    // free text up to the last "!", then the download location and one more character.
-    if (strVersion.size() < 8) {
-        ReportUnusableVersion();
-        return;
-    }
-    const std::optional<int> software = FieldNumber(QStringView(strVersion).left(3));
-    if (!software) {
-        ReportUnusableVersion();
-        return;
-    }
-    if (qint16(*software) != modAppInfo::VersionNumber()) {
+    const modUpdate::tDecision decision =
+        modUpdate::Decide(strVersion, m_db.DBVersion(), modAppInfo::VersionNumber());
+    switch (decision.verdict) {
+    case modUpdate::eVerdict::SoftwareDiffers:
         m_platform.MsgBox(QStringLiteral("このバージョンのLumivoは自動更新できません。") + CrLf +
                               QStringLiteral("最新版をダウンロードしてください。"),
                           eMsgStyle::OkOnly);
         SetStatus(StatusSoftwareOld, StatusOrange);
         return;
-    }
-
-    const QString local = m_db.DBVersion();
-    const QString remote = strVersion.mid(4, 4);
-    if (local == remote) {
+    case modUpdate::eVerdict::Same:
         SetStatus(StatusUpToDate, StatusOrange);
         m_platform.Beep();
         return;
-    }
-    const std::optional<int> remoteNumber = FieldNumber(remote);
-    if (!remoteNumber) {
-        ReportUnusableVersion();
-        return;
-    }
-    // A database without a readable version counts as older than any.
-    if (*remoteNumber < FieldNumber(local).value_or(-1)) {
+    case modUpdate::eVerdict::Older:
         SetStatus(StatusLocalNewer, StatusOrange);
         m_platform.Beep();
         return;
+    case modUpdate::eVerdict::Unusable:
+        SetStatus(StatusUnusable, StatusOrange);
+        m_platform.Beep();
+        return;
+    case modUpdate::eVerdict::Newer:
+        break;
     }
 
-    // The location: after the last "!", without the text's very last character.
-    const qsizetype bang = strVersion.lastIndexOf(u'!');
-    QString location = bang < 0 ? QString() : strVersion.mid(bang + 1);
-    location.chop(1);
-    if (location.isEmpty()) {
-        ReportUnusableVersion();
-        return;
-    }
-    const QString tempName = MakeTempName(false);
+    const QString folder = modCheckPath::CheckPath(m_strAppDir);
+    const QString tempName = modUpdate::MakeTempName(folder, false);
     if (tempName.isEmpty()) {
         SetStatus(StatusSwapFailed, StatusOrange);
         m_platform.MsgBox(QStringLiteral("データベースを更新できませんでした。") + CrLf +
@@ -355,11 +297,9 @@ void frmAbout::OnRetCheckVer(const QString& strVersion) {
                           eMsgStyle::Critical);
         return;
     }
-
-    m_intAnnouncedVersion = remoteNumber;
+    m_intAnnouncedVersion = decision.intAnnounced;
     SetStatus(StatusDownloading, StatusOrange);
-    m_ucrAsync->StartDownload(QStringLiteral("http://") + location,
-                              modCheckPath::CheckPath(m_strAppDir) + tempName);
+    m_ucrAsync->StartDownload(decision.strURL, folder + tempName);
 }
 
 void frmAbout::OnDownloadProgress(qint32 lngCurBytes, qint32 lngMaxBytes, const QString&) {
@@ -368,19 +308,61 @@ void frmAbout::OnDownloadProgress(qint32 lngCurBytes, qint32 lngMaxBytes, const 
                                    QStringLiteral(" Bytes"));
 }
 
-void frmAbout::OnDownloadComplete(qint32 lngMaxBytes, const QString& strSaveFPath) {
-    const QFileInfo file(strSaveFPath);
-    if (!file.exists() || file.size() != lngMaxBytes) {
+void frmAbout::RefuseDownload(const QString& strStatus, const QString& strPrompt, eMsgStyle style) {
+    SetStatus(strStatus, StatusOrange);
+    m_platform.MsgBox(strPrompt, style);
+}
+
+void frmAbout::OnDownloadComplete(qint32 lngMaxBytes, const QString& strSaveFPath,
+                                  const QString& strWriteError) {
+    if (!strWriteError.isEmpty()) {
+        RefuseDownload(StatusNotWritten,
+                       QStringLiteral("ダウンロードしたデータベースを保存できませんでした。") +
+                           CrLf + strWriteError + CrLf + NotUpdated,
+                       eMsgStyle::Critical);
+        return;
+    }
+    QString strFound;
+    switch (modUpdate::CheckDownload(strSaveFPath, lngMaxBytes, m_intAnnouncedVersion, &strFound)) {
+    case modUpdate::eCheck::WrongSize:
+        // db.dat and the status line stay as they are.
         m_platform.MsgBox(QStringLiteral("バイトエラー"), eMsgStyle::OkOnly);
-        RemoveFile(strSaveFPath);
+        m_files.Remove(strSaveFPath);
+        return;
+    case modUpdate::eCheck::NotDatabase:
+        m_files.Remove(strSaveFPath);
+        RefuseDownload(
+            StatusNotDatabase,
+            QStringLiteral("ダウンロードしたファイルは番号検索データベースではありません。") +
+                CrLf + NotUpdated,
+            eMsgStyle::OkOnly);
+        return;
+    case modUpdate::eCheck::VersionDiffers:
+        m_files.Remove(strSaveFPath);
+        RefuseDownload(StatusVersionDiffers,
+                       QStringLiteral("ダウンロードしたデータベースのバージョン(") + strFound +
+                           QStringLiteral(")が、最新版の情報と一致しません。") + CrLf + NotUpdated,
+                       eMsgStyle::OkOnly);
+        return;
+    case modUpdate::eCheck::Accepted:
+        break;
+    }
+
+    const modUpdate::tSwap swap =
+        modUpdate::SwapIn(m_files, modCheckPath::CheckPath(m_strAppDir), strSaveFPath);
+    if (!swap.blnSwapped) {
+        QString prompt = QStringLiteral("データベースを更新できませんでした。") + CrLf +
+                         QStringLiteral("ファイルの名前の変更または削除ができませんでした。") +
+                         CrLf + swap.strReason;
+        if (swap.leftMoves.isEmpty())
+            prompt += CrLf + QStringLiteral("これまでのデータベースをそのまま使用します。");
+        else
+            // Nothing more is touched: the user finds both databases under these names.
+            prompt += CrLf + QStringLiteral("次のファイルを確認してください。") + CrLf +
+                      swap.leftMoves.join(CrLf);
+        RefuseDownload(StatusSwapFailed, prompt, eMsgStyle::Critical);
         return;
     }
-    if (!AcceptDownloadedFile(strSaveFPath)) {
-        RemoveFile(strSaveFPath);
-        return;
-    }
-    if (!SwapInDatabase(strSaveFPath))
-        return;
 
     if (m_fnLoadDB)
         m_fnLoadDB();
@@ -389,95 +371,29 @@ void frmAbout::OnDownloadComplete(qint32 lngMaxBytes, const QString& strSaveFPat
     m_platform.Beep();
 }
 
-bool frmAbout::AcceptDownloadedFile(const QString& strSaveFPath) {
-    cNumberDB downloaded;
-    if (downloaded.LoadDB(strSaveFPath) != cNumberDB::eLoadResult::Loaded ||
-        !downloaded.HasValidTail()) {
-        m_platform.MsgBox(
-            QStringLiteral("ダウンロードしたファイルは番号検索データベースではありません。") +
-                CrLf + QStringLiteral("データベースは更新していません。"),
-            eMsgStyle::OkOnly);
-        return false;
-    }
-    if (FieldNumber(downloaded.DBVersion()) != m_intAnnouncedVersion) {
-        m_platform.MsgBox(QStringLiteral("ダウンロードしたデータベースのバージョン(") +
-                              downloaded.DBVersion() +
-                              QStringLiteral(")が、最新版の情報と一致しません。") + CrLf +
-                              QStringLiteral("データベースは更新していません。"),
-                          eMsgStyle::OkOnly);
-        return false;
-    }
-    return true;
-}
-
-bool frmAbout::SwapInDatabase(const QString& strSaveFPath) {
-    const QString folder = modCheckPath::CheckPath(m_strAppDir);
-    const QString dbPath = folder + QStringLiteral("db.dat");
-    const bool hadDB = QFileInfo::exists(dbPath);
-    const QString backupName = hadDB ? MakeTempName(true) : QString();
-
-    struct tMove {
-        QString from;
-        QString to;
-    };
-    QList<tMove> moves;
-    const auto move = [&](const QString& from, const QString& to) {
-        if (!RenameFile(from, to))
-            return false;
-        moves.append({from, to});
-        return true;
-    };
-
-    bool swapped = false;
-    if (!hadDB) {
-        swapped = move(strSaveFPath, dbPath);
-    } else if (!backupName.isEmpty()) {
-        const QString backupPath = folder + backupName;
-        swapped = move(dbPath, backupPath) && move(strSaveFPath, dbPath) && RemoveFile(backupPath);
-    }
-    if (swapped)
-        return true;
-
-    // Undo, newest move first: the old database goes back to db.dat.
-    while (!moves.isEmpty() && RenameFile(moves.last().to, moves.last().from))
-        moves.removeLast();
-    QString prompt = QStringLiteral("データベースを更新できませんでした。") + CrLf +
-                     QStringLiteral("ファイルの名前の変更または削除ができませんでした。");
-    if (moves.isEmpty()) {
-        RemoveFile(strSaveFPath);
-        prompt += CrLf + QStringLiteral("これまでのデータベースをそのまま使用します。");
-    } else {
-        // Nothing more is touched: the user finds both databases under these names.
-        prompt += CrLf + QStringLiteral("次のファイルを確認してください。");
-        for (const tMove& m : moves)
-            prompt += CrLf + m.from + QStringLiteral(" → ") + m.to;
-    }
-    SetStatus(StatusSwapFailed, StatusOrange);
-    m_platform.MsgBox(prompt, eMsgStyle::Critical);
-    return false;
+void frmAbout::EndWithoutAnswer(const QString& strPrompt, eMsgStyle style,
+                                const QString& strTitle) {
+    m_platform.MsgBox(strPrompt, style, strTitle);
+    SetStatus(QString(), ButtonTextColour());
+    SetHeightTwips(NormalHeightTwips);
+    m_tmrPropose->stop();
 }
 
 void frmAbout::OnDownloadError(const QString&) {
-    m_platform.MsgBox(
+    EndWithoutAnswer(
         QStringLiteral("ネット接続が切断されました。") + CrLf +
             QStringLiteral("現在ご利用のPCがオフラインモード。または、データベースサーバーがメンテ"
                            "ナンス中です。") +
             CrLf +
             QStringLiteral("データベースサーバーの状態は、作者ウェブページでお知らせしています。"),
         eMsgStyle::Information, QStringLiteral("接続できませんでした。"));
-    SetStatus(QString(), ButtonTextColour());
-    SetHeightTwips(NormalHeightTwips);
-    m_tmrPropose->stop();
 }
 
-void frmAbout::OnDownloadRefused(const QString&) {
-    m_platform.MsgBox(QStringLiteral("ファイルが大きすぎるため、読み込みを中止しました。") + CrLf +
-                          QStringLiteral("(上限 ") + QString::number(cNumberDB::MaxFileBytes) +
-                          QStringLiteral(" Bytes)"),
-                      eMsgStyle::OkOnly);
-    SetStatus(QString(), ButtonTextColour());
-    SetHeightTwips(NormalHeightTwips);
-    m_tmrPropose->stop();
+void frmAbout::OnDownloadRefused(const QString&, qint64 lngLimitBytes) {
+    EndWithoutAnswer(QStringLiteral("ファイルが大きすぎるため、読み込みを中止しました。") + CrLf +
+                         QStringLiteral("(上限 ") + QString::number(lngLimitBytes) +
+                         QStringLiteral(" Bytes)"),
+                     eMsgStyle::OkOnly, QString());
 }
 
 void frmAbout::SetAccessibility() {

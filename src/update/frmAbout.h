@@ -1,22 +1,23 @@
 #pragma once
 
+#include "platform/cPlatform.h"
+
 #include <QColor>
 #include <QDialog>
 #include <QString>
 #include <functional>
-#include <optional>
 
+class cFileOps;
 class cNumberDB;
-class cPlatform;
 class QLabel;
 class QPushButton;
 class QTimer;
 class ucrAsync;
 
 // The About window: the program's and the database's versions, a notice with
-// the author web page, and the database update over HTTP. Every step of the
-// update is told on the one-line status label, whose first characters also
-// tell the download control what a finished read was for.
+// the author web page, and the database update over HTTP. The update's
+// decisions are made in modUpdate; the window tells each outcome on its
+// one-line status label, with a colour, a beep or a message box.
 class frmAbout : public QDialog {
     Q_OBJECT
 
@@ -33,18 +34,16 @@ public:
     // owner: the main window (for modality and the position: left +2000 twips,
     // top +200 twips relative to the owner's frame).
     // fnLoadDB: the main window's LoadDB (reloads db.dat from strAppDir into db
-    // and reports failures itself).
+    // and reports failures itself). pFiles: the update's file operations, the
+    // disk's when null (tests pass one that fails a chosen step).
     frmAbout(cPlatform& platform, cNumberDB& db, const QString& strAppDir, QWidget* owner,
-             std::function<void()> fnLoadDB);
+             std::function<void()> fnLoadDB, cFileOps* pFiles = nullptr);
     ~frmAbout() override;
 
     // The notice, four lines joined by CR LF, with the author web page.
     static QString NoticeText();
     // "Software Version: 1.30   DataBase Version: 1000  2004/01/15"
     QString GetVersionText() const;
-    // A free name in the program's folder: "0001" to "1000" and ".b" for a backup
-    // or ".t" for a download; empty when all thousand are taken.
-    QString MakeTempName(bool blnBackup) const;
     // The window's current outer height.
     int HeightTwips() const;
 
@@ -55,10 +54,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void done(int intResult) override;
-
-    // The file operations of the update; a test replaces them to make one fail.
-    virtual bool RenameFile(const QString& strFrom, const QString& strTo);
-    virtual bool RemoveFile(const QString& strPath);
 
 private:
     void BuildControls();
@@ -71,23 +66,23 @@ private:
     void OnProposeTimer();
     void OnRetCheckVer(const QString& strVersion);
     void OnDownloadProgress(qint32 lngCurBytes, qint32 lngMaxBytes, const QString& strSaveFPath);
-    void OnDownloadComplete(qint32 lngMaxBytes, const QString& strSaveFPath);
+    void OnDownloadComplete(qint32 lngMaxBytes, const QString& strSaveFPath,
+                            const QString& strWriteError);
     void OnDownloadError(const QString& strSaveFPath);
-    void OnDownloadRefused(const QString& strSaveFPath);
+    void OnDownloadRefused(const QString& strSaveFPath, qint64 lngLimitBytes);
 
-    void ReportUnusableVersion();
-    // Checks that the downloaded file is the announced database; reports a refusal.
-    bool AcceptDownloadedFile(const QString& strSaveFPath);
-    // Puts the downloaded file in place of db.dat. On failure every move made is
-    // undone, so db.dat is the old database again, and the failure is reported.
-    bool SwapInDatabase(const QString& strSaveFPath);
+    // The status line, the box and the window height after a read that brought nothing.
+    void EndWithoutAnswer(const QString& strPrompt, eMsgStyle style, const QString& strTitle);
+    // A download that does not become db.dat: the NG status and a box that says why.
+    void RefuseDownload(const QString& strStatus, const QString& strPrompt, eMsgStyle style);
 
     cPlatform& m_platform;
+    cFileOps& m_files;
     cNumberDB& m_db;
     QString m_strAppDir;
     std::function<void()> m_fnLoadDB;
     // The database version the last version text announced.
-    std::optional<int> m_intAnnouncedVersion;
+    int m_intAnnouncedVersion = -1;
 
     QLabel* m_picSoftwareLogo = nullptr;
     QLabel* m_lblVersion0 = nullptr;

@@ -2,12 +2,14 @@
 
 #include "lookup/DecryptAUCG.h"
 #include "lookup/cNumberDB.h"
+#include "lookup/modText.h"
 #include "platform/cPlatform.h"
+#include "update/cFileOps.h"
+#include "update/modUpdate.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QUrl>
 
@@ -18,15 +20,11 @@ const QString ucrAsync::UpdateHost = QStringLiteral(LUMIVO_UPDATE_HOST);
 const QString ucrAsync::UpdateHost = QStringLiteral("update.lumivo.example");
 #endif
 const QString ucrAsync::VersionFilePath = QStringLiteral("/download/latestver.txt");
-const QString ucrAsync::MarkerCheckVer = QStringLiteral("○番号検索データベースの最新版");
-const QString ucrAsync::MarkerDownload = QStringLiteral("○最新の番号検索データベースを");
 
 namespace {
 
 // A read that receives nothing for this long ends as failed instead of hanging.
 constexpr int TransferTimeoutMs = 60000;
-
-const QString CrLf = QStringLiteral("\r\n");
 
 // The size the server announced for a successful answer; 0 when there is none.
 qint64 AnnouncedSize(const QNetworkReply* reply) {
@@ -38,9 +36,9 @@ qint64 AnnouncedSize(const QNetworkReply* reply) {
 
 } // namespace
 
-ucrAsync::ucrAsync(cPlatform& platform, std::function<QString()> fnStatusText, QObject* parent)
-    : QObject(parent), m_platform(platform), m_fnStatusText(std::move(fnStatusText)),
-      m_strHost(UpdateHost), m_manager(new QNetworkAccessManager(this)) {
+ucrAsync::ucrAsync(cPlatform& platform, cFileOps& files, QObject* parent)
+    : QObject(parent), m_platform(platform), m_files(files), m_strHost(UpdateHost),
+      m_manager(new QNetworkAccessManager(this)) {
     setObjectName(QStringLiteral("ucrAsync"));
 }
 
@@ -49,25 +47,27 @@ ucrAsync::~ucrAsync() {
 }
 
 void ucrAsync::StartDownload(const QString& strTargetURL, const QString& strSaveFPath) {
-    StartOrReport(strTargetURL, strSaveFPath, QStringLiteral("コールポイントStartDownload"),
+    StartOrReport(strTargetURL, {eRead::Download, strSaveFPath},
+                  QStringLiteral("コールポイントStartDownload"),
                   {QStringLiteral("エラー番号:"), QStringLiteral("エラーの詳細:")});
 }
 
 void ucrAsync::CheckVer() {
     // This caller's labels have a blank after the colon; the download's have none.
-    StartOrReport(QStringLiteral("http://") + m_strHost + VersionFilePath, QString(),
-                  QStringLiteral("コールポイントCheckVer"),
+    StartOrReport(QStringLiteral("http://") + m_strHost + VersionFilePath,
+                  {eRead::CheckVer, QString()}, QStringLiteral("コールポイントCheckVer"),
                   {QStringLiteral("エラー番号: "), QStringLiteral("エラーの詳細: ")});
 }
 
-void ucrAsync::StartOrReport(const QString& strURL, const QString& strTag, const QString& strTitle,
+void ucrAsync::StartOrReport(const QString& strURL, const tRead& read, const QString& strTitle,
                              const std::pair<QString, QString>& labels) {
     int errNumber = 0;
     QString errDescription;
-    if (StartRead(strURL, strTag, &errNumber, &errDescription))
+    if (StartRead(strURL, read, &errNumber, &errDescription))
         return;
-    m_platform.MsgBox(QStringLiteral("次のエラーが発生しました。") + CrLf + labels.first +
-                          QString::number(errNumber) + CrLf + labels.second + errDescription,
+    m_platform.MsgBox(QStringLiteral("次のエラーが発生しました。") + modText::CrLf + labels.first +
+                          QString::number(errNumber) + modText::CrLf + labels.second +
+                          errDescription,
                       eMsgStyle::Critical, strTitle);
 }
 
@@ -82,7 +82,7 @@ void ucrAsync::CancelAll() {
     }
 }
 
-bool ucrAsync::StartRead(const QString& strURL, const QString& strTag, int* pErrNumber,
+bool ucrAsync::StartRead(const QString& strURL, const tRead& read, int* pErrNumber,
                          QString* pErrDescription) {
     const QUrl url(strURL, QUrl::StrictMode);
     if (!url.isValid() || url.host().isEmpty()) {
@@ -108,11 +108,11 @@ bool ucrAsync::StartRead(const QString& strURL, const QString& strTag, int* pErr
     request.setTransferTimeout(TransferTimeoutMs);
 
     QNetworkReply* reply = m_manager->get(request);
-    m_reads.insert(reply, strTag);
+    m_reads.insert(reply, read);
     connect(reply, &QNetworkReply::downloadProgress, this,
             [this, reply](qint64 cur, qint64 total) { OnProgress(reply, cur, total); });
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] {
-        if (AnnouncedSize(reply) > cNumberDB::MaxFileBytes)
+        if (AnnouncedSize(reply) > LimitOf(reply))
             Refuse(reply);
     });
     connect(reply, &QNetworkReply::finished, this, [this, reply] { OnFinished(reply); });
@@ -122,19 +122,21 @@ bool ucrAsync::StartRead(const QString& strURL, const QString& strTag, int* pErr
 void ucrAsync::OnProgress(QNetworkReply* reply, qint64 curBytes, qint64 totalBytes) {
     if (!m_reads.contains(reply))
         return;
-    if (curBytes > cNumberDB::MaxFileBytes || totalBytes > cNumberDB::MaxFileBytes) {
+    if (curBytes > LimitOf(reply) || totalBytes > LimitOf(reply)) {
         Refuse(reply);
         return;
     }
+    // Progress of the version check is never reported, nor any before the size is known.
     const qint64 maxBytes = AnnouncedSize(reply);
-    if (maxBytes != 0 && StatusMarker() == MarkerDownload)
-        emit DownloadProgress(qint32(curBytes), qint32(maxBytes), m_reads.value(reply));
+    if (maxBytes != 0 && m_reads.value(reply).purpose == eRead::Download)
+        emit DownloadProgress(qint32(curBytes), qint32(maxBytes), m_reads.value(reply).tag);
 }
 
 void ucrAsync::OnFinished(QNetworkReply* reply) {
     if (!m_reads.contains(reply))
         return;
-    const QString tag = m_reads.take(reply);
+    const qint64 limit = LimitOf(reply);
+    const tRead read = m_reads.take(reply);
     reply->deleteLater();
 
     const QByteArray bytes = reply->readAll();
@@ -148,43 +150,39 @@ void ucrAsync::OnFinished(QNetworkReply* reply) {
         if (!cutShort)
             maxBytes = 0;
     }
-    if (bytes.size() > cNumberDB::MaxFileBytes || maxBytes > cNumberDB::MaxFileBytes) {
-        emit DownloadRefused(tag);
+    if (bytes.size() > limit || maxBytes > limit) {
+        emit DownloadRefused(read.tag, limit);
         return;
     }
     if (maxBytes == 0) {
-        emit DownloadError(tag);
+        emit DownloadError(read.tag);
         return;
     }
 
-    const QString marker = StatusMarker();
-    if (marker == MarkerCheckVer) {
+    if (read.purpose == eRead::CheckVer) {
         const QString text = QStringDecoder("windows-31j").decode(bytes);
         bool blnDigitError = false;
         const QString strVersion = DecryptAUCG::DecodeText(text, &blnDigitError);
         if (blnDigitError)
             m_platform.MsgBox(QStringLiteral("DigitError."), eMsgStyle::OkOnly);
         emit RetCheckVer(strVersion);
-    } else if (marker == MarkerDownload) {
-        // Written whole or not at all; the update's size check sees a missing file
-        // as a wrong length.
-        QSaveFile file(tag);
-        if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size())
-            file.commit();
-        emit DownloadComplete(qint32(maxBytes), tag);
+    } else {
+        emit DownloadComplete(qint32(maxBytes), read.tag, m_files.WriteWhole(read.tag, bytes));
     }
 }
 
 void ucrAsync::Refuse(QNetworkReply* reply) {
     if (!m_reads.contains(reply))
         return;
-    const QString tag = m_reads.take(reply);
+    const qint64 limit = LimitOf(reply);
+    const QString tag = m_reads.take(reply).tag;
     reply->disconnect(this);
     reply->abort();
     reply->deleteLater();
-    emit DownloadRefused(tag);
+    emit DownloadRefused(tag, limit);
 }
 
-QString ucrAsync::StatusMarker() const {
-    return m_fnStatusText ? m_fnStatusText().left(MarkerLength) : QString();
+qint64 ucrAsync::LimitOf(QNetworkReply* reply) const {
+    return m_reads.value(reply).purpose == eRead::CheckVer ? modUpdate::MaxVersionFileBytes
+                                                           : cNumberDB::MaxFileBytes;
 }

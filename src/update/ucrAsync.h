@@ -3,15 +3,15 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
-#include <functional>
 
+class cFileOps;
 class cPlatform;
 class QNetworkAccessManager;
 class QNetworkReply;
 
 // The invisible download control of the About window. It reads a URL into memory
-// and, when the read ends, decides what the read was for from the status marker:
-// the first 15 characters of the host's status line at that very moment.
+// and, when the read ends, acts on what the read was started for: the version
+// check decodes the version text, a download writes the file.
 class ucrAsync : public QObject {
     Q_OBJECT
 
@@ -19,14 +19,9 @@ public:
     // The update server that holds the version file.
     static const QString UpdateHost;
     static const QString VersionFilePath;
-    // The status markers that steer a finished read.
-    static const QString MarkerCheckVer;
-    static const QString MarkerDownload;
-    static constexpr int MarkerLength = 15;
 
-    // fnStatusText gives the host's status line text as it is now; it is asked
-    // afresh at each progress and completion notification.
-    ucrAsync(cPlatform& platform, std::function<QString()> fnStatusText, QObject* parent = nullptr);
+    // files writes the downloaded bytes; a test makes it fail.
+    ucrAsync(cPlatform& platform, cFileOps& files, QObject* parent = nullptr);
     ~ucrAsync() override;
 
     void StartDownload(const QString& strTargetURL, const QString& strSaveFPath);
@@ -42,29 +37,36 @@ public:
 
 signals:
     void DownloadError(QString strSaveFPath);
-    void DownloadComplete(qint32 lngMaxBytes, QString strSaveFPath);
+    // strWriteError: why the bytes could not be written to strSaveFPath; empty
+    // when the file holds them whole.
+    void DownloadComplete(qint32 lngMaxBytes, QString strSaveFPath, QString strWriteError);
     void RetCheckVer(QString strVersion);
     void DownloadProgress(qint32 lngCurBytes, qint32 lngMaxBytes, QString strSaveFPath);
-    // A read whose size goes beyond what we hold in memory was stopped; no bytes were kept.
-    void DownloadRefused(QString strSaveFPath);
+    // A read whose size went beyond what its purpose allows was stopped; no bytes were kept.
+    void DownloadRefused(QString strSaveFPath, qint64 lngLimitBytes);
 
 private:
-    // Starts the read; on failure fills the error number and description.
+    enum class eRead { CheckVer, Download };
+    struct tRead {
+        eRead purpose;
+        // The destination path of a download; empty for the version check.
+        QString tag;
+    };
+
     // Starts a read; when it cannot start, shows the start-failure message with
     // the caller's labels for the error number and its description.
-    void StartOrReport(const QString& strURL, const QString& strTag, const QString& strTitle,
+    void StartOrReport(const QString& strURL, const tRead& read, const QString& strTitle,
                        const std::pair<QString, QString>& labels);
-    bool StartRead(const QString& strURL, const QString& strTag, int* pErrNumber,
+    bool StartRead(const QString& strURL, const tRead& read, int* pErrNumber,
                    QString* pErrDescription);
     void OnProgress(QNetworkReply* reply, qint64 curBytes, qint64 totalBytes);
     void OnFinished(QNetworkReply* reply);
     void Refuse(QNetworkReply* reply);
-    QString StatusMarker() const;
+    qint64 LimitOf(QNetworkReply* reply) const;
 
     cPlatform& m_platform;
-    std::function<QString()> m_fnStatusText;
+    cFileOps& m_files;
     QString m_strHost;
     QNetworkAccessManager* m_manager;
-    // Each read under way and its tag (the destination path, empty for the version check).
-    QHash<QNetworkReply*, QString> m_reads;
+    QHash<QNetworkReply*, tRead> m_reads;
 };

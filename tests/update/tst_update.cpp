@@ -1,298 +1,339 @@
-#include "cLoopbackServer.h"
 #include "lookup/DecryptAUCG.h"
 #include "lookup/cDBBuilder.h"
 #include "lookup/cNumberDB.h"
-#include "lookup/modSearch.h"
 #include "platform/cFakePlatform.h"
+#include "update/cFileOps.h"
 #include "update/frmAbout.h"
+#include "update/modUpdate.h"
 #include "update/ucrAsync.h"
 
 #include <QLabel>
 #include <QNetworkProxy>
 #include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QtTest>
 
 namespace {
 
 const QString VersionPath = QStringLiteral("/download/latestver.txt");
-const QString Checking = QStringLiteral("○番号検索データベースの最新版をチェックしています。");
-const QString Downloading = QStringLiteral("○最新の番号検索データベースをダウンロード中です。");
-const QString Updated = QStringLiteral("OK 最新のデータベースに更新しました。");
-const QString ConnectionLost =
-    QStringLiteral("ネット接続が切断されました。\r\n現在ご利用のPCがオフラインモード。または、"
-                   "データベースサーバーがメンテナンス中です。\r\nデータベースサーバーの状態は、"
-                   "作者ウェブページでお知らせしています。");
+const QString DBPath = QStringLiteral("/download/db1001.dat");
+const QString DiskFull = QStringLiteral("No space left on device");
 const QColor Orange(255, 128, 0);
+const QColor ButtonText(0, 0, 0); // what the offscreen platform's palette gives
+const QStringList Verdicts{"Newer", "Same", "Older", "SoftwareDiffers", "Unusable"};
+const QStringList Checks{"Accepted", "WrongSize", "NotDatabase", "VersionDiffers"};
 
-// The old database says 090123 is C100; every new one says C101.
-QByteArray DBBytes(const QString& strVersion, const QString& strCode = QStringLiteral("C101"),
-                   const QString& strDate = QStringLiteral("20261206")) {
+QByteArray DBBytes(const QString& strVersion, const QString& strDate = "20261206") {
     cDBBuilder builder;
-    builder.AddEntry(QStringLiteral("090123"), strCode);
-    builder.AddEntry(QStringLiteral("080456"), QStringLiteral("C109"));
+    builder.AddEntry(QStringLiteral("090123"), QStringLiteral("C101"));
     return QStringEncoder("windows-31j").encode(builder.BuildText(strDate, strVersion).value());
 }
-QByteArray OldDB() {
-    return DBBytes(QStringLiteral("1000"), QStringLiteral("C100"), "20040115");
-}
-
 QByteArray ReadFile(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
-
 void WriteFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
 }
+// The files of a folder other than db.dat, by kind: ".b", ".t".
+QString Others(const QString& dir) {
+    QStringList kinds = QDir(dir).entryList(QDir::Files).filter(QRegularExpression("\\.[bt]$"));
+    kinds.replaceInStrings(QRegularExpression("^.*\\."), ".").sort();
+    return kinds.join(',');
+}
+// A small HTTP server on 127.0.0.1: each path answers with its scripted response
+// after its delay, anything else with a 404; every answer closes its connection.
+struct tServer : QTcpServer {
+    struct tResponse {
+        int status = 200;
+        QByteArray body;
+        qint64 length = -1; // the Content-Length sent: -1 the body's size, -2 none at all
+        int delayMs = 0;
+    };
+    QHash<QString, tResponse> routes;
+    QStringList paths; // of every request, in arrival order
 
-const QString NewDBPath = QStringLiteral("/download/db1001.dat");
-
-// One run of the update: the local database's version, the version text (%1 the
-// loopback server), how the new database is served, whether moving the download
-// onto db.dat fails, and what the window ends with.
-struct tCase {
-    QString local;
-    QString version;
-    cLoopbackServer::tResponse db;
-    bool failInstall;
-    QString status;
-    QString box = {}; // "style|title|text" of the one message box, if any
-    int beeps = 1;
-    bool fetchesDB = false;
-};
-
-// Fails the move of the download onto db.dat, after db.dat went to the backup.
-class tFaultyAbout : public frmAbout {
-public:
-    using frmAbout::frmAbout;
-    bool failInstall = false;
-
-protected:
-    bool RenameFile(const QString& from, const QString& to) override {
-        return !(failInstall && from.endsWith(u".t") && to.endsWith(u"db.dat")) &&
-               frmAbout::RenameFile(from, to);
+    tServer() {
+        listen(QHostAddress::LocalHost);
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket* socket = nextPendingConnection();
+            // The request line comes whole in the first piece; the rest of the head is not read.
+            connect(
+                socket, &QTcpSocket::readyRead, socket,
+                [this, socket] { Answer(socket, socket->readLine().split(' ').value(1)); },
+                Qt::SingleShotConnection);
+        });
+    }
+    QString Host() const { return "127.0.0.1:" + QString::number(serverPort()); }
+    void Answer(QTcpSocket* socket, const QString& path) {
+        paths.append(path);
+        const tResponse r = routes.value(path, tResponse{404, "not here"});
+        QByteArray out = "HTTP/1.1 " + QByteArray::number(r.status) + " X\r\nConnection: close\r\n";
+        if (r.length != -2)
+            out += "Content-Length: " + QByteArray::number(r.length < 0 ? r.body.size() : r.length);
+        out += "\r\n\r\n" + r.body;
+        // A client that hangs up first takes the pending answer with its socket.
+        QTimer::singleShot(r.delayMs, socket, [socket, out] {
+            socket->write(out);
+            socket->disconnectFromHost();
+        });
     }
 };
 
-// A program folder with db.dat, the database loaded from it, the main window's
+// The rows of one table of update-cases.txt, as one column "f" of fields.
+void Rows(const QString& table) {
+    QTest::addColumn<QStringList>("f");
+    const QString size = QString::number(DBBytes("1001").size());
+    QFile file(QFINDTESTDATA("update-cases.txt"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    for (const QString& line : QString::fromUtf8(file.readAll()).split('\n')) {
+        QStringList f = (line + ' ').split(QStringLiteral(" | "));
+        for (QString& field : f)
+            field = field.trimmed().replace("\\n", "\r\n").replace("%n", size);
+        if (f.size() > 2 && f.takeFirst() == table)
+            QTest::newRow(qPrintable(f.takeFirst())) << f;
+    }
+}
+
+// Fails the operations named in `failing`, such as "rename .t db.dat" or "write .t".
+struct tFaultyFiles : cFileOps {
+    QStringList failing;
+    static QString Kind(const QString& p) { return p.endsWith("db.dat") ? "db.dat" : p.right(2); }
+    QString WriteWhole(const QString& p, const QByteArray& b) override {
+        return failing.contains("write " + Kind(p)) ? DiskFull : cFileOps::WriteWhole(p, b);
+    }
+    QString Rename(const QString& f, const QString& t) override {
+        return failing.contains("rename " + Kind(f) + ' ' + Kind(t)) ? DiskFull
+                                                                     : cFileOps::Rename(f, t);
+    }
+    QString Remove(const QString& p) override {
+        return failing.contains("remove " + Kind(p)) ? DiskFull : cFileOps::Remove(p);
+    }
+};
+
+// A program folder with db.dat and the database loaded from it, the main window's
 // stand-in and an About window whose version file comes from the loopback server.
 struct tRig {
     QTemporaryDir dir;
+    const QString dbPath = dir.filePath("db.dat");
     cFakePlatform platform;
+    tFaultyFiles files;
     cNumberDB db;
-    cLoopbackServer server;
+    tServer server;
     QWidget owner;
     int loads = 0;
-    std::unique_ptr<tFaultyAbout> about;
+    std::unique_ptr<frmAbout> about;
 
-    explicit tRig(const QByteArray& localDB = OldDB()) {
-        WriteFile(DBPath(), localDB);
-        db.LoadDB(DBPath());
-        server.Start();
-        about = std::make_unique<tFaultyAbout>(platform, db, dir.path(), &owner, [this] {
-            db.LoadDB(DBPath());
-            ++loads;
-        });
-        Async()->SetHost(server.HostPort());
+    explicit tRig(const QString& strLocal = "1000") {
+        WriteFile(dbPath, DBBytes(strLocal, "20040115"));
+        db.LoadDB(dbPath);
+        about = std::make_unique<frmAbout>(
+            platform, db, dir.path(), &owner,
+            [this] { loads += db.LoadDB(dbPath) == cNumberDB::eLoadResult::Loaded; }, &files);
+        Async()->SetHost(server.Host());
     }
-    QString DBPath() const { return dir.filePath(QStringLiteral("db.dat")); }
-    QStringList OtherFiles() const {
-        return QDir(dir.path())
-            .entryList(QDir::Files | QDir::Hidden)
-            .filter(QRegularExpression("^(?!db\\.dat$)"));
-    }
-    template <class T = QLabel> T* Child(const char* name) const {
-        return about->findChild<T*>(QLatin1String(name));
-    }
+    template <class T = QLabel> T* Child(const char* n) const { return about->findChild<T*>(n); }
+    ucrAsync* Async() const { return about->findChild<ucrAsync*>(); }
     QLabel* Status() const { return Child("lblConnectionStatus"); }
-    QColor StatusColour() const { return Status()->palette().color(QPalette::WindowText); }
-    ucrAsync* Async() const { return Child<ucrAsync>("ucrAsync"); }
+    QColor Colour() const { return Status()->palette().color(QPalette::WindowText); }
     QTimer* Propose() const { return Child<QTimer>("tmrPropose"); }
-    void ServeVersion(const QString& strPlain) {
-        server.Route(VersionPath, {200, DecryptAUCG::EncodeText(strPlain, 17)->toLatin1()});
+    // The version file holds strPlain encoded; "@huge" makes it 4308 bytes long,
+    // "@digit" leaves its check digit wrong.
+    void Serve(const QString& strPlain, const tServer::tResponse& db, int intVersionDelay = 0) {
+        const QString x(strPlain == "@huge" ? 700 : 1, u'x');
+        QString text = strPlain.startsWith('@') ? "130 1001 " + x + "!h/d?" : strPlain;
+        QByteArray file =
+            DecryptAUCG::EncodeText(text.replace("%1", server.Host()), 17)->toLatin1();
+        server.routes.insert(
+            VersionPath, {200, strPlain == "@digit" ? file.chopped(2) : file, -1, intVersionDelay});
+        server.routes.insert(DBPath, db);
     }
 };
 
-} // namespace
+// Each message box as "style|title|text".
+QStringList Boxes(const cFakePlatform& platform) {
+    QStringList boxes;
+    for (const auto& b : platform.msgBoxes)
+        boxes.append(QString::number(int(b.style)) + u'|' + b.title + u'|' + b.prompt);
+    return boxes;
+}
 
-Q_DECLARE_METATYPE(tCase)
+// "status content [Content-Length]"; content db<version> is a database, db1001/20 its first 20
+// bytes.
+tServer::tResponse Answer(const QString& strSpec) {
+    const QStringList w = strSpec.split(u' ');
+    const QByteArray body = w[1].startsWith("db") ? DBBytes(w[1].mid(2, 4)) : w[1].toUtf8();
+    const int cut = w[1].section(u'/', 1).toInt();
+    return {w[0].toInt(), cut ? body.left(cut) : body, w.value(2, "-1").toLongLong()};
+}
+
+} // namespace
 
 class tst_update : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
+    void initTestCase() { QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy); }
+    void decide_data() { Rows("decide"); }
+    void decide();
+    void tempName_data() { Rows("tempName"); }
+    void tempName();
+    void checkDownload_data() { Rows("check"); }
+    void checkDownload();
+    void swap_data() { Rows("swap"); }
+    void swap();
+    void fixedTexts_data() { Rows("text"); }
+    void fixedTexts();
     void windowAtLoad();
-    void update_data();
+    void update_data() { Rows("update"); }
     void update();
-    void closingCancelsTheRead();
-    void completionFollowsCurrentMarker();
-    void startFailureMessages();
+    void secondPress_data() { Rows("press"); }
+    void secondPress();
+    void startFailure_data() { Rows("start"); }
+    void startFailure();
 };
 
-void tst_update::initTestCase() {
-    // Straight to the loopback server, whatever the environment says about proxies.
-    QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
+void tst_update::decide() {
+    QFETCH(QStringList, f);
+    const modUpdate::tDecision d = modUpdate::Decide(f[0], f[1], 130);
+    QCOMPARE(Verdicts.value(int(d.verdict)), f[2]);
+    QCOMPARE(d.intAnnounced, f[3].toInt());
+    QCOMPARE(d.strURL, f[4]);
+}
+
+void tst_update::tempName() {
+    QFETCH(QStringList, f);
+    QTemporaryDir dir;
+    for (int n = 1; n <= 1000; ++n)
+        if (n != f[0].toInt())
+            WriteFile(dir.filePath(QString::asprintf("%04d", n) + f[1]), "");
+    QCOMPARE(modUpdate::MakeTempName(dir.path() + '/', f[1] == ".b"), f[2]);
+}
+
+// f: the file's content (db<version>: a database, none: no file), announced size, outcome.
+void tst_update::checkDownload() {
+    QFETCH(QStringList, f);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("0042.t");
+    if (f[0] != "none")
+        WriteFile(path, f[0].startsWith("db") ? DBBytes(f[0].mid(2)) : f[0].toUtf8());
+    QCOMPARE(Checks.value(int(modUpdate::CheckDownload(path, f[1].toLongLong(), 1001))), f[2]);
+}
+
+void tst_update::swap() {
+    QFETCH(QStringList, f);
+    QTemporaryDir dir;
+    tFaultyFiles files;
+    files.failing = f[0].split(',', Qt::SkipEmptyParts);
+    if (f[1] != "none")
+        WriteFile(dir.filePath("db.dat"), f[1].toLatin1());
+    WriteFile(dir.filePath("0042.t"), "new");
+    const modUpdate::tSwap s = modUpdate::SwapIn(files, dir.path() + '/', dir.filePath("0042.t"));
+    QCOMPARE(s.blnSwapped, f[0].isEmpty());
+    QCOMPARE(s.strReason, f[0].isEmpty() ? "" : DiskFull);
+    QCOMPARE(ReadFile(dir.filePath("db.dat")), f[2].toLatin1());
+    QCOMPARE(Others(dir.path()), f[3]);
+    QCOMPARE(s.leftMoves.size(), f[3].isEmpty() ? 0 : 1);
+}
+
+// f: object, property, text.
+void tst_update::fixedTexts() {
+    QFETCH(QStringList, f);
+    tRig rig;
+    const QObject* object =
+        f[0] == "frmAbout" ? rig.about.get() : rig.Child<QObject>(qPrintable(f[0]));
+    QCOMPARE(object->property(qPrintable(f[1])).toString(), f[2]);
 }
 
 void tst_update::windowAtLoad() {
     tRig rig;
     frmAbout& about = *rig.about;
-    // The status line lies below the client area until an update starts.
+    QCOMPARE(rig.Propose()->interval(), 10000);
+    QVERIFY(!rig.Propose()->isActive());
+    QCOMPARE(about.HeightTwips(), 3240);
     QVERIFY(rig.Status()->y() >= about.height());
 
-    // cmdUpdate holds the focus, and Esc starts the update instead of closing.
     about.show();
     QVERIFY(QTest::qWaitForWindowActive(&about));
+    for (const char* label : {"picSoftwareLogo", "lblNotice", "lblVersion(0)"})
+        QTest::mouseClick(rig.Child(label), Qt::LeftButton);
+    QCOMPARE(rig.platform.openedUrls, QStringList(2, "https://lumivo.example/?lumivo"));
+    // cmdUpdate holds the focus, and Esc starts the update instead of closing.
     QCOMPARE(about.focusWidget(), rig.Child<QPushButton>("cmdUpdate"));
     QTest::keyClick(about.focusWidget(), Qt::Key_Escape);
-    QTRY_COMPARE(rig.server.RequestedPaths(), QStringList(VersionPath));
+    QTRY_COMPARE(rig.server.paths, QStringList(VersionPath));
     QVERIFY(about.isVisible());
-    QVERIFY(rig.server.requests[0].contains("Cache-Control: no-cache\r\n"));
 }
 
-void tst_update::update_data() {
-    QTest::addColumn<tCase>("c");
-    const QByteArray newDB = DBBytes("1001");
-    // The location follows the last "!" and drops the text's last character.
-    const QString ok = "130 1001 new!numbers!%1" + NewDBPath + "?";
-    const QString failedRead = "64|接続できませんでした。|" + ConnectionLost;
-    const QString software = "0||このバージョンのLumivoは自動更新できません。\r\n"
-                             "最新版をダウンロードしてください。";
-    const QString notDB = "0||ダウンロードしたファイルは番号検索データベースではありません。"
-                          "\r\nデータベースは更新していません。";
-    const QString tooLarge = "0||ファイルが大きすぎるため、読み込みを中止しました。\r\n"
-                             "(上限 268435456 Bytes)";
-    const QString swapFailed = "16||データベースを更新できませんでした。\r\nファイルの名前の変更"
-                               "または削除ができませんでした。\r\nこれまでのデータベースをその"
-                               "まま使用します。";
-
-    // clang-format off
-    QTest::newRow("newer") << tCase{"1000", ok, {200, newDB}, false, Updated, {}, 1, true};
-    QTest::newRow("same") << tCase{"1001", ok, {}, false, "○現在ご使用中のデータベースが最新です。"};
-    QTest::newRow("lower") << tCase{"1002", ok, {}, false, "△ローカルデータベースがより最新です。"};
-    QTest::newRow("software differs") << tCase{"1000", "131 1001 x!%1/x ", {}, false, "NG ソフトウェアの最新版をダウンロードしてください。", software, 0};
-    QTest::newRow("no !") << tCase{"1000", "130 1001 no mark", {}, false, "NG 最新版の情報を読み取れませんでした。"};
-    QTest::newRow("404") << tCase{"1000", ok, {404, newDB}, false, "", failedRead, 0, true};
-    QTest::newRow("body cut short") << tCase{"1000", ok, {200, newDB.left(40), newDB.size()}, false, Downloading + QString("40 of %1 Bytes").arg(newDB.size()), "0||バイトエラー", 0, true};
-    QTest::newRow("not a database") << tCase{"1000", ok, {200, "<html>sorry</html>"}, false, Downloading + "18 of 18 Bytes", notDB, 0, true};
-    // A size beyond the bound is announced, never sent.
-    QTest::newRow("over 256 MiB") << tCase{"1000", ok, {200, "x", 300LL << 20, 1}, false, "", tooLarge, 0, true};
-    QTest::newRow("download not moved onto db.dat") << tCase{"1000", ok, {200, newDB}, true, "NG データベースを更新できませんでした。", swapFailed, 0, true};
-    // clang-format on
-}
-
+// f: local version, version text, database answer, failing operations, status line,
+// message box, beeps, whether the database was fetched.
 void tst_update::update() {
-    QFETCH(tCase, c);
-    const QByteArray localDB = DBBytes(c.local, QStringLiteral("C100"), QStringLiteral("20040115"));
-    tRig rig(localDB);
-    rig.about->failInstall = c.failInstall;
-    rig.ServeVersion(QString(c.version).replace("%1", rig.server.HostPort()));
-    rig.server.Route(NewDBPath, c.db);
-    QSignalSpy errors(rig.Async(), &ucrAsync::DownloadError);
-    QSignalSpy progress(rig.Async(), &ucrAsync::DownloadProgress);
+    QFETCH(QStringList, f);
+    tRig rig(f[0]);
+    rig.files.failing = f[3].split(',', Qt::SkipEmptyParts);
+    rig.Serve(f[1], Answer(f[2]));
 
     rig.Child<QPushButton>("cmdUpdate")->click();
-    QCOMPARE(rig.Status()->text(), Checking);
-    QCOMPARE(rig.StatusColour(), frmAbout::ButtonTextColour());
+    QCOMPARE(rig.Status()->text(), "○番号検索データベースの最新版をチェックしています。");
+    QCOMPARE(rig.Colour(), ButtonText);
     QCOMPARE(rig.about->HeightTwips(), 3630);
-    QVERIFY(rig.Status()->geometry().bottom() < rig.about->height());
+    QTRY_VERIFY(rig.Async()->ReadsUnderWay() == 0 && rig.Status()->text() == f[4] &&
+                rig.platform.msgBoxes.size() == !f[5].isEmpty());
+    QCOMPARE(Boxes(rig.platform), f[5].isEmpty() ? QStringList() : QStringList(f[5]));
+    QCOMPARE(rig.platform.beeps, f[6].toInt());
+    QCOMPARE(rig.server.paths, QStringList({VersionPath, DBPath}).mid(0, f[7] == "true" ? 2 : 1));
+    QCOMPARE(Others(rig.dir.path()), "");
+    QCOMPARE(rig.Colour(), f[4].isEmpty() ? ButtonText : Orange);
 
-    const int boxes = c.box.isEmpty() ? 0 : 1;
-    QTRY_VERIFY(rig.platform.msgBoxes.size() == boxes && rig.Status()->text() == c.status);
-    if (boxes) {
-        const auto& shown = rig.platform.msgBoxes.first();
-        QCOMPARE(QString::number(int(shown.style)) + u'|' + shown.title + u'|' + shown.prompt, c.box);
-    }
-    QCOMPARE(rig.platform.beeps, c.beeps);
-    QCOMPARE(rig.server.RequestedPaths(),
-             QStringList({VersionPath, NewDBPath}).mid(0, c.fetchesDB ? 2 : 1));
-    QCOMPARE(rig.OtherFiles(), QStringList());
-    QCOMPARE(rig.StatusColour(), c.status.isEmpty() ? frmAbout::ButtonTextColour() : Orange);
-    QCOMPARE(errors.size(), c.box.contains(ConnectionLost) ? 1 : 0);
-    for (const auto& args : progress)
-        QCOMPARE(args[1].toLongLong(),
-                 c.db.contentLength >= 0 ? c.db.contentLength : c.db.body.size());
-
-    const bool installed = c.status == Updated;
-    QCOMPARE(ReadFile(rig.DBPath()), installed ? c.db.body : localDB);
-    QCOMPARE(rig.loads, installed ? 1 : 0);
-    QCOMPARE(modSearch::SearchCarrierCode(rig.db, "09012345678"), installed ? "C101" : "C100");
-    QCOMPARE(rig.Child("lblVersion(0)")->text(), rig.about->GetVersionText());
-    QVERIFY(rig.about->GetVersionText().endsWith(installed ? "2026/12/06" : "2004/01/15"));
-
-    // A failed read folds the window at once and stops the timer; otherwise the timer folds it.
-    const bool failedRead = c.status.isEmpty();
-    QCOMPARE(rig.about->HeightTwips(), failedRead ? 3240 : 3630);
-    QCOMPARE(rig.Propose()->isActive(), !failedRead);
+    const bool installed = f[4].startsWith("OK");
+    QCOMPARE(ReadFile(rig.dbPath),
+             DBBytes(installed ? "1001" : f[0], installed ? "20261206" : "20040115"));
+    QCOMPARE(rig.loads, int(installed));
+    QCOMPARE(rig.Child("lblVersion(0)")->text(),
+             installed ? "Software Version: 1.30   DataBase Version: 1001  2026/12/06"
+                       : "Software Version: 1.30   DataBase Version: " + f[0] + "  2004/01/15");
+    // A read that brought nothing folds the window at once; otherwise the timer does.
+    QCOMPARE(rig.about->HeightTwips(), f[4].isEmpty() ? 3240 : 3630);
+    QCOMPARE(rig.Propose()->isActive(), !f[4].isEmpty());
     QMetaObject::invokeMethod(rig.Propose(), "timeout");
     QCOMPARE(rig.about->HeightTwips(), 3240);
     QVERIFY(!rig.Propose()->isActive());
 }
 
-void tst_update::closingCancelsTheRead() {
+// A second press while a read runs starts nothing; the read ends as it would have.
+// f: delay of the version file, delay of the database, the second button, db.dat after.
+void tst_update::secondPress() {
+    QFETCH(QStringList, f);
     tRig rig;
-    rig.ServeVersion("130 1001 x!" + rig.server.HostPort() + "/db ");
-    rig.server.Route("/db", {200, DBBytes("1001"), -1, 10});
+    rig.Serve("130 1001 x!%1" + DBPath + "?", {200, DBBytes("1001"), -1, f[1].toInt()},
+              f[0].toInt());
     rig.Child<QPushButton>("cmdUpdate")->click();
-    QTRY_COMPARE(rig.server.Held(), 1);
-
-    rig.Child<QPushButton>("cmdOK")->click();
-    QCOMPARE(rig.Async()->ReadsUnderWay(), 0);
-    // The server sees the connection dropped, and the window hears nothing more.
-    QTRY_COMPARE(rig.server.Held(), 0);
-    QCOMPARE(rig.platform.msgBoxes.size(), 0);
-    QCOMPARE(rig.OtherFiles(), QStringList());
-    QCOMPARE(ReadFile(rig.DBPath()), OldDB());
+    QTest::qWait(300);
+    // The version file or the database is still due.
+    QTRY_COMPARE(rig.server.paths.size(), f[0] == "0" ? 2 : 1);
+    rig.Child<QPushButton>(qPrintable(f[2]))->click();
+    QTRY_COMPARE(rig.Async()->ReadsUnderWay(), 0);
+    QTest::qWait(1000); // long enough for a read that is not ours to end
+    const bool updated = f[3] == "1001";
+    QCOMPARE(rig.Status()->text().left(2), updated ? "OK" : "○最");
+    QCOMPARE(Boxes(rig.platform), QStringList());
+    QCOMPARE(rig.platform.beeps + rig.loads, updated ? 2 : 0);
+    QCOMPARE(rig.server.paths, QStringList({VersionPath, DBPath}));
+    QCOMPARE(Others(rig.dir.path()), "");
+    QCOMPARE(ReadFile(rig.dbPath), DBBytes(f[3], updated ? "20261206" : "20040115"));
 }
 
-void tst_update::completionFollowsCurrentMarker() {
+// f: the read, its box. No event follows a read that cannot start.
+void tst_update::startFailure() {
+    QFETCH(QStringList, f);
     cFakePlatform platform;
-    cLoopbackServer server;
-    QVERIFY(server.Start());
-    QTemporaryDir dir;
-    const QString target = dir.filePath("0042.t");
-    server.Route("/f", {200, DecryptAUCG::EncodeText("130 1001 !h/p ", 3)->toLatin1(), -1, 4});
-
-    // A download starts, but the status line holds the check's marker when it ends:
-    // the read counts as the version check, and nothing is saved.
-    QString status = Downloading;
-    ucrAsync async(platform, [&status] { return status; });
-    QSignalSpy complete(&async, &ucrAsync::DownloadComplete);
-    QSignalSpy version(&async, &ucrAsync::RetCheckVer);
-    async.StartDownload("http://" + server.HostPort() + "/f", target);
-    QTRY_COMPARE(server.Held(), 1);
-    status = Checking;
-    server.Release();
-    QTRY_COMPARE(async.ReadsUnderWay(), 0);
-    QCOMPARE(version.size(), 1);
-    QCOMPARE(version[0][0].toString(), QStringLiteral("130 1001 !h/p "));
-    QCOMPARE(complete.size(), 0);
-    QVERIFY(!QFile::exists(target));
-}
-
-void tst_update::startFailureMessages() {
-    // A read that cannot start is told in a box; only the version check's labels
-    // have a blank after the colon. No event follows.
-    cFakePlatform platform;
-    ucrAsync control(platform, [] { return QString(); });
+    ucrAsync control(platform, cFileOps::Disk());
     QSignalSpy errors(&control, &ucrAsync::DownloadError);
-    control.StartDownload(QStringLiteral("no url at all"), QStringLiteral("/tmp/x.t"));
-    control.SetHost(QStringLiteral("bad host"));
-    control.CheckVer();
-    QCOMPARE(platform.msgBoxes.size(), 2);
-    const QStringList download = platform.msgBoxes[0].prompt.split(QStringLiteral("\r\n"));
-    const QStringList check = platform.msgBoxes[1].prompt.split(QStringLiteral("\r\n"));
-    QCOMPARE(download.size(), 3);
-    QCOMPARE(download[0], QStringLiteral("次のエラーが発生しました。"));
-    QVERIFY(download[1].startsWith(QStringLiteral("エラー番号:")) && download[1][6].isDigit());
-    QVERIFY(download[2].startsWith(QStringLiteral("エラーの詳細:")) && download[2][7] != u' ');
-    QVERIFY(check[1].startsWith(QStringLiteral("エラー番号: ")) && check[1][7].isDigit());
-    QVERIFY(check[2].startsWith(QStringLiteral("エラーの詳細: ")));
-    QCOMPARE(int(platform.msgBoxes[0].style), 16);
-    QCOMPARE(platform.msgBoxes[0].title, QStringLiteral("コールポイントStartDownload"));
-    QCOMPARE(platform.msgBoxes[1].title, QStringLiteral("コールポイントCheckVer"));
+    control.SetHost("bad host");
+    f[0] == "CheckVer" ? control.CheckVer() : control.StartDownload("no url at all", "/tmp/x.t");
+    QCOMPARE(Boxes(platform), QStringList(f[1]));
     QCOMPARE(errors.count(), 0);
 }
 

@@ -1,0 +1,137 @@
+#include "update/modUpdate.h"
+
+#include "lookup/cNumberDB.h"
+#include "update/cFileOps.h"
+
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTime>
+
+namespace modUpdate {
+
+tVersionText ReadVersionText(const QString& strVersion) {
+    tVersionText fields{strVersion.left(3), strVersion.mid(4, 4), std::nullopt};
+    // Earlier "!" belong to the free text; the text's last character follows the location.
+    const qsizetype bang = strVersion.lastIndexOf(u'!');
+    if (bang >= 0) {
+        QString location = strVersion.mid(bang + 1);
+        location.chop(1);
+        fields.strLocation = location;
+    }
+    return fields;
+}
+
+std::optional<int> FieldNumber(QStringView field) {
+    const QStringView digits = field.trimmed();
+    if (digits.isEmpty() || digits.size() > 4)
+        return std::nullopt;
+    int value = 0;
+    for (QChar c : digits) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        value = value * 10 + c.digitValue();
+    }
+    return value;
+}
+
+tDecision Decide(const QString& strVersion, const QString& strLocalVersion, int intProgramVersion) {
+    tDecision decision;
+    if (strVersion.size() < 8)
+        return decision;
+    const tVersionText fields = ReadVersionText(strVersion);
+    const std::optional<int> software = FieldNumber(fields.strSoftware);
+    if (!software)
+        return decision;
+    if (qint16(*software) != qint16(intProgramVersion)) {
+        decision.verdict = eVerdict::SoftwareDiffers;
+        return decision;
+    }
+    if (fields.strDatabase == strLocalVersion) {
+        decision.verdict = eVerdict::Same;
+        return decision;
+    }
+    // Compared as numbers: " 999" is no older than "0999".
+    const std::optional<int> remote = FieldNumber(fields.strDatabase);
+    if (!remote)
+        return decision;
+    // A database without a readable version counts as older than any.
+    if (*remote < FieldNumber(strLocalVersion).value_or(-1)) {
+        decision.verdict = eVerdict::Older;
+        return decision;
+    }
+    if (!fields.strLocation || fields.strLocation->isEmpty())
+        return decision;
+    decision.verdict = eVerdict::Newer;
+    decision.intAnnounced = *remote;
+    decision.strURL = QStringLiteral("http://") + *fields.strLocation;
+    return decision;
+}
+
+QString MakeTempName(const QString& strFolder, bool blnBackup) {
+    QRandomGenerator rng(quint32(QTime::currentTime().msecsSinceStartOfDay() / 1000));
+    const int first = int(rng.generateDouble() * 1000) + 1;
+    const QString suffix = blnBackup ? QStringLiteral(".b") : QStringLiteral(".t");
+    // From the drawn number on, the first name not in use.
+    for (int i = 0; i < 1000; ++i) {
+        const int n = (first - 1 + i) % 1000 + 1;
+        const QString name = QStringLiteral("%1").arg(n, 4, 10, QLatin1Char('0')) + suffix;
+        if (!QFileInfo::exists(strFolder + name))
+            return name;
+    }
+    return QString();
+}
+
+eCheck CheckDownload(const QString& strPath, qint64 lngMaxBytes, int intAnnounced,
+                     QString* pstrFound) {
+    const QFileInfo file(strPath);
+    if (lngMaxBytes <= 0 || !file.exists() || file.size() != lngMaxBytes)
+        return eCheck::WrongSize;
+    cNumberDB downloaded;
+    if (downloaded.LoadDB(strPath) != cNumberDB::eLoadResult::Loaded || !downloaded.HasValidTail())
+        return eCheck::NotDatabase;
+    if (pstrFound)
+        *pstrFound = downloaded.DBVersion();
+    if (FieldNumber(downloaded.DBVersion()) != intAnnounced)
+        return eCheck::VersionDiffers;
+    return eCheck::Accepted;
+}
+
+tSwap SwapIn(cFileOps& files, const QString& strFolder, const QString& strDownloaded) {
+    const QString dbPath = strFolder + QStringLiteral("db.dat");
+    tSwap result;
+    QList<std::pair<QString, QString>> moves;
+    const auto move = [&](const QString& from, const QString& to) {
+        result.strReason = files.Rename(from, to);
+        if (!result.strReason.isEmpty())
+            return false;
+        moves.append({from, to});
+        return true;
+    };
+
+    if (!QFileInfo::exists(dbPath)) {
+        // Nothing to keep: the download simply becomes db.dat.
+        result.blnSwapped = move(strDownloaded, dbPath);
+    } else {
+        const QString backupName = MakeTempName(strFolder, true);
+        if (backupName.isEmpty()) {
+            result.strReason = QStringLiteral("一時ファイルの名前が足りません。");
+        } else {
+            const QString backupPath = strFolder + backupName;
+            result.blnSwapped = move(dbPath, backupPath) && move(strDownloaded, dbPath) &&
+                                (result.strReason = files.Remove(backupPath)).isEmpty();
+        }
+    }
+    if (result.blnSwapped)
+        return result;
+
+    // Undo, newest move first: the old database goes back to db.dat.
+    while (!moves.isEmpty() && files.Rename(moves.last().second, moves.last().first).isEmpty())
+        moves.removeLast();
+    if (moves.isEmpty())
+        files.Remove(strDownloaded);
+    for (const auto& [from, to] : moves)
+        result.leftMoves.append(from + QStringLiteral(" → ") + to);
+    return result;
+}
+
+} // namespace modUpdate
