@@ -1,50 +1,55 @@
 #include "lookup/cKeyIndex.h"
 
 #include <limits>
+#include <new>
 
 namespace {
 
 // Where the slots of keys with 3 to 6 fields start.
 constexpr qsizetype SlotBase[7] = {0, 0, 0, 0, 3000, 33000, 333000};
 
-// Fields for a kind letter in either case, 0 for any other character.
-int FieldsForLetter(char16_t c) {
+// Fields for a kind letter in either case, 0 for any other byte.
+int FieldsForLetter(uchar c) {
     switch (c | 0x20) {
-    case u'a':
+    case 'a':
         return 3;
-    case u'f':
+    case 'f':
         return 4;
-    case u'g':
+    case 'g':
         return 5;
-    case u'h':
+    case 'h':
         return 6;
     default:
         return 0;
     }
 }
 
-bool IsDigit(char16_t c) {
-    return c >= u'0' && c <= u'9';
+bool IsDigit(uchar c) {
+    return c >= '0' && c <= '9';
+}
+
+quint64 HashOf(qsizetype slot) {
+    return quint64(slot) * 0x9E3779B97F4A7C15ull >> 20;
 }
 
 } // namespace
 
-qsizetype cKeyIndex::Slot(QStringView key) {
+qsizetype cKeyIndex::Slot(QByteArrayView key) {
     const qsizetype n = key.size();
     if (n < 9 || n > 15 || n % 2 == 0)
         return -1;
+    const auto* k = reinterpret_cast<const uchar*>(key.data());
     const int fields = int(n - 3) / 2;
-    if (FieldsForLetter(key[n - 1].unicode()) != fields)
+    if (FieldsForLetter(k[n - 1]) != fields)
         return -1;
-    const char16_t* k = key.utf16();
-    if (k[0] != u'0' || k[1] < u'0' || k[1] > u'2')
+    if (k[0] != '0' || k[1] < '0' || k[1] > '2')
         return -1;
-    qsizetype digits = k[1] - u'0';
+    qsizetype digits = k[1] - '0';
     for (int f = 1; f <= fields; ++f) {
-        const char16_t hi = k[2 * f], lo = k[2 * f + 1];
+        const uchar hi = k[2 * f], lo = k[2 * f + 1];
         if (!IsDigit(hi) || !IsDigit(lo))
             return -1;
-        const int digit = (hi - u'0') * 10 + (lo - u'0') - f;
+        const int digit = (hi - '0') * 10 + (lo - '0') - f;
         if (digit < 0 || digit > 9)
             return -1;
         digits = digits * 10 + digit;
@@ -52,33 +57,77 @@ qsizetype cKeyIndex::Slot(QStringView key) {
     return SlotBase[fields] + digits;
 }
 
-std::shared_ptr<const cKeyIndex> cKeyIndex::Build(QStringView text) {
-    if (text.size() >= qsizetype(std::numeric_limits<quint32>::max()))
+void cKeyIndex::Store(qsizetype slot, qsizetype pos) {
+    if (m_first) {
+        if (m_first[slot] == 0)
+            m_first[slot] = quint32(pos + 1);
+        return;
+    }
+    for (quint64 h = HashOf(slot) & m_mask;; h = (h + 1) & m_mask) {
+        if (m_table[h] == 0) {
+            m_table[h] = quint64(slot + 1) << 32 | quint64(pos);
+            return;
+        }
+        if (qsizetype(m_table[h] >> 32) == slot + 1)
+            return; // the first occurrence is kept
+    }
+}
+
+std::shared_ptr<const cKeyIndex> cKeyIndex::Build(QByteArrayView bytes) {
+    if (bytes.size() >= qsizetype(std::numeric_limits<quint32>::max()))
         return nullptr;
+    const auto* t = reinterpret_cast<const uchar*>(bytes.data());
+    // Every occurrence of a key ends in its kind letter: their count bounds the keys.
+    qsizetype letters = 0;
+    for (qsizetype q = 0; q < bytes.size(); ++q)
+        letters += FieldsForLetter(t[q]) != 0;
     auto index = std::make_shared<cKeyIndex>();
-    index->m_first.reset(static_cast<quint32*>(std::calloc(size_t(SlotCount), sizeof(quint32))));
-    if (!index->m_first)
+    try {
+        // Half full at most; the hash table wins while it is smaller than the slots.
+        quint64 entries = 64;
+        while (entries < 2 * quint64(letters))
+            entries *= 2;
+        if (entries * sizeof(quint64) < quint64(SlotCount) * sizeof(quint32)) {
+            index->m_table.assign(entries, 0);
+            index->m_mask = entries - 1;
+        } else {
+            index->m_first.reset(
+                static_cast<quint32*>(std::calloc(size_t(SlotCount), sizeof(quint32))));
+            if (!index->m_first)
+                return nullptr;
+        }
+    } catch (const std::bad_alloc&) {
         return nullptr;
-    const char16_t* t = text.utf16();
-    // Every occurrence of a key ends in its kind letter; for one kind the start
-    // moves on with the letter, so the first one stored is the first in the text.
-    for (qsizetype q = 8; q < text.size(); ++q) {
+    }
+    // For one kind the start moves on with the letter, so the first one stored
+    // is the first in the bytes.
+    for (qsizetype q = 8; q < bytes.size(); ++q) {
         const int fields = FieldsForLetter(t[q]);
         if (fields == 0)
             continue;
         const qsizetype start = q - (2 * fields + 2);
         if (start < 0)
             continue;
-        const qsizetype slot = Slot(text.mid(start, 2 * fields + 3));
-        if (slot >= 0 && index->m_first[slot] == 0)
-            index->m_first[slot] = quint32(start + 1);
+        const qsizetype slot = Slot(bytes.sliced(start, 2 * fields + 3));
+        if (slot >= 0)
+            index->Store(slot, start);
     }
     return index;
 }
 
-qsizetype cKeyIndex::Find(QStringView key) const {
+qsizetype cKeyIndex::FindSlot(qsizetype slot) const {
+    if (m_first)
+        return qsizetype(m_first[slot]) - 1;
+    for (quint64 h = HashOf(slot) & m_mask;; h = (h + 1) & m_mask) {
+        const quint64 e = m_table[h];
+        if (e == 0)
+            return -1;
+        if (qsizetype(e >> 32) == slot + 1)
+            return qsizetype(quint32(e));
+    }
+}
+
+qsizetype cKeyIndex::Find(QByteArrayView key) const {
     const qsizetype slot = Slot(key);
-    if (slot < 0)
-        return -2;
-    return qsizetype(m_first[slot]) - 1;
+    return slot < 0 ? -2 : FindSlot(slot);
 }

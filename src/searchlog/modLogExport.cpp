@@ -17,15 +17,10 @@ namespace {
 
 using modText::CrLf;
 
-QString Tail(const cNumberDB& db) {
-    return db.Text().right(16);
-}
-
 QString Header(const cNumberDB& db) {
     return modLogExport::GetDBYear(db) + QStringLiteral("年") + modLogExport::GetDBMonth(db) +
-           QStringLiteral("月現在（") + modAppInfo::AppTitle() + u'v' +
-           modAppInfo::VersionLabel() + QStringLiteral(" DBver") + modLogExport::GetDBVersion(db) +
-           QStringLiteral("）");
+           QStringLiteral("月現在（") + modAppInfo::AppTitle() + u'v' + modAppInfo::VersionLabel() +
+           QStringLiteral(" DBver") + modLogExport::GetDBVersion(db) + QStringLiteral("）");
 }
 
 // The number field as "@@@-@@@@@@@@": the characters fill the places from the right,
@@ -40,19 +35,19 @@ QString CsvNumber(const QString& strNumberField) {
 namespace modLogExport {
 
 QString GetDBYear(const cNumberDB& db) {
-    return Tail(db).mid(0, 4);
+    return db.DBDate().left(4);
 }
 
 QString GetDBMonth(const cNumberDB& db) {
     // A broken or too short database text has no month to show; say so in the header
     // instead of failing the export.
     bool blnOk = false;
-    const qint16 intMonth = Tail(db).mid(4, 2).trimmed().toShort(&blnOk);
+    const qint16 intMonth = db.DBDate().mid(4, 2).trimmed().toShort(&blnOk);
     return blnOk ? QString::number(intMonth) : QStringLiteral("不明");
 }
 
 QString GetDBVersion(const cNumberDB& db) {
-    return Tail(db).mid(10, 4);
+    return db.DBVersion();
 }
 
 QByteArray BuildLogFile(const QStringList& lstLines, const cNumberDB& db, bool blnCsv) {
