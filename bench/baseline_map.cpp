@@ -17,14 +17,15 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     std::unordered_map<std::string, std::string> texts;
-    for (const QString& code : modCarrierTable::AllCodes() << QStringLiteral("0"))
+    const QStringList codes = modCarrierTable::AllCodes() << QStringLiteral("0");
+    for (const QString& code : codes)
         texts[code.toStdString()] =
             modCarrierTable::LookupCarrier(code).text.toString().toStdString();
     std::unordered_map<std::string, std::string> prefixes;
     std::ifstream table(argv[1]);
     for (std::string line; std::getline(table, line);) {
         const size_t comma = line.find(',');
-        if (comma != std::string::npos && line[0] >= '0' && line[0] <= '9')
+        if (comma != std::string::npos && comma > 0 && line[0] >= '0' && line[0] <= '9')
             prefixes[line.substr(0, comma)] = line.substr(comma + 1, 4);
     }
     std::ios::sync_with_stdio(false);

@@ -1,7 +1,8 @@
 #include "lookup/cKeyIndex.h"
 
-#include <limits>
 #include <new>
+
+#include <sys/mman.h>
 
 namespace {
 
@@ -28,11 +29,31 @@ bool IsDigit(uchar c) {
     return c >= '0' && c <= '9';
 }
 
+constexpr size_t DirectBytes = size_t(cKeyIndex::SlotCount) * sizeof(quint32);
+
 quint64 HashOf(qsizetype slot) {
     return quint64(slot) * 0x9E3779B97F4A7C15ull >> 20;
 }
 
 } // namespace
+
+void cKeyIndex::tUnmap::operator()(quint32* p) const {
+    munmap(p, DirectBytes);
+}
+
+void cKeyIndex::Prefetch(QStringView strNumber) const {
+    qsizetype digits = strNumber[1] == u'9' ? 0 : strNumber[1] == u'8' ? 1 : 2;
+    for (qsizetype lead = 4; lead <= qMin<qsizetype>(9, strNumber.size()); ++lead) {
+        digits = digits * 10 + (strNumber[lead - 1].unicode() - u'0');
+        if (lead < 6)
+            continue;
+        const qsizetype slot = SlotBase[lead - 3] + digits;
+        if (m_first)
+            __builtin_prefetch(&m_first[slot]);
+        else
+            __builtin_prefetch(&m_table[HashOf(slot) & m_mask]);
+    }
+}
 
 qsizetype cKeyIndex::Slot(QByteArrayView key) {
     const qsizetype n = key.size();
@@ -57,15 +78,15 @@ qsizetype cKeyIndex::Slot(QByteArrayView key) {
     return SlotBase[fields] + digits;
 }
 
-void cKeyIndex::Store(qsizetype slot, qsizetype pos) {
+void cKeyIndex::Store(qsizetype slot, quint32 entry) {
     if (m_first) {
         if (m_first[slot] == 0)
-            m_first[slot] = quint32(pos + 1);
+            m_first[slot] = entry;
         return;
     }
     for (quint64 h = HashOf(slot) & m_mask;; h = (h + 1) & m_mask) {
         if (m_table[h] == 0) {
-            m_table[h] = quint64(slot + 1) << 32 | quint64(pos);
+            m_table[h] = quint64(slot + 1) << 32 | entry;
             return;
         }
         if (qsizetype(m_table[h] >> 32) == slot + 1)
@@ -74,7 +95,7 @@ void cKeyIndex::Store(qsizetype slot, qsizetype pos) {
 }
 
 std::shared_ptr<const cKeyIndex> cKeyIndex::Build(QByteArrayView bytes) {
-    if (bytes.size() >= qsizetype(std::numeric_limits<quint32>::max()))
+    if (bytes.size() >= qsizetype(0x7FFFFFFF))
         return nullptr;
     const auto* t = reinterpret_cast<const uchar*>(bytes.data());
     // Every occurrence of a key ends in its kind letter: their count bounds the keys.
@@ -91,10 +112,12 @@ std::shared_ptr<const cKeyIndex> cKeyIndex::Build(QByteArrayView bytes) {
             index->m_table.assign(entries, 0);
             index->m_mask = entries - 1;
         } else {
-            index->m_first.reset(
-                static_cast<quint32*>(std::calloc(size_t(SlotCount), sizeof(quint32))));
-            if (!index->m_first)
+            void* p = mmap(nullptr, DirectBytes, PROT_READ | PROT_WRITE,
+                           MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (p == MAP_FAILED)
                 return nullptr;
+            madvise(p, DirectBytes, MADV_HUGEPAGE);
+            index->m_first.reset(static_cast<quint32*>(p));
         }
     } catch (const std::bad_alloc&) {
         return nullptr;
@@ -109,25 +132,39 @@ std::shared_ptr<const cKeyIndex> cKeyIndex::Build(QByteArrayView bytes) {
         if (start < 0)
             continue;
         const qsizetype slot = Slot(bytes.sliced(start, 2 * fields + 3));
-        if (slot >= 0)
-            index->Store(slot, start);
+        if (slot < 0)
+            continue;
+        const uchar* code = t + q + 1;
+        const bool usual = q + 4 < bytes.size() && (code[0] == 'C' || code[0] == 'P') &&
+                           IsDigit(code[1]) && IsDigit(code[2]) && IsDigit(code[3]);
+        index->Store(slot, usual ? 0x80000000u | (code[0] == 'P' ? 1024u : 0u) |
+                                       quint32((code[1] - '0') * 100 + (code[2] - '0') * 10 +
+                                               (code[3] - '0'))
+                                 : quint32(start + 1));
     }
     return index;
 }
 
-qsizetype cKeyIndex::FindSlot(qsizetype slot) const {
+quint32 cKeyIndex::Entry(qsizetype slot) const {
     if (m_first)
-        return qsizetype(m_first[slot]) - 1;
+        return m_first[slot];
     for (quint64 h = HashOf(slot) & m_mask;; h = (h + 1) & m_mask) {
         const quint64 e = m_table[h];
-        if (e == 0)
-            return -1;
-        if (qsizetype(e >> 32) == slot + 1)
-            return qsizetype(quint32(e));
+        if (e == 0 || qsizetype(e >> 32) == slot + 1)
+            return quint32(e);
     }
 }
 
-qsizetype cKeyIndex::Find(QByteArrayView key) const {
+qsizetype cKeyIndex::Find(QByteArrayView key, tCarrierCode* pCode) const {
     const qsizetype slot = Slot(key);
-    return slot < 0 ? -2 : FindSlot(slot);
+    if (slot < 0)
+        return NoSlot;
+    const quint32 entry = Entry(slot);
+    if (!(entry & 0x80000000u))
+        return qsizetype(entry) - 1;
+    const quint32 number = entry & 1023;
+    *pCode = {{entry & 1024 ? u'P' : u'C', char16_t(u'0' + number / 100),
+               char16_t(u'0' + number / 10 % 10), char16_t(u'0' + number % 10)},
+              4};
+    return CodeGiven;
 }

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "lookup/cNumberDB.h"
+
 #include <QByteArrayView>
 
-#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -24,25 +25,36 @@ public:
     // Nothing for bytes too long for 32-bit positions, or without the memory.
     static std::shared_ptr<const cKeyIndex> Build(QByteArrayView bytes);
 
-    // The first position of the key, -1 when it does not occur, -2 when the
-    // key has no slot (then the bytes must be searched).
-    qsizetype Find(QByteArrayView key) const;
+    // The first position of the key, -1 when it does not occur, NoSlot when the
+    // key has no slot (then the bytes must be searched), or CodeGiven with the
+    // code written to *pCode when the index holds the code itself: the usual
+    // "C" or "P" and three digits, kept in the entry so that a batch does not
+    // read the database at a random place.
+    static constexpr qsizetype NoSlot = -2, CodeGiven = -3;
+    qsizetype Find(QByteArrayView key, tCarrierCode* pCode) const;
+
+    // Asks the processor for the entries of the number's keys (kinds A to H)
+    // ahead of the lookups, so that their cache misses overlap.
+    void Prefetch(QStringView strNumber) const;
 
     // The slot of a key-shaped text (its letter in either case), or -1.
     static qsizetype Slot(QByteArrayView key);
     static constexpr qsizetype SlotCount = 3000 + 30000 + 300000 + 3000000;
 
 private:
-    qsizetype FindSlot(qsizetype slot) const;
-    void Store(qsizetype slot, qsizetype pos);
+    quint32 Entry(qsizetype slot) const;
+    void Store(qsizetype slot, quint32 entry);
 
-    struct tFree {
-        void operator()(quint32* p) const { std::free(p); }
+    struct tUnmap {
+        void operator()(quint32* p) const;
     };
-    // Direct: position + 1 per slot, 0 where the key does not occur; taken
-    // zeroed from calloc, so pages no key touches are never filled in.
-    std::unique_ptr<quint32[], tFree> m_first;
-    // Hashed: (slot + 1) << 32 | position, 0 for an empty entry; linear probing.
+    // An entry is 0 where the key does not occur, else the position + 1 (below
+    // 2^31), or 2^31 + 1024 for "P" + the three digits of the code.
+    // Direct: one entry per slot, in zeroed memory from mmap (pages no key
+    // touches are never filled in), in large pages where the system has them,
+    // as random lookups would otherwise miss the address cache every time.
+    std::unique_ptr<quint32[], tUnmap> m_first;
+    // Hashed: (slot + 1) << 32 | entry, 0 for an empty place; linear probing.
     std::vector<quint64> m_table;
     quint64 m_mask = 0;
 };

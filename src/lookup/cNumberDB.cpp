@@ -10,6 +10,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // Code page 932 as the decoder splits it: a lead byte and a trail byte make one
@@ -194,20 +198,61 @@ bool cNumberDB::HasValidTail() const {
     return !cut && m_strTail.size() == 16 && digits(DBDate(), 8) && digits(DBVersion(), 4);
 }
 
+namespace {
+
+// The key's bytes at t: letters in either case, every other byte exactly.
+bool MatchesAt(const uchar* t, const uchar* k, qsizetype n) {
+    for (qsizetype i = 0; i < n; ++i)
+        if (IsAsciiLetter(k[i]) ? (t[i] | 0x20) != (k[i] | 0x20) : t[i] != k[i])
+            return false;
+    return true;
+}
+
+// A record key ends in its kind letter, the rarest of its bytes in a database:
+// candidates are found by that byte, 16 positions at a time, in order.
+qsizetype FindByLastLetter(const uchar* t, qsizetype size, const uchar* k, qsizetype n,
+                           bool blnCheckStart) {
+    const uchar letter = k[n - 1] | 0x20;
+    auto confirm = [&](qsizetype q) {
+        const qsizetype p = q - (n - 1);
+        return MatchesAt(t + p, k, n - 1) && (!blnCheckStart || IsCharStart(t, p));
+    };
+    qsizetype q = n - 1; // where the key's last byte would be
+#if defined(__SSE2__)
+    const __m128i fold = _mm_set1_epi8(0x20), want = _mm_set1_epi8(char(letter));
+    for (; q + 16 <= size; q += 16) {
+        const __m128i at = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + q));
+        unsigned bits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(at, fold), want)));
+        for (; bits != 0; bits &= bits - 1)
+            if (confirm(q + __builtin_ctz(bits)))
+                return q + __builtin_ctz(bits) - (n - 1);
+    }
+#endif
+    for (; q < size; ++q)
+        if ((t[q] | 0x20) == letter && confirm(q))
+            return q - (n - 1);
+    return -1;
+}
+
+} // namespace
+
 qsizetype cNumberDB::FindKey(QByteArrayView bytes, QByteArrayView key) {
     const qsizetype n = key.size(), size = bytes.size();
     if (n == 0)
         return 0;
+    if (n > size)
+        return -1;
     const auto* t = reinterpret_cast<const uchar*>(bytes.data());
     const auto* k = reinterpret_cast<const uchar*>(key.data());
-    // The leading part without letters is searched exactly by memmem; the
-    // letters after it are compared without case.
-    qsizetype exact = 0;
-    while (exact < n && !IsAsciiLetter(k[exact]))
-        ++exact;
     // A byte below 0x40 is never the second byte of a character, so a key that
     // starts with one (every record key starts with "0") is on a boundary.
     const bool checkStart = k[0] >= 0x40;
+    if (IsAsciiLetter(k[n - 1]))
+        return FindByLastLetter(t, size, k, n, checkStart);
+    // Other keys: the leading part without letters is found exactly by memmem.
+    qsizetype exact = 0;
+    while (exact < n && !IsAsciiLetter(k[exact]))
+        ++exact;
     for (qsizetype from = 0;;) {
         qsizetype p = from;
         if (exact > 0) {
@@ -219,11 +264,7 @@ qsizetype cNumberDB::FindKey(QByteArrayView bytes, QByteArrayView key) {
         }
         if (p + n > size)
             return -1;
-        qsizetype i = exact;
-        while (i < n &&
-               (IsAsciiLetter(k[i]) ? (t[p + i] | 0x20) == (k[i] | 0x20) : t[p + i] == k[i]))
-            ++i;
-        if (i == n && (!checkStart || IsCharStart(t, p)))
+        if (MatchesAt(t + p + exact, k + exact, n - exact) && (!checkStart || IsCharStart(t, p)))
             return p;
         from = p + 1;
     }
@@ -251,10 +292,13 @@ tCarrierCode cNumberDB::CodeAt(qsizetype intFrom) const {
 }
 
 tCarrierCode cNumberDB::LookupKey(QByteArrayView key) const {
-    qsizetype found = -2;
+    qsizetype found = cKeyIndex::NoSlot;
+    tCarrierCode code;
     if (m_index)
-        found = m_index->Find(key);
-    if (found == -2)
+        found = m_index->Find(key, &code);
+    if (found == cKeyIndex::CodeGiven)
+        return code;
+    if (found == cKeyIndex::NoSlot)
         found = FindKey(m_bytes, key);
     if (found < 0)
         return tCarrierCode();
@@ -272,6 +316,11 @@ QString cNumberDB::FindCode(QStringView key) const {
     const QString text = SearchesDecodedText() ? m_strDecoded : Decode(m_bytes);
     const qsizetype found = FindInText(text, key);
     return found < 0 ? QStringLiteral("0") : text.mid(found + key.size(), 4);
+}
+
+void cNumberDB::Prefetch(QStringView strNumber) const {
+    if (m_index)
+        m_index->Prefetch(strNumber);
 }
 
 void cNumberDB::BuildIndex() {

@@ -16,7 +16,14 @@ struct tCarrierCode {
 
     QStringView View() const { return QStringView(ch, len); }
     QString toString() const { return View().toString(); }
-    friend bool operator==(const tCarrierCode& a, QStringView b) { return a.View() == b; }
+    friend bool operator==(const tCarrierCode& a, QStringView b) {
+        if (a.len != b.size())
+            return false;
+        for (qint8 i = 0; i < a.len; ++i)
+            if (a.ch[i] != b[i].unicode())
+                return false;
+        return true;
+    }
 };
 
 // The number database: the bytes of db.dat exactly as in the file, held once
@@ -58,6 +65,9 @@ public:
     // FindCode answers exactly as without it. LoadDB and SetBytes drop it.
     void BuildIndex();
     bool HasIndex() const { return m_index != nullptr; }
+    // For a number of 7 to 11 ASCII digits with a mobile prefix about to be
+    // looked up: asks for its index entries ahead. Changes no answer.
+    void Prefetch(QStringView strNumber) const;
 
     // True when this process's code page 932 decoder does not split bytes into
     // characters as the byte search assumes; every database is then searched

@@ -88,6 +88,7 @@ tCarrierCode FindCarrierCode(const cNumberDB& db, QStringView strNumber) {
         key[2 * k] = char('0' + value / 10);
         key[2 * k + 1] = char('0' + value % 10);
     };
+    db.Prefetch(strNumber);
     field(1);
     field(2);
     auto step = [&](qsizetype lead) {

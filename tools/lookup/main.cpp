@@ -12,6 +12,8 @@
 #include <QStringDecoder>
 
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 namespace {
 
@@ -51,9 +53,13 @@ public:
             m_buffer += "number,code,text\r\n";
     }
 
-    void Answer(const cNumberDB& db, QStringView number) {
+    // The number as typed; the same in UTF-8 when the caller has it at hand.
+    void Answer(const cNumberDB& db, QStringView number, QByteArrayView utf8 = {}) {
         const modSearch::tSearchResult result = modSearch::SearchNumber(db, number);
-        AppendNumber(number);
+        if (!utf8.isEmpty() && IsPlain(utf8))
+            m_buffer.append(utf8.data(), size_t(utf8.size()));
+        else
+            Append(Field(number));
         m_buffer += m_blnCsv ? ',' : '\t';
         if (!result.Accepted()) {
             m_buffer += '-';
@@ -63,15 +69,13 @@ public:
                 for (QChar c : code)
                     m_buffer += char(c.unicode());
             else
-                m_buffer += Field(code);
+                Append(Field(code));
         }
         m_buffer += m_blnCsv ? ',' : '\t';
-        if (result.row)
-            m_buffer += m_rowTexts[modCarrierTable::RowIndex(*result.row)];
-        else
-            m_buffer += m_refusalTexts[int(result.refusal)];
+        Append(result.row ? m_rowTexts[modCarrierTable::RowIndex(*result.row)]
+                          : m_refusalTexts[int(result.refusal)]);
         m_buffer += m_blnCsv ? "\r\n" : "\n";
-        if (m_buffer.size() >= BlockBytes)
+        if (m_buffer.size() >= size_t(BlockBytes))
             Flush();
     }
 
@@ -86,11 +90,25 @@ private:
     static constexpr qsizetype BlockBytes = 1 << 20;
     static constexpr int RefusalCount = int(modSearch::eRefusal::NotDigits) + 1;
 
+    // Nothing to escape or quote: printable ASCII but for "\\", "," and the quote.
+    static bool IsPlainChar(uint c) {
+        return c > 0x20 && c < 0x7F && c != '\\' && c != ',' && c != '"';
+    }
     static bool IsPlain(QStringView s) {
         for (QChar c : s)
-            if (c.unicode() < 0x20 || c.unicode() >= 0x7F || c == u'\\' || c == u',' || c == u'"')
+            if (!IsPlainChar(c.unicode()))
                 return false;
         return true;
+    }
+    static bool IsPlain(QByteArrayView s) {
+        for (char c : s)
+            if (!IsPlainChar(uchar(c)))
+                return false;
+        return true;
+    }
+
+    void Append(const QByteArray& bytes) {
+        m_buffer.append(bytes.constData(), size_t(bytes.size()));
     }
 
     // A character that could break a line or a field, or hide itself.
@@ -129,35 +147,28 @@ private:
         return '"' + QByteArray(utf8).replace('"', "\"\"") + '"';
     }
 
-    void AppendNumber(QStringView number) {
-        // Plain digits, the usual case, go straight in.
-        if (IsPlain(number) && !number.contains(u' ')) {
-            for (QChar c : number)
-                m_buffer += char(c.unicode());
-            return;
-        }
-        m_buffer += Field(number);
-    }
-
     void Flush() {
-        if (m_buffer.isEmpty() || !m_strError.isEmpty()) {
+        if (m_buffer.empty() || !m_strError.isEmpty()) {
             m_buffer.clear();
             return;
         }
-        if (m_out.write(m_buffer) != m_buffer.size())
+        if (m_out.write(m_buffer.data(), qint64(m_buffer.size())) != qint64(m_buffer.size()))
             m_strError = m_out.errorString();
         m_buffer.clear();
     }
 
     bool m_blnCsv;
     QFile m_out;
-    QByteArray m_buffer;
+    std::string m_buffer;
     QByteArray m_rowTexts[modCarrierTable::RowIndexCount];
     QByteArray m_refusalTexts[RefusalCount];
     QString m_strError;
 };
 
-// Standard input, one number per line, read and answered in large blocks.
+// Standard input, one number per line, read and answered in large blocks. Lines
+// are split as UTF-8 bytes (other encodings, named by a byte order mark, are
+// turned into UTF-8 first); a short ASCII line, the usual number, is looked up
+// from a buffer on the stack.
 bool AnswerStream(const cNumberDB& db, cAnswerWriter& writer, QString* pstrWhy) {
     QFile in;
     if (!in.open(fileno(stdin), QIODevice::ReadOnly | QIODevice::Unbuffered)) {
@@ -165,24 +176,39 @@ bool AnswerStream(const cNumberDB& db, cAnswerWriter& writer, QString* pstrWhy) 
         return false;
     }
     QByteArray block = in.read(1 << 20);
-    QStringDecoder decoder(
-        QStringConverter::encodingForData(block).value_or(QStringConverter::Utf8));
-    QString pending;
-    auto answerLine = [&](QStringView line) {
-        if (line.endsWith(u'\r'))
+    const auto encoding = QStringConverter::encodingForData(block);
+    QStringDecoder decoder(encoding.value_or(QStringConverter::Utf8));
+    const bool utf8 = !encoding || *encoding == QStringConverter::Utf8;
+    if (utf8 && block.startsWith("\xEF\xBB\xBF"))
+        block.remove(0, 3);
+    char16_t wide[64];
+    auto answerLine = [&](QByteArrayView line) {
+        if (line.endsWith('\r'))
             line.chop(1);
-        if (!line.isEmpty())
-            writer.Answer(db, line);
+        if (line.isEmpty())
+            return;
+        bool ascii = line.size() <= qsizetype(std::size(wide));
+        for (qsizetype i = 0; ascii && i < line.size(); ++i)
+            ascii = uchar(line[i]) < 0x80;
+        if (!ascii)
+            return writer.Answer(db, QString::fromUtf8(line));
+        for (qsizetype i = 0; i < line.size(); ++i)
+            wide[i] = uchar(line[i]);
+        writer.Answer(db, QStringView(wide, line.size()), line);
     };
+    QByteArray pending;
     for (;;) {
-        pending += decoder.decode(block);
-        qsizetype from = 0;
-        for (qsizetype end; (end = pending.indexOf(u'\n', from)) >= 0; from = end + 1)
-            answerLine(QStringView(pending).sliced(from, end - from));
-        pending.remove(0, from);
+        pending += utf8 ? block : decoder.decode(block).operator QString().toUtf8();
+        const char* const begin = pending.constData();
+        const char* from = begin;
+        const char* const end = begin + pending.size();
+        for (const char* nl;
+             (nl = static_cast<const char*>(memchr(from, '\n', size_t(end - from)))); from = nl + 1)
+            answerLine(QByteArrayView(from, nl - from));
+        pending.remove(0, from - begin);
         if (block.isEmpty()) {
             answerLine(pending); // a last line without a line end
-            break;
+            return true;
         }
         block = in.read(1 << 20);
         if (in.error() != QFileDevice::NoError) {
@@ -190,7 +216,6 @@ bool AnswerStream(const cNumberDB& db, cAnswerWriter& writer, QString* pstrWhy) 
             return false;
         }
     }
-    return true;
 }
 
 } // namespace
