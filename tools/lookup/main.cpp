@@ -22,11 +22,13 @@ const char* const Description =
     "Without NUMBER, reads numbers from standard input, one per line (UTF-8 unless\n"
     "a byte order mark says otherwise).\n"
     "Prints one line per number, in UTF-8: the number, the final carrier code (\"-\"\n"
-    "when the number is refused) and the text the result box shows; TAB-separated,\n"
-    "with control characters and \"\\\" in the number written as \\t, \\xHH, \\\\ and\n"
-    "the like, or as CSV with a header line.\n"
-    "Exit status: 0 when every answer was written; 2 when the database could not be\n"
-    "read, the output could not be written, or the options are wrong.";
+    "when the number is refused) and the text the result box shows. As tsv, the\n"
+    "three fields are TAB-separated, control characters and \"\\\" written as \\t,\n"
+    "\\n, \\r, \\xHH, \\uHHHH, \\\\; as csv, a header line comes first, fields are\n"
+    "quoted where needed and lines end in CR LF.\n"
+    "Exit status: 0 when every answer was written; 2 when the options are wrong,\n"
+    "the database cannot be read or the answers cannot be written (each with a\n"
+    "message on standard error).";
 
 const char* const UsageLine = "Usage: lumivo-lookup [--db FILE] [--format tsv|csv] [NUMBER ...]\n";
 
