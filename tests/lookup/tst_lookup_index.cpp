@@ -50,7 +50,8 @@ QString RandomNumber(QRandomGenerator& rng) {
     return number.left(rng.bounded(7, 12));
 }
 
-// Keys of the numbers (letter in either case, mostly with a steering code),
+// Keys of the numbers (letter in either case, mostly with a steering code,
+// some spoilt),
 // cut or whole, between pieces that trip a byte search: "ア" (0x83 'A'), lead
 // bytes before digits and before nothing, bytes no character starts with,
 // control bytes the decoder turns into one another.
@@ -65,6 +66,8 @@ QByteArray RandomBytes(QRandomGenerator& rng, const QStringList& numbers, int pi
         QByteArray key = modSearch::MakeKey(number.left(rng.bounded(6, 10))).toLatin1();
         if (rng.bounded(2))
             key.back() = char(key.back() | 0x20);
+        if (rng.bounded(4) == 0) // one bit away: "0" is 0x10 then, "@" is "`"
+            key[rng.bounded(int(key.size()))] ^= 0x20;
         const int kind = rng.bounded(5);
         bytes += kind == 0   ? key + bits[rng.bounded(3)]
                  : kind == 1 ? key.left(rng.bounded(int(key.size())))
