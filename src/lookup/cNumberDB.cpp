@@ -7,8 +7,10 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cstring>
-#include <new>
+
+#include <sys/mman.h>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -103,14 +105,35 @@ qsizetype FindInText(QStringView text, QStringView key) {
     return -1;
 }
 
-QString Japanese(const char* strUtf8) {
-    return QString::fromUtf8(strUtf8);
-}
-
 } // namespace
 
-void cNumberDB::Adopt(QByteArray bytes) {
+// The file's bytes in anonymous memory, in large pages where the system has
+// them: the kernel then clears and maps a 50 MB file in a few steps instead of
+// thousands, which was most of the time it took to read it.
+struct cNumberDB::tStorage {
+    char* data = nullptr;
+    size_t capacity = 0;
+    ~tStorage() {
+        if (data)
+            munmap(data, capacity);
+    }
+    bool Reserve(size_t intBytes) {
+        void* p = data ? mremap(data, capacity, intBytes, MREMAP_MAYMOVE)
+                       : mmap(nullptr, intBytes, PROT_READ | PROT_WRITE,
+                              MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED)
+            return false;
+        data = static_cast<char*>(p);
+        capacity = intBytes;
+        madvise(data, capacity, MADV_HUGEPAGE);
+        return true;
+    }
+};
+
+void cNumberDB::Adopt(QByteArray bytes, std::shared_ptr<tStorage> storage) {
+    // The bytes may point into the old storage: they go first.
     m_bytes = std::move(bytes);
+    m_storage = std::move(storage);
     m_index.reset();
     m_strDecoded = DecoderMatchesBytes() ? QString() : Decode(m_bytes);
     if (SearchesDecodedText()) {
@@ -142,44 +165,43 @@ cNumberDB::eLoadResult cNumberDB::LoadDB(const QString& strFilePath) {
     };
     const QFileInfo info(strFilePath);
     if (!info.exists())
-        return fail(eLoadResult::Missing, Japanese("ファイルが見つかりません。"));
+        return fail(eLoadResult::Missing, QStringLiteral("ファイルが見つかりません。"));
     if (info.isDir())
-        return fail(eLoadResult::Unreadable, Japanese("ファイルではなくフォルダーです。"));
+        return fail(eLoadResult::Unreadable, QStringLiteral("ファイルではなくフォルダーです。"));
     QFile file(strFilePath);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return fail(eLoadResult::Unreadable, info.isReadable()
-                                                 ? Japanese("ファイルを開けませんでした。")
-                                                 : Japanese("読み取りの権限がありません。"));
+                                                 ? QStringLiteral("ファイルを開けませんでした。")
+                                                 : QStringLiteral("読み取りの権限がありません。"));
     const QString tooLarge =
-        Japanese("ファイルが大きすぎます（上限 %1 バイト）。").arg(MaxFileBytes);
+        QStringLiteral("ファイルが大きすぎます（上限 %1 バイト）。").arg(MaxFileBytes);
     // Pipes and devices report size 0, and a file may grow while it is read: the
     // limit is checked against the bytes read, not only against the size.
     const qint64 size = file.size();
     if (size > MaxFileBytes)
         return fail(eLoadResult::TooLarge, tooLarge);
-    QByteArray bytes;
+    auto storage = std::make_shared<tStorage>();
     qsizetype used = 0;
-    try {
-        bytes.resize(qsizetype(size) + 1); // one more, so that the end is seen without growing
-        for (;;) {
-            if (used == bytes.size())
-                bytes.resize(qMin<qint64>(MaxFileBytes + 1, qMax<qint64>(2 * used, 1 << 16)));
-            const qint64 got = file.read(bytes.data() + used, bytes.size() - used);
-            if (got < 0)
-                return fail(eLoadResult::Unreadable, Japanese("読み取り中にエラーが起きました。"));
-            if (got == 0)
-                break;
-            used += got;
-            if (used > MaxFileBytes)
-                return fail(eLoadResult::TooLarge, tooLarge);
-        }
-    } catch (const std::bad_alloc&) {
-        return fail(eLoadResult::Unreadable, Japanese("メモリが足りません。"));
+    // One byte more than the size, so that the end is seen without growing.
+    if (!storage->Reserve(size_t(size) + 1))
+        return fail(eLoadResult::Unreadable, QStringLiteral("メモリが足りません。"));
+    for (;;) {
+        if (size_t(used) == storage->capacity &&
+            !storage->Reserve(
+                size_t(qMin<qint64>(MaxFileBytes + 1, qMax<qint64>(2 * used, 1 << 16)))))
+            return fail(eLoadResult::Unreadable, QStringLiteral("メモリが足りません。"));
+        const qint64 got = file.read(storage->data + used, qint64(storage->capacity) - used);
+        if (got < 0)
+            return fail(eLoadResult::Unreadable,
+                        QStringLiteral("読み取り中にエラーが起きました。"));
+        if (got == 0)
+            break;
+        used += got;
+        if (used > MaxFileBytes)
+            return fail(eLoadResult::TooLarge, tooLarge);
     }
-    bytes.truncate(used);
-    if (bytes.capacity() > used + used / 8)
-        bytes.squeeze();
-    Adopt(std::move(bytes));
+    QByteArray bytes = QByteArray::fromRawData(storage->data, used);
+    Adopt(std::move(bytes), std::move(storage));
     return eLoadResult::Loaded;
 }
 
@@ -292,6 +314,16 @@ tCarrierCode cNumberDB::CodeAt(qsizetype intFrom) const {
 }
 
 tCarrierCode cNumberDB::LookupKey(QByteArrayView key) const {
+    if (SearchesDecodedText()) {
+        const qsizetype found = FindInText(m_strDecoded, QString::fromLatin1(key));
+        tCarrierCode code;
+        if (found >= 0) {
+            const QStringView after = QStringView(m_strDecoded).mid(found + key.size(), 4);
+            code.len = qint8(after.size());
+            std::copy(after.utf16(), after.utf16() + after.size(), code.ch);
+        }
+        return code;
+    }
     qsizetype found = cKeyIndex::NoSlot;
     tCarrierCode code;
     if (m_index)

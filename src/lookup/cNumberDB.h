@@ -79,10 +79,12 @@ public:
     static qsizetype FindKey(QByteArrayView bytes, QByteArrayView key);
 
 private:
-    void Adopt(QByteArray bytes);
+    struct tStorage;
+    void Adopt(QByteArray bytes, std::shared_ptr<tStorage> storage = {});
     tCarrierCode CodeAt(qsizetype intFrom) const;
 
-    QByteArray m_bytes;
+    QByteArray m_bytes; // may point into m_storage
+    std::shared_ptr<tStorage> m_storage;
     QString m_strDecoded; // null unless the decoder and the byte search disagree
     QString m_strTail;    // the last 16 characters
     QString m_strError;
