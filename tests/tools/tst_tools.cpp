@@ -82,10 +82,11 @@ void tst_tools::lookupOptionsFormatsAndFailures_data() {
         << "0501234\t-\t090,080,070から入力して下さい\n0901\t-\t最低7桁入力して下さい\n"
            "090\\t12\\x01\\\\34\t-\t数字のみ入力して下さい\n"
         << "";
-    QTest::newRow("csv") << db + QStringList{"--format", "csv", "0900012345", "0\"9,1"}
+    QTest::newRow("csv") << db + QStringList{"--format", "csv", "0900012345", "0\"9,1", "=1+2"}
                          << QByteArray() << 0
                          << "number,code,text\r\n0900012345,0,未使用or未確認\r\n"
                             "\"0\"\"9,1\",-,\"090,080,070から入力して下さい\"\r\n"
+                            "\"'=1+2\",-,\"090,080,070から入力して下さい\"\r\n"
                          << "";
     QTest::newRow("unknown option")
         << db + QStringList{"--frmat", "csv", "0901234"} << QByteArray() << 2 << ""

@@ -25,7 +25,8 @@ const char* const Description =
     "when the number is refused) and the text the result box shows. As tsv, the\n"
     "three fields are TAB-separated, control characters and \"\\\" written as \\t,\n"
     "\\n, \\r, \\xHH, \\uHHHH, \\\\; as csv, a header line comes first, fields are\n"
-    "quoted where needed and lines end in CR LF.\n"
+    "quoted where needed, a field that a spreadsheet would take for a formula\n"
+    "(=, +, -, @ first) gets a ' in front, and lines end in CR LF.\n"
     "Exit status: 0 when every answer was written; 2 when the options are wrong,\n"
     "the database cannot be read or the answers cannot be written (each with a\n"
     "message on standard error).";
@@ -60,7 +61,7 @@ public:
     // The number as typed; the same in UTF-8 when the caller has it at hand.
     void Answer(const cNumberDB& db, QStringView number, QByteArrayView utf8 = {}) {
         const modSearch::tSearchResult result = modSearch::SearchNumber(db, number);
-        if (!utf8.isEmpty() && IsPlain(utf8))
+        if (!utf8.isEmpty() && IsPlain(utf8) && !StartsFormula(utf8.front()))
             m_buffer.append(utf8.data(), size_t(utf8.size()));
         else
             Append(Field(number));
@@ -69,7 +70,7 @@ public:
             m_buffer += '-';
         } else {
             const QStringView code = result.code.View();
-            if (IsPlain(code))
+            if (IsPlain(code) && !StartsFormula(code.front().unicode()))
                 for (QChar c : code)
                     m_buffer += char(c.unicode());
             else
@@ -111,6 +112,11 @@ private:
         return true;
     }
 
+    // A spreadsheet would take a CSV field starting with one of these as a formula.
+    bool StartsFormula(uint c) const {
+        return m_blnCsv && (c == '=' || c == '+' || c == '-' || c == '@');
+    }
+
     void Append(const QByteArray& bytes) {
         m_buffer.append(bytes.constData(), size_t(bytes.size()));
     }
@@ -144,9 +150,11 @@ private:
             }
             return out;
         }
-        const QByteArray utf8 = s.toUtf8();
+        // Such a field is shown as text: a quote mark first, as spreadsheets take it.
+        const QByteArray utf8 =
+            (!s.isEmpty() && StartsFormula(s.front().unicode()) ? "'" : "") + s.toUtf8();
         if (!utf8.contains(',') && !utf8.contains('"') && !utf8.contains('\n') &&
-            !utf8.contains('\r') && utf8.trimmed() == utf8)
+            !utf8.contains('\r') && utf8.trimmed() == utf8 && !utf8.startsWith('\''))
             return utf8;
         return '"' + QByteArray(utf8).replace('"', "\"\"") + '"';
     }
