@@ -4,9 +4,10 @@ the same run, whole processes, medians of interleaved rounds.
 
   bench/run-bench.py [--build DIR] [--rounds N] [--numbers N]
 
-Builds what it measures in DIR (default build-bench, -DLUMIVO_BENCH=ON; the
-synthetic 50 MB db.dat comes from tools/gen-synthetic-db.py --seed 1). The
-start-up rows need Xvfb (apt-get install xvfb); without it they are skipped.
+Builds what it measures in DIR (default build-bench, -DLUMIVO_BENCH=ON, which
+needs libbenchmark-dev; the synthetic 50 MB db.dat comes from
+tools/gen-synthetic-db.py --seed 1). The start-up rows need Xvfb (apt-get
+install xvfb); without it they are skipped. Peak memory is /usr/bin/time's.
 """
 
 import argparse
