@@ -30,8 +30,8 @@ int main(int argc, char* argv[]) {
     window.show();
     // Runs once the show has been handled by the event loop.
     QTimer::singleShot(0, &app, [&] {
-        printf("main window shown after %lld ms; database text %lld characters\n",
-               static_cast<long long>(clock.elapsed()), static_cast<long long>(db.Text().size()));
+        printf("main window shown after %lld ms; database %lld bytes\n",
+               static_cast<long long>(clock.elapsed()), static_cast<long long>(db.Size()));
         app.quit();
     });
     return app.exec();

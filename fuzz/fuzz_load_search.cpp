@@ -1,83 +1,102 @@
-// Arbitrary bytes as db.dat: loaded in small pieces (the decoded text must be
-// that of the whole file at once), then searched with the plain search, the
-// key index and a naive reference, which must all agree.
+// Arbitrary bytes as db.dat: loaded, then searched through the byte search and
+// through the key index, against a naive search over the decoded text; the
+// numbers are read off key-shaped places in the bytes, so that the steering
+// codes lead the search on to the kind G and kind H keys.
 
 #include "lookup/cNumberDB.h"
 #include "lookup/modSearch.h"
 
-#include <QFile>
 #include <QStringDecoder>
 
 #include <cstdlib>
+#include <sys/mman.h>
 #include <unistd.h>
 
 namespace {
 
-qsizetype NaiveFind(const QString& text, const QString& key) {
-    auto upper = [](char16_t c) { return (c >= 'a' && c <= 'z') ? char16_t(c - 32) : c; };
-    for (qsizetype p = 0; p + key.size() <= text.size(); ++p) {
-        qsizetype i = 0;
-        while (i < key.size() && upper(text[p + i].unicode()) == upper(key[i].unicode()))
-            ++i;
-        if (i == key.size())
-            return p;
-    }
-    return -1;
+QString Upper(QString s) {
+    for (QChar& c : s)
+        if (c >= u'a' && c <= u'z')
+            c = QChar(c.unicode() - 32);
+    return s;
 }
 
-const QString& DbPath() {
-    static const QString path = QStringLiteral("/tmp/lumivo-fuzz-%1.dat").arg(getpid());
-    return path;
+QString NaiveCode(const QString& text, const QString& key) {
+    const qsizetype p = Upper(text).indexOf(Upper(key));
+    return p < 0 ? QStringLiteral("0") : text.mid(p + key.size(), 4);
+}
+
+QString NaiveCarrierCode(const QString& text, const QString& number) {
+    const auto step = [&](int n) { return NaiveCode(text, modSearch::MakeKey(number.left(n))); };
+    QString code = step(6);
+    if (code == u"0" && (code = step(7)) == u"C160" && number.size() >= 8 &&
+        (code = step(8)) == u"C161" && number.size() >= 9)
+        code = step(9);
+    return code;
+}
+
+// The leading digits a key-shaped text ending at q stands for, or empty.
+QString LeadBefore(const QByteArray& bytes, qsizetype q) {
+    const int fields = QByteArrayView("AFGH").indexOf(char(bytes[q] & ~0x20)) + 3;
+    const qsizetype start = q - 2 * fields - 2;
+    if (fields < 3 || start < 0 || bytes[start] != '0' || bytes[start + 1] < '0' ||
+        bytes[start + 1] > '2')
+        return QString();
+    QString lead = QStringList{"090", "080", "070"}[bytes[start + 1] - '0'];
+    for (int k = 1; k <= fields; ++k) {
+        const QByteArray field = bytes.mid(start + 2 * k, 2);
+        bool ok = false;
+        const int digit = field.toInt(&ok) - k;
+        if (!ok || field[0] < '0' || field[0] > '9' || field[1] < '0' || field[1] > '9' ||
+            digit < 0 || digit > 9)
+            return QString();
+        lead += QChar(u'0' + digit);
+    }
+    return lead;
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // The first bytes choose the number and the piece size; all bytes are the file.
-    if (size < 2)
-        return 0;
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
-    {
-        QFile file(DbPath());
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            file.write(bytes) != bytes.size())
-            abort();
-    }
+    // The file lives in memory only: nothing is left behind in any folder.
+    const int fd = memfd_create("lumivo-fuzz-db", 0);
+    if (fd < 0 || write(fd, data, size) != ssize_t(size))
+        abort();
     cNumberDB db;
-    db.SetReadChunkBytes(1 + data[0] % 13);
-    if (db.LoadDB(DbPath()) != cNumberDB::eLoadResult::Loaded)
+    const bool loaded =
+        db.LoadDB(QStringLiteral("/proc/self/fd/%1").arg(fd)) == cNumberDB::eLoadResult::Loaded;
+    close(fd);
+    if (!loaded || db.Size() != bytes.size() || db.SearchesDecodedText())
         abort();
-    if (db.Text() != QStringDecoder("windows-31j").decode(bytes))
+    const QString text = QStringDecoder("windows-31j").decode(bytes);
+    if (db.DBDate() != text.right(16).mid(0, 8) || db.DBVersion() != text.right(16).mid(10, 4))
         abort();
-    (void)db.DBDate();
-    (void)db.DBVersion();
     (void)db.HasValidTail();
 
-    // Numbers from digits found in the text, so that keys do occur.
-    static const char* const heads[] = {"090", "080", "070"};
-    const QString& text = db.Text();
     cNumberDB indexed;
-    indexed.SetText(text);
+    indexed.SetBytes(bytes);
     indexed.BuildIndex();
-    for (int round = 0; round < 4; ++round) {
-        QString number = QString::fromLatin1(heads[(data[1] + round) % 3]);
-        for (qsizetype i = round * 7; number.size() < 11 && i < text.size(); ++i)
-            if (text[i].isDigit() && text[i].unicode() < 128)
-                number += text[i];
-        while (number.size() < 11)
-            number += QChar(char16_t(u'0' + (data[1] + number.size()) % 10));
-        if (modSearch::SearchCarrierCode(db, number) !=
-            modSearch::SearchCarrierCode(indexed, number))
+    // Any piece of the text as a key, ASCII or not.
+    if (!text.isEmpty()) {
+        const QString key = text.mid(data[0] % text.size(), 1 + data[size - 1] % 6);
+        if (db.FindCode(key) != NaiveCode(text, key))
             abort();
-        for (qsizetype n = 6; n <= 9; ++n) {
-            const QString key = modSearch::MakeKey(number.left(n));
-            const qsizetype expected = NaiveFind(text, key);
-            if (cNumberDB::FindKey(text, key) != expected ||
-                cNumberDB::FindKeyNarrow(text, key) != expected)
-                abort();
-            if (indexed.FindCode(key) != db.FindCode(key))
-                abort();
-        }
+    }
+    // Numbers from the first key-shaped places, padded with digits of the input.
+    int numbers = 0;
+    for (qsizetype q = 8; q < bytes.size() && numbers < 6; ++q) {
+        QString number = LeadBefore(bytes, q);
+        if (number.isEmpty())
+            continue;
+        ++numbers;
+        while (number.size() < 7 + data[q / 2] % 5)
+            number += QChar(u'0' + data[number.size() % size] % 10);
+        const QString expected = NaiveCarrierCode(text, number);
+        if (modSearch::SearchNumber(db, number).code != expected ||
+            modSearch::SearchNumber(indexed, number).code != expected ||
+            modSearch::SearchCarrierCode(indexed, number) != expected)
+            abort();
     }
     return 0;
 }

@@ -1,50 +1,102 @@
 #include "lookup/cKeyIndex.h"
 
-#include <limits>
+#include <new>
+
+#include <sys/mman.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
 // Where the slots of keys with 3 to 6 fields start.
 constexpr qsizetype SlotBase[7] = {0, 0, 0, 0, 3000, 33000, 333000};
 
-// Fields for a kind letter in either case, 0 for any other character.
-int FieldsForLetter(char16_t c) {
+// Fields for a kind letter in either case, 0 for any other byte.
+int FieldsForLetter(uchar c) {
     switch (c | 0x20) {
-    case u'a':
+    case 'a':
         return 3;
-    case u'f':
+    case 'f':
         return 4;
-    case u'g':
+    case 'g':
         return 5;
-    case u'h':
+    case 'h':
         return 6;
     default:
         return 0;
     }
 }
 
-bool IsDigit(char16_t c) {
-    return c >= u'0' && c <= u'9';
+// Calls f(q) for every byte q that is a kind letter in either case, in order;
+// 16 bytes at a time where the processor allows.
+template <typename tFn> void ForEachKindLetter(const uchar* t, qsizetype size, tFn f) {
+    qsizetype q = 0;
+#if defined(__SSE2__)
+    const __m128i fold = _mm_set1_epi8(0x20);
+    const __m128i a = _mm_set1_epi8('a'), lf = _mm_set1_epi8('f'), g = _mm_set1_epi8('g'),
+                  h = _mm_set1_epi8('h');
+    for (; q + 16 <= size; q += 16) {
+        const __m128i v =
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + q)), fold);
+        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, a), _mm_cmpeq_epi8(v, lf)),
+                                         _mm_or_si128(_mm_cmpeq_epi8(v, g), _mm_cmpeq_epi8(v, h)));
+        for (unsigned bits = unsigned(_mm_movemask_epi8(hit)); bits != 0; bits &= bits - 1)
+            f(q + __builtin_ctz(bits));
+    }
+#endif
+    for (; q < size; ++q)
+        if (FieldsForLetter(t[q]) != 0)
+            f(q);
+}
+
+bool IsDigit(uchar c) {
+    return c >= '0' && c <= '9';
+}
+
+constexpr size_t DirectBytes = size_t(cKeyIndex::SlotCount) * sizeof(quint32);
+
+quint64 HashOf(qsizetype slot) {
+    return quint64(slot) * 0x9E3779B97F4A7C15ull >> 20;
 }
 
 } // namespace
 
-qsizetype cKeyIndex::Slot(QStringView key) {
+void cKeyIndex::tUnmap::operator()(quint32* p) const {
+    munmap(p, DirectBytes);
+}
+
+void cKeyIndex::Prefetch(QStringView strNumber) const {
+    qsizetype digits = strNumber[1] == u'9' ? 0 : strNumber[1] == u'8' ? 1 : 2;
+    for (qsizetype lead = 4; lead <= qMin<qsizetype>(9, strNumber.size()); ++lead) {
+        digits = digits * 10 + (strNumber[lead - 1].unicode() - u'0');
+        if (lead < 6)
+            continue;
+        const qsizetype slot = SlotBase[lead - 3] + digits;
+        if (m_first)
+            __builtin_prefetch(&m_first[slot]);
+        else
+            __builtin_prefetch(&m_table[HashOf(slot) & m_mask]);
+    }
+}
+
+qsizetype cKeyIndex::Slot(QByteArrayView key) {
     const qsizetype n = key.size();
     if (n < 9 || n > 15 || n % 2 == 0)
         return -1;
+    const auto* k = reinterpret_cast<const uchar*>(key.data());
     const int fields = int(n - 3) / 2;
-    if (FieldsForLetter(key[n - 1].unicode()) != fields)
+    if (FieldsForLetter(k[n - 1]) != fields)
         return -1;
-    const char16_t* k = key.utf16();
-    if (k[0] != u'0' || k[1] < u'0' || k[1] > u'2')
+    if (k[0] != '0' || k[1] < '0' || k[1] > '2')
         return -1;
-    qsizetype digits = k[1] - u'0';
+    qsizetype digits = k[1] - '0';
     for (int f = 1; f <= fields; ++f) {
-        const char16_t hi = k[2 * f], lo = k[2 * f + 1];
+        const uchar hi = k[2 * f], lo = k[2 * f + 1];
         if (!IsDigit(hi) || !IsDigit(lo))
             return -1;
-        const int digit = (hi - u'0') * 10 + (lo - u'0') - f;
+        const int digit = (hi - '0') * 10 + (lo - '0') - f;
         if (digit < 0 || digit > 9)
             return -1;
         digits = digits * 10 + digit;
@@ -52,33 +104,90 @@ qsizetype cKeyIndex::Slot(QStringView key) {
     return SlotBase[fields] + digits;
 }
 
-std::shared_ptr<const cKeyIndex> cKeyIndex::Build(QStringView text) {
-    if (text.size() >= qsizetype(std::numeric_limits<quint32>::max()))
+void cKeyIndex::Store(qsizetype slot, quint32 entry) {
+    if (m_first) {
+        if (m_first[slot] == 0)
+            m_first[slot] = entry;
+        return;
+    }
+    for (quint64 h = HashOf(slot) & m_mask;; h = (h + 1) & m_mask) {
+        if (m_table[h] == 0) {
+            m_table[h] = quint64(slot + 1) << 32 | entry;
+            return;
+        }
+        if (qsizetype(m_table[h] >> 32) == slot + 1)
+            return; // the first occurrence is kept
+    }
+}
+
+std::shared_ptr<const cKeyIndex> cKeyIndex::Build(QByteArrayView bytes) {
+    if (bytes.size() >= qsizetype(0x7FFFFFFF))
         return nullptr;
+    const auto* t = reinterpret_cast<const uchar*>(bytes.data());
+    // Every occurrence of a key ends in its kind letter: their count bounds the keys.
+    qsizetype letters = 0;
+    ForEachKindLetter(t, bytes.size(), [&](qsizetype) { ++letters; });
     auto index = std::make_shared<cKeyIndex>();
-    index->m_first.reset(static_cast<quint32*>(std::calloc(size_t(SlotCount), sizeof(quint32))));
-    if (!index->m_first)
+    try {
+        // Half full at most; the hash table wins while it is smaller than the slots.
+        quint64 entries = 64;
+        while (entries < 2 * quint64(letters))
+            entries *= 2;
+        if (entries * sizeof(quint64) < quint64(SlotCount) * sizeof(quint32)) {
+            index->m_table.assign(entries, 0);
+            index->m_mask = entries - 1;
+        } else {
+            void* p = mmap(nullptr, DirectBytes, PROT_READ | PROT_WRITE,
+                           MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (p == MAP_FAILED)
+                return nullptr;
+            madvise(p, DirectBytes, MADV_HUGEPAGE);
+            index->m_first.reset(static_cast<quint32*>(p));
+        }
+    } catch (const std::bad_alloc&) {
         return nullptr;
-    const char16_t* t = text.utf16();
-    // Every occurrence of a key ends in its kind letter; for one kind the start
-    // moves on with the letter, so the first one stored is the first in the text.
-    for (qsizetype q = 8; q < text.size(); ++q) {
+    }
+    // For one kind the start moves on with the letter, so the first one stored
+    // is the first in the bytes.
+    ForEachKindLetter(t, bytes.size(), [&](qsizetype q) {
         const int fields = FieldsForLetter(t[q]);
-        if (fields == 0)
-            continue;
         const qsizetype start = q - (2 * fields + 2);
         if (start < 0)
-            continue;
-        const qsizetype slot = Slot(text.mid(start, 2 * fields + 3));
-        if (slot >= 0 && index->m_first[slot] == 0)
-            index->m_first[slot] = quint32(start + 1);
-    }
+            return;
+        const qsizetype slot = Slot(bytes.sliced(start, 2 * fields + 3));
+        if (slot < 0)
+            return;
+        const uchar* code = t + q + 1;
+        const bool usual = q + 4 < bytes.size() && (code[0] == 'C' || code[0] == 'P') &&
+                           IsDigit(code[1]) && IsDigit(code[2]) && IsDigit(code[3]);
+        index->Store(slot, usual ? 0x80000000u | (code[0] == 'P' ? 1024u : 0u) |
+                                       quint32((code[1] - '0') * 100 + (code[2] - '0') * 10 +
+                                               (code[3] - '0'))
+                                 : quint32(start + 1));
+    });
     return index;
 }
 
-qsizetype cKeyIndex::Find(QStringView key) const {
+quint32 cKeyIndex::Entry(qsizetype slot) const {
+    if (m_first)
+        return m_first[slot];
+    for (quint64 h = HashOf(slot) & m_mask;; h = (h + 1) & m_mask) {
+        const quint64 e = m_table[h];
+        if (e == 0 || qsizetype(e >> 32) == slot + 1)
+            return quint32(e);
+    }
+}
+
+qsizetype cKeyIndex::Find(QByteArrayView key, tCarrierCode* pCode) const {
     const qsizetype slot = Slot(key);
     if (slot < 0)
-        return -2;
-    return qsizetype(m_first[slot]) - 1;
+        return NoSlot;
+    const quint32 entry = Entry(slot);
+    if (!(entry & 0x80000000u))
+        return qsizetype(entry) - 1;
+    const quint32 number = entry & 1023;
+    *pCode = {{entry & 1024 ? u'P' : u'C', char16_t(u'0' + number / 100),
+               char16_t(u'0' + number / 10 % 10), char16_t(u'0' + number % 10)},
+              4};
+    return CodeGiven;
 }

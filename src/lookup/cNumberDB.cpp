@@ -1,260 +1,361 @@
 #include "lookup/cNumberDB.h"
 
 #include "lookup/cKeyIndex.h"
+#include "lookup/modText.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 
-#if defined(__x86_64__)
-#include <immintrin.h>
+#include <algorithm>
+#include <cstring>
+
+#include <sys/mman.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
 #endif
 
 namespace {
 
-bool IsAsciiDigits(QStringView s, qsizetype n) {
-    if (s.size() != n)
-        return false;
-    for (QChar c : s)
-        if (c < u'0' || c > u'9')
-            return false;
-    return true;
+// Code page 932 as the decoder splits it: a lead byte and a trail byte make one
+// character; a lead byte before anything else is one character by itself (and
+// is dropped at the very end); every other byte is one character. A byte from
+// 0x20 to 0x7E is that ASCII character; control bytes need not be (0x1A, 0x1C
+// and 0x7F come out as one another), and no other character is an ASCII
+// letter or digit.
+bool IsLead(uchar b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+bool IsTrail(uchar b) {
+    return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
 }
 
-char16_t AsciiUpper(char16_t c) {
-    return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c;
+bool IsAsciiLetter(uchar b) {
+    return (b | 0x20) >= 'a' && (b | 0x20) <= 'z';
+}
+bool IsShownAsIs(uchar b) {
+    return b >= 0x20 && b <= 0x7E;
+}
+bool IsAsciiAlnum(char16_t c) {
+    return (c >= u'0' && c <= u'9') || (c < 0x80 && IsAsciiLetter(uchar(c)));
 }
 
-bool IsAsciiLetter(char16_t c) {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+// Lead bytes directly before position p. A character always ends at a byte that
+// is no lead byte (alone or as a trail), so the run starts on a boundary and
+// pairs off from there.
+qsizetype LeadsBefore(const uchar* b, qsizetype p) {
+    qsizetype m = 0;
+    while (m < p && IsLead(b[p - 1 - m]))
+        ++m;
+    return m;
+}
+
+bool IsCharStart(const uchar* b, qsizetype p) {
+    return LeadsBefore(b, p) % 2 == 0 || !IsTrail(b[p]);
+}
+
+QString Decode(QByteArrayView bytes) {
+    QStringDecoder decoder("windows-31j");
+    QString text = decoder.decode(bytes);
+    return text;
+}
+
+// Whether this process's decoder splits every byte and every lead byte pair as
+// above, and gives an ASCII letter or digit only for that very byte. Checked
+// once, on a probe of every such pair with a digit after it.
+bool DecoderMatchesBytes() {
+    static const bool matches = [] {
+        QByteArray probe;
+        for (int b = 0; b < 256; ++b) {
+            probe += char(b);
+            probe += '0';
+            for (int t = 0; IsLead(uchar(b)) && t < 256; ++t) {
+                const char pair[] = {char(b), char(t), '0'};
+                probe += QByteArrayView(pair, 3);
+            }
+        }
+        const QString text = Decode(probe);
+        const auto* p = reinterpret_cast<const uchar*>(probe.constData());
+        qsizetype at = 0, i = 0;
+        for (; i < probe.size() && at < text.size(); ++at) {
+            const bool pair = IsLead(p[i]) && i + 1 < probe.size() && IsTrail(p[i + 1]);
+            const char16_t c = text[at].unicode();
+            if ((IsShownAsIs(p[i]) || IsAsciiAlnum(c)) && c != p[i])
+                return false;
+            i += pair ? 2 : 1;
+        }
+        return i == probe.size() && at == text.size();
+    }();
+    return matches;
+}
+
+// The search over decoded text, for the rare key with characters the bytes do
+// not show as they are (a control character, or one of two bytes) and for a
+// decoder that splits bytes otherwise.
+qsizetype FindInText(QStringView text, QStringView key) {
+    auto upper = [](char16_t c) { return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c; };
+    for (qsizetype p = 0; p + key.size() <= text.size(); ++p) {
+        qsizetype i = 0;
+        while (i < key.size() && upper(text[p + i].unicode()) == upper(key[i].unicode()))
+            ++i;
+        if (i == key.size())
+            return p;
+    }
+    return -1;
 }
 
 } // namespace
 
-void cNumberDB::SetText(const QString& strText) {
-    m_strText = strText;
+// The file's bytes in anonymous memory, in large pages where the system has
+// them: the kernel then clears and maps a 50 MB file in a few steps instead of
+// thousands, which was most of the time it took to read it.
+struct cNumberDB::tStorage {
+    char* data = nullptr;
+    size_t capacity = 0;
+    ~tStorage() {
+        if (data)
+            munmap(data, capacity);
+    }
+    bool Reserve(size_t intBytes) {
+        void* p = data ? mremap(data, capacity, intBytes, MREMAP_MAYMOVE)
+                       : mmap(nullptr, intBytes, PROT_READ | PROT_WRITE,
+                              MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED)
+            return false;
+        data = static_cast<char*>(p);
+        capacity = intBytes;
+        madvise(data, capacity, MADV_HUGEPAGE);
+        return true;
+    }
+};
+
+void cNumberDB::Adopt(QByteArray bytes, std::shared_ptr<tStorage> storage) {
+    // The bytes may point into the old storage: they go first.
+    m_bytes = std::move(bytes);
+    m_storage = std::move(storage);
     m_index.reset();
+    m_strDecoded = DecoderMatchesBytes() ? QString() : Decode(m_bytes);
+    if (SearchesDecodedText()) {
+        m_strTail = m_strDecoded.right(16);
+        return;
+    }
+    // 16 characters take at most 32 bytes; start on a boundary a little before.
+    const auto* b = reinterpret_cast<const uchar*>(m_bytes.constData());
+    qsizetype from = qMax<qsizetype>(0, m_bytes.size() - 40);
+    if (from > 0 && !IsCharStart(b, from))
+        ++from;
+    m_strTail = Decode(QByteArrayView(m_bytes).sliced(from)).right(16);
+}
+
+void cNumberDB::SetBytes(const QByteArray& bytes) {
+    Adopt(bytes);
+}
+
+void cNumberDB::SetText(const QString& strText) {
+    Adopt(modText::EncodeCp932(strText));
 }
 
 cNumberDB::eLoadResult cNumberDB::LoadDB(const QString& strFilePath) {
-    m_strText = QString();
+    Adopt(QByteArray());
     m_strError.clear();
-    m_index.reset();
-
+    auto fail = [this](eLoadResult result, const QString& strWhy) {
+        m_strError = strWhy;
+        return result;
+    };
+    const QFileInfo info(strFilePath);
+    if (!info.exists())
+        return fail(eLoadResult::Missing, QStringLiteral("ファイルが見つかりません。"));
+    if (info.isDir())
+        return fail(eLoadResult::Unreadable, QStringLiteral("ファイルではなくフォルダーです。"));
     QFile file(strFilePath);
-    if (!file.exists()) {
-        m_strError = QStringLiteral("file not found");
-        return eLoadResult::Missing;
-    }
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        m_strError = file.errorString();
-        return eLoadResult::Unreadable;
-    }
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return fail(eLoadResult::Unreadable, info.isReadable()
+                                                 ? QStringLiteral("ファイルを開けませんでした。")
+                                                 : QStringLiteral("読み取りの権限がありません。"));
+    const QString tooLarge =
+        QStringLiteral("ファイルが大きすぎます（上限 %1 バイト）。").arg(MaxFileBytes);
+    // Pipes and devices report size 0, and a file may grow while it is read: the
+    // limit is checked against the bytes read, not only against the size.
     const qint64 size = file.size();
-    if (size > MaxFileBytes) {
-        m_strError = QStringLiteral("file is larger than %1 bytes").arg(MaxFileBytes);
-        return eLoadResult::TooLarge;
-    }
-
-    // The decoder keeps a character cut at a piece's end for the next piece,
-    // so the pieces decode to exactly the text of the whole file at once.
-    // Code page 932 never gives more characters than bytes; the room reserved
-    // up front keeps the text from being copied as it grows.
-    QStringDecoder decoder("windows-31j");
-    // A file whose size is not known beforehand (size 0) simply grows the text.
-    const qsizetype chunk = m_intChunkBytes;
-    QString text;
-    text.reserve(qsizetype(size) + decoder.requiredSpace(qMin<qint64>(chunk, size)));
-    QByteArray buffer(chunk, Qt::Uninitialized);
+    if (size > MaxFileBytes)
+        return fail(eLoadResult::TooLarge, tooLarge);
+    auto storage = std::make_shared<tStorage>();
     qsizetype used = 0;
+    // One byte more than the size, so that the end is seen without growing.
+    if (!storage->Reserve(size_t(size) + 1))
+        return fail(eLoadResult::Unreadable, QStringLiteral("メモリが足りません。"));
     for (;;) {
-        const qint64 got = file.read(buffer.data(), chunk);
-        if (got < 0) {
-            m_strError = file.errorString();
-            return eLoadResult::Unreadable;
-        }
+        if (size_t(used) == storage->capacity &&
+            !storage->Reserve(
+                size_t(qMin<qint64>(MaxFileBytes + 1, qMax<qint64>(2 * used, 1 << 16)))))
+            return fail(eLoadResult::Unreadable, QStringLiteral("メモリが足りません。"));
+        const qint64 got = file.read(storage->data + used, qint64(storage->capacity) - used);
+        if (got < 0)
+            return fail(eLoadResult::Unreadable,
+                        QStringLiteral("読み取り中にエラーが起きました。"));
         if (got == 0)
             break;
-        text.resize(used + decoder.requiredSpace(got));
-        QChar* const end =
-            decoder.appendToBuffer(text.data() + used, QByteArrayView(buffer.constData(), got));
-        used = end - text.constData();
+        used += got;
+        if (used > MaxFileBytes)
+            return fail(eLoadResult::TooLarge, tooLarge);
     }
-    text.resize(used);
-    // Text far shorter than the file (much two-byte text) would waste the room.
-    if (text.capacity() - used > used / 4 + (1 << 20))
-        text.squeeze();
-    m_strText = std::move(text);
+    QByteArray bytes = QByteArray::fromRawData(storage->data, used);
+    Adopt(std::move(bytes), std::move(storage));
     return eLoadResult::Loaded;
 }
 
-QString cNumberDB::DBDate() const {
-    return m_strText.right(16).mid(0, 8);
-}
-
-QString cNumberDB::DBVersion() const {
-    return m_strText.right(16).mid(10, 4);
-}
-
 bool cNumberDB::HasValidTail() const {
-    return m_strText.size() >= 16 && IsAsciiDigits(DBDate(), 8) && IsAsciiDigits(DBVersion(), 4);
+    auto digits = [](const QString& s, qsizetype n) {
+        if (s.size() != n)
+            return false;
+        for (QChar c : s)
+            if (c < u'0' || c > u'9')
+                return false;
+        return true;
+    };
+    // A lead byte left over at the end is no character: the file was cut.
+    const auto* b = reinterpret_cast<const uchar*>(m_bytes.constData());
+    const bool cut = LeadsBefore(b, m_bytes.size()) % 2 == 1;
+    return !cut && m_strTail.size() == 16 && digits(DBDate(), 8) && digits(DBVersion(), 4);
 }
 
 namespace {
 
-// Up to four characters at the key's end are compared before the whole key:
-// record keys share their first characters ("00", "01", "02"), and differ most
-// in their last fields and kind letter.
-struct tProbes {
-    int count = 0;
-    qsizetype offset[4] = {};
-    char16_t value[4] = {}; // the key's character; lower case for an ASCII letter
-    char16_t fold[4] = {};  // 0x20 where the character is an ASCII letter
-};
-
-tProbes ProbesFor(QStringView key) {
-    tProbes pr;
-    pr.count = int(qMin<qsizetype>(key.size(), 4));
-    for (int j = 0; j < pr.count; ++j) {
-        pr.offset[j] = key.size() - pr.count + j;
-        const char16_t c = key[pr.offset[j]].unicode();
-        pr.fold[j] = IsAsciiLetter(c) ? 0x20 : 0;
-        pr.value[j] = char16_t(c | pr.fold[j]);
-    }
-    return pr;
-}
-
-// What every position passes that matches: "x | 0x20 == 'a'" holds for 'A'
-// and 'a' alone, and a non-letter must be equal.
-bool PassesProbes(const char16_t* at, const tProbes& pr) {
-    for (int j = 0; j < pr.count; ++j)
-        if (char16_t(at[pr.offset[j]] | pr.fold[j]) != pr.value[j])
+// The key's bytes at t: letters in either case, every other byte exactly.
+bool MatchesAt(const uchar* t, const uchar* k, qsizetype n) {
+    for (qsizetype i = 0; i < n; ++i)
+        if (IsAsciiLetter(k[i]) ? (t[i] | 0x20) != (k[i] | 0x20) : t[i] != k[i])
             return false;
     return true;
 }
 
-bool MatchesAt(const char16_t* at, QStringView key) {
-    for (qsizetype i = 0; i < key.size(); ++i)
-        if (AsciiUpper(at[i]) != AsciiUpper(key[i].unicode()))
-            return false;
-    return true;
-}
-
-// Positions [from, last] one by one.
-qsizetype ScanPlain(const char16_t* t, qsizetype from, qsizetype last, QStringView key,
-                    const tProbes& pr) {
-    for (qsizetype p = from; p <= last; ++p)
-        if (PassesProbes(t + p, pr) && MatchesAt(t + p, key))
-            return p;
-    return -1;
-}
-
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define LUMIVO_SIMD_SEARCH 1
-
-// 16 positions at a time: compare the probe characters at all of them at once,
-// then confirm the few candidates left in text order, so the first one wins.
-__attribute__((target("avx2"))) qsizetype
-ScanAvx2(const char16_t* t, qsizetype last, QStringView key, const tProbes& pr, qsizetype* next) {
-    __m256i value[4], fold[4];
-    for (int j = 0; j < pr.count; ++j) {
-        value[j] = _mm256_set1_epi16(short(pr.value[j]));
-        fold[j] = _mm256_set1_epi16(short(pr.fold[j]));
+// A record key ends in its kind letter, the rarest of its bytes in a database:
+// candidates are found by that byte, 16 positions at a time, in order.
+qsizetype FindByLastLetter(const uchar* t, qsizetype size, const uchar* k, qsizetype n,
+                           bool blnCheckStart) {
+    const uchar letter = k[n - 1] | 0x20;
+    auto confirm = [&](qsizetype q) {
+        const qsizetype p = q - (n - 1);
+        return MatchesAt(t + p, k, n - 1) && (!blnCheckStart || IsCharStart(t, p));
+    };
+    qsizetype q = n - 1; // where the key's last byte would be
+#if defined(__SSE2__)
+    const __m128i fold = _mm_set1_epi8(0x20), want = _mm_set1_epi8(char(letter));
+    for (; q + 16 <= size; q += 16) {
+        const __m128i at = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + q));
+        unsigned bits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(at, fold), want)));
+        for (; bits != 0; bits &= bits - 1)
+            if (confirm(q + __builtin_ctz(bits)))
+                return q + __builtin_ctz(bits) - (n - 1);
     }
-    qsizetype p = 0;
-    for (; p + 15 <= last; p += 16) {
-        __m256i all = _mm256_set1_epi16(-1);
-        for (int j = 0; j < pr.count; ++j) {
-            const __m256i at =
-                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + p + pr.offset[j]));
-            all = _mm256_and_si256(all, _mm256_cmpeq_epi16(_mm256_or_si256(at, fold[j]), value[j]));
-        }
-        quint32 bits = quint32(_mm256_movemask_epi8(all));
-        while (bits) {
-            const int lane = __builtin_ctz(bits) / 2;
-            if (MatchesAt(t + p + lane, key))
-                return p + lane;
-            bits &= ~(3u << (2 * lane));
-        }
-    }
-    *next = p;
-    return -1;
-}
-
-qsizetype ScanSse2(const char16_t* t, qsizetype last, QStringView key, const tProbes& pr,
-                   qsizetype* next) {
-    __m128i value[4], fold[4];
-    for (int j = 0; j < pr.count; ++j) {
-        value[j] = _mm_set1_epi16(short(pr.value[j]));
-        fold[j] = _mm_set1_epi16(short(pr.fold[j]));
-    }
-    qsizetype p = 0;
-    for (; p + 7 <= last; p += 8) {
-        __m128i all = _mm_set1_epi16(-1);
-        for (int j = 0; j < pr.count; ++j) {
-            const __m128i at =
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + p + pr.offset[j]));
-            all = _mm_and_si128(all, _mm_cmpeq_epi16(_mm_or_si128(at, fold[j]), value[j]));
-        }
-        quint32 bits = quint32(_mm_movemask_epi8(all));
-        while (bits) {
-            const int lane = __builtin_ctz(bits) / 2;
-            if (MatchesAt(t + p + lane, key))
-                return p + lane;
-            bits &= ~(3u << (2 * lane));
-        }
-    }
-    *next = p;
-    return -1;
-}
 #endif
-
-qsizetype FindKeyUsing(QStringView text, QStringView key, bool blnWide) {
-    if (key.isEmpty() || key.size() > text.size())
-        return key.isEmpty() ? 0 : -1;
-    const char16_t* const t = text.utf16();
-    // The last position a key can start at; every probe read stays inside the text.
-    const qsizetype last = text.size() - key.size();
-    const tProbes pr = ProbesFor(key);
-    qsizetype from = 0;
-#ifdef LUMIVO_SIMD_SEARCH
-    const qsizetype found =
-        blnWide ? ScanAvx2(t, last, key, pr, &from) : ScanSse2(t, last, key, pr, &from);
-    if (found >= 0)
-        return found;
-#else
-    Q_UNUSED(blnWide);
-#endif
-    return ScanPlain(t, from, last, key, pr);
+    for (; q < size; ++q)
+        if ((t[q] | 0x20) == letter && confirm(q))
+            return q - (n - 1);
+    return -1;
 }
 
 } // namespace
 
-qsizetype cNumberDB::FindKey(QStringView text, QStringView key) {
-#ifdef LUMIVO_SIMD_SEARCH
-    static const bool hasAvx2 = __builtin_cpu_supports("avx2");
-    return FindKeyUsing(text, key, hasAvx2);
-#else
-    return FindKeyUsing(text, key, false);
-#endif
+qsizetype cNumberDB::FindKey(QByteArrayView bytes, QByteArrayView key) {
+    const qsizetype n = key.size(), size = bytes.size();
+    if (n == 0)
+        return 0;
+    if (n > size)
+        return -1;
+    const auto* t = reinterpret_cast<const uchar*>(bytes.data());
+    const auto* k = reinterpret_cast<const uchar*>(key.data());
+    // A byte below 0x40 is never the second byte of a character, so a key that
+    // starts with one (every record key starts with "0") is on a boundary.
+    const bool checkStart = k[0] >= 0x40;
+    if (IsAsciiLetter(k[n - 1]))
+        return FindByLastLetter(t, size, k, n, checkStart);
+    // Other keys: the leading part without letters is found exactly by memmem.
+    qsizetype exact = 0;
+    while (exact < n && !IsAsciiLetter(k[exact]))
+        ++exact;
+    for (qsizetype from = 0;;) {
+        qsizetype p = from;
+        if (exact > 0) {
+            const void* hit =
+                from < size ? memmem(t + from, size_t(size - from), k, size_t(exact)) : nullptr;
+            if (!hit)
+                return -1;
+            p = static_cast<const uchar*>(hit) - t;
+        }
+        if (p + n > size)
+            return -1;
+        if (MatchesAt(t + p + exact, k + exact, n - exact) && (!checkStart || IsCharStart(t, p)))
+            return p;
+        from = p + 1;
+    }
 }
 
-qsizetype cNumberDB::FindKeyNarrow(QStringView text, QStringView key) {
-    return FindKeyUsing(text, key, false);
+tCarrierCode cNumberDB::CodeAt(qsizetype intFrom) const {
+    tCarrierCode code;
+    code.len = 0;
+    const qsizetype end = qMin<qsizetype>(m_bytes.size(), intFrom + 4);
+    const auto* b = reinterpret_cast<const uchar*>(m_bytes.constData());
+    bool asIs = true;
+    for (qsizetype i = intFrom; i < end; ++i)
+        asIs = asIs && IsShownAsIs(b[i]);
+    if (asIs) {
+        for (qsizetype i = intFrom; i < end; ++i)
+            code.ch[code.len++] = b[i];
+        return code;
+    }
+    // Anything else goes through the decoder; four characters take at most 8 bytes.
+    const QString text = Decode(
+        QByteArrayView(m_bytes).sliced(intFrom, qMin<qsizetype>(8, m_bytes.size() - intFrom)));
+    for (qsizetype i = 0; i < qMin<qsizetype>(4, text.size()); ++i)
+        code.ch[code.len++] = text[i].unicode();
+    return code;
+}
+
+tCarrierCode cNumberDB::LookupKey(QByteArrayView key) const {
+    if (SearchesDecodedText()) {
+        const qsizetype found = FindInText(m_strDecoded, QString::fromLatin1(key));
+        tCarrierCode code;
+        if (found >= 0) {
+            const QStringView after = QStringView(m_strDecoded).mid(found + key.size(), 4);
+            code.len = qint8(after.size());
+            std::copy(after.utf16(), after.utf16() + after.size(), code.ch);
+        }
+        return code;
+    }
+    qsizetype found = cKeyIndex::NoSlot;
+    tCarrierCode code;
+    if (m_index)
+        found = m_index->Find(key, &code);
+    if (found == cKeyIndex::CodeGiven)
+        return code;
+    if (found == cKeyIndex::NoSlot)
+        found = FindKey(m_bytes, key);
+    if (found < 0)
+        return tCarrierCode();
+    return CodeAt(found + key.size());
 }
 
 QString cNumberDB::FindCode(QStringView key) const {
     if (key.isEmpty())
         return QStringLiteral("0");
-    qsizetype found = -2;
+    bool bytesShowKey = !SearchesDecodedText();
+    for (QChar c : key)
+        bytesShowKey = bytesShowKey && c.unicode() < 0x80 && IsShownAsIs(uchar(c.unicode()));
+    if (bytesShowKey)
+        return LookupKey(key.toLatin1()).toString();
+    const QString text = SearchesDecodedText() ? m_strDecoded : Decode(m_bytes);
+    const qsizetype found = FindInText(text, key);
+    return found < 0 ? QStringLiteral("0") : text.mid(found + key.size(), 4);
+}
+
+void cNumberDB::Prefetch(QStringView strNumber) const {
     if (m_index)
-        found = m_index->Find(key);
-    if (found == -2)
-        found = FindKey(m_strText, key);
-    if (found < 0)
-        return QStringLiteral("0");
-    return QStringView(m_strText).mid(found + key.size(), 4).toString();
+        m_index->Prefetch(strNumber);
 }
 
 void cNumberDB::BuildIndex() {
-    m_index = cKeyIndex::Build(m_strText);
+    if (!SearchesDecodedText())
+        m_index = cKeyIndex::Build(m_bytes);
 }

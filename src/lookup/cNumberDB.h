@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringView>
 
@@ -7,54 +8,85 @@
 
 class cKeyIndex;
 
-// The database text: the whole of db.dat, decoded from code page 932, held once
-// by the program and replaced as a whole by LoadDB. Lookups are substring
-// searches over it; the last 16 characters carry the database date and version.
+// A carrier code as a lookup returns it: up to 4 characters, "0" when the key
+// does not occur. Held in place, so that a batch of lookups allocates nothing.
+struct tCarrierCode {
+    char16_t ch[4] = {u'0'};
+    qint8 len = 1;
+
+    QStringView View() const { return QStringView(ch, len); }
+    QString toString() const { return View().toString(); }
+    friend bool operator==(const tCarrierCode& a, QStringView b) {
+        if (a.len != b.size())
+            return false;
+        for (qint8 i = 0; i < a.len; ++i)
+            if (a.ch[i] != b[i].unicode())
+                return false;
+        return true;
+    }
+};
+
+// The number database: the bytes of db.dat exactly as in the file, held once
+// and replaced as a whole by LoadDB. Lookups search the bytes; only what is
+// shown (the code after a key, the tail fields) is decoded from code page 932.
+// Every answer is the one a search over the decoded text would give.
 class cNumberDB {
 public:
     enum class eLoadResult { Loaded, Missing, Unreadable, TooLarge };
 
-    // A database file larger than this is refused rather than held in memory.
+    // A database larger than this is refused rather than held in memory; the
+    // limit holds for the bytes actually read (pipes and devices report no size).
     static constexpr qint64 MaxFileBytes = 256LL * 1024 * 1024;
 
-    // Reads the file whole, replacing the text. On failure the text is empty
-    // (no lookups possible) and ErrorText() tells why.
+    // Reads the file whole, replacing the database. On failure the database is
+    // empty (no lookups possible) and ErrorText() tells why, in Japanese.
     eLoadResult LoadDB(const QString& strFilePath);
     QString ErrorText() const { return m_strError; }
 
-    const QString& Text() const { return m_strText; }
+    void SetBytes(const QByteArray& bytes);
+    // The text in code page 932 (a character outside it becomes "?").
     void SetText(const QString& strText);
+    qsizetype Size() const { return m_bytes.size(); }
 
-    // LoadDB reads and decodes the file in pieces of this many bytes, so that
-    // the file's bytes and its text are never held whole at the same time.
-    // The text is the same for any piece size; tests make it small.
-    void SetReadChunkBytes(qsizetype intBytes) { m_intChunkBytes = intBytes > 0 ? intBytes : 1; }
-
-    // Tail fields, counted from the end of the text; a short text gives shorter fields.
-    QString DBDate() const;
-    QString DBVersion() const;
-    // True when the tail holds an 8-digit date and a 4-digit version.
+    // Tail fields, counted from the end of the decoded text; a short text gives shorter fields.
+    QString DBDate() const { return m_strTail.mid(0, 8); }
+    QString DBVersion() const { return m_strTail.mid(10, 4); }
+    // True when the tail holds an 8-digit date and a 4-digit version and the
+    // file does not end inside a two-byte character.
     bool HasValidTail() const;
 
     // The up to 4 characters after the first occurrence of the key (ASCII letters
     // compared without case), or "0" when the key does not occur.
     QString FindCode(QStringView key) const;
+    // The same for a key of printable ASCII (0x20-0x7E), without allocating.
+    tCarrierCode LookupKey(QByteArrayView key) const;
 
-    // Builds the record key index over the current text, for callers with many
-    // numbers to look up; FindCode answers exactly as without it. About 13 MB.
-    // LoadDB and SetText drop it.
+    // Builds the record key index, for callers with many numbers to look up;
+    // FindCode answers exactly as without it. LoadDB and SetBytes drop it.
     void BuildIndex();
     bool HasIndex() const { return m_index != nullptr; }
+    // For a number of 7 to 11 ASCII digits with a mobile prefix about to be
+    // looked up: asks for its index entries ahead. Changes no answer.
+    void Prefetch(QStringView strNumber) const;
 
-    // Where FindCode's search starts: the first position of the key in the
-    // text, ASCII letters compared without case; -1 when it does not occur.
-    static qsizetype FindKey(QStringView text, QStringView key);
-    // The same search as on processors without AVX2; tests compare both.
-    static qsizetype FindKeyNarrow(QStringView text, QStringView key);
+    // True when this process's code page 932 decoder does not split bytes into
+    // characters as the byte search assumes; every database is then searched
+    // as decoded text, which is the answer that counts.
+    bool SearchesDecodedText() const { return !m_strDecoded.isNull(); }
+
+    // The first byte position where the key matches, on a character boundary,
+    // ASCII letters compared without case; -1 when it does not occur.
+    static qsizetype FindKey(QByteArrayView bytes, QByteArrayView key);
 
 private:
-    QString m_strText;
+    struct tStorage;
+    void Adopt(QByteArray bytes, std::shared_ptr<tStorage> storage = {});
+    tCarrierCode CodeAt(qsizetype intFrom) const;
+
+    QByteArray m_bytes; // may point into m_storage
+    std::shared_ptr<tStorage> m_storage;
+    QString m_strDecoded; // null unless the decoder and the byte search disagree
+    QString m_strTail;    // the last 16 characters
     QString m_strError;
-    qsizetype m_intChunkBytes = 1 << 20;
     std::shared_ptr<const cKeyIndex> m_index;
 };

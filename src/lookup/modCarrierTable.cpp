@@ -6,7 +6,6 @@ namespace modCarrierTable {
 
 namespace {
 
-
 // Every code the database may hold, with the text shown and the map area.
 // Codes are compared exactly, letter case included.
 constexpr tCarrierRow CarrierRows[] = {
@@ -80,13 +79,45 @@ constexpr tCarrierRow CarrierRows[] = {
 
 constexpr tCarrierRow UnknownRow = {u"", u"未使用or未確認", AreaNone};
 
+constexpr qsizetype RowCount = qsizetype(std::size(CarrierRows));
+static_assert(RowCount < 255);
+
+// Every code is "C" or "P" and three digits: the row number for each of those
+// 2000 texts (255 for none), so a lookup is one array read.
+struct tDirect {
+    quint8 row[2][1000] = {};
+    constexpr tDirect() {
+        for (auto& family : row)
+            for (quint8& r : family)
+                r = 255;
+        for (qsizetype i = 0; i < RowCount; ++i) {
+            const QStringView code = CarrierRows[i].code;
+            const int digits = (code[1].unicode() - u'0') * 100 + (code[2].unicode() - u'0') * 10 +
+                               (code[3].unicode() - u'0');
+            row[code[0] == u'P'][digits] = quint8(i);
+        }
+    }
+};
+constexpr tDirect Direct;
+
+bool IsDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
+
 } // namespace
 
 const tCarrierRow& LookupCarrier(QStringView strCode) {
-    for (const tCarrierRow& row : CarrierRows)
-        if (strCode == row.code)
-            return row;
-    return UnknownRow;
+    if (strCode.size() != 4 || (strCode[0] != u'C' && strCode[0] != u'P') || !IsDigit(strCode[1]) ||
+        !IsDigit(strCode[2]) || !IsDigit(strCode[3]))
+        return UnknownRow;
+    const int digits = (strCode[1].unicode() - u'0') * 100 + (strCode[2].unicode() - u'0') * 10 +
+                       (strCode[3].unicode() - u'0');
+    const quint8 r = Direct.row[strCode[0] == u'P'][digits];
+    return r == 255 ? UnknownRow : CarrierRows[r];
+}
+
+int RowIndex(const tCarrierRow& row) {
+    return &row == &UnknownRow ? int(RowCount) : int(&row - CarrierRows);
 }
 
 QStringList AllCodes() {

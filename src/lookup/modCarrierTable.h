@@ -19,6 +19,11 @@ struct tCarrierRow {
 // unknown value, "0" included, gets "未使用or未確認" and no area.
 const tCarrierRow& LookupCarrier(QStringView strCode);
 
+// The row's place in the table (0 to 65), 66 for the row of every unknown
+// value; for callers that keep something per row.
+int RowIndex(const tCarrierRow& row);
+constexpr int RowIndexCount = 67;
+
 // Every code that has a row of its own, in table order.
 QStringList AllCodes();
 

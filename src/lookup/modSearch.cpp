@@ -77,6 +77,38 @@ QString SearchCarrierCode(const cNumberDB& db, const QString& strNumber) {
     return code;
 }
 
+tCarrierCode FindCarrierCode(const cNumberDB& db, QStringView strNumber) {
+    // One buffer for the four keys: each step writes its last field over the
+    // letter of the step before, then its own letter.
+    char key[15];
+    key[0] = '0';
+    key[1] = char('0' + (strNumber[1] == u'9' ? 0 : strNumber[1] == u'8' ? 1 : 2));
+    auto field = [&](qsizetype k) {
+        const int value = int(strNumber[2 + k].unicode() - u'0') + int(k);
+        key[2 * k] = char('0' + value / 10);
+        key[2 * k + 1] = char('0' + value % 10);
+    };
+    db.Prefetch(strNumber);
+    field(1);
+    field(2);
+    auto step = [&](qsizetype lead) {
+        field(lead - 3);
+        const qsizetype n = 2 * (lead - 3) + 3;
+        key[n - 1] = char(KindLetter(lead));
+        return db.LookupKey(QByteArrayView(key, n));
+    };
+    tCarrierCode code = step(6);
+    if (code != u"0")
+        return code;
+    code = step(7);
+    if (code == u"C160" && strNumber.size() >= 8) {
+        code = step(8);
+        if (code == u"C161" && strNumber.size() >= 9)
+            code = step(9);
+    }
+    return code;
+}
+
 QStringView RefusalText(eRefusal refusal) {
     switch (refusal) {
     case eRefusal::None:
@@ -99,15 +131,15 @@ bool tSearchResult::Logged() const {
     return Accepted() && code != u"C160" && code != u"C161";
 }
 
-tSearchResult SearchNumber(const cNumberDB& db, const QString& strNumber, bool blnDBLoaded) {
+tSearchResult SearchNumber(const cNumberDB& db, QStringView strNumber, bool blnDBLoaded) {
     tSearchResult result;
     result.refusal = modInputCheck::CheckNumber(strNumber);
     if (result.refusal == eRefusal::None && !blnDBLoaded)
         result.refusal = eRefusal::NoDatabase;
     if (result.refusal != eRefusal::None)
         return result;
-    result.code = SearchCarrierCode(db, strNumber);
-    result.row = &modCarrierTable::LookupCarrier(result.code);
+    result.code = FindCarrierCode(db, strNumber);
+    result.row = &modCarrierTable::LookupCarrier(result.code.View());
     return result;
 }
 

@@ -1,11 +1,10 @@
 #pragma once
 
+#include "lookup/cNumberDB.h"
 #include "lookup/modCarrierTable.h"
 
 #include <QString>
 #include <QStringView>
-
-class cNumberDB;
 
 // The prefix search: record keys from a number's leading digits, and the
 // search steps that lead from a number to its final carrier code.
@@ -26,6 +25,9 @@ QString SearchDB9(const cNumberDB& db, const QString& strLead);
 // "C160" with at least 8 characters kind G; after "C161" with at least 9 kind H.
 // "0" when nothing was found.
 QString SearchCarrierCode(const cNumberDB& db, const QString& strNumber);
+// The same for a number of 7 to 11 ASCII digits with a mobile prefix, without
+// allocating: the keys are built in place.
+tCarrierCode FindCarrierCode(const cNumberDB& db, QStringView strNumber);
 
 // Why a number was not searched.
 enum class eRefusal {
@@ -44,7 +46,7 @@ QStringView RefusalText(eRefusal refusal);
 // both show it.
 struct tSearchResult {
     eRefusal refusal = eRefusal::None;
-    QString code; // the final carrier code ("0" when not found); empty when refused
+    tCarrierCode code; // the final carrier code ("0" when not found); meaningless when refused
     const modCarrierTable::tCarrierRow* row = nullptr; // the code's row; null when refused
 
     bool Accepted() const { return refusal == eRefusal::None; }
@@ -59,6 +61,10 @@ struct tSearchResult {
 
 // Checks the number, then searches it. blnDBLoaded false refuses every
 // accepted number with eRefusal::NoDatabase.
-tSearchResult SearchNumber(const cNumberDB& db, const QString& strNumber, bool blnDBLoaded = true);
+tSearchResult SearchNumber(const cNumberDB& db, QStringView strNumber, bool blnDBLoaded = true);
+inline tSearchResult SearchNumber(const cNumberDB& db, const QString& strNumber,
+                                  bool blnDBLoaded = true) {
+    return SearchNumber(db, QStringView(strNumber), blnDBLoaded);
+}
 
 } // namespace modSearch

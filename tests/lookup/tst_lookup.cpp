@@ -155,7 +155,7 @@ void tst_lookup::searchSteps() {
     QFETCH(QString, number);
     QFETCH(QString, code);
     const modSearch::tSearchResult result = modSearch::SearchNumber(DBWithText(text), number);
-    QCOMPARE(result.code, code);
+    QCOMPARE(result.code.toString(), code);
     // The notices that ask for more digits stay out of the log; a miss offers the address.
     QCOMPARE(result.Logged(), code != u"C160" && code != u"C161");
     QCOMPARE(result.Unlisted(), code == u"0");

@@ -14,8 +14,11 @@ struct tRun {
     QString err;
 };
 
-tRun Run(const QString& exe, const QStringList& args, const QByteArray& input = QByteArray()) {
+// A first argument ">/dev/full" sends standard output there.
+tRun Run(const QString& exe, QStringList args, const QByteArray& input = QByteArray()) {
     QProcess p;
+    if (!args.isEmpty() && args.first() == u">/dev/full")
+        p.setStandardOutputFile(args.takeFirst().mid(1));
     p.start(exe, args);
     p.write(input);
     p.closeWriteChannel();
@@ -47,7 +50,8 @@ class tst_tools : public QObject {
 
 private slots:
     void lookupAnswersEveryCarrierOfTheBundledDatabase();
-    void lookupReadsStandardInputAndFailsClearly();
+    void lookupOptionsFormatsAndFailures_data();
+    void lookupOptionsFormatsAndFailures();
     void mkdbRefusesAndEncodes();
 };
 
@@ -61,28 +65,55 @@ void tst_tools::lookupAnswersEveryCarrierOfTheBundledDatabase() {
             expected << block + "00000\t" + it.key() + "\t" +
                             modCarrierTable::LookupCarrier(it.key()).text.toString();
         }
-    numbers << "0900012345"
-            << "090-1234";
-    expected << "0900012345\t0\t未使用or未確認"
-             << "090-1234\t-\t数字のみ入力して下さい";
     const tRun run = Run(LUMIVO_LOOKUP_EXE, QStringList{"--db", LUMIVO_BUNDLED_DB} + numbers);
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.out, expected.join(u'\n') + u'\n');
 }
 
-void tst_tools::lookupReadsStandardInputAndFailsClearly() {
-    tRun run =
-        Run(LUMIVO_LOOKUP_EXE, {"--db", LUMIVO_BUNDLED_DB}, "0501234\r\n\r\n0901\n0801234567890\n");
-    QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.out, QStringLiteral("0501234\t-\t090,080,070から入力して下さい\n"
-                                     "0901\t-\t最低7桁入力して下さい\n"
-                                     "0801234567890\t-\t番号11桁を入力して下さい\n"));
-    QTemporaryDir dir;
-    run = Run(LUMIVO_LOOKUP_EXE, {"--db", dir.filePath("db.dat"), "09012345678"});
-    QCOMPARE(run.exitCode, 2);
-    QVERIFY(run.out.isEmpty());
-    QCOMPARE(run.err.count(u'\n'), 1);
-    QVERIFY(run.err.contains(dir.filePath("db.dat")));
+void tst_tools::lookupOptionsFormatsAndFailures_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("errHas");
+    const QStringList db{"--db", LUMIVO_BUNDLED_DB};
+    QTest::newRow("standard input, control characters shown safely")
+        << db << QByteArray("0501234\r\n\r\n0901\n090\t12\x01\\34") << 0
+        << "0501234\t-\t090,080,070から入力して下さい\n0901\t-\t最低7桁入力して下さい\n"
+           "090\\t12\\x01\\\\34\t-\t数字のみ入力して下さい\n"
+        << "";
+    QTest::newRow("csv") << db + QStringList{"--format", "csv", "0900012345", "0\"9,1", "=1+2"}
+                         << QByteArray() << 0
+                         << "number,code,text\r\n0900012345,0,未使用or未確認\r\n"
+                            "\"0\"\"9,1\",-,\"090,080,070から入力して下さい\"\r\n"
+                            "\"'=1+2\",-,\"090,080,070から入力して下さい\"\r\n"
+                         << "";
+    QTest::newRow("unknown option")
+        << db + QStringList{"--frmat", "csv", "0901234"} << QByteArray() << 2 << ""
+        << "Usage: lumivo-lookup";
+    QTest::newRow("version") << QStringList{"--version"} << QByteArray() << 0
+                             << "lumivo-lookup 1.30\n"
+                             << "";
+    QTest::newRow("missing database")
+        << QStringList{"--db", "/no/db.dat", "0901234"} << QByteArray() << 2 << ""
+        << "/no/db.dat: ファイルが見つかりません。";
+    QTest::newRow("folder") << QStringList{"--db", "/"} << QByteArray() << 2 << ""
+                            << "ファイルではなくフォルダーです。";
+    QTest::newRow("endless database") << QStringList{"--db", "/dev/zero"} << QByteArray() << 2 << ""
+                                      << "ファイルが大きすぎます";
+    QTest::newRow("full disk") << QStringList{">/dev/full"} + db + QStringList{"0901234"}
+                               << QByteArray() << 2 << ""
+                               << "cannot write the answers";
+}
+
+void tst_tools::lookupOptionsFormatsAndFailures() {
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, input);
+    const tRun run = Run(LUMIVO_LOOKUP_EXE, args, input);
+    QTEST(run.exitCode, "exitCode");
+    QTEST(run.out, "out");
+    QFETCH(QString, errHas);
+    QVERIFY2(run.err.contains(errHas) && run.err.count(u'\n') <= 2, qPrintable(run.err));
 }
 
 void tst_tools::mkdbRefusesAndEncodes() {
