@@ -25,16 +25,14 @@ bool AllDigits(const QString& s) {
 // code of a capital letter and three digits, other than the steering codes.
 std::optional<QMap<QString, QString>> ReadTable(const QString& table) {
     QMap<QString, QString> entries;
-    for (QString line : table.split(u'\n')) {
-        if (line.endsWith(u'\r'))
-            line.chop(1);
-        line = line.trimmed();
-        if (line.isEmpty() || line.startsWith(u'#') || line == u"prefix,code")
+    for (const QString& raw : table.split(u'\n')) {
+        const QString line = (raw.endsWith(u'\r') ? raw.chopped(1) : raw).trimmed();
+        if (line.isEmpty() || line.front() == u'#' || line == u"prefix,code")
             continue;
-        const QStringList fields = line.split(u',');
-        if (fields.size() != 2)
+        const qsizetype comma = line.indexOf(u',');
+        if (comma < 0 || line.indexOf(u',', comma + 1) >= 0)
             return std::nullopt;
-        const QString prefix = fields[0].trimmed(), code = fields[1].trimmed();
+        const QString prefix = line.left(comma).trimmed(), code = line.mid(comma + 1).trimmed();
         const QString head = prefix.left(3);
         if (prefix.size() < 6 || prefix.size() > 9 || !AllDigits(prefix) ||
             (head != u"090" && head != u"080" && head != u"070"))

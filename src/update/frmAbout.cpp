@@ -5,6 +5,7 @@
 #include "lookup/modCheckPath.h"
 #include "lookup/modText.h"
 #include "platform/modTwips.h"
+#include "platform/modUiAssets.h"
 #include "update/cFileOps.h"
 #include "update/cNoticeLabel.h"
 #include "update/modUpdate.h"
@@ -17,11 +18,6 @@
 #include <QPushButton>
 #include <QTimer>
 
-// The pictures live in the window library; a static library needs them registered.
-static void InitAssets() {
-    Q_INIT_RESOURCE(assets);
-}
-
 const QString frmAbout::AuthorURL = QStringLiteral("https://lumivo.example");
 const QColor frmAbout::StatusOrange = QColor(255, 128, 0);
 
@@ -32,6 +28,9 @@ constexpr int FrameWidthTwips = 90;
 constexpr int FrameHeightTwips = 390;
 
 using modText::CrLf;
+using modTwips::TwipsRect;
+using modUiAssets::InitAssets;
+using modUiAssets::UiFont;
 
 const QString StatusChecking =
     QStringLiteral("○番号検索データベースの最新版をチェックしています。");
@@ -54,20 +53,9 @@ const QString NotUpdated = QStringLiteral("データベースは更新してい�
 
 const QString LinkToolTip = QStringLiteral("クリックすると、作者ウェブページを開きます。");
 
-QFont UiFont(const QString& strFamily, qreal points, bool bold = false) {
-    QFont font(strFamily);
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    return font;
-}
-
 const QString PGothic = QStringLiteral("ＭＳ Ｐゴシック");
 const QString Arial = QStringLiteral("Arial");
 const QString Verdana = QStringLiteral("Verdana");
-
-QRect TwipsRect(int left, int top, int width, int height) {
-    return QRect(modTwips::Px(left), modTwips::Px(top), modTwips::Px(width), modTwips::Px(height));
-}
 
 // "20040115" -> "2004/01/15"; like a "@@@@/@@/@@" format, a shorter text is
 // filled with blanks from the left.

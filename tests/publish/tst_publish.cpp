@@ -1,6 +1,7 @@
 #include "lookup/DecryptAUCG.h"
 #include "lookup/cNumberDB.h"
 #include "platform/cFakePlatform.h"
+#include "platform/modTestFiles.h"
 #include "update/frmAbout.h"
 #include "update/ucrAsync.h"
 
@@ -11,17 +12,10 @@
 #include <QTcpServer>
 #include <QtTest>
 
+using modTestFiles::ReadFile;
+using modTestFiles::WriteFile;
+
 namespace {
-
-QByteArray ReadFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-}
 
 // Publishes the table of dir into dir/www; the script's exit status.
 int Publish(const QString& dir, const QString& version, const QString& host) {
@@ -64,7 +58,7 @@ void tst_publish::publishAndUpdate() {
     probe.close();
     QTemporaryDir dir;
     const QString download = dir.filePath("www/download");
-    WriteFile(dir.filePath("table.csv"), "prefix,code\n090123,C130\n");
+    QVERIFY(WriteFile(dir.filePath("table.csv"), "prefix,code\n090123,C130\n"));
     QCOMPARE(Publish(dir.path(), "1001", host), 0);
     // A version that is not newer than the published one is refused.
     for (const QString version : {"1001", "0999"})
@@ -77,18 +71,19 @@ void tst_publish::publishAndUpdate() {
     if (nginx.isEmpty())
         QSKIP("nginx is not installed (tools/install-deps.sh installs it)");
     QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
-    WriteFile(dir.filePath("nginx.conf"),
-              QString("daemon off; master_process off; pid %1/nginx.pid; events {}\n"
-                      "http { access_log off; client_body_temp_path %1; proxy_temp_path %1; "
-                      "fastcgi_temp_path %1; uwsgi_temp_path %1; scgi_temp_path %1;\n"
-                      "server { listen %2; root %1/www; } }\n")
-                  .arg(dir.path(), host)
-                  .toUtf8());
+    QVERIFY(
+        WriteFile(dir.filePath("nginx.conf"),
+                  QString("daemon off; master_process off; pid %1/nginx.pid; events {}\n"
+                          "http { access_log off; client_body_temp_path %1; proxy_temp_path %1; "
+                          "fastcgi_temp_path %1; uwsgi_temp_path %1; scgi_temp_path %1;\n"
+                          "server { listen %2; root %1/www; } }\n")
+                      .arg(dir.path(), host)
+                      .toUtf8()));
     QProcess server;
     server.start(nginx, {"-e", dir.filePath("error.log"), "-c", dir.filePath("nginx.conf")});
     QTRY_VERIFY(QFile::exists(dir.filePath("nginx.pid"))); // written once it listens
     QDir(dir.path()).mkdir("app");
-    WriteFile(dir.filePath("app/db.dat"), "00020406AC100\r\n20040115  1000\r\n");
+    QVERIFY(WriteFile(dir.filePath("app/db.dat"), "00020406AC100\r\n20040115  1000\r\n"));
 
     UpdateThroughAboutWindow(dir.filePath("app"), host);
     server.terminate();

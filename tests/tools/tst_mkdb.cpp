@@ -1,11 +1,9 @@
+#include "platform/modTestFiles.h"
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
-static void WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-}
+using modTestFiles::WriteFile;
 
 // %D is the test's folder, %O the file written.
 const QStringList Build{"build",     "--table", "%D/table.csv", "--date", "20261207",
@@ -38,6 +36,8 @@ void tst_mkdb::commandLine_data() {
     QTest::newRow("endless table") << QStringList(Build).replaceInStrings("%D/table.csv", "/dev/zero") << QByteArray() << 2 << "" << "not a prefix table" << false;
     QTest::newRow("long field") << Build << QByteArray(1000, '9') + ",C130" << 2 << "" << "\"" + QString(40, '9') + "…\" is not" << false;
     QTest::newRow("built") << Build << QByteArray("prefix,code\n# x\n\n 090123 , C130\r\n") << 0 << "00020406AC130\r\n20261207  1001\r\n" << "" << false;
+    QTest::newRow("conflict") << Build << QByteArray("090123,C130\n090123,C135\n") << 2 << "" << "090123" << false;
+    QTest::newRow("offset 100") << QStringList{"encode", "--offset", "100", "A"} << QByteArray() << 2 << "" << "0 to 99" << false;
     QTest::newRow("decoded") << QStringList{"decode", "%D/table.csv"} << Encoded + "\r\n" << 0 << "Aa\n" << "" << false;
     QTest::newRow("check digit") << QStringList{"decode", "%D/table.csv"} << "UU" + Encoded.mid(2) << 2 << "" << "check digit" << false;
     QTest::newRow("build, disk full") << Build << QByteArray("090123,C130") << 2 << "" << "No space left on device" << true;
@@ -58,8 +58,8 @@ void tst_mkdb::commandLine() {
         QSKIP("a small tmpfs cannot be mounted here (it needs root)");
     const std::unique_ptr<const QString, void (*)(const QString*)> unmount(
         fullDisk ? &folder : nullptr, [](const QString* p) { QProcess::execute("umount", {*p}); });
-    WriteFile(folder + "/table.csv", table);
-    WriteFile(folder + "/db.dat", "OLD");
+    QVERIFY(WriteFile(folder + "/table.csv", table));
+    QVERIFY(WriteFile(folder + "/db.dat", "OLD"));
     if (fullDisk) // fills the small file system up
         QProcess::execute("sh", {"-c", "cat /dev/zero >\"$0/filler\" 2>/dev/null", folder});
 

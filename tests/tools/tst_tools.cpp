@@ -1,4 +1,3 @@
-#include "lookup/DecryptAUCG.h"
 #include "lookup/modCarrierTable.h"
 
 #include <QFile>
@@ -52,7 +51,6 @@ private slots:
     void lookupAnswersEveryCarrierOfTheBundledDatabase();
     void lookupOptionsFormatsAndFailures_data();
     void lookupOptionsFormatsAndFailures();
-    void mkdbRefusesAndEncodes();
 };
 
 void tst_tools::lookupAnswersEveryCarrierOfTheBundledDatabase() {
@@ -114,28 +112,6 @@ void tst_tools::lookupOptionsFormatsAndFailures() {
     QTEST(run.out, "out");
     QFETCH(QString, errHas);
     QVERIFY2(run.err.contains(errHas) && run.err.count(u'\n') <= 2, qPrintable(run.err));
-}
-
-void tst_tools::mkdbRefusesAndEncodes() {
-    QTemporaryDir dir;
-    const QString table = dir.filePath("table.csv"), out = dir.filePath("db.dat");
-    const QStringList build{"build",     "--table", table,   "--date", "20261206",
-                            "--version", "1000",    "--out", out};
-    QFile f(table);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("prefix,code\n090123,C130\n090123,C135\n");
-    f.close();
-    tRun run = Run(LUMIVO_MKDB_EXE, build);
-    QCOMPARE(run.exitCode, 2);
-    QVERIFY(run.err.contains("090123"));
-    QVERIFY(!QFile::exists(out));
-
-    // The version file it encodes decodes back to the text.
-    const QString text = "130 1002 spring update!127.0.0.1:8080/download/1002.dat ";
-    run = Run(LUMIVO_MKDB_EXE, {"encode", "--offset", "7", text});
-    QCOMPARE(run.exitCode, 0);
-    QCOMPARE(DecryptAUCG::DecodeText(run.out.trimmed()), text);
-    QCOMPARE(Run(LUMIVO_MKDB_EXE, {"encode", "--offset", "100", text}).exitCode, 2);
 }
 
 QTEST_GUILESS_MAIN(tst_tools)

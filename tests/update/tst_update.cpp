@@ -2,6 +2,7 @@
 #include "lookup/cDBBuilder.h"
 #include "lookup/cNumberDB.h"
 #include "platform/cFakePlatform.h"
+#include "platform/modTestFiles.h"
 #include "update/cFileOps.h"
 #include "update/frmAbout.h"
 #include "update/modUpdate.h"
@@ -13,6 +14,9 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
+
+using modTestFiles::ReadFile;
+using modTestFiles::WriteFile;
 
 namespace {
 
@@ -28,14 +32,6 @@ QByteArray DBBytes(const QString& strVersion, const QString& strDate = "20261206
     cDBBuilder builder;
     builder.AddEntry(QStringLiteral("090123"), QStringLiteral("C101"));
     return QStringEncoder("windows-31j").encode(builder.BuildText(strDate, strVersion).value());
-}
-QByteArray ReadFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-void WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
 }
 // The files of a folder other than db.dat, by kind: ".b", ".t".
 QString Others(const QString& dir) {
@@ -127,7 +123,7 @@ struct tRig {
     std::unique_ptr<frmAbout> about;
 
     explicit tRig(const QString& strLocal = "1000") {
-        WriteFile(dbPath, DBBytes(strLocal, "20040115"));
+        QVERIFY(WriteFile(dbPath, DBBytes(strLocal, "20040115")));
         db.LoadDB(dbPath);
         about = std::make_unique<frmAbout>(
             platform, db, dir.path(), &owner,
@@ -208,7 +204,7 @@ void tst_update::tempName() {
     QTemporaryDir dir;
     for (int n = 1; n <= 1000; ++n)
         if (n != f[0].toInt())
-            WriteFile(dir.filePath(QString::asprintf("%04d", n) + f[1]), "");
+            QVERIFY(WriteFile(dir.filePath(QString::asprintf("%04d", n) + f[1]), ""));
     QCOMPARE(modUpdate::MakeTempName(dir.path() + '/', f[1] == ".b"), f[2]);
 }
 
@@ -218,7 +214,7 @@ void tst_update::checkDownload() {
     QTemporaryDir dir;
     const QString path = dir.filePath("0042.t");
     if (f[0] != "none")
-        WriteFile(path, f[0].startsWith("db") ? DBBytes(f[0].mid(2)) : f[0].toUtf8());
+        QVERIFY(WriteFile(path, f[0].startsWith("db") ? DBBytes(f[0].mid(2)) : f[0].toUtf8()));
     QCOMPARE(Checks.value(int(modUpdate::CheckDownload(path, f[1].toLongLong(), 1001))), f[2]);
 }
 
@@ -228,8 +224,8 @@ void tst_update::swap() {
     tFaultyFiles files;
     files.failing = f[0].split(',', Qt::SkipEmptyParts);
     if (f[1] != "none")
-        WriteFile(dir.filePath("db.dat"), f[1].toLatin1());
-    WriteFile(dir.filePath("0042.t"), "new");
+        QVERIFY(WriteFile(dir.filePath("db.dat"), f[1].toLatin1()));
+    QVERIFY(WriteFile(dir.filePath("0042.t"), "new"));
     const modUpdate::tSwap s = modUpdate::SwapIn(files, dir.path() + '/', dir.filePath("0042.t"));
     QCOMPARE(s.blnSwapped, f[0].isEmpty());
     QCOMPARE(s.strReason, f[0].isEmpty() ? "" : DiskFull);

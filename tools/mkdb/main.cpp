@@ -64,6 +64,13 @@ int WriteOut(const QByteArray& bytes) {
     return 0;
 }
 
+// A command's parser: what it does and the command's name as its first argument.
+void DescribeCommand(QCommandLineParser& parser, const QString& strCommand,
+                     const QString& strDescription) {
+    parser.setApplicationDescription(strDescription);
+    parser.addPositionalArgument(strCommand, QStringLiteral("The command."));
+}
+
 // Parses a command's own arguments (the command name first); help exits here.
 // Returns the usage error's status, or 0 when the command may run.
 int ParseCommand(QCommandLineParser& parser, const QStringList& args) {
@@ -77,12 +84,12 @@ int ParseCommand(QCommandLineParser& parser, const QStringList& args) {
 
 int Build(const QStringList& args) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
+    DescribeCommand(
+        parser, QStringLiteral("build"),
         QStringLiteral("Builds a number database from a table of \"prefix,code\" lines (prefixes "
                        "of 6 to 9 digits beginning 090, 080 or 070; '#' starts a comment line).\n"
                        "A table that is inconsistent or lists no block is refused; an existing "
                        "FILE is replaced only by a complete database."));
-    parser.addPositionalArgument(QStringLiteral("build"), QStringLiteral("The command."));
     const QCommandLineOption table(QStringLiteral("table"), QStringLiteral("The table to read."),
                                    QStringLiteral("FILE"));
     const QCommandLineOption date(QStringLiteral("date"),
@@ -132,10 +139,10 @@ int Build(const QStringList& args) {
 
 int Encode(const QStringList& args) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
+    DescribeCommand(
+        parser, QStringLiteral("encode"),
         QStringLiteral("Writes TEXT in the letter-pair code of the version file, for example\n"
                        "\"130 1001 spring update!host/download/1001.dat \"."));
-    parser.addPositionalArgument(QStringLiteral("encode"), QStringLiteral("The command."));
     parser.addPositionalArgument(QStringLiteral("TEXT"), QStringLiteral("The text to encode."));
     const QCommandLineOption offset(QStringLiteral("offset"),
                                     QStringLiteral("The offset, 0 to 99 (random without it)."),
@@ -176,10 +183,10 @@ int Encode(const QStringList& args) {
 
 int Decode(const QStringList& args) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
+    DescribeCommand(
+        parser, QStringLiteral("decode"),
         QStringLiteral("Decodes a version file as the program does and prints its plain text.\n"
                        "A file whose check digit does not match is an error."));
-    parser.addPositionalArgument(QStringLiteral("decode"), QStringLiteral("The command."));
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("The version file (standard input without it)."),
                                  QStringLiteral("[FILE]"));
