@@ -46,9 +46,9 @@ class tst_app : public QObject {
 
 private slots:
     void dataFolder() {
-        // Database versions; 0: no file, -1: no version in its tail, -2: a file where
-        // the user's data folder should be made.
-        // Writable, installed, own, user folder chosen, own version after.
+        // Program folder writable, installed database version, the user's own (0: none,
+        // -1: no version in its tail, -2: a file where the user's folder should be made),
+        // user folder chosen, the user's version afterwards (0: no copy).
         const int rows[][5] = {
             {1, 1000, 0, 0, 0},       // writable
             {0, 1000, 0, 1, 1000},    // first start

@@ -134,7 +134,7 @@ private slots:
         QCOMPARE(log->LogLines(), QStringList(lines, logLine));
         QCOMPARE(log->windowTitle(), QString(lines ? "検索ログ - 3件検索しました。" : "検索ログ"));
         QCOMPARE(log->lstLog->currentRow(), lines - 1);
-        // Accepted numbers enable the log commands, logged or not.
+        // Accepted numbers enable saving the log, logged or not.
         QCOMPARE(log->cmdLogCommand[1]->isEnabled(), !row[0].startsWith(u"refused"));
         QCOMPARE(platform->msgBoxes.size(), text == u"未使用or未確認" ? 3 : 0);
         QCOMPARE(platform->beeps, row[0].startsWith(u"refused") ? 3 : 0);
