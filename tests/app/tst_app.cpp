@@ -2,6 +2,7 @@
 #include "app/modQtLanguage.h"
 #include "lookup/cNumberDB.h"
 #include "lookup/modFileIO.h"
+#include "mainwindow/cPictureBox.h"
 #include "mainwindow/frmMain.h"
 #include "platform/cFakePlatform.h"
 #include "searchlog/frmLog.h"
@@ -44,84 +45,70 @@ class tst_app : public QObject {
     cNumberDB m_db;
 
 private slots:
-    void dataFolder_data() {
-        QTest::addColumn<bool>("writable");
-        // Database versions; 0: no file, -1: no version in its tail, -2: a file
-        // where the user's data folder should be made.
-        QTest::addColumn<int>("installed");
-        QTest::addColumn<int>("own");
-        QTest::addColumn<bool>("userFolder");
-        QTest::addColumn<int>("ownAfter");
-        QTest::newRow("writable") << true << 1000 << 0 << false << 0;
-        QTest::newRow("first start") << false << 1000 << 0 << true << 1000;
-        QTest::newRow("updated copy kept") << false << 1000 << 1001 << true << 1001;
-        QTest::newRow("newer installed") << false << 1001 << 1000 << true << 1001;
-        QTest::newRow("damaged copy") << false << 1000 << -1 << true << 1000;
-        QTest::newRow("no user folder") << false << 1000 << -2 << false << 0;
-    }
     void dataFolder() {
-        QFETCH(bool, writable);
-        QFETCH(int, installed);
-        QFETCH(int, own);
-        QFETCH(bool, userFolder);
-        QFETCH(int, ownAfter);
-        QTemporaryDir program, home;
-        const QString user = home.path() + "/share/Lumivo";
-        if (installed)
-            QVERIFY(modFileIO::WriteFileWhole(program.path() + "/db.dat", Database(installed))
-                        .isEmpty());
-        if (own == -2)
-            QVERIFY(modFileIO::WriteFileWhole(home.path() + "/share", "not a folder").isEmpty());
-        else if (own && QDir().mkpath(user))
-            QVERIFY(modFileIO::WriteFileWhole(user + "/db.dat", Database(own)).isEmpty());
-        const modDataFolder::tDataFolder data =
-            modDataFolder::ChooseDataFolder(program.path(), writable, user);
-        QCOMPARE(data.folder, userFolder ? user : program.path());
-        QCOMPARE(data.error.contains(user), own == -2); // only a failed copy is reported
-        QFile copy(user + "/db.dat");
-        QCOMPARE(copy.open(QIODevice::ReadOnly) ? copy.readAll() : "",
-                 ownAfter ? Database(ownAfter) : "");
-        // The installed database is never touched.
-        QCOMPARE(QFile(program.path() + "/db.dat").size(), installed ? 29 : 0);
-    }
-    void everyVisibleControlIsNamed_data() {
-        QTest::addColumn<QStringList>("row"); // control, name (empty: hidden), label
-        QTest::newRow("number") << QStringList{"txtInputNum", "電話番号", "lblInfo(0)"};
-        QTest::newRow("result") << QStringList{"txtResult", "事業者", "lblInfo(1)"};
-        QTest::newRow("map") << QStringList{"picMap(0)", "地図", ""};
-        QTest::newRow("database box") << QStringList{"txtNumDB", "", ""};
-        QTest::newRow("exit button") << QStringList{"cmdExit", "", ""};
-        QTest::newRow("highlight sheet") << QStringList{"picMap(1)", "", ""};
-        QTest::newRow("log list") << QStringList{"lstLog", "検索ログ", ""};
-        QTest::newRow("logo") << QStringList{"picSoftwareLogo",
-                                             "Lumivoのロゴ: 作者ウェブページを開く", ""};
-        QTest::newRow("notice") << QStringList{"lblNotice", "お知らせ: 作者ウェブページを開く", ""};
+        // Program folder writable, installed database version, the user's own (0: none,
+        // -1: no version in its tail, -2: a file where the user's folder should be made),
+        // user folder chosen, the user's version afterwards (0: no copy).
+        const int rows[][5] = {
+            {1, 1000, 0, 0, 0},       // writable
+            {0, 1000, 0, 1, 1000},    // first start
+            {0, 1000, 1001, 1, 1001}, // updated copy kept
+            {0, 1001, 1000, 1, 1001}, // newer installed
+            {0, 1000, -1, 1, 1000},   // damaged copy
+            {0, 1000, -2, 0, 0},      // no user folder
+        };
+        for (const auto& [writable, shipped, own, userFolder, ownAfter] : rows) {
+            QTemporaryDir app, home;
+            const QString user = home.path() + "/share/Lumivo";
+            QVERIFY(modFileIO::WriteFileWhole(app.filePath("db.dat"), Database(shipped)).isEmpty());
+            if (own == -2) // a file where the folder should be
+                QVERIFY(modFileIO::WriteFileWhole(home.path() + "/share", "x").isEmpty());
+            else if (own && QDir().mkpath(user))
+                QVERIFY(modFileIO::WriteFileWhole(user + "/db.dat", Database(own)).isEmpty());
+            const auto data = modDataFolder::ChooseDataFolder(app.path(), writable, user);
+            QCOMPARE(data.folder, userFolder ? user : app.path());
+            QCOMPARE(data.error.contains(user), own == -2); // only a failed copy is reported
+            QFile copy(user + "/db.dat");
+            QCOMPARE(copy.open(QIODevice::ReadOnly) ? copy.readAll() : "",
+                     ownAfter ? Database(ownAfter) : "");
+            // The installed database is never touched.
+            QCOMPARE(QFile(app.filePath("db.dat")).size(), 29);
+        }
     }
     void everyVisibleControlIsNamed() {
-        QFETCH(QStringList, row);
+        // Control, name (empty: hidden), label.
+        const QStringList rows[] = {
+            {"txtInputNum", "電話番号", "lblInfo(0)"},
+            {"txtResult", "事業者", "lblInfo(1)"},
+            {"picMap(0)", "地図", ""},
+            {"txtNumDB", "", ""},
+            {"cmdExit", "", ""},
+            {"picMap(1)", "", ""},
+            {"lstLog", "検索ログ", ""},
+            {"picSoftwareLogo", "Lumivoのロゴ: 作者ウェブページを開く", ""},
+            {"lblNotice", "お知らせ: 作者ウェブページを開く", ""},
+        };
         frmMain main(m_platform, m_db, m_dir.path());
         frmAbout about(m_platform, m_db, m_dir.path(), &main, {});
-        QWidget* control = nullptr;
-        for (QWidget* window : std::initializer_list<QWidget*>{&main, main.LogWindow(), &about}) {
+        const std::initializer_list<QWidget*> windows = {&main, main.LogWindow(), &about};
+        for (QWidget* window : windows) {
             window->show();
             QCOMPARE(Unnamed(QAccessible::queryAccessibleInterface(window)), QStringList());
-            control = control ? control : window->findChild<QWidget*>(row[0]);
         }
-        auto* node = QAccessible::queryAccessibleInterface(control);
-        QCOMPARE(node->state().invisible, row[1].isEmpty());
-        QCOMPARE(node->text(QAccessible::Name), row[1]);
-        const auto labels = node->relations(QAccessible::Label);
-        QCOMPARE(labels.isEmpty() ? "" : labels[0].first->object()->objectName(), row[2]);
-    }
-
-    void mapDescribesTheMarkedRegion() {
+        for (const QStringList& row : rows) {
+            QWidget* control = main.findChild<QWidget*>(row[0]); // the About window's too
+            control = control ? control : main.LogWindow()->findChild<QWidget*>(row[0]);
+            auto* node = QAccessible::queryAccessibleInterface(control);
+            QCOMPARE(node->state().invisible ? QString() : node->text(QAccessible::Name), row[1]);
+            const auto labels = node->relations(QAccessible::Label);
+            QCOMPARE(labels.isEmpty() ? "" : labels[0].first->object()->objectName(), row[2]);
+        }
+        // The map tells which region is marked.
         const QString regions[] = {"関西", "関東", "九州",   "四国", "中国",       "東海",
                                    "東北", "北陸", "北海道", "沖縄", "九州・沖縄", ""};
-        frmMain main(m_platform, m_db, m_dir.path());
         for (short area : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 99}) {
             main.MarkArea(area);
-            QCOMPARE(main.findChild<QWidget*>("picMap(0)")->accessibleDescription(),
-                     regions[qMin<int>(area, 11)]);
+            QCOMPARE(main.picMap[0]->accessibleDescription(), regions[qMin<int>(area, 11)]);
         }
     }
 

@@ -13,12 +13,6 @@
 
 namespace {
 
-cNumberDB DBWithText(const QString& text) {
-    cNumberDB db;
-    db.SetText(text);
-    return db;
-}
-
 bool WriteFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
@@ -37,214 +31,195 @@ QString PairsFor(QString digits) {
     return out;
 }
 
-// Adds one row per entry: the name, then the columns as texts.
-template <size_t N> void AddRows(const char* const (&rows)[N][4], int intColumns) {
-    for (const auto& r : rows) {
-        QTestData& row = QTest::newRow(r[0]);
-        for (int i = 1; i <= intColumns; ++i)
-            row << QString::fromUtf8(r[i]);
-    }
-}
-
 } // namespace
 
 class tst_lookup : public QObject {
     Q_OBJECT
 
 private slots:
-    void pathAndVersion();
-    void loadReplacesTextAndReportsFailures();
-    void inputRefusal_data();
-    void inputRefusal();
-    void searchSteps_data();
-    void searchSteps();
-    void carrierTable();
-    void encodeCp932_data();
-    void encodeCp932();
-    void decode_data();
-    void decode();
-    void checkDigit();
-};
-
-void tst_lookup::pathAndVersion() {
-    const QString sep = modCheckPath::PathSeparator();
-    QCOMPARE(modCheckPath::CheckPath("/opt/tools"), "/opt/tools" + sep);
-    QCOMPARE(modCheckPath::CheckPath("/opt/tools" + sep), "/opt/tools" + sep);
-    // The About window and the update lean on these two spellings of 1.3.0.
-    QCOMPARE(modAppInfo::VersionLabel(), QStringLiteral("1.30"));
-    QCOMPARE(modAppInfo::VersionNumber(), 130);
-}
-
-void tst_lookup::loadReplacesTextAndReportsFailures() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("db.dat");
-    cNumberDB db;
-    QVERIFY(WriteFile(path, "00020406AC130\r\n20040115  1000\r\n"));
-    QCOMPARE(db.LoadDB(path), cNumberDB::eLoadResult::Loaded);
-    QCOMPARE(modSearch::SearchDB6(db, "090123"), QStringLiteral("C130"));
-    // A second load replaces the text as a whole.
-    QVERIFY(WriteFile(path, "00020407AC135\r\n20050301  1001\r\n"));
-    QCOMPARE(db.LoadDB(path), cNumberDB::eLoadResult::Loaded);
-    QCOMPARE(modSearch::SearchDB6(db, "090123") + db.DBVersion(), QStringLiteral("01001"));
-    QVERIFY(db.DBDate() == u"20050301" && db.HasValidTail());
-    // The tail is counted from the end; a short or broken one is no valid tail.
-    for (const char* text : {"00020406AC130\r\n2004041x  1000\r\n", "200404150110"}) {
-        db.SetText(QString::fromLatin1(text));
-        QVERIFY(db.DBDate().startsWith(u"2004041") && !db.HasValidTail());
+    void pathAndVersion() {
+        const QString sep = modCheckPath::PathSeparator();
+        QCOMPARE(modCheckPath::CheckPath("/opt/tools"), "/opt/tools" + sep);
+        QCOMPARE(modCheckPath::CheckPath("/opt/tools" + sep), "/opt/tools" + sep);
+        // The About window and the update lean on these two spellings of 1.3.0.
+        QCOMPARE(modAppInfo::VersionLabel(), QStringLiteral("1.30"));
+        QCOMPARE(modAppInfo::VersionNumber(), 130);
     }
 
-    // Failures leave nothing to search, and say why.
-    QCOMPARE(db.LoadDB(path + ".gone"), cNumberDB::eLoadResult::Missing);
-    QVERIFY(!db.ErrorText().isEmpty());
-    QCOMPARE(db.FindCode(u"00020407A"), QStringLiteral("0"));
-    QCOMPARE(db.LoadDB(dir.path()), cNumberDB::eLoadResult::Unreadable);
-}
-
-void tst_lookup::inputRefusal_data() {
-    QTest::addColumn<QString>("number");
-    QTest::addColumn<QString>("message");
-    const char* const rows[][4] = {
-        {"empty", "", "090,080,070から入力して下さい"},
-        {"050", "05012345678", "090,080,070から入力して下さい"},
-        {"full-width prefix", "０９０1234567", "090,080,070から入力して下さい"},
-        {"6 chars", "090123", "最低7桁入力して下さい"},
-        {"7 chars", "0701234", ""},
-        {"11 chars", "08012345678", ""},
-        {"12 chars", "080123456789", "番号11桁を入力して下さい"},
-        {"hyphens, 13 chars", "090-1234-5678", "番号11桁を入力して下さい"},
-        {"hyphen, 8 chars", "090-1234", "数字のみ入力して下さい"},
-        {"full-width digits", "090１２３４５６７", "数字のみ入力して下さい"}};
-    AddRows(rows, 2);
-}
-
-void tst_lookup::inputRefusal() {
-    QFETCH(QString, number);
-    QTEST(modSearch::RefusalText(modInputCheck::CheckNumber(number)).toString(), "message");
-}
-
-void tst_lookup::searchSteps_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("number");
-    QTest::addColumn<QString>("code");
-    // Records for 090 1234 5678 by kind: A 00020406A, F 0002040608F, G 000204060810G,
-    // H 00020406081012H.
-    const char* const rows[][4] = {
-        {"A hit, F not asked", "00020406AC130 0002040608FC131", "09012345678", "C130"},
-        {"A miss, F hit", "0002040608FC135", "0901234", "C135"},
-        {"F steers, 7 digits", "0002040608FC160 000204060810GC130", "0901234", "C160"},
-        {"F steers, G hit", "0002040608FC160 000204060810GC136", "09012345", "C136"},
-        {"G steers, 8 digits", "0002040608FC160 000204060810GC161 00020406081012HC130", "09012345",
-         "C161"},
-        {"G steers, H hit", "0002040608FC160 000204060810GC161 00020406081012HP105", "090123456",
-         "P105"},
-        {"F steers, G missing", "0002040608FC160", "09012345678", "0"},
-        {"G steers, H missing", "0002040608FC160 000204060810GC161", "09012345678", "0"},
-        {"C160 from A is final", "00020406AC160 000204060810GC130", "09012345678", "C160"},
-        {"C161 from F is final", "0002040608FC161 00020406081012HC130", "09012345678", "C161"},
-        {"G there, F not steering", "0002040608FC131 000204060810GC130", "09012345678", "C131"},
-        {"080 key", "01080203AC101", "0807001", "C101"},
-        {"070 key, nines", "0210111213FC160 021011121314GC102", "07099999", "C102"},
-        {"letter case, first", "00020406aP100 00020406AC133", "0901234", "P100"},
-        {"digits match, letter not", "00020406FC100 00020406AC101", "0901234", "C101"},
-        {"short rest at the end", "x00020406AC1", "0901234", "C1"}};
-    AddRows(rows, 3);
-}
-
-void tst_lookup::searchSteps() {
-    QFETCH(QString, text);
-    QFETCH(QString, number);
-    QFETCH(QString, code);
-    const modSearch::tSearchResult result = modSearch::SearchNumber(DBWithText(text), number);
-    QCOMPARE(result.code.toString(), code);
-    // The notices that ask for more digits stay out of the log; a miss offers the address.
-    QCOMPARE(result.Logged(), code != u"C160" && code != u"C161");
-    QCOMPARE(result.Unlisted(), code == u"0");
-    // No database: every accepted number gets the one notice, and is neither logged nor unlisted.
-    const modSearch::tSearchResult none = modSearch::SearchNumber(DBWithText(text), number, false);
-    QVERIFY(!none.Accepted() && !none.Logged() && !none.Unlisted());
-    QCOMPARE(none.Text().toString(), QStringLiteral("db.datを読み込めませんでした"));
-}
-
-void tst_lookup::carrierTable() {
-    // The whole table, row by row, and codes that must fall to the last row ("*").
-    QFile file(QFINDTESTDATA("carrier-table.txt"));
-    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
-    QStringList codes;
-    while (!file.atEnd()) {
-        const QStringList row = QString::fromUtf8(file.readLine()).trimmed().split(u'\t');
-        if (row.size() != 3)
-            continue;
-        QStringList asked = {row[0]};
-        if (row[0] == u"*")
-            asked = QStringList{"0", "C119", "C123", "C139", "C155", "P109", "c100", "C10", ""};
-        else
-            codes.append(row[0]);
-        for (const QString& code : asked) {
-            const modCarrierTable::tCarrierRow& got = modCarrierTable::LookupCarrier(code);
-            QCOMPARE(got.text.toString() + u'|' + QString::number(got.area),
-                     row[1] + u'|' + row[2]);
+    void loadReplacesTextAndReportsFailures() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("db.dat");
+        cNumberDB db;
+        QVERIFY(WriteFile(path, "00020406AC130\r\n20040115  1000\r\n"));
+        QCOMPARE(db.LoadDB(path), cNumberDB::eLoadResult::Loaded);
+        QCOMPARE(modSearch::SearchDB6(db, "090123"), QStringLiteral("C130"));
+        // A second load replaces the text as a whole.
+        QVERIFY(WriteFile(path, "00020407AC135\r\n20050301  1001\r\n"));
+        QCOMPARE(db.LoadDB(path), cNumberDB::eLoadResult::Loaded);
+        QCOMPARE(modSearch::SearchDB6(db, "090123") + db.DBVersion(), QStringLiteral("01001"));
+        QVERIFY(db.DBDate() == u"20050301" && db.HasValidTail());
+        // The tail is counted from the end; a short or broken one is no valid tail.
+        for (const char* text : {"00020406AC130\r\n2004041x  1000\r\n", "200404150110"}) {
+            db.SetText(QString::fromLatin1(text));
+            QVERIFY(db.DBDate().startsWith(u"2004041") && !db.HasValidTail());
         }
+
+        // Failures leave nothing to search, and say why.
+        QCOMPARE(db.LoadDB(path + ".gone"), cNumberDB::eLoadResult::Missing);
+        QCOMPARE(db.FindCode(u"00020407A"), QStringLiteral("0"));
+        QCOMPARE(db.LoadDB(dir.path()), cNumberDB::eLoadResult::Unreadable);
     }
-    QCOMPARE(modCarrierTable::AllCodes(), codes);
-}
 
-void tst_lookup::encodeCp932_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QByteArray>("bytes");
-    const QChar high(0xD800), low(0xDC00);
-    QTest::newRow("kana, kanji") << QStringLiteral("ドコモ関西")
-                                 << QByteArray::fromHex("8368835283828ad690bc");
-    // A lone surrogate is one "?"; the character after it is kept, a CR at a line end too.
-    QTest::newRow("lone high") << QString("A") + high + "B" << QByteArray::fromHex("413f42");
-    QTest::newRow("lone at a line end") << QString("A") + high + "\r\n"
-                                        << QByteArray::fromHex("413f0d0a");
-    QTest::newRow("lone low") << QString(low) + "A" << QByteArray::fromHex("3f41");
-    QTest::newRow("not in the code page") << QStringLiteral("a\U0001F600b") << QByteArray("a?b");
-}
+    void inputRefusal_data() {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("message");
+        const char* const rows[][4] = {
+            {"empty", "", "090,080,070から入力して下さい"},
+            {"050", "05012345678", "090,080,070から入力して下さい"},
+            {"full-width prefix", "０９０1234567", "090,080,070から入力して下さい"},
+            {"6 chars", "090123", "最低7桁入力して下さい"},
+            {"7 chars", "0701234", ""},
+            {"11 chars", "08012345678", ""},
+            {"12 chars", "080123456789", "番号11桁を入力して下さい"},
+            {"hyphens, 13 chars", "090-1234-5678", "番号11桁を入力して下さい"},
+            {"hyphen, 8 chars", "090-1234", "数字のみ入力して下さい"},
+            {"full-width digits", "090１２３４５６７", "数字のみ入力して下さい"}};
+        for (const auto& r : rows)
+            QTest::newRow(r[0]) << QString::fromUtf8(r[1]) << QString::fromUtf8(r[2]);
+    }
 
-void tst_lookup::encodeCp932() {
-    QFETCH(QString, text);
-    QTEST(modText::EncodeCp932(text), "bytes");
-}
+    void inputRefusal() {
+        QFETCH(QString, number);
+        QTEST(modSearch::RefusalText(modInputCheck::CheckNumber(number)).toString(), "message");
+    }
 
-void tst_lookup::decode_data() {
-    QTest::addColumn<QString>("encoded");
-    QTest::addColumn<QString>("plain"); // "!" for a check-digit failure
-    // K = 5, groups 070 and 102: "A" and "a"; then what the decoder must tolerate or refuse.
-    const QString body = PairsFor("05070102c");
-    QTest::newRow("worked example") << body << "Aa";
-    QTest::newRow("lower case, odd length") << body.toLower() + "G"
-                                            << "Aa";
-    QTest::newRow("line end and spaces skipped") << "  " + body + "\r\n"
-                                                 << "Aa";
-    QTest::newRow("leftover digits") << PairsFor("0507010245c") << "Aa";
-    QTest::newRow("wrong check digit") << PairsFor("050701029") << "!";
-    QTest::newRow("two digits") << PairsFor("00") << "";
-    QTest::newRow("code above a byte") << PairsFor("05400c") << "";
-    QTest::newRow("negative code") << PairsFor("50010c") << "";
-    QTest::newRow("double-byte lead alone") << PairsFor("00129c") << "";
-}
+    void searchSteps_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("code");
+        // Records for 090 1234 5678 by kind: A 00020406A, F 0002040608F, G 000204060810G,
+        // H 00020406081012H.
+        const char* const rows[][4] = {
+            {"A hit, F not asked", "00020406AC130 0002040608FC131", "09012345678", "C130"},
+            {"A miss, F hit", "0002040608FC135", "0901234", "C135"},
+            {"F steers, 7 digits", "0002040608FC160 000204060810GC130", "0901234", "C160"},
+            {"F steers, G hit", "0002040608FC160 000204060810GC136", "09012345", "C136"},
+            {"G steers, 8 digits", "0002040608FC160 000204060810GC161 00020406081012HC130",
+             "09012345", "C161"},
+            {"G steers, H hit", "0002040608FC160 000204060810GC161 00020406081012HP105",
+             "090123456", "P105"},
+            {"F steers, G missing", "0002040608FC160", "09012345678", "0"},
+            {"G steers, H missing", "0002040608FC160 000204060810GC161", "09012345678", "0"},
+            {"C160 from A is final", "00020406AC160 000204060810GC130", "09012345678", "C160"},
+            {"C161 from F is final", "0002040608FC161 00020406081012HC130", "09012345678", "C161"},
+            {"G there, F not steering", "0002040608FC131 000204060810GC130", "09012345678", "C131"},
+            {"080 key", "01080203AC101", "0807001", "C101"},
+            {"070 key, nines", "0210111213FC160 021011121314GC102", "07099999", "C102"},
+            {"letter case, first", "00020406aP100 00020406AC133", "0901234", "P100"},
+            {"digits match, letter not", "00020406FC100 00020406AC101", "0901234", "C101"},
+            {"short rest at the end", "x00020406AC1", "0901234", "C1"}};
+        for (const auto& r : rows)
+            QTest::newRow(r[0]) << QString(r[1]) << QString(r[2]) << QString(r[3]);
+    }
 
-void tst_lookup::decode() {
-    QFETCH(QString, encoded);
-    QFETCH(QString, plain);
-    bool blnDigitError = false;
-    const QString got = DecryptAUCG::DecodeText(encoded, &blnDigitError);
-    QCOMPARE(blnDigitError ? QStringLiteral("!") + got : got, plain);
-}
+    void searchSteps() {
+        QFETCH(QString, text);
+        QFETCH(QString, number);
+        QFETCH(QString, code);
+        cNumberDB db;
+        db.SetText(text);
+        const modSearch::tSearchResult result = modSearch::SearchNumber(db, number);
+        QCOMPARE(result.code.toString(), code);
+        // The notices that ask for more digits stay out of the log; a miss offers the address.
+        QCOMPARE(result.Logged(), code != u"C160" && code != u"C161");
+        QCOMPARE(result.Unlisted(), code == u"0");
+        // No database: every accepted number gets the one notice, and is neither logged nor
+        // unlisted.
+        const modSearch::tSearchResult none = modSearch::SearchNumber(db, number, false);
+        QVERIFY(!none.Accepted() && !none.Logged() && !none.Unlisted());
+        QCOMPARE(none.Text().toString(), QStringLiteral("db.datを読み込めませんでした"));
+    }
 
-void tst_lookup::checkDigit() {
-    // The pair table: 16 pairs, one digit with three, four with two, five with one.
-    QList<int> perDigit;
-    for (int d = 0; d <= 9; ++d)
-        perDigit.append(int(DecryptAUCG::PairsForDigit(d).size()));
-    std::sort(perDigit.begin(), perDigit.end());
-    QCOMPARE(perDigit, QList<int>({1, 1, 1, 1, 1, 2, 2, 2, 2, 3}));
-    QCOMPARE(DecryptAUCG::CalcCheckDigit("1234"), 8);
-    QCOMPARE(DecryptAUCG::CalcCheckDigit(""), 0);
-    QCOMPARE(DecryptAUCG::CalcCheckDigit("400638133393"), 1); // an EAN-13's own check digit
-    QCOMPARE(DecryptAUCG::CalcCheckDigit("55"), 0);           // 10 - 0 is 0, not 10
-}
+    void carrierTable() {
+        // The whole table, row by row, and codes that must fall to the last row ("*").
+        QFile file(QFINDTESTDATA("carrier-table.txt"));
+        QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+        QStringList codes;
+        while (!file.atEnd()) {
+            const QStringList row = QString::fromUtf8(file.readLine()).trimmed().split(u'\t');
+            if (row.size() != 3)
+                continue;
+            QStringList asked = {row[0]};
+            if (row[0] == u"*")
+                asked = QStringList{"0", "C119", "C123", "C139", "C155", "P109", "c100", "C10", ""};
+            else
+                codes.append(row[0]);
+            for (const QString& code : asked) {
+                const modCarrierTable::tCarrierRow& got = modCarrierTable::LookupCarrier(code);
+                QCOMPARE(got.text.toString() + u'|' + QString::number(got.area),
+                         row[1] + u'|' + row[2]);
+            }
+        }
+        QCOMPARE(modCarrierTable::AllCodes(), codes);
+    }
+
+    void encodeCp932_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        const QChar high(0xD800), low(0xDC00);
+        QTest::newRow("kana, kanji")
+            << QStringLiteral("ドコモ関西") << QByteArray::fromHex("8368835283828ad690bc");
+        // A lone surrogate is one "?"; the character after it is kept, a CR at a line end too.
+        QTest::newRow("lone high") << QString("A") + high + "B" << QByteArray::fromHex("413f42");
+        QTest::newRow("lone at a line end") << QString("A") + high + "\r\n"
+                                            << QByteArray::fromHex("413f0d0a");
+        QTest::newRow("lone low") << QString(low) + "A" << QByteArray::fromHex("3f41");
+        QTest::newRow("not in the code page")
+            << QStringLiteral("a\U0001F600b") << QByteArray("a?b");
+    }
+
+    void encodeCp932() {
+        QFETCH(QString, text);
+        QTEST(modText::EncodeCp932(text), "bytes");
+    }
+
+    void decode_data() {
+        QTest::addColumn<QString>("encoded");
+        QTest::addColumn<QString>("plain"); // "!" for a check-digit failure
+        // K = 5, groups 070 and 102: "A" and "a"; then what the decoder must tolerate or refuse.
+        const QString body = PairsFor("05070102c");
+        QTest::newRow("worked example") << body << "Aa";
+        QTest::newRow("lower case, odd length") << body.toLower() + "G"
+                                                << "Aa";
+        QTest::newRow("line end and spaces skipped") << "  " + body + "\r\n"
+                                                     << "Aa";
+        QTest::newRow("leftover digits") << PairsFor("0507010245c") << "Aa";
+        QTest::newRow("wrong check digit") << PairsFor("050701029") << "!";
+        QTest::newRow("two digits") << PairsFor("00") << "";
+        QTest::newRow("code above a byte") << PairsFor("05400c") << "";
+        QTest::newRow("negative code") << PairsFor("50010c") << "";
+        QTest::newRow("double-byte lead alone") << PairsFor("00129c") << "";
+    }
+
+    void decode() {
+        QFETCH(QString, encoded);
+        QFETCH(QString, plain);
+        bool blnDigitError = false;
+        const QString got = DecryptAUCG::DecodeText(encoded, &blnDigitError);
+        QCOMPARE(blnDigitError ? QStringLiteral("!") + got : got, plain);
+    }
+
+    void checkDigit() {
+        // The pair table: 16 pairs, one digit with three, four with two, five with one.
+        QList<int> perDigit;
+        for (int d = 0; d <= 9; ++d)
+            perDigit.append(int(DecryptAUCG::PairsForDigit(d).size()));
+        std::sort(perDigit.begin(), perDigit.end());
+        QCOMPARE(perDigit, QList<int>({1, 1, 1, 1, 1, 2, 2, 2, 2, 3}));
+        QCOMPARE(DecryptAUCG::CalcCheckDigit("400638133393"), 1); // an EAN-13's own check digit
+        QCOMPARE(DecryptAUCG::CalcCheckDigit("55"), 0);           // 10 - 0 is 0, not 10
+    }
+};
 
 QTEST_GUILESS_MAIN(tst_lookup)
 #include "tst_lookup.moc"

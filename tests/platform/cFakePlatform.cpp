@@ -10,10 +10,6 @@ void cFakePlatform::ClipboardClear() {
     ++clipboardClears;
 }
 
-void cFakePlatform::ClipboardSetText(const QString& text) {
-    clipboard = text;
-}
-
 std::optional<QString> cFakePlatform::GetSaveFileName(const tSaveFileRequest& request) {
     saveRequests.append(request);
     return saveAnswers.isEmpty() ? std::nullopt : saveAnswers.dequeue();
