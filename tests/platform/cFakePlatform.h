@@ -21,7 +21,7 @@ public:
     void ClipboardClear() override;
     void ClipboardSetText(const QString& text) override { clipboard = text; }
     std::optional<QString> GetSaveFileName(const tSaveFileRequest& request) override;
-    void OpenURL(const QString&) override {}
+    void OpenURL(const QString& url) override { openedUrls.append(url); }
     int ScreenWidthPixels() override { return screenWidth; }
 
     // What happened.
@@ -35,6 +35,7 @@ public:
     QString clipboard; // the clipboard's plain text, as the fake holds it
     int clipboardClears = 0;
     QList<tSaveFileRequest> saveRequests;
+    QStringList openedUrls;
 
     // What to answer. A message box with nothing scripted answers OK; a save
     // dialog with nothing scripted is cancelled.
