@@ -6,17 +6,16 @@
 #include "lookup/modInputCheck.h"
 #include "lookup/modSearch.h"
 #include "lookup/modText.h"
+#include "platform/modTestFiles.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
+using modTestFiles::DataRows;
+using modTestFiles::WriteFile;
 
-bool WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
+namespace {
 
 // Encodes a digit string with the first pair of each digit; a last "c" becomes
 // the right check digit.
@@ -142,13 +141,9 @@ private slots:
 
     void carrierTable() {
         // The whole table, row by row, and codes that must fall to the last row ("*").
-        QFile file(QFINDTESTDATA("carrier-table.txt"));
-        QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
         QStringList codes;
-        while (!file.atEnd()) {
-            const QStringList row = QString::fromUtf8(file.readLine()).trimmed().split(u'\t');
-            if (row.size() != 3)
-                continue;
+        for (const QStringList& row : DataRows(QFINDTESTDATA("carrier-table.txt"))) {
+            QVERIFY(row.size() == 3);
             QStringList asked = {row[0]};
             if (row[0] == u"*")
                 asked = QStringList{"0", "C119", "C123", "C139", "C155", "P109", "c100", "C10", ""};

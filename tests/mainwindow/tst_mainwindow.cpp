@@ -5,10 +5,14 @@
 #include "mainwindow/frmMain.h"
 #include "platform/cFakePlatform.h"
 #include "platform/cQtPlatform.h"
+#include "platform/modTestFiles.h"
 #include "searchlog/frmLog.h"
 
 #include <QtTest>
 #include <QtWidgets>
+
+using modTestFiles::AddDataRows;
+using modTestFiles::DataRows;
 
 namespace {
 
@@ -17,31 +21,11 @@ namespace {
 const char* const Table = "090123,C130\n090124,C138\n090125,C131\n090126,C150\n"
                           "09012805,C102\n090129123,C109\n";
 
-// The tab-separated rows of a test data file; comment lines are skipped.
-QList<QStringList> DataRows(const QString& strPath) {
-    QFile file(strPath);
-    QList<QStringList> rows;
-    if (file.open(QIODevice::ReadOnly | QIODevice::Text))
-        for (const QString& line : QString::fromUtf8(file.readAll()).split(u'\n'))
-            if (!line.isEmpty() && !line.startsWith(u'#'))
-                rows.append(line.split(u'\t'));
-    return rows;
-}
-
-// One test row per data-file line, named by its first field.
-void AddRows(const QString& strPath) {
-    QTest::addColumn<QStringList>("row");
-    const QList<QStringList> rows = DataRows(strPath);
-    QVERIFY2(!rows.isEmpty(), qPrintable(strPath));
-    for (const QStringList& row : rows)
-        QTest::newRow(qPrintable(row[0])) << row;
-}
-
 // A message box from messages.txt, as the fake platform shows it.
 QString Message(const QString& name) {
     for (const QStringList& row : DataRows(QFINDTESTDATA("messages.txt")))
         if (row[0] == name)
-            return QString(row[1]).replace("\\r\\n", "\r\n");
+            return row[1];
     return "no message " + name;
 }
 
@@ -90,7 +74,7 @@ private slots:
     }
 
     // The fixed texts and settings of both windows, and the main window's control rectangles.
-    void fixedTexts_data() { AddRows(QFINDTESTDATA("fixed-texts.txt")); }
+    void fixedTexts_data() { AddDataRows(QFINDTESTDATA("fixed-texts.txt")); }
     void fixedTexts() {
         QFETCH(QStringList, row);
         const QString name = row[0].section(u'.', 0, 0), property = row[0].section(u'.', 1);
@@ -109,7 +93,7 @@ private slots:
         QCOMPARE(got, expected);
     }
 
-    void searchWaysAgree_data() { AddRows(QFINDTESTDATA("search-ways.txt")); }
+    void searchWaysAgree_data() { AddDataRows(QFINDTESTDATA("search-ways.txt")); }
     void searchWaysAgree() {
         QFETCH(QStringList, row);
         const QString number = row[1], text = row[2], logLine = row.value(3);
@@ -138,9 +122,15 @@ private slots:
         QCOMPARE(log->cmdLogCommand[1]->isEnabled(), !row[0].startsWith(u"refused"));
         QCOMPARE(platform->msgBoxes.size(), text == u"未使用or未確認" ? 3 : 0);
         QCOMPARE(platform->beeps, row[0].startsWith(u"refused") ? 3 : 0);
+        // The command-line tool answers the same for the same number.
+        QProcess lookup;
+        lookup.start(LUMIVO_LOOKUP_EXE, {"--db", dir.filePath("db.dat"), number});
+        QVERIFY(lookup.waitForFinished(30000));
+        QCOMPARE(QString::fromUtf8(lookup.readAllStandardOutput()).section(u'\t', 2).trimmed(),
+                 text);
     }
 
-    void keyFilter_data() { AddRows(QFINDTESTDATA("key-filter.txt")); }
+    void keyFilter_data() { AddDataRows(QFINDTESTDATA("key-filter.txt")); }
     void keyFilter() {
         QFETCH(QStringList, row);
         QGuiApplication::clipboard()->setText(QStringLiteral("99"));
@@ -228,7 +218,7 @@ private slots:
         QCOMPARE(w->txtInputNum->echoMode(), QLineEdit::Password);
     }
 
-    void placeLogWindow_data() { AddRows(QFINDTESTDATA("log-placement.txt")); }
+    void placeLogWindow_data() { AddDataRows(QFINDTESTDATA("log-placement.txt")); }
     void placeLogWindow() {
         QFETCH(QStringList, row);
         platform->screenWidth = row[1].toInt();

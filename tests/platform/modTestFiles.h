@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 // Small file helpers every test program shares.
 namespace modTestFiles {
@@ -10,5 +12,11 @@ namespace modTestFiles {
 QByteArray ReadFile(const QString& strPath);
 // Writes the bytes whole; false when that failed.
 bool WriteFile(const QString& strPath, const QByteArray& bytes);
+
+// The tab-separated rows of a test data file (UTF-8); blank and "#" lines are
+// skipped, and a written "\r\n" stands for a line end.
+QList<QStringList> DataRows(const QString& strPath);
+// One test row (column "row") per data-file line, named by its first field.
+void AddDataRows(const QString& strPath);
 
 } // namespace modTestFiles

@@ -2,6 +2,7 @@
 #include "lookup/modFileIO.h"
 #include "platform/cFakePlatform.h"
 #include "platform/cQtPlatform.h"
+#include "platform/modTestFiles.h"
 #include "searchlog/cCommonDlg.h"
 #include "searchlog/frmLog.h"
 #include "searchlog/modLogExport.h"
@@ -11,6 +12,8 @@
 
 #include <linux/capability.h>
 #include <sys/syscall.h>
+
+using modTestFiles::AddDataRows;
 
 namespace {
 
@@ -37,31 +40,19 @@ void SetPermissionOverride(bool blnOn) {
     syscall(SYS_capset, &header, data);
 }
 
-// One test row per line of a tab-separated data file, named by its first field;
-// a written "\r\n" stands for a line end.
-void AddRows(const QString& strPath) {
-    QFile file(strPath);
-    QTest::addColumn<QStringList>("row");
-    QVERIFY2(file.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(strPath));
-    for (const QString& line : QString::fromUtf8(file.readAll()).split(u'\n'))
-        if (!line.isEmpty() && !line.startsWith(u'#'))
-            QTest::newRow(qPrintable(line.section(u'\t', 0, 0)))
-                << QString(line).replace("\\r\\n", "\r\n").split(u'\t');
-}
-
 } // namespace
 
 class tst_searchlog : public QObject {
     Q_OBJECT
 
 private slots:
-    void errDescriptions_data() { AddRows(QFINDTESTDATA("err-descriptions.txt")); }
+    void errDescriptions_data() { AddDataRows(QFINDTESTDATA("err-descriptions.txt")); }
     void errDescriptions() {
         QFETCH(QStringList, row);
         QCOMPARE(cCommonDlg::ErrDescriptionFor(row[0].toInt()), row[1]);
     }
 
-    void dialogAnswer_data() { AddRows(QFINDTESTDATA("dialog-answers.txt")); }
+    void dialogAnswer_data() { AddDataRows(QFINDTESTDATA("dialog-answers.txt")); }
     void dialogAnswer() {
         QFETCH(QStringList, row);
         cFakePlatform platform;
@@ -80,7 +71,7 @@ private slots:
                  row.mid(4));
     }
 
-    void savedFile_data() { AddRows(QFINDTESTDATA("saved-files.txt")); }
+    void savedFile_data() { AddDataRows(QFINDTESTDATA("saved-files.txt")); }
     void savedFile() {
         QFETCH(QStringList, row);
         QTemporaryDir tmp;
@@ -146,7 +137,7 @@ private slots:
         QVERIFY(!log.cmdLogCommand[0]->isEnabled() && !log.cmdLogCommand[1]->isEnabled());
     }
 
-    void logLayout_data() { AddRows(QFINDTESTDATA("log-layouts.txt")); }
+    void logLayout_data() { AddDataRows(QFINDTESTDATA("log-layouts.txt")); }
     void logLayout() {
         QFETCH(QStringList, row);
         const frmLog::tLayout l = frmLog::LayoutFor(row[1].toDouble(), row[2].toDouble());
