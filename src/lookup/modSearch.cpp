@@ -65,16 +65,7 @@ QString SearchDB9(const cNumberDB& db, const QString& strLead) {
 }
 
 QString SearchCarrierCode(const cNumberDB& db, const QString& strNumber) {
-    QString code = SearchDB6(db, strNumber);
-    if (code != u"0")
-        return code;
-    code = SearchDB7(db, strNumber);
-    if (code == u"C160" && strNumber.size() >= 8) {
-        code = SearchDB8(db, strNumber);
-        if (code == u"C161" && strNumber.size() >= 9)
-            code = SearchDB9(db, strNumber);
-    }
-    return code;
+    return FindCarrierCode(db, strNumber).toString();
 }
 
 tCarrierCode FindCarrierCode(const cNumberDB& db, QStringView strNumber) {

@@ -23,10 +23,10 @@ QString SearchDB9(const cNumberDB& db, const QString& strLead);
 
 // The final carrier code of an accepted number: kind A; on a miss kind F; after
 // "C160" with at least 8 characters kind G; after "C161" with at least 9 kind H.
-// "0" when nothing was found.
+// "0" when nothing was found. The number must be accepted by the input check.
 QString SearchCarrierCode(const cNumberDB& db, const QString& strNumber);
-// The same for a number of 7 to 11 ASCII digits with a mobile prefix, without
-// allocating: the keys are built in place.
+// The same without allocating (the keys are built in place); SearchCarrierCode
+// and SearchNumber both take their steps from here.
 tCarrierCode FindCarrierCode(const cNumberDB& db, QStringView strNumber);
 
 // Why a number was not searched.
