@@ -5,6 +5,7 @@
 #include "app/modQtLanguage.h"
 #include "lookup/cNumberDB.h"
 #include "lookup/modAppInfo.h"
+#include "lookup/modText.h"
 #include "mainwindow/frmMain.h"
 #include "platform/cQtPlatform.h"
 #include "platform/modFontSubstitutes.h"
@@ -34,8 +35,8 @@ int main(int argc, char* argv[]) {
         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
     if (!data.error.isEmpty())
         platform.MsgBox(QStringLiteral("番号検索データベースを利用者のフォルダーへ"
-                                       "コピーできませんでした。\r\n%1")
-                            .arg(data.error),
+                                       "コピーできませんでした。") +
+                            modText::CrLf + data.error,
                         eMsgStyle::Information);
     cNumberDB db;
     frmMain window(platform, db, data.folder);

@@ -1,6 +1,7 @@
 #include "lookup/cDBBuilder.h"
 
 #include "lookup/modFileIO.h"
+#include "lookup/modInputCheck.h"
 #include "lookup/modSearch.h"
 #include "lookup/modText.h"
 
@@ -12,16 +13,11 @@ const QString SteerToKindG = QStringLiteral("C160");
 const QString SteerToKindH = QStringLiteral("C161");
 
 bool IsDigits(QStringView s) {
-    for (QChar c : s)
-        if (c < u'0' || c > u'9')
-            return false;
-    return !s.isEmpty();
+    return !s.isEmpty() && modInputCheck::IsAllDigits(s);
 }
 
 bool IsValidPrefix(const QString& s) {
-    const QStringView head = QStringView(s).left(3);
-    return s.size() >= 6 && s.size() <= 9 && IsDigits(s) &&
-           (head == u"090" || head == u"080" || head == u"070");
+    return s.size() >= 6 && s.size() <= 9 && IsDigits(s) && modInputCheck::HasMobilePrefix(s);
 }
 
 // A carrier code as the lookups return it: a capital letter and three digits.
@@ -146,9 +142,9 @@ std::optional<QString> cDBBuilder::BuildText(const QString& strDate, const QStri
     QList<qsizetype> starts;
     for (auto it = records.cbegin(); it != records.cend(); ++it) {
         starts.append(text.size());
-        text += modSearch::MakeKey(it.key()) + it.value() + QStringLiteral("\r\n");
+        text += modSearch::MakeKey(it.key()) + it.value() + modText::CrLf;
     }
-    text += strDate + QStringLiteral("  ") + strVersion + QStringLiteral("\r\n");
+    text += strDate + QStringLiteral("  ") + strVersion + modText::CrLf;
 
     const auto found = KeyOccurrences(text);
     QList<qsizetype> foundStarts;

@@ -1,6 +1,7 @@
 #include "lookup/cNumberDB.h"
 
 #include "lookup/cKeyIndex.h"
+#include "lookup/modInputCheck.h"
 #include "lookup/modText.h"
 
 #include <QFile>
@@ -207,12 +208,7 @@ cNumberDB::eLoadResult cNumberDB::LoadDB(const QString& strFilePath) {
 
 bool cNumberDB::HasValidTail() const {
     auto digits = [](const QString& s, qsizetype n) {
-        if (s.size() != n)
-            return false;
-        for (QChar c : s)
-            if (c < u'0' || c > u'9')
-                return false;
-        return true;
+        return s.size() == n && modInputCheck::IsAllDigits(s);
     };
     // A lead byte left over at the end is no character: the file was cut.
     const auto* b = reinterpret_cast<const uchar*>(m_bytes.constData());

@@ -1,6 +1,7 @@
 #include "update/modUpdate.h"
 
 #include "lookup/cNumberDB.h"
+#include "lookup/modInputCheck.h"
 #include "update/cFileOps.h"
 
 #include <QFileInfo>
@@ -23,15 +24,9 @@ tVersionText ReadVersionText(const QString& strVersion) {
 
 std::optional<int> FieldNumber(QStringView field) {
     const QStringView digits = field.trimmed();
-    if (digits.isEmpty() || digits.size() > 4)
+    if (digits.isEmpty() || digits.size() > 4 || !modInputCheck::IsAllDigits(digits))
         return std::nullopt;
-    int value = 0;
-    for (QChar c : digits) {
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
-        value = value * 10 + c.digitValue();
-    }
-    return value;
+    return digits.toInt();
 }
 
 tDecision Decide(const QString& strVersion, const QString& strLocalVersion, int intProgramVersion) {
