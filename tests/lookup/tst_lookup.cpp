@@ -8,7 +8,6 @@
 #include "lookup/modText.h"
 #include "platform/modTestFiles.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 

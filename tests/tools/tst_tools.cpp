@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
