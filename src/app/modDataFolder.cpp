@@ -1,5 +1,6 @@
 #include "app/modDataFolder.h"
 
+#include "lookup/cNumberDB.h"
 #include "lookup/modCheckPath.h"
 #include "lookup/modFileIO.h"
 
@@ -20,14 +21,11 @@ QString DBPath(const QString& strFolder) {
 } // namespace
 
 int FileDBVersion(const QString& strPath) {
-    QFile file(strPath);
-    if (!file.open(QIODevice::ReadOnly) || file.size() < 16 || !file.seek(file.size() - 16))
+    // Read as the program reads it, so the version means the same everywhere.
+    cNumberDB db;
+    if (db.LoadDB(strPath) != cNumberDB::eLoadResult::Loaded || !db.HasValidTail())
         return -1;
-    // The tail: date (8), two free characters, the version (4), two free characters.
-    const QByteArray version = file.read(16).mid(10, 4);
-    bool ok = false;
-    const int value = version.toInt(&ok);
-    return ok && version.size() == 4 ? value : -1;
+    return db.DBVersion().toInt();
 }
 
 bool FolderWritable(const QString& strFolder) {
