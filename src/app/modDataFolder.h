@@ -22,8 +22,8 @@ bool FolderWritable(const QString& strFolder);
 tDataFolder ChooseDataFolder(const QString& strProgramDir, bool blnProgramDirWritable,
                              const QString& strUserDir);
 
-// The database version in the last 16 bytes of a db.dat, or -1 when the file
-// cannot be read or carries no version there.
+// The database version of a db.dat, or -1 when the file cannot be read or
+// has no valid date and version at its end.
 int FileDBVersion(const QString& strPath);
 
 } // namespace modDataFolder
