@@ -21,11 +21,14 @@ QString DBPath(const QString& strFolder) {
 } // namespace
 
 int FileDBVersion(const QString& strPath) {
-    // Read as the program reads it, so the version means the same everywhere.
-    cNumberDB db;
-    if (db.LoadDB(strPath) != cNumberDB::eLoadResult::Loaded || !db.HasValidTail())
+    // Only the end is read, at start-up, yet through the database's own reader
+    // of the tail, so the version means the same as in the program.
+    QFile file(strPath);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(qMax<qint64>(0, file.size() - 64)))
         return -1;
-    return db.DBVersion().toInt();
+    cNumberDB tail;
+    tail.SetBytes(file.read(64));
+    return tail.HasValidTail() ? tail.DBVersion().toInt() : -1;
 }
 
 bool FolderWritable(const QString& strFolder) {
