@@ -309,10 +309,8 @@ void frmMain::ShowCarrier(const modSearch::tSearchResult& result) {
 void frmMain::MarkArea(short intArea) {
     picMap[0]->setAccessibleDescription(AreaName(intArea));
     picMap[0]->Cls();
-    if (intArea < 0 || intArea > AreaKyushuOkinawa) {
-        picMap[0]->Cls();
+    if (intArea < 0 || intArea > AreaKyushuOkinawa)
         return;
-    }
     auto copy = [this](const tAreaRect& r) {
         return picMap[0]->BitBlt(r.destX, r.destY, r.width, r.height, *picMap[1], r.srcX, r.srcY);
     };
