@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+
+// Standard streams and file descriptors of the command-line tools: every read
+// and write goes to the system once, so that a failure (a reset socket, a full
+// disk, a reader gone) is seen where it happens and named in the system's words.
+namespace modToolIO {
+
+// A standard stream the caller left closed gets /dev/null, opened the wrong way
+// round so that using the stream fails ("Bad file descriptor"); otherwise the
+// next file opened would take its number and be read or written in its place.
+// Call first thing in main().
+void GuardStandardStreams();
+
+// The system's words for an errno value, such as "Broken pipe".
+QString ErrorText(int intErrno);
+
+// One read of at most lngMax bytes (repeated when a signal interrupts it): the
+// byte count, 0 at the end, or -1 with the reason in *pstrWhy.
+qint64 ReadSome(int fd, char* buffer, qint64 lngMax, QString* pstrWhy);
+
+// Writes all bytes. Returns why it could not, or the empty text.
+QString WriteAll(int fd, QByteArrayView bytes);
+
+} // namespace modToolIO
