@@ -169,6 +169,10 @@ cNumberDB::eLoadResult cNumberDB::LoadDB(const QString& strFilePath) {
         return fail(eLoadResult::Missing, QStringLiteral("ファイルが見つかりません。"));
     if (info.isDir())
         return fail(eLoadResult::Unreadable, QStringLiteral("ファイルではなくフォルダーです。"));
+    // A FIFO or a device may block or never end, and opening one may act: only a
+    // regular file (after following a link) is opened.
+    if (!info.isFile())
+        return fail(eLoadResult::Unreadable, QStringLiteral("通常のファイルではありません。"));
     QFile file(strFilePath);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return fail(eLoadResult::Unreadable, info.isReadable()
@@ -176,8 +180,8 @@ cNumberDB::eLoadResult cNumberDB::LoadDB(const QString& strFilePath) {
                                                  : QStringLiteral("読み取りの権限がありません。"));
     const QString tooLarge =
         QStringLiteral("ファイルが大きすぎます（上限 %1 バイト）。").arg(MaxFileBytes);
-    // Pipes and devices report size 0, and a file may grow while it is read: the
-    // limit is checked against the bytes read, not only against the size.
+    // A file may grow while it is read: the limit is checked against the bytes
+    // read, not only against the size.
     const qint64 size = file.size();
     if (size > MaxFileBytes)
         return fail(eLoadResult::TooLarge, tooLarge);

@@ -35,11 +35,13 @@ public:
     enum class eLoadResult { Loaded, Missing, Unreadable, TooLarge };
 
     // A database larger than this is refused rather than held in memory; the
-    // limit holds for the bytes actually read (pipes and devices report no size).
+    // limit holds for the bytes actually read (a file may grow while it is read).
     static constexpr qint64 MaxFileBytes = 256LL * 1024 * 1024;
 
-    // Reads the file whole, replacing the database. On failure the database is
-    // empty (no lookups possible) and ErrorText() tells why, in Japanese.
+    // Reads the file whole, replacing the database. Anything but a regular file
+    // (a FIFO, a device, a socket, after following a link) is refused unopened.
+    // On failure the database is empty (no lookups possible) and ErrorText()
+    // tells why, in Japanese.
     eLoadResult LoadDB(const QString& strFilePath);
     QString ErrorText() const { return m_strError; }
 
