@@ -1,6 +1,7 @@
 // lumivo-lookup: the window's search from the command line, for scripts and
 // whole lists of numbers. It answers exactly what the result box would show.
 
+#include "common/modToolIO.h"
 #include "lookup/cNumberDB.h"
 #include "lookup/modAppInfo.h"
 #include "lookup/modCheckPath.h"
@@ -8,30 +9,39 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFile>
 #include <QStringDecoder>
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 const char* const Description =
     "Looks numbers up in the number database (default: db.dat beside this program).\n"
     "Without NUMBER, reads numbers from standard input, one per line (UTF-8 unless\n"
-    "a byte order mark says otherwise).\n"
+    "a byte order mark says otherwise); from a pipe or a terminal each answer is\n"
+    "written as soon as its line ends. A line longer than 1024 bytes is no number:\n"
+    "it is refused and shown as its first 40 characters and \"…\".\n"
     "Prints one line per number, in UTF-8: the number, the final carrier code (\"-\"\n"
     "when the number is refused) and the text the result box shows. As tsv, the\n"
-    "three fields are TAB-separated, control characters and \"\\\" written as \\t,\n"
-    "\\n, \\r, \\xHH, \\uHHHH, \\\\; as csv, a header line comes first, fields are\n"
-    "quoted where needed, a field that a spreadsheet would take for a formula\n"
-    "(=, +, -, @ first) gets a ' in front, and lines end in CR LF.\n"
+    "three fields are TAB-separated, control and format characters (NUL, direction\n"
+    "marks) and \"\\\" written as \\t, \\n, \\r, \\xHH, \\uHHHH, \\\\; as csv, a header\n"
+    "line comes first, fields are quoted where needed, control and format characters\n"
+    "but TAB, CR and LF are written as \\xHH, \\uHHHH, a field that a spreadsheet\n"
+    "would take for a formula (=, +, -, @, TAB or CR first) gets a ' in front, and\n"
+    "lines end in CR LF.\n"
     "Exit status: 0 when every answer was written; 2 when the options are wrong,\n"
-    "the database cannot be read or the answers cannot be written (each with a\n"
-    "message on standard error).";
+    "the database cannot be read or lacks its date and version, standard input\n"
+    "cannot be read or the answers cannot be written (each with a message on\n"
+    "standard error).";
 
-const char* const UsageLine = "Usage: lumivo-lookup [--db FILE] [--format tsv|csv] [NUMBER ...]\n";
+const char* const UsageLine =
+    "Usage: lumivo-lookup [--db FILE] [--allow-no-tail] [--format tsv|csv] [NUMBER ...]\n";
 
 // Searching one number reads the database about once or twice; building the
 // key index reads it once more slowly. Both grow with the database, so the
@@ -39,12 +49,30 @@ const char* const UsageLine = "Usage: lumivo-lookup [--db FILE] [--format tsv|cs
 // searching and the index 70 ms, so from 7 numbers on the index is cheaper.
 constexpr qsizetype IndexFromNumbers = 7;
 
-// Answers written as they come, in large blocks, through one unbuffered handle,
-// so that a failed write (a full disk) is seen.
+// Standard input is read, and answers are written, in blocks of this size.
+constexpr qsizetype BlockBytes = 1 << 20;
+// A longer line is no number. It is refused without being held whole (its
+// refusal depends only on its first three characters and its length), and
+// shown by its first characters.
+constexpr qsizetype MaxLineBytes = 1024;
+constexpr qsizetype ShownOfLongLine = 40;
+
+int Fail(const QString& strWhy) {
+    fprintf(stderr, "lumivo-lookup: %s\n", qPrintable(strWhy));
+    return 2;
+}
+
+// Help and version: standard output that cannot take them is an error too.
+int PrintOut(const QString& strText) {
+    const QString strWhy = modToolIO::WriteAll(STDOUT_FILENO, strText.toUtf8());
+    return strWhy.isEmpty() ? 0
+                            : Fail(QStringLiteral("cannot write to standard output: ") + strWhy);
+}
+
+// Answers collected into large blocks, each written to standard output at once.
 class cAnswerWriter {
 public:
     explicit cAnswerWriter(bool blnCsv) : m_blnCsv(blnCsv) {
-        m_out.open(fileno(stdout), QIODevice::WriteOnly | QIODevice::Unbuffered);
         m_buffer.reserve(BlockBytes + 4096);
         // Each text the result box can show, encoded once.
         const QStringList codes = modCarrierTable::AllCodes() << QStringLiteral("0");
@@ -84,15 +112,18 @@ public:
             Flush();
     }
 
-    // False, with the reason, when some output could not be written.
-    bool Finish(QString* pstrWhy) {
-        Flush();
-        *pstrWhy = m_strError;
-        return m_strError.isEmpty();
+    // Writes the answers so far. False once some output could not be written;
+    // nothing more is written then.
+    bool Flush() {
+        if (!Failed() && !m_buffer.empty())
+            m_strError = modToolIO::WriteAll(STDOUT_FILENO, m_buffer);
+        m_buffer.clear();
+        return !Failed();
     }
+    bool Failed() const { return !m_strError.isEmpty(); }
+    QString ErrorText() const { return m_strError; }
 
 private:
-    static constexpr qsizetype BlockBytes = 1 << 20;
     static constexpr int RefusalCount = int(modSearch::eRefusal::NotDigits) + 1;
 
     // Nothing to escape or quote: printable ASCII but for "\\", "," and the quote.
@@ -112,93 +143,88 @@ private:
         return true;
     }
 
-    // A spreadsheet would take a CSV field starting with one of these as a formula.
+    // A spreadsheet would take a CSV field starting with one of these as a
+    // formula (TAB and CR too: it drops them from the front first).
     bool StartsFormula(uint c) const {
-        return m_blnCsv && (c == '=' || c == '+' || c == '-' || c == '@');
+        return m_blnCsv && (c == '=' || c == '+' || c == '-' || c == '@' || c == '\t' || c == '\r');
     }
 
     void Append(const QByteArray& bytes) {
         m_buffer.append(bytes.constData(), size_t(bytes.size()));
     }
 
-    // A character that could break a line or a field, or hide itself.
+    // A character that could break a line or a field, or hide itself (NUL, the
+    // direction marks and overrides, which reorder what a viewer shows).
     static bool IsUnsafe(char32_t c) {
         return c < 0x20 || (c >= 0x7F && c < 0xA0) || c == u'\\' || c == 0x2028 || c == 0x2029 ||
                QChar::category(c) == QChar::Other_Format;
     }
 
     QByteArray Field(QStringView s) const {
-        if (!m_blnCsv) {
-            QByteArray out;
-            for (char32_t c : s.toUcs4()) {
-                if (!IsUnsafe(c))
-                    out += QString::fromUcs4(&c, 1).toUtf8();
-                else if (c == u'\t')
-                    out += "\\t";
-                else if (c == u'\n')
-                    out += "\\n";
-                else if (c == u'\r')
-                    out += "\\r";
-                else if (c == u'\\')
-                    out += "\\\\";
-                else if (c < 0x100)
-                    out +=
-                        QByteArray("\\x") + QByteArray::number(uint(c), 16).rightJustified(2, '0');
-                else
-                    out +=
-                        QByteArray("\\u") + QByteArray::number(uint(c), 16).rightJustified(4, '0');
-            }
-            return out;
-        }
         // Such a field is shown as text: a quote mark first, as spreadsheets take it.
-        const QByteArray utf8 =
-            (!s.isEmpty() && StartsFormula(s.front().unicode()) ? "'" : "") + s.toUtf8();
-        if (!utf8.contains(',') && !utf8.contains('"') && !utf8.contains('\n') &&
-            !utf8.contains('\r') && utf8.trimmed() == utf8 && !utf8.startsWith('\''))
-            return utf8;
-        return '"' + QByteArray(utf8).replace('"', "\"\"") + '"';
-    }
-
-    void Flush() {
-        if (m_buffer.empty() || !m_strError.isEmpty()) {
-            m_buffer.clear();
-            return;
+        QByteArray out = !s.isEmpty() && StartsFormula(s.front().unicode()) ? "'" : "";
+        for (char32_t c : s.toUcs4()) {
+            // CSV carries TAB and line ends inside quotes, and has no escapes of its own.
+            const bool csvKeeps = c == u'\t' || c == u'\n' || c == u'\r' || c == u'\\';
+            if (!IsUnsafe(c) || (m_blnCsv && csvKeeps))
+                out += QString::fromUcs4(&c, 1).toUtf8();
+            else if (c == u'\t')
+                out += "\\t";
+            else if (c == u'\n')
+                out += "\\n";
+            else if (c == u'\r')
+                out += "\\r";
+            else if (c == u'\\')
+                out += "\\\\";
+            else if (c < 0x100)
+                out += QByteArray("\\x") + QByteArray::number(uint(c), 16).rightJustified(2, '0');
+            else
+                out += QByteArray("\\u") + QByteArray::number(uint(c), 16).rightJustified(4, '0');
         }
-        if (m_out.write(m_buffer.data(), qint64(m_buffer.size())) != qint64(m_buffer.size()))
-            m_strError = m_out.errorString();
-        m_buffer.clear();
+        if (!m_blnCsv || (!out.contains(',') && !out.contains('"') && !out.contains('\n') &&
+                          !out.contains('\r') && out.trimmed() == out && !out.startsWith('\'')))
+            return out;
+        return '"' + out.replace('"', "\"\"") + '"';
     }
 
     bool m_blnCsv;
-    QFile m_out;
     std::string m_buffer;
     QByteArray m_rowTexts[modCarrierTable::RowIndexCount];
     QByteArray m_refusalTexts[RefusalCount];
     QString m_strError;
 };
 
-// Standard input, one number per line, read and answered in large blocks. Lines
-// are split as UTF-8 bytes (other encodings, named by a byte order mark, are
-// turned into UTF-8 first); a short ASCII line, the usual number, is looked up
-// from a buffer on the stack.
+// Whether these first bytes could still grow into a byte order mark.
+bool MayStartByteOrderMark(QByteArrayView head) {
+    const QByteArrayView marks[] = {QByteArrayView("\xEF\xBB\xBF"), QByteArrayView("\xFE\xFF"),
+                                    QByteArrayView("\xFF\xFE\0\0", 4),
+                                    QByteArrayView("\0\0\xFE\xFF", 4)};
+    for (QByteArrayView mark : marks)
+        if (head.size() < mark.size() && mark.startsWith(head))
+            return true;
+    return false;
+}
+
+// Standard input, one number per line. Lines are split as UTF-8 bytes (other
+// encodings, named by a byte order mark, are turned into UTF-8 first); a short
+// ASCII line, the usual number, is looked up from a buffer on the stack. A file
+// is answered in large blocks; a pipe or a terminal gets each answer as soon
+// as its line is complete, so that a caller may write a number and wait for it.
+// False, with the reason, when standard input cannot be read.
 bool AnswerStream(const cNumberDB& db, cAnswerWriter& writer, QString* pstrWhy) {
-    QFile in;
-    if (!in.open(fileno(stdin), QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        *pstrWhy = in.errorString();
-        return false;
-    }
-    QByteArray block = in.read(1 << 20);
-    const auto encoding = QStringConverter::encodingForData(block);
-    QStringDecoder decoder(encoding.value_or(QStringConverter::Utf8));
-    const bool utf8 = !encoding || *encoding == QStringConverter::Utf8;
-    if (utf8 && block.startsWith("\xEF\xBB\xBF"))
-        block.remove(0, 3);
+    struct stat st;
+    const bool blnFile = fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode);
     char16_t wide[64];
     auto answerLine = [&](QByteArrayView line) {
         if (line.endsWith('\r'))
             line.chop(1);
         if (line.isEmpty())
             return;
+        if (line.size() > MaxLineBytes) {
+            const QString text = QString::fromUtf8(line.first(MaxLineBytes));
+            const qsizetype shown = ShownOfLongLine - text[ShownOfLongLine - 1].isHighSurrogate();
+            return writer.Answer(db, text.left(shown) + u'…');
+        }
         bool ascii = line.size() <= qsizetype(std::size(wide));
         for (qsizetype i = 0; ascii && i < line.size(); ++i)
             ascii = uchar(line[i]) < 0x80;
@@ -208,38 +234,71 @@ bool AnswerStream(const cNumberDB& db, cAnswerWriter& writer, QString* pstrWhy) 
             wide[i] = uchar(line[i]);
         writer.Answer(db, QStringView(wide, line.size()), line);
     };
+    // The line not yet ended; of a long one only as much as shows that it is long.
     QByteArray pending;
-    for (;;) {
-        pending += utf8 ? block : decoder.decode(block).operator QString().toUtf8();
-        const char* const begin = pending.constData();
-        const char* from = begin;
-        const char* const end = begin + pending.size();
+    auto keep = [&](QByteArrayView part) {
+        pending.append(part.first(qMin(part.size(), MaxLineBytes + 2 - pending.size())));
+    };
+    auto split = [&](QByteArrayView utf8) {
+        const char* from = utf8.data();
+        const char* const end = from + utf8.size();
         for (const char* nl;
-             (nl = static_cast<const char*>(memchr(from, '\n', size_t(end - from)))); from = nl + 1)
-            answerLine(QByteArrayView(from, nl - from));
-        pending.remove(0, from - begin);
-        if (block.isEmpty()) {
+             from != end && (nl = static_cast<const char*>(memchr(from, '\n', size_t(end - from))));
+             from = nl + 1) {
+            if (pending.isEmpty()) {
+                answerLine(QByteArrayView(from, nl - from));
+                continue;
+            }
+            keep(QByteArrayView(from, nl - from));
+            answerLine(pending);
+            pending.clear();
+        }
+        keep(QByteArrayView(from, end - from));
+    };
+
+    QByteArray block(BlockBytes, Qt::Uninitialized);
+    QByteArray head; // the first bytes, until they show their encoding
+    bool blnEncodingKnown = false;
+    std::optional<QStringDecoder> decoder; // for an encoding other than UTF-8
+    for (;;) {
+        const qint64 got = modToolIO::ReadSome(STDIN_FILENO, block.data(), BlockBytes, pstrWhy);
+        if (got < 0)
+            return false;
+        QByteArrayView bytes(block.constData(), got);
+        if (!blnEncodingKnown) {
+            head += bytes;
+            if (got > 0 && MayStartByteOrderMark(head))
+                continue;
+            blnEncodingKnown = true;
+            const auto encoding = QStringConverter::encodingForData(head);
+            if (encoding && *encoding != QStringConverter::Utf8)
+                decoder.emplace(*encoding);
+            bytes = head;
+            if (!decoder && bytes.startsWith("\xEF\xBB\xBF"))
+                bytes = bytes.sliced(3);
+        }
+        if (decoder)
+            split(decoder->decode(bytes).operator QString().toUtf8());
+        else
+            split(bytes);
+        head.clear();
+        if (got == 0) {
             answerLine(pending); // a last line without a line end
             return true;
         }
-        block = in.read(1 << 20);
-        if (in.error() != QFileDevice::NoError) {
-            *pstrWhy = in.errorString();
-            return false;
-        }
+        // Once the answers cannot be written, reading on is of no use.
+        if (blnFile ? writer.Failed() : !writer.Flush())
+            return true;
     }
 }
 
 } // namespace
 
 int main(int argc, char* argv[]) {
+    modToolIO::GuardStandardStreams();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("lumivo-lookup"));
     QCoreApplication::setApplicationVersion(modAppInfo::VersionLabel());
-    auto fail = [](const QString& strWhy) {
-        fprintf(stderr, "lumivo-lookup: %s\n", qPrintable(strWhy));
-        return 2;
-    };
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8(Description));
@@ -249,25 +308,24 @@ int main(int argc, char* argv[]) {
         QStringLiteral("db"), QStringLiteral("The number database to read."),
         QStringLiteral("FILE"),
         modCheckPath::CheckPath(QCoreApplication::applicationDirPath()) + QStringLiteral("db.dat"));
+    const QCommandLineOption allowNoTailOption(
+        QStringLiteral("allow-no-tail"),
+        QStringLiteral("Reads a database that does not end in its date and version (with a "
+                       "warning); without it such a file is refused."));
     const QCommandLineOption formatOption(QStringLiteral("format"),
                                           QStringLiteral("tsv (the default) or csv."),
                                           QStringLiteral("FORMAT"), QStringLiteral("tsv"));
-    parser.addOption(dbOption);
-    parser.addOption(formatOption);
+    parser.addOptions({dbOption, allowNoTailOption, formatOption});
     parser.addPositionalArgument(QStringLiteral("NUMBER"), QStringLiteral("Numbers to look up."),
                                  QStringLiteral("[NUMBER ...]"));
     if (!parser.parse(app.arguments())) {
         fprintf(stderr, "lumivo-lookup: %s\n%s", qPrintable(parser.errorText()), UsageLine);
         return 2;
     }
-    if (parser.isSet(QStringLiteral("help"))) {
-        fputs(qPrintable(parser.helpText()), stdout);
-        return 0;
-    }
-    if (parser.isSet(QStringLiteral("version"))) {
-        printf("lumivo-lookup %s\n", qPrintable(modAppInfo::VersionLabel()));
-        return 0;
-    }
+    if (parser.isSet(QStringLiteral("help")))
+        return PrintOut(parser.helpText());
+    if (parser.isSet(QStringLiteral("version")))
+        return PrintOut(QStringLiteral("lumivo-lookup %1\n").arg(modAppInfo::VersionLabel()));
     const QString format = parser.value(formatOption);
     if (format != u"tsv" && format != u"csv") {
         fprintf(stderr, "lumivo-lookup: unknown format '%s'\n%s", qPrintable(format), UsageLine);
@@ -277,11 +335,16 @@ int main(int argc, char* argv[]) {
     const QString dbPath = parser.value(dbOption);
     cNumberDB db;
     if (db.LoadDB(dbPath) != cNumberDB::eLoadResult::Loaded)
-        return fail(
+        return Fail(
             QStringLiteral("cannot read the number database %1: %2").arg(dbPath, db.ErrorText()));
-    if (!db.HasValidTail())
-        fprintf(stderr, "lumivo-lookup: warning: %s does not end in a database date and version\n",
-                qPrintable(dbPath));
+    if (!db.HasValidTail()) {
+        // Any file loads; without its tail it is most likely not a database at all.
+        const QString strWhy =
+            QStringLiteral("%1 does not end in a database date and version").arg(dbPath);
+        if (!parser.isSet(allowNoTailOption))
+            return Fail(strWhy + QStringLiteral(" (--allow-no-tail reads it anyway)"));
+        fprintf(stderr, "lumivo-lookup: warning: %s\n", qPrintable(strWhy));
+    }
 
     const QStringList numbers = parser.positionalArguments();
     if (numbers.isEmpty() || numbers.size() >= IndexFromNumbers)
@@ -289,11 +352,13 @@ int main(int argc, char* argv[]) {
 
     cAnswerWriter writer(format == u"csv");
     QString why;
-    if (numbers.isEmpty() && !AnswerStream(db, writer, &why))
-        return fail(QStringLiteral("cannot read standard input: %1").arg(why));
+    if (numbers.isEmpty() && !AnswerStream(db, writer, &why)) {
+        writer.Flush(); // the answers to the lines read whole
+        return Fail(QStringLiteral("cannot read standard input: %1").arg(why));
+    }
     for (const QString& number : numbers)
         writer.Answer(db, number);
-    if (!writer.Finish(&why))
-        return fail(QStringLiteral("cannot write the answers: %1").arg(why));
+    if (!writer.Flush())
+        return Fail(QStringLiteral("cannot write the answers: %1").arg(writer.ErrorText()));
     return 0;
 }
