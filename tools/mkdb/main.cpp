@@ -1,6 +1,7 @@
 // lumivo-mkdb: makes what the program reads, from files we keep in the repository:
 // the number database from a prefix table, and the letter-pair encoded version file.
 
+#include "common/modToolIO.h"
 #include "lookup/DecryptAUCG.h"
 #include "lookup/cDBBuilder.h"
 #include "lookup/modAppInfo.h"
@@ -13,9 +14,10 @@
 #include <QStringDecoder>
 #include <QTextStream>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <optional>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -56,12 +58,36 @@ int UsageError(const QCommandLineParser& parser, const QString& strWhy,
 // Standard output that cannot take the bytes (a full disk) is an error, not a
 // silently shortened answer.
 int WriteOut(const QByteArray& bytes) {
-    errno = 0;
-    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size()) ||
-        std::fflush(stdout) != 0)
-        return Fail(QStringLiteral("cannot write to standard output: %1")
-                        .arg(QString::fromLocal8Bit(std::strerror(errno ? errno : EIO))));
-    return 0;
+    const QString strWhy = modToolIO::WriteAll(STDOUT_FILENO, bytes);
+    return strWhy.isEmpty() ? 0
+                            : Fail(QStringLiteral("cannot write to standard output: ") + strWhy);
+}
+
+// Opens the file, or standard input for "-", into file and reads it to its end,
+// but no more than lngMax + 1 bytes (more than lngMax: it is not what was asked
+// for). Nothing, with the reason, when it cannot be opened or a read fails at
+// any point: a part is never taken for the whole.
+std::optional<QByteArray> ReadInput(QFile& file, const QString& strPath, qint64 lngMax,
+                                    QString* pstrWhy) {
+    file.setFileName(strPath == u"-" ? QString() : strPath);
+    if (!(strPath == u"-" ? file.open(STDIN_FILENO, QIODevice::ReadOnly)
+                          : file.open(QIODevice::ReadOnly))) {
+        *pstrWhy = file.errorString();
+        return std::nullopt;
+    }
+    QByteArray bytes;
+    for (qsizetype used = 0; used <= lngMax; used = bytes.size()) {
+        const qint64 lngChunk = qMin<qint64>(1 << 20, lngMax + 1 - used);
+        bytes.resize(used + lngChunk);
+        const qint64 got =
+            modToolIO::ReadSome(file.handle(), bytes.data() + used, lngChunk, pstrWhy);
+        if (got < 0)
+            return std::nullopt;
+        bytes.resize(used + got);
+        if (got == 0)
+            break;
+    }
+    return bytes;
 }
 
 // A command's parser: what it does and the command's name as its first argument.
@@ -71,15 +97,16 @@ void DescribeCommand(QCommandLineParser& parser, const QString& strCommand,
     parser.addPositionalArgument(strCommand, QStringLiteral("The command."));
 }
 
-// Parses a command's own arguments (the command name first); help exits here.
-// Returns the usage error's status, or 0 when the command may run.
-int ParseCommand(QCommandLineParser& parser, const QStringList& args) {
+// Parses a command's own arguments (the command name first). Returns the exit
+// status when that is all (a usage error, or the help shown); nothing when the
+// command may run.
+std::optional<int> ParseCommand(QCommandLineParser& parser, const QStringList& args) {
     const QCommandLineOption help = parser.addHelpOption();
     if (!parser.parse(args))
         return UsageError(parser, parser.errorText(), args.at(1));
     if (parser.isSet(help))
-        parser.showHelp(0);
-    return 0;
+        return WriteOut(parser.helpText().toUtf8());
+    return std::nullopt;
 }
 
 int Build(const QStringList& args) {
@@ -88,9 +115,11 @@ int Build(const QStringList& args) {
         parser, QStringLiteral("build"),
         QStringLiteral("Builds a number database from a table of \"prefix,code\" lines (prefixes "
                        "of 6 to 9 digits beginning 090, 080 or 070; '#' starts a comment line).\n"
-                       "A table that is inconsistent or lists no block is refused; an existing "
-                       "FILE is replaced only by a complete database."));
-    const QCommandLineOption table(QStringLiteral("table"), QStringLiteral("The table to read."),
+                       "A table that is inconsistent, lists no block or cannot be read to its "
+                       "end is refused; an existing FILE is replaced only by a complete "
+                       "database, and never when it is the table itself."));
+    const QCommandLineOption table(QStringLiteral("table"),
+                                   QStringLiteral("The table to read (\"-\": standard input)."),
                                    QStringLiteral("FILE"));
     const QCommandLineOption date(QStringLiteral("date"),
                                   QStringLiteral("The database date, YYYYMMDD."),
@@ -101,8 +130,8 @@ int Build(const QStringList& args) {
     const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("The database to write."),
                                  QStringLiteral("FILE"));
     parser.addOptions({table, date, version, out});
-    if (const int status = ParseCommand(parser, args))
-        return status;
+    if (const std::optional<int> status = ParseCommand(parser, args))
+        return *status;
     if (parser.positionalArguments().size() != 1)
         return UsageError(parser, QStringLiteral("build takes no arguments besides its options"),
                           QStringLiteral("build"));
@@ -113,24 +142,25 @@ int Build(const QStringList& args) {
                               QStringLiteral("build"));
 
     const QString tablePath = parser.value(table);
-    QFile file(tablePath);
-    if (!file.open(QIODevice::ReadOnly))
-        return Fail(QStringLiteral("cannot read %1: %2").arg(tablePath, file.errorString()));
-    QByteArray bytes;
-    while (bytes.size() <= MaxTableBytes) {
-        const QByteArray chunk = file.read(1 << 20);
-        if (chunk.isEmpty())
-            break;
-        bytes += chunk;
-    }
-    if (bytes.size() > MaxTableBytes)
+    const QString outPath = parser.value(out);
+    QFile file;
+    QString strWhy;
+    const std::optional<QByteArray> bytes = ReadInput(file, tablePath, MaxTableBytes, &strWhy);
+    if (!bytes)
+        return Fail(QStringLiteral("cannot read %1: %2").arg(tablePath, strWhy));
+    // The same file under any name (a link, or standard input) would be replaced by the database.
+    struct stat tableId, outId;
+    if (fstat(file.handle(), &tableId) == 0 && stat(QFile::encodeName(outPath), &outId) == 0 &&
+        tableId.st_dev == outId.st_dev && tableId.st_ino == outId.st_ino)
+        return Fail(QStringLiteral("%1 is the table itself; the database needs another --out")
+                        .arg(outPath));
+    if (bytes->size() > MaxTableBytes)
         return Fail(QStringLiteral("%1: larger than %2 bytes, not a prefix table")
                         .arg(tablePath)
                         .arg(MaxTableBytes));
     cDBBuilder builder;
-    if (!builder.AddTableText(QString::fromUtf8(bytes), tablePath))
+    if (!builder.AddTableText(QString::fromUtf8(*bytes), tablePath))
         return Fail(tablePath + QStringLiteral(": ") + builder.ErrorText());
-    const QString outPath = parser.value(out);
     if (!builder.BuildFile(outPath, parser.value(date), parser.value(version)))
         return Fail(builder.ErrorText());
     return WriteOut(
@@ -153,8 +183,8 @@ int Encode(const QStringList& args) {
                        "replaced only by the complete text."),
         QStringLiteral("FILE"));
     parser.addOptions({offset, out});
-    if (const int status = ParseCommand(parser, args))
-        return status;
+    if (const std::optional<int> status = ParseCommand(parser, args))
+        return *status;
     if (parser.positionalArguments().size() != 2)
         return UsageError(parser, QStringLiteral("encode takes exactly one TEXT"),
                           QStringLiteral("encode"));
@@ -190,28 +220,26 @@ int Decode(const QStringList& args) {
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("The version file (standard input without it)."),
                                  QStringLiteral("[FILE]"));
-    if (const int status = ParseCommand(parser, args))
-        return status;
+    if (const std::optional<int> status = ParseCommand(parser, args))
+        return *status;
     const QStringList positional = parser.positionalArguments();
     if (positional.size() > 2)
         return UsageError(parser, QStringLiteral("decode takes at most one FILE"),
                           QStringLiteral("decode"));
 
     const QString path = positional.size() == 2 ? positional[1] : QStringLiteral("-");
-    const bool blnStdin = path == u"-";
-    QFile file(blnStdin ? QString() : path);
-    const bool opened =
-        blnStdin ? file.open(stdin, QIODevice::ReadOnly) : file.open(QIODevice::ReadOnly);
-    if (!opened)
-        return Fail(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
-    const QByteArray bytes = file.read(MaxVersionFileBytes + 1);
-    if (bytes.size() > MaxVersionFileBytes)
+    QFile file;
+    QString strWhy;
+    const std::optional<QByteArray> bytes = ReadInput(file, path, MaxVersionFileBytes, &strWhy);
+    if (!bytes)
+        return Fail(QStringLiteral("cannot read %1: %2").arg(path, strWhy));
+    if (bytes->size() > MaxVersionFileBytes)
         return Fail(QStringLiteral("%1: larger than %2 bytes, not a version file")
                         .arg(path)
                         .arg(MaxVersionFileBytes));
     bool blnDigitError = false;
     const QString plain =
-        DecryptAUCG::DecodeText(QStringDecoder("windows-31j").decode(bytes), &blnDigitError);
+        DecryptAUCG::DecodeText(QStringDecoder("windows-31j").decode(*bytes), &blnDigitError);
     if (blnDigitError)
         return Fail(QStringLiteral("%1: the check digit does not match").arg(path));
     if (plain.isEmpty())
@@ -222,6 +250,7 @@ int Decode(const QStringList& args) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    modToolIO::GuardStandardStreams();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(ProgramName);
     QCoreApplication::setApplicationVersion(modAppInfo::VersionLabel());
@@ -238,9 +267,9 @@ int main(int argc, char* argv[]) {
     if (!parser.parse(app.arguments()))
         return UsageError(parser, parser.errorText());
     if (parser.isSet(help))
-        parser.showHelp(0);
+        return WriteOut(parser.helpText().toUtf8());
     if (parser.isSet(version))
-        parser.showVersion();
+        return WriteOut((ProgramName + u' ' + modAppInfo::VersionLabel() + u'\n').toUtf8());
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
         return UsageError(parser, QStringLiteral("no command given"));
