@@ -3,6 +3,7 @@
 #include "lookup/modAppInfo.h"
 #include "lookup/modCarrierTable.h"
 #include "lookup/modCheckPath.h"
+#include "lookup/modFileIO.h"
 #include "lookup/modInputCheck.h"
 #include "lookup/modSearch.h"
 #include "lookup/modText.h"
@@ -12,6 +13,7 @@
 #include <QtTest>
 
 using modTestFiles::DataRows;
+using modTestFiles::ReadFile;
 using modTestFiles::WriteFile;
 
 namespace {
@@ -42,6 +44,59 @@ private slots:
         // The About window and the update lean on these two spellings of 1.3.0.
         QCOMPARE(modAppInfo::VersionLabel(), QStringLiteral("1.30"));
         QCOMPARE(modAppInfo::VersionNumber(), 130);
+    }
+
+    // What stands at the path before a whole-file write, and what must stand there after it.
+    void wholeWriteNeverGoesThroughOrOnto_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("link to a file outside: the link is replaced") << "link" << true;
+        QTest::newRow("link to nowhere: the link is replaced") << "dangling" << true;
+        QTest::newRow("a folder is refused") << "folder" << false;
+        QTest::newRow("a FIFO is refused, without waiting for a reader") << "fifo" << false;
+        QTest::newRow("a plain file is replaced") << "file" << true;
+    }
+    void wholeWriteNeverGoesThroughOrOnto() {
+        QFETCH(QString, kind);
+        QFETCH(bool, written);
+        QTemporaryDir dir, elsewhere;
+        const QString path = dir.filePath("out.dat"), outside = elsewhere.filePath("notes.txt");
+        QVERIFY(WriteFile(outside, "keep me"));
+        if (kind == u"link" || kind == u"dangling")
+            QVERIFY(QFile::link(kind == u"link" ? outside : elsewhere.filePath("none"), path));
+        else if (kind == u"folder")
+            QVERIFY(QDir().mkdir(path));
+        else if (kind == u"fifo")
+            QCOMPARE(QProcess::execute("mkfifo", {path}), 0);
+        else
+            QVERIFY(WriteFile(path, "old"));
+
+        QCOMPARE(modFileIO::WriteFileWhole(path, "new", true).isEmpty(), written);
+        QCOMPARE(ReadFile(outside), QByteArray("keep me"));
+        QVERIFY(!QFileInfo::exists(elsewhere.filePath("none")));
+        const QFileInfo after(path);
+        QCOMPARE(after.isFile() && !after.isSymLink(), written);
+        if (written)
+            QCOMPARE(ReadFile(path), QByteArray("new"));
+        // No temporary file is left beside it.
+        QCOMPARE(
+            QDir(dir.path())
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+            QStringList{"out.dat"});
+    }
+
+    void renameOverAndLinkOrCopy() {
+        QTemporaryDir dir;
+        const QString a = dir.filePath("a"), b = dir.filePath("b"), c = dir.filePath("c");
+        QVERIFY(WriteFile(a, "new") && WriteFile(b, "old"));
+        // A second name keeps the old content through the replacement of the first.
+        QVERIFY(modFileIO::LinkOrCopy(b, c).isEmpty());
+        QVERIFY(!modFileIO::LinkOrCopy(a, c).isEmpty()); // never onto an existing name
+        QVERIFY(modFileIO::RenameOver(a, b).isEmpty());
+        QCOMPARE(ReadFile(b) + ReadFile(c), QByteArray("newold"));
+        QVERIFY(!QFileInfo::exists(a));
+        QVERIFY(!modFileIO::RenameOver(a, b).isEmpty());
+        QCOMPARE(ReadFile(b), QByteArray("new"));
     }
 
     void loadReplacesTextAndReportsFailures() {
