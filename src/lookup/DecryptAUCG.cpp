@@ -1,8 +1,8 @@
 #include "lookup/DecryptAUCG.h"
 
+#include "lookup/modText.h"
+
 #include <QRandomGenerator>
-#include <QStringDecoder>
-#include <QStringEncoder>
 
 namespace DecryptAUCG {
 
@@ -27,28 +27,19 @@ char16_t Upper(QChar c) {
     return (u >= u'a' && u <= u'z') ? char16_t(u - 32) : u;
 }
 
-// A character code as a one-byte character of code page 932: ASCII and
-// half-width katakana. Anything else has no such code.
+// A character code as a one-byte character of code page 932: ASCII, the
+// half-width katakana and the few other single bytes. A lead byte alone is no
+// character, nor is any code beyond one byte.
 std::optional<QChar> CharForCode(int code) {
-    if (code < 0 || code > 255)
+    if (code < 0 || code > 255 || modText::IsLeadByte(uchar(code)))
         return std::nullopt;
     const char byte = static_cast<char>(code);
-    QStringDecoder decoder("windows-31j");
-    const QString s = decoder.decode(QByteArrayView(&byte, 1));
-    if (decoder.hasError() || s.size() != 1 || s[0] == QChar::ReplacementCharacter)
-        return std::nullopt;
-    return s[0];
+    return modText::DecodeCp932(QByteArrayView(&byte, 1)).front();
 }
 
 std::optional<int> CodeForChar(QChar c) {
-    QStringEncoder encoder("windows-31j");
-    const QByteArray bytes = encoder.encode(QStringView(&c, 1));
-    if (encoder.hasError() || bytes.size() != 1)
-        return std::nullopt;
-    const int code = static_cast<unsigned char>(bytes[0]);
-    // Only codes that decode back to the same character make a round trip.
-    const std::optional<QChar> back = CharForCode(code);
-    if (!back || *back != c)
+    const int code = modText::Cp932Code(c.unicode());
+    if (code < 0 || code > 255)
         return std::nullopt;
     return code;
 }

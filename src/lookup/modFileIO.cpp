@@ -1,33 +1,139 @@
 #include "lookup/modFileIO.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSaveFile>
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace modFileIO {
 
-QString WriteFileWhole(const QString& strPath, const QByteArray& content,
-                       bool blnDirectWriteFallback) {
-    QSaveFile file(strPath);
-    file.setDirectWriteFallback(blnDirectWriteFallback);
-    // Unbuffered, so a write cut short (disk full, file size limit) shows in the count
-    // written instead of passing unnoticed at commit.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return QStringLiteral("ファイルを作成できません。（%1）").arg(file.errorString());
+namespace {
+
+QString CannotCreate(const QString& strWhy) {
+    return QStringLiteral("ファイルを作成できません。（%1）").arg(strWhy);
+}
+QString CannotWrite(const QString& strWhy) {
+    return QStringLiteral("ファイルに書き込めません。（%1）").arg(strWhy);
+}
+
+// Why a write of a whole buffer came out short.
+QString ShortWriteReason(const QFileDevice& file, int intErrno) {
+    if (file.error() != QFileDevice::NoError)
+        return file.errorString();
+    return intErrno != 0 ? QString::fromLocal8Bit(std::strerror(intErrno))
+                         : QStringLiteral("途中までしか書き込めませんでした");
+}
+
+// Writes all bytes at the file's position; unbuffered, so a write cut short
+// (disk full, file size limit) shows in the count written.
+QString WriteAll(QFileDevice& file, QByteArrayView bytes) {
     errno = 0;
-    const qint64 lngWritten = file.write(content);
-    const int intErrno = errno;
-    if (lngWritten != content.size()) {
-        const QString strWhy = file.error() != QFileDevice::NoError ? file.errorString()
-                               : intErrno != 0 ? QString::fromLocal8Bit(std::strerror(intErrno))
-                                               : QStringLiteral("途中までしか書き込めませんでした");
+    const qint64 lngWritten = file.write(bytes.data(), bytes.size());
+    return lngWritten == bytes.size() ? QString() : ShortWriteReason(file, errno);
+}
+
+// Fills and commits a save file that is already open.
+QString FillAndCommit(QSaveFile& file, const QByteArray& content) {
+    const QString strWhy = WriteAll(file, content);
+    if (!strWhy.isEmpty()) {
         file.cancelWriting();
-        return QStringLiteral("ファイルに書き込めません。（%1）").arg(strWhy);
+        file.commit();
+        return CannotWrite(strWhy);
     }
-    if (!file.commit())
-        return QStringLiteral("ファイルに書き込めません。（%1）").arg(file.errorString());
+    return file.commit() ? QString() : CannotWrite(file.errorString());
+}
+
+// A name beside strPath that nothing uses, for a file to be renamed over it.
+QString FreeNameBeside(const QString& strPath) {
+    const QFileInfo target(strPath);
+    for (;;) {
+        const QString strName =
+            target.absolutePath() + QStringLiteral("/.") + target.fileName() +
+            QStringLiteral(".%1.tmp").arg(QRandomGenerator::global()->generate(), 8, 16,
+                                          QLatin1Char('0'));
+        if (!QFileInfo(strName).isSymLink() && !QFileInfo::exists(strName))
+            return strName;
+    }
+}
+
+// The old file stays whole until the new content fits: the part beyond the old
+// length is written first, so only the old length is rewritten in place.
+QString OverwriteInPlace(const QString& strPath, const QByteArray& content) {
+    QFile file(strPath);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+        return CannotWrite(file.errorString());
+    const qint64 lngOld = file.size();
+    if (content.size() > lngOld) {
+        QString strWhy = file.seek(lngOld) ? WriteAll(file, QByteArrayView(content).sliced(lngOld))
+                                           : file.errorString();
+        if (!strWhy.isEmpty()) {
+            const bool blnRestored = file.resize(lngOld);
+            return CannotWrite(strWhy) +
+                   (blnRestored ? QStringLiteral("元のファイルは変更されていません。")
+                                : QStringLiteral("元のファイルの末尾に余分なデータが残りました。"));
+        }
+    }
+    const qint64 lngKept = qMin<qint64>(lngOld, content.size());
+    QString strWhy =
+        file.seek(0) ? WriteAll(file, QByteArrayView(content).first(lngKept)) : file.errorString();
+    if (strWhy.isEmpty() && content.size() < lngOld && !file.resize(content.size()))
+        strWhy = file.errorString();
+    if (!strWhy.isEmpty())
+        return CannotWrite(strWhy) + QStringLiteral("元のファイルは一部が書き換えられています。");
     return QString();
+}
+
+} // namespace
+
+QString WriteFileWhole(const QString& strPath, const QByteArray& content, bool blnInPlaceFallback) {
+    const QFileInfo target(strPath);
+    if (target.isSymbolicLink()) {
+        // The link itself is replaced: what it points to is none of this write's business.
+        QSaveFile file(FreeNameBeside(strPath));
+        file.setDirectWriteFallback(false);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            return CannotCreate(file.errorString());
+        QString strWhy = FillAndCommit(file, content);
+        if (strWhy.isEmpty() && !(strWhy = RenameOver(file.fileName(), strPath)).isEmpty())
+            QFile::remove(file.fileName());
+        return strWhy;
+    }
+    if (target.exists() && !target.isFile())
+        return CannotCreate(target.isDir() ? QStringLiteral("同じ名前のフォルダーがあります")
+                                           : QStringLiteral("通常のファイルではありません"));
+    QSaveFile file(strPath);
+    file.setDirectWriteFallback(false);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return FillAndCommit(file, content);
+    // No temporary file beside it (a folder that takes no new file): the owner
+    // of the file may still rewrite the file itself.
+    if (blnInPlaceFallback && target.isFile())
+        return OverwriteInPlace(strPath, content);
+    return CannotCreate(file.errorString());
+}
+
+QString RenameOver(const QString& strFrom, const QString& strTo) {
+    std::error_code error;
+    std::filesystem::rename(QtPrivate::toFilesystemPath(strFrom),
+                            QtPrivate::toFilesystemPath(strTo), error);
+    return error ? QString::fromLocal8Bit(error.message()) : QString();
+}
+
+QString LinkOrCopy(const QString& strFrom, const QString& strTo) {
+    std::error_code error;
+    std::filesystem::create_hard_link(QtPrivate::toFilesystemPath(strFrom),
+                                      QtPrivate::toFilesystemPath(strTo), error);
+    if (!error)
+        return QString();
+    if (QFileInfo(strTo).isSymLink() || QFileInfo::exists(strTo))
+        return QString::fromLocal8Bit(error.message());
+    QFile source(strFrom);
+    return source.copy(strTo) ? QString() : source.errorString();
 }
 
 } // namespace modFileIO

@@ -3,16 +3,28 @@
 #include <QByteArray>
 #include <QString>
 
-// Writing a whole file so that a failure never leaves it half-written.
+// Writing and replacing whole files so that a failure never leaves one
+// half-written, and nothing is ever written through a link planted at the path.
 namespace modFileIO {
 
 // Writes the bytes through a temporary file beside the target, so an existing
-// file is replaced only once the new content is on disk whole. Returns why it
-// failed, or the empty text.
-// With blnDirectWriteFallback, a folder that takes no new file (the user may
-// write the file but not the folder) gets the file overwritten in place, as a
-// plain save would; a failure there can leave the file cut short.
+// file is replaced only once the new content is on disk whole. A symbolic link
+// at the path is replaced by the file itself, never written through; a folder
+// or another non-regular file there is refused. Returns why it failed, or the
+// empty text.
+// With blnInPlaceFallback, a folder that takes no new file (the user may write
+// the file but not the folder) gets the file overwritten in place, as a plain
+// save would; the room for a longer content is taken first, so a full disk
+// leaves the old content as it was. The reason says what became of the old file.
 QString WriteFileWhole(const QString& strPath, const QByteArray& content,
-                       bool blnDirectWriteFallback = false);
+                       bool blnInPlaceFallback = false);
+
+// Renames strFrom to strTo in one step; an existing file or link at strTo is
+// replaced, so strTo names the old or the new file at every instant.
+QString RenameOver(const QString& strFrom, const QString& strTo);
+
+// Makes strTo, which must not exist, a second name of the file strFrom (a hard
+// link), or a whole copy of it where the file system has no links.
+QString LinkOrCopy(const QString& strFrom, const QString& strTo);
 
 } // namespace modFileIO

@@ -1,39 +1,88 @@
 #include "lookup/modText.h"
 
-#include <QStringEncoder>
+#include "lookup/modCp932Tables.h"
 
-#include <optional>
+#include <array>
+#include <memory>
 
 namespace modText {
 
-QByteArray EncodeCp932(QStringView strText) {
-    std::optional<QStringEncoder> encoder(std::in_place, "windows-31j");
-    QByteArray bytes = encoder->encode(strText);
-    if (!encoder->hasError())
-        return bytes;
-    // A character outside the code page becomes "?", as the system's own conversion
-    // writes it, rather than whatever filler the converter picks. An encoder stays in
-    // error once it met one, so each error takes a fresh one.
-    bytes.clear();
-    encoder.emplace("windows-31j");
-    for (qsizetype i = 0; i < strText.size();) {
-        const bool blnPair = strText[i].isHighSurrogate() && i + 1 < strText.size() &&
-                             strText[i + 1].isLowSurrogate();
-        const qsizetype n = blnPair ? 2 : 1;
-        // A lone surrogate never reaches the converter: it would hold it back
-        // waiting for its pair and swallow the next character with it.
-        const bool blnLone = !blnPair && strText[i].isSurrogate();
-        const QByteArray part = blnLone ? QByteArray() : encoder->encode(strText.mid(i, n));
-        if (blnLone || encoder->hasError()) {
-            bytes += '?';
-            if (!blnLone)
-                encoder.emplace("windows-31j");
+namespace {
+
+int LeadRow(unsigned char lead) {
+    return lead < 0xE0 ? lead - 0x81 : lead - 0xE0 + 31;
+}
+
+// Code for each UTF-16 code unit; 0xFFFF where there is none (no code is 0xFFFF).
+const std::array<quint16, 0x10000>& CodesByUnit() {
+    static const auto codes = [] {
+        auto table = std::make_unique<std::array<quint16, 0x10000>>();
+        table->fill(0xFFFF);
+        for (int b = 0; b < 256; ++b)
+            if (!IsLeadByte(uchar(b)))
+                (*table)[modCp932Tables::Singles[b]] = quint16(b);
+        // Pairs from the highest code down, rows 0xED and 0xEE before all others,
+        // so that the code that counts is written last.
+        auto add = [&](int lead) {
+            for (int trail = 255; trail >= 0; --trail) {
+                const char16_t ch = modCp932Tables::Pairs[LeadRow(uchar(lead)) * 256 + trail];
+                if (ch != 0)
+                    (*table)[ch] = quint16(lead << 8 | trail);
+            }
+        };
+        add(0xEE);
+        add(0xED);
+        for (int lead = 0xFC; lead >= 0x81; --lead)
+            if (IsLeadByte(uchar(lead)) && lead != 0xED && lead != 0xEE)
+                add(lead);
+        return table;
+    }();
+    return *codes;
+}
+
+} // namespace
+
+QString DecodeCp932(QByteArrayView bytes) {
+    QString text(bytes.size(), Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    qsizetype n = 0;
+    const auto* b = reinterpret_cast<const uchar*>(bytes.data());
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (!IsLeadByte(b[i])) {
+            out[n++] = modCp932Tables::Singles[b[i]];
+        } else if (i + 1 == bytes.size() || b[i + 1] == 0) {
+            out[n++] = NoCharacter;
         } else {
-            bytes += part;
+            const char16_t ch = modCp932Tables::Pairs[LeadRow(b[i]) * 256 + b[i + 1]];
+            out[n++] = ch != 0 ? ch : NoCharacter;
+            ++i;
         }
-        i += n;
+    }
+    text.truncate(n);
+    return text;
+}
+
+QByteArray EncodeCp932(QStringView strText) {
+    const auto& codes = CodesByUnit();
+    QByteArray bytes;
+    bytes.reserve(strText.size());
+    for (QChar c : strText) {
+        const quint16 code = codes[c.unicode()];
+        if (code == 0xFFFF) {
+            bytes += '?';
+        } else if (code > 0xFF) {
+            bytes += char(code >> 8);
+            bytes += char(code & 0xFF);
+        } else {
+            bytes += char(code);
+        }
     }
     return bytes;
+}
+
+int Cp932Code(char16_t ch) {
+    const quint16 code = CodesByUnit()[ch];
+    return code == 0xFFFF ? -1 : code;
 }
 
 } // namespace modText

@@ -3,15 +3,23 @@
 #include "lookup/modAppInfo.h"
 #include "lookup/modCarrierTable.h"
 #include "lookup/modCheckPath.h"
+#include "lookup/modFileIO.h"
 #include "lookup/modInputCheck.h"
 #include "lookup/modSearch.h"
 #include "lookup/modText.h"
 #include "platform/modTestFiles.h"
 
+#include <QStringDecoder>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 using modTestFiles::DataRows;
+using modTestFiles::ReadFile;
 using modTestFiles::WriteFile;
 
 namespace {
@@ -42,6 +50,59 @@ private slots:
         // The About window and the update lean on these two spellings of 1.3.0.
         QCOMPARE(modAppInfo::VersionLabel(), QStringLiteral("1.30"));
         QCOMPARE(modAppInfo::VersionNumber(), 130);
+    }
+
+    // What stands at the path before a whole-file write, and what must stand there after it.
+    void wholeWriteNeverGoesThroughOrOnto_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("link to a file outside: the link is replaced") << "link" << true;
+        QTest::newRow("link to nowhere: the link is replaced") << "dangling" << true;
+        QTest::newRow("a folder is refused") << "folder" << false;
+        QTest::newRow("a FIFO is refused, without waiting for a reader") << "fifo" << false;
+        QTest::newRow("a plain file is replaced") << "file" << true;
+    }
+    void wholeWriteNeverGoesThroughOrOnto() {
+        QFETCH(QString, kind);
+        QFETCH(bool, written);
+        QTemporaryDir dir, elsewhere;
+        const QString path = dir.filePath("out.dat"), outside = elsewhere.filePath("notes.txt");
+        QVERIFY(WriteFile(outside, "keep me"));
+        if (kind == u"link" || kind == u"dangling")
+            QVERIFY(QFile::link(kind == u"link" ? outside : elsewhere.filePath("none"), path));
+        else if (kind == u"folder")
+            QVERIFY(QDir().mkdir(path));
+        else if (kind == u"fifo")
+            QCOMPARE(QProcess::execute("mkfifo", {path}), 0);
+        else
+            QVERIFY(WriteFile(path, "old"));
+
+        QCOMPARE(modFileIO::WriteFileWhole(path, "new", true).isEmpty(), written);
+        QCOMPARE(ReadFile(outside), QByteArray("keep me"));
+        QVERIFY(!QFileInfo::exists(elsewhere.filePath("none")));
+        const QFileInfo after(path);
+        QCOMPARE(after.isFile() && !after.isSymLink(), written);
+        if (written)
+            QCOMPARE(ReadFile(path), QByteArray("new"));
+        // No temporary file is left beside it.
+        QCOMPARE(
+            QDir(dir.path())
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+            QStringList{"out.dat"});
+    }
+
+    void renameOverAndLinkOrCopy() {
+        QTemporaryDir dir;
+        const QString a = dir.filePath("a"), b = dir.filePath("b"), c = dir.filePath("c");
+        QVERIFY(WriteFile(a, "new") && WriteFile(b, "old"));
+        // A second name keeps the old content through the replacement of the first.
+        QVERIFY(modFileIO::LinkOrCopy(b, c).isEmpty());
+        QVERIFY(!modFileIO::LinkOrCopy(a, c).isEmpty()); // never onto an existing name
+        QVERIFY(modFileIO::RenameOver(a, b).isEmpty());
+        QCOMPARE(ReadFile(b) + ReadFile(c), QByteArray("newold"));
+        QVERIFY(!QFileInfo::exists(a));
+        QVERIFY(!modFileIO::RenameOver(a, b).isEmpty());
+        QCOMPARE(ReadFile(b), QByteArray("new"));
     }
 
     void loadReplacesTextAndReportsFailures() {
@@ -157,24 +218,103 @@ private slots:
         QCOMPARE(modCarrierTable::AllCodes(), codes);
     }
 
-    void encodeCp932_data() {
-        QTest::addColumn<QString>("text");
+    void cp932_data() {
         QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("back"); // the text written again
         const QChar high(0xD800), low(0xDC00);
         QTest::newRow("kana, kanji")
-            << QStringLiteral("ドコモ関西") << QByteArray::fromHex("8368835283828ad690bc");
-        // A lone surrogate is one "?"; the character after it is kept, a CR at a line end too.
-        QTest::newRow("lone high") << QString("A") + high + "B" << QByteArray::fromHex("413f42");
-        QTest::newRow("lone at a line end") << QString("A") + high + "\r\n"
-                                            << QByteArray::fromHex("413f0d0a");
-        QTest::newRow("lone low") << QString(low) + "A" << QByteArray::fromHex("3f41");
-        QTest::newRow("not in the code page")
-            << QStringLiteral("a\U0001F600b") << QByteArray("a?b");
+            << QByteArray::fromHex("8368835283828ad690bc") << QStringLiteral("ドコモ関西")
+            << QByteArray::fromHex("8368835283828ad690bc");
+        QTest::newRow("control bytes are themselves")
+            << QByteArray::fromHex("1a1c7f") << QStringLiteral("\x1a\x1c\x7f")
+            << QByteArray::fromHex("1a1c7f");
+        QTest::newRow("single bytes outside the JIS range")
+            << QByteArray::fromHex("80a0fdfeff") << QStringLiteral("\u0080\uf8f0\uf8f1\uf8f2\uf8f3")
+            << QByteArray::fromHex("80a0fdfeff");
+        QTest::newRow("half-width katakana")
+            << QByteArray::fromHex("a1df") << QStringLiteral("｡ﾟ") << QByteArray::fromHex("a1df");
+        // Two codes for one character: the row 0xED/0xEE one is never written.
+        QTest::newRow("NEC-selected and IBM rows")
+            << QByteArray::fromHex("ed40fa5c8790") << QStringLiteral("纊纊≒")
+            << QByteArray::fromHex("fa5cfa5c81e0");
+        QTest::newRow("a lead byte takes the next byte, a pair without character is U+30FB")
+            << QByteArray::fromHex("81308540fc4b") << QStringLiteral("・・黑")
+            << QByteArray::fromHex("81458145fc4b");
+        QTest::newRow("a lead byte before 0x00 or at the end")
+            << QByteArray::fromHex("810041e0") << QStringLiteral("・\0A・")
+            << QByteArray::fromHex("81450041"
+                                   "8145");
+        QTest::newRow("each code unit outside the code page is one ?")
+            << QByteArray() << QStringLiteral("a\U0001F600¢〜−b") + high + "B" + low
+            << QByteArray("a?????b?B?");
+    }
+    void cp932() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        if (!bytes.isEmpty())
+            QCOMPARE(modText::DecodeCp932(bytes), text);
+        QTEST(modText::EncodeCp932(text), "back");
     }
 
-    void encodeCp932() {
-        QFETCH(QString, text);
-        QTEST(modText::EncodeCp932(text), "bytes");
+    // Every one- and two-byte code and every BMP code unit, against the system's
+    // converter: on Windows its own code page 932, which must agree exactly;
+    // elsewhere ICU's windows-31j, which differs in the listed places only.
+    void cp932EveryCode() {
+#ifdef Q_OS_WIN
+        for (int b = 0; b < 0x10000; ++b) {
+            const char pair[2] = {char(b >> 8), char(b & 0xFF)};
+            const QByteArrayView bytes = b < 0x100 ? QByteArrayView(pair + 1, 1) : pair;
+            wchar_t units[4];
+            const int n = MultiByteToWideChar(932, 0, bytes.data(), int(bytes.size()), units, 4);
+            QCOMPARE(modText::DecodeCp932(bytes), QString::fromWCharArray(units, n));
+            const wchar_t unit = wchar_t(b);
+            char out[4];
+            BOOL blnUsedDefault = FALSE;
+            const int m = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, &unit, 1, out, 4, nullptr,
+                                              &blnUsedDefault);
+            QCOMPARE(modText::EncodeCp932(QStringView(&unit, 1)),
+                     blnUsedDefault ? QByteArray("?") : QByteArray(out, m));
+        }
+#else
+        QStringDecoder icuProbe("windows-31j");
+        if (!icuProbe.isValid())
+            QSKIP("no ICU converter for windows-31j to compare with");
+        QStringList differences;
+        int intPairs = 0;
+        for (int b = 0; b < 0x10000; ++b) {
+            const char pair[2] = {char(b >> 8), char(b & 0xFF)};
+            const bool blnSingle = b < 0x100;
+            if (blnSingle == modText::IsLeadByte(uchar(b)) && blnSingle)
+                continue;
+            if (!blnSingle && (!modText::IsLeadByte(uchar(b >> 8)) || (b & 0xFF) == 0))
+                continue;
+            const QByteArrayView bytes = blnSingle ? QByteArrayView(pair + 1, 1) : pair;
+            QStringDecoder icu("windows-31j");
+            const QString strIcu = icu.decode(bytes);
+            const QString strOurs = modText::DecodeCp932(bytes);
+            const bool blnIcuHasIt = !icu.hasError() && strIcu.size() == 1 && strIcu != u"\uFFFD";
+            intPairs += !blnSingle && blnIcuHasIt;
+            if (blnIcuHasIt ? strOurs != strIcu : strOurs != u"\u30FB")
+                differences << QString::number(b, 16) + u'>' +
+                                   QString::number(strOurs.front().unicode(), 16);
+        }
+        for (int u = 0; u < 0x10000; ++u) {
+            const QChar unit(u);
+            QStringEncoder icu("windows-31j");
+            QByteArray icuBytes = icu.encode(QStringView(&unit, 1));
+            if (icu.hasError() || unit.isSurrogate())
+                icuBytes = "?";
+            const QByteArray ours = modText::EncodeCp932(QStringView(&unit, 1));
+            if (ours != icuBytes)
+                differences << u'U' + QString::number(u, 16) + u'>' + ours.toHex();
+        }
+        QCOMPARE(intPairs, 9604);
+        QCOMPARE(differences,
+                 QStringList({"1a>1a", "1c>1c", "7f>7f", "80>80", "a0>f8f0", "fd>f8f1", "fe>f8f2",
+                              "ff>f8f3", "U1a>1a", "U1c>1c", "U7f>7f", "U80>80", "Uf86f>3f",
+                              "Uf8f0>a0", "Uf8f1>fd", "Uf8f2>fe", "Uf8f3>ff"}));
+#endif
     }
 
     void decode_data() {

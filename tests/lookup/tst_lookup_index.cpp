@@ -4,6 +4,8 @@
 // is a letter, lone lead bytes, invalid sequences, keys in either case.
 
 #include "lookup/cNumberDB.h"
+#include "lookup/cPageBlock.h"
+#include "lookup/modBytes.h"
 #include "lookup/modSearch.h"
 
 #include <QRandomGenerator>
@@ -89,6 +91,34 @@ class tst_lookup_index : public QObject {
     Q_OBJECT
 
 private slots:
+    // The system's fast ways and the portable ones answer alike.
+    void systemAndPortableWays_data() {
+        QTest::addColumn<bool>("portable");
+        QTest::newRow("system") << false;
+        QTest::newRow("portable") << true;
+    }
+    void systemAndPortableWays() {
+        QFETCH(bool, portable);
+        cPageBlock block(portable ? cPageBlock::eWay::Portable : cPageBlock::eWay::System);
+        QVERIFY(block.Resize(100));
+        QCOMPARE(QByteArrayView(block.Data(), 100), QByteArray(100, '\0'));
+        std::memset(block.Data(), 'x', 100);
+        // Grown far beyond a page, then cut: the content stays, new bytes are zero.
+        QVERIFY(block.Resize(3 << 20));
+        QCOMPARE(QByteArrayView(block.Data(), 101), QByteArray(100, 'x') + '\0');
+        QCOMPARE(block.Data()[(3 << 20) - 1], '\0');
+        QVERIFY(block.Resize(50) && block.Capacity() == 50);
+        QCOMPARE(QByteArrayView(block.Data(), 50), QByteArray(50, 'x'));
+
+        const auto way = portable ? modBytes::eWay::Portable : modBytes::eWay::System;
+        const QByteArray hay = "00020400020406AC13";
+        const QList<std::pair<QByteArray, qsizetype>> finds = {
+            {"000204", 0}, {"00020406", 6}, {"AC13", 14}, {"AC130", -1}, {"x", -1}, {"", 0}};
+        for (const auto& [needle, at] : finds)
+            QCOMPARE(modBytes::Find(hay, needle, way), at);
+        QCOMPARE(modBytes::Find("ab", "abc", way), -1);
+    }
+
     void bytesAnswerAsTheDecodedText_data() {
         QTest::addColumn<int>("pieces");
         QTest::addColumn<int>("rounds");

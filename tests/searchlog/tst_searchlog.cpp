@@ -97,6 +97,43 @@ private slots:
                  QStringList{row[1]});
     }
 
+    // A folder that takes no new file on a disk with little room: the log is
+    // rewritten in place only when it fits, otherwise the old file stays whole.
+    void inPlaceSaveOnAlmostFullDisk_data() {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("shorter log") << 1 << true;
+        QTest::newRow("longer log that fits") << 350 << true;
+        QTest::newRow("longer log than the disk holds") << 1000 << false;
+    }
+    void inPlaceSaveOnAlmostFullDisk() {
+        QFETCH(int, lines);
+        QFETCH(bool, saved);
+        QTemporaryDir tmp;
+        // Room for the old log and 4 KiB more, and no inode for a temporary file.
+        if (QProcess::execute(
+                "mount", {"-t", "tmpfs", "-o", "size=16k,nr_inodes=2", "tmpfs", tmp.path()}) != 0)
+            QSKIP("a small tmpfs cannot be mounted here (it needs root)");
+        const auto unmount = qScopeGuard([&] { QProcess::execute("umount", {tmp.path()}); });
+        const QString strPath = tmp.filePath("log.txt");
+        const QByteArray old(8492, 'z');
+        QVERIFY(modFileIO::WriteFileWhole(strPath, old, false).isEmpty());
+        cFakePlatform platform;
+        platform.saveAnswers.enqueue(strPath);
+        const QStringList log(lines, QStringLiteral("09012345678--->ドコモ関西"));
+        QCOMPARE(modLogExport::SaveLogFile(platform, nullptr, log, DB()), saved ? 0 : 1);
+        const QByteArray after = ReadAll(strPath);
+        if (saved) {
+            QCOMPARE(platform.Shown(0), "0||");
+            QCOMPARE(after.size(), 40 + 27 * lines + 2); // header, lines, empty last line
+            QVERIFY(after.endsWith("\x83\x68\x83\x52\x83\x82\x8a\xd6\x90\xbc\r\n\r\n"));
+        } else {
+            QCOMPARE(after, old);
+            QVERIFY(
+                platform.Shown(0).endsWith(QStringLiteral("元のファイルは変更されていません。")));
+        }
+    }
+
     void qtDialogKeepsToExistingFolders() {
         // A name in a missing folder is refused with a box and the dialog comes back;
         // a name without extension then gets the first type's.

@@ -1,0 +1,81 @@
+#include "lookup/cPageBlock.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#elif defined(_WIN32)
+#include <windows.h>
+#endif
+
+namespace {
+
+// Plain allocation: zeroed on the way in and when grown.
+char* PortableResize(char* data, size_t old, size_t bytes) {
+    if (!data)
+        return static_cast<char*>(std::calloc(bytes, 1));
+    auto* grown = static_cast<char*>(std::realloc(data, bytes));
+    if (grown && bytes > old)
+        std::memset(grown + old, 0, bytes - old);
+    return grown;
+}
+
+void PortableFree(char* data, size_t) {
+    std::free(data);
+}
+
+#if defined(__linux__)
+// Anonymous mappings come zeroed, and grow by remapping instead of copying.
+char* SystemResize(char* data, size_t old, size_t bytes) {
+    void* p =
+        data ? mremap(data, old, bytes, MREMAP_MAYMOVE)
+             : mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED)
+        return nullptr;
+    madvise(p, bytes, MADV_HUGEPAGE);
+    return static_cast<char*>(p);
+}
+void SystemFree(char* data, size_t bytes) {
+    munmap(data, bytes);
+}
+#elif defined(_WIN32)
+// Committed pages come zeroed; growing takes a new range and copies.
+char* SystemResize(char* data, size_t old, size_t bytes) {
+    auto* p =
+        static_cast<char*>(VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    if (p && data) {
+        std::memcpy(p, data, old < bytes ? old : bytes);
+        VirtualFree(data, 0, MEM_RELEASE);
+    }
+    return p;
+}
+void SystemFree(char* data, size_t) {
+    VirtualFree(data, 0, MEM_RELEASE);
+}
+#else
+char* SystemResize(char* data, size_t old, size_t bytes) {
+    return PortableResize(data, old, bytes);
+}
+void SystemFree(char* data, size_t bytes) {
+    PortableFree(data, bytes);
+}
+#endif
+
+} // namespace
+
+cPageBlock::~cPageBlock() {
+    if (m_data)
+        (m_way == eWay::System ? SystemFree : PortableFree)(m_data, m_capacity);
+}
+
+bool cPageBlock::Resize(size_t intBytes) {
+    if (intBytes == 0)
+        intBytes = 1;
+    char* p = (m_way == eWay::System ? SystemResize : PortableResize)(m_data, m_capacity, intBytes);
+    if (!p)
+        return false;
+    m_data = p;
+    m_capacity = intBytes;
+    return true;
+}

@@ -1,0 +1,76 @@
+#!/bin/sh
+# Builds Lumivo for 64-bit Windows on Debian 12, as root, from nothing:
+#   sh tools/windows/build.sh            everything below, in order
+#   sh tools/windows/build.sh qt         only Qt for Windows (into the cache)
+# 1. installs mingw-w64 (posix threads), Wine, NSIS and the build tools;
+# 2. builds Qt (Core, Gui, Widgets, Network, Test, the windows and offscreen
+#    platforms) from Debian's qt6-base source with qt6-base-mingw.patch, into
+#    a cache outside the repository keyed by Qt's version, the patch and the
+#    options (about an hour on two cores the first time, nothing afterwards);
+# 3. cross-builds Lumivo into build-windows/ (tests run under Wine);
+# 4. stages the program with the DLLs and plugins it loads and makes
+#    build-windows/Lumivo-<version>-setup.exe and a portable zip.
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+cache=${LUMIVO_WINDOWS_CACHE:-/var/cache/lumivo-windows}
+jobs=${LUMIVO_JOBS:-2}
+qt_version=6.4.2
+qt_source=qt6-base_6.4.2+dfsg-10
+
+# Qt's configuration: only what Lumivo uses, bundled third-party code (freetype
+# for the offscreen platform), no ICU (code page 932 is Lumivo's own table).
+qt_options="-DBUILD_SHARED_LIBS=ON -DCMAKE_BUILD_TYPE=Release -DQT_BUILD_EXAMPLES=OFF
+ -DQT_BUILD_TESTS=OFF -DFEATURE_sql=OFF -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF
+ -DFEATURE_vulkan=OFF -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF
+ -DFEATURE_icu=OFF -DFEATURE_openssl=OFF -DFEATURE_zstd=OFF -DFEATURE_brotli=OFF
+ -DFEATURE_gssapi=OFF -DFEATURE_direct2d=OFF -DFEATURE_tabletevent=OFF
+ -DFEATURE_freetype=ON -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF
+ -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_png=OFF
+ -DFEATURE_system_jpeg=OFF -DFEATURE_system_doubleconversion=OFF"
+key=$( (echo "$qt_source"; cat "$here/qt6-base-mingw.patch" "$here/mingw-w64.cmake"; echo $qt_options) |
+    sha256sum | cut -c1-12)
+qt_prefix=$cache/qt-$qt_version-$key
+
+install_tools() {
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update
+    apt-get install -y --no-install-recommends g++-mingw-w64-x86-64-posix wine wine64 nsis zip \
+        cmake ninja-build dpkg-dev perl python3 qt6-base-dev qt6-base-dev-tools xz-utils
+}
+
+build_qt() {
+    [ -f "$qt_prefix/.complete" ] && { echo "Qt for Windows: $qt_prefix (cached)"; return; }
+    # Debian's source of the very Qt the build machine runs, whose tools
+    # (moc, rcc) the cross-build uses.
+    if ! grep -rqs "^Types:.*deb-src" /etc/apt/sources.list.d/ &&
+        ! grep -qs "^deb-src" /etc/apt/sources.list; then
+        printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm bookworm-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+            >/etc/apt/sources.list.d/lumivo-deb-src.sources
+        apt-get update
+    fi
+    work=$cache/work-$key
+    rm -rf "$work"
+    mkdir -p "$work"
+    (cd "$work" && apt-get source --download-only "qt6-base=${qt_source#qt6-base_}" &&
+        dpkg-source -x "$qt_source.dsc" qtbase)
+    patch -d "$work/qtbase" -p1 <"$here/qt6-base-mingw.patch"
+    # shellcheck disable=SC2086
+    cmake -S "$work/qtbase" -B "$work/build" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$here/mingw-w64.cmake" -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="/usr/lib/$(gcc -dumpmachine)/cmake" \
+        -DCMAKE_INSTALL_PREFIX="$qt_prefix" $qt_options
+    cmake --build "$work/build" -j"$jobs"
+    cmake --install "$work/build"
+    touch "$qt_prefix/.complete"
+    rm -rf "$work"
+}
+
+case "${1:-all}" in
+tools) install_tools ;;
+qt) build_qt ;;
+all)
+    install_tools
+    build_qt
+    ;;
+*) echo "usage: $0 [all|tools|qt]" >&2; exit 2 ;;
+esac
