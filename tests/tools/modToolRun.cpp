@@ -44,7 +44,7 @@ tRun Run(const QString& strExe, const QStringList& args, const QByteArray& input
         });
     } else if (strStreams == u"little memory") {
         p.setChildProcessModifier([] {
-            const rlimit limit{32 << 20, 32 << 20};
+            const rlimit limit{16 << 20, 16 << 20};
             setrlimit(RLIMIT_DATA, &limit);
         });
     } else if (!strStreams.isEmpty()) {

@@ -22,7 +22,7 @@ struct tRun {
 //   "full output"     standard output /dev/full
 //   "broken output"   standard output a pipe never read, whose reader goes away once
 //                     it is full, in the middle of a write (SIGPIPE ignored)
-//   "little memory"   at most 32 MiB of data memory
+//   "little memory"   at most 16 MiB of data memory
 tRun Run(const QString& strExe, const QStringList& args, const QByteArray& input = QByteArray(),
          const QString& strStreams = QString());
 

@@ -106,8 +106,13 @@ void tst_tools::lookupOptionsFormatsAndFailures_data() {
         << "number,code,text\r\n\"'\t=1\"" + csvPrefix + "\"'\r=1\"" + csvPrefix + "\\x00@1" +
                csvPrefix + "\"'-1\"" + csvPrefix
         << "";
+    QByteArray utf16 = "\xFF\xFE"; // little-endian
+    for (char c : number)
+        utf16 += QByteArray(1, c) + '\0';
+    QTest::newRow("standard input in UTF-16, as its byte order mark says")
+        << "" << db << utf16 << 0 << answer << "";
     QTest::newRow("a line of megabytes, then a number")
-        << "little memory" << db << "090" + QByteArray(8 << 20, '5') + "\n" + number << 0
+        << "little memory" << db << "090" + QByteArray(24 << 20, '5') + "\n" + number << 0
         << "090" + QString(37, u'5') + "…\t-\t番号11桁を入力して下さい\n" + answer << "";
     QTest::newRow("unknown option")
         << "" << db + QStringList{"--frmat", "csv", "0901234"} << QByteArray() << 2 << ""
