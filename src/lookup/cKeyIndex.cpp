@@ -1,8 +1,9 @@
 #include "lookup/cKeyIndex.h"
 
-#include <new>
+#include "lookup/cPageBlock.h"
+#include "lookup/modText.h"
 
-#include <sys/mman.h>
+#include <new>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -62,10 +63,6 @@ quint64 HashOf(qsizetype slot) {
 }
 
 } // namespace
-
-void cKeyIndex::tUnmap::operator()(quint32* p) const {
-    munmap(p, DirectBytes);
-}
 
 void cKeyIndex::Prefetch(QStringView strNumber) const {
     qsizetype digits = strNumber[1] == u'9' ? 0 : strNumber[1] == u'8' ? 1 : 2;
@@ -137,12 +134,10 @@ std::shared_ptr<const cKeyIndex> cKeyIndex::Build(QByteArrayView bytes) {
             index->m_table.assign(entries, 0);
             index->m_mask = entries - 1;
         } else {
-            void* p = mmap(nullptr, DirectBytes, PROT_READ | PROT_WRITE,
-                           MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-            if (p == MAP_FAILED)
+            index->m_block = std::make_unique<cPageBlock>();
+            if (!index->m_block->Resize(DirectBytes))
                 return nullptr;
-            madvise(p, DirectBytes, MADV_HUGEPAGE);
-            index->m_first.reset(static_cast<quint32*>(p));
+            index->m_first = reinterpret_cast<quint32*>(index->m_block->Data());
         }
     } catch (const std::bad_alloc&) {
         return nullptr;
@@ -152,7 +147,8 @@ std::shared_ptr<const cKeyIndex> cKeyIndex::Build(QByteArrayView bytes) {
     ForEachKindLetter(t, bytes.size(), [&](qsizetype q) {
         const int fields = FieldsForLetter(t[q]);
         const qsizetype start = q - (2 * fields + 2);
-        if (start < 0)
+        // A key after a lone lead byte is no key: its first digit is that byte's pair.
+        if (start < 0 || !modText::StartsCharacter(bytes, start))
             return;
         const qsizetype slot = Slot(bytes.sliced(start, 2 * fields + 3));
         if (slot < 0)

@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+class cPageBlock;
+
 // Where each record key first occurs in the database bytes, for looking up many
 // numbers in one run. Every key the search command can ask for (prefix code
 // 00-02, field k holding a digit plus k, kind letter A, F, G or H for 3 to 6
@@ -45,15 +47,13 @@ private:
     quint32 Entry(qsizetype slot) const;
     void Store(qsizetype slot, quint32 entry);
 
-    struct tUnmap {
-        void operator()(quint32* p) const;
-    };
     // An entry is 0 where the key does not occur, else the position + 1 (below
     // 2^31), or 2^31 + 1024 for "P" + the three digits of the code.
-    // Direct: one entry per slot, in zeroed memory from mmap (pages no key
+    // Direct: one entry per slot, in a zeroed page block (on Linux, pages no key
     // touches are never filled in), in large pages where the system has them,
     // as random lookups would otherwise miss the address cache every time.
-    std::unique_ptr<quint32[], tUnmap> m_first;
+    std::unique_ptr<cPageBlock> m_block;
+    quint32* m_first = nullptr;
     // Hashed: (slot + 1) << 32 | entry, 0 for an empty place; linear probing.
     std::vector<quint64> m_table;
     quint64 m_mask = 0;

@@ -1,17 +1,16 @@
 #include "lookup/cNumberDB.h"
 
 #include "lookup/cKeyIndex.h"
+#include "lookup/cPageBlock.h"
+#include "lookup/modBytes.h"
 #include "lookup/modInputCheck.h"
 #include "lookup/modText.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
 
 #include <algorithm>
 #include <cstring>
-
-#include <sys/mman.h>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -19,17 +18,13 @@
 
 namespace {
 
-// Code page 932 as the decoder splits it: a lead byte and a trail byte make one
-// character; a lead byte before anything else is one character by itself (and
-// is dropped at the very end); every other byte is one character. A byte from
-// 0x20 to 0x7E is that ASCII character; control bytes need not be (0x1A, 0x1C
-// and 0x7F come out as one another), and no other character is an ASCII
-// letter or digit.
-bool IsLead(uchar b) {
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
+// Code page 932 as modText splits it: a lead byte takes the next byte with it
+// unless that is 0x00; every other byte is one character. A byte from 0x20 to
+// 0x7E is that ASCII character, and no other character is an ASCII letter or
+// digit.
+using modText::IsLeadByte;
 bool IsTrail(uchar b) {
-    return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
+    return b != 0;
 }
 
 bool IsAsciiLetter(uchar b) {
@@ -47,19 +42,17 @@ bool IsAsciiAlnum(char16_t c) {
 // pairs off from there.
 qsizetype LeadsBefore(const uchar* b, qsizetype p) {
     qsizetype m = 0;
-    while (m < p && IsLead(b[p - 1 - m]))
+    while (m < p && IsLeadByte(b[p - 1 - m]))
         ++m;
     return m;
 }
 
 bool IsCharStart(const uchar* b, qsizetype p) {
-    return LeadsBefore(b, p) % 2 == 0 || !IsTrail(b[p]);
+    return modText::StartsCharacter(QByteArrayView(b, p + 1), p);
 }
 
 QString Decode(QByteArrayView bytes) {
-    QStringDecoder decoder("windows-31j");
-    QString text = decoder.decode(bytes);
-    return text;
+    return modText::DecodeCp932(bytes);
 }
 
 // Whether this process's decoder splits every byte and every lead byte pair as
@@ -71,7 +64,7 @@ bool DecoderMatchesBytes() {
         for (int b = 0; b < 256; ++b) {
             probe += char(b);
             probe += '0';
-            for (int t = 0; IsLead(uchar(b)) && t < 256; ++t) {
+            for (int t = 0; IsLeadByte(uchar(b)) && t < 256; ++t) {
                 const char pair[] = {char(b), char(t), '0'};
                 probe += QByteArrayView(pair, 3);
             }
@@ -80,7 +73,7 @@ bool DecoderMatchesBytes() {
         const auto* p = reinterpret_cast<const uchar*>(probe.constData());
         qsizetype at = 0, i = 0;
         for (; i < probe.size() && at < text.size(); ++at) {
-            const bool pair = IsLead(p[i]) && i + 1 < probe.size() && IsTrail(p[i + 1]);
+            const bool pair = IsLeadByte(p[i]) && i + 1 < probe.size() && IsTrail(p[i + 1]);
             const char16_t c = text[at].unicode();
             if ((IsShownAsIs(p[i]) || IsAsciiAlnum(c)) && c != p[i])
                 return false;
@@ -108,30 +101,7 @@ qsizetype FindInText(QStringView text, QStringView key) {
 
 } // namespace
 
-// The file's bytes in anonymous memory, in large pages where the system has
-// them: the kernel then clears and maps a 50 MB file in a few steps instead of
-// thousands, which was most of the time it took to read it.
-struct cNumberDB::tStorage {
-    char* data = nullptr;
-    size_t capacity = 0;
-    ~tStorage() {
-        if (data)
-            munmap(data, capacity);
-    }
-    bool Reserve(size_t intBytes) {
-        void* p = data ? mremap(data, capacity, intBytes, MREMAP_MAYMOVE)
-                       : mmap(nullptr, intBytes, PROT_READ | PROT_WRITE,
-                              MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (p == MAP_FAILED)
-            return false;
-        data = static_cast<char*>(p);
-        capacity = intBytes;
-        madvise(data, capacity, MADV_HUGEPAGE);
-        return true;
-    }
-};
-
-void cNumberDB::Adopt(QByteArray bytes, std::shared_ptr<tStorage> storage) {
+void cNumberDB::Adopt(QByteArray bytes, std::shared_ptr<cPageBlock> storage) {
     // The bytes may point into the old storage: they go first.
     m_bytes = std::move(bytes);
     m_storage = std::move(storage);
@@ -185,17 +155,17 @@ cNumberDB::eLoadResult cNumberDB::LoadDB(const QString& strFilePath) {
     const qint64 size = file.size();
     if (size > MaxFileBytes)
         return fail(eLoadResult::TooLarge, tooLarge);
-    auto storage = std::make_shared<tStorage>();
+    auto storage = std::make_shared<cPageBlock>();
     qsizetype used = 0;
     // One byte more than the size, so that the end is seen without growing.
-    if (!storage->Reserve(size_t(size) + 1))
+    if (!storage->Resize(size_t(size) + 1))
         return fail(eLoadResult::Unreadable, QStringLiteral("メモリが足りません。"));
     for (;;) {
-        if (size_t(used) == storage->capacity &&
-            !storage->Reserve(
+        if (size_t(used) == storage->Capacity() &&
+            !storage->Resize(
                 size_t(qMin<qint64>(MaxFileBytes + 1, qMax<qint64>(2 * used, 1 << 16)))))
             return fail(eLoadResult::Unreadable, QStringLiteral("メモリが足りません。"));
-        const qint64 got = file.read(storage->data + used, qint64(storage->capacity) - used);
+        const qint64 got = file.read(storage->Data() + used, qint64(storage->Capacity()) - used);
         if (got < 0)
             return fail(eLoadResult::Unreadable,
                         QStringLiteral("読み取り中にエラーが起きました。"));
@@ -205,7 +175,7 @@ cNumberDB::eLoadResult cNumberDB::LoadDB(const QString& strFilePath) {
         if (used > MaxFileBytes)
             return fail(eLoadResult::TooLarge, tooLarge);
     }
-    QByteArray bytes = QByteArray::fromRawData(storage->data, used);
+    QByteArray bytes = QByteArray::fromRawData(storage->Data(), used);
     Adopt(std::move(bytes), std::move(storage));
     return eLoadResult::Loaded;
 }
@@ -266,23 +236,23 @@ qsizetype cNumberDB::FindKey(QByteArrayView bytes, QByteArrayView key) {
         return -1;
     const auto* t = reinterpret_cast<const uchar*>(bytes.data());
     const auto* k = reinterpret_cast<const uchar*>(key.data());
-    // A byte below 0x40 is never the second byte of a character, so a key that
-    // starts with one (every record key starts with "0") is on a boundary.
-    const bool checkStart = k[0] >= 0x40;
+    // Any byte but 0x00 can be the second byte of a character (after a lone lead
+    // byte), so every match is checked for a boundary; 0x00 never is one.
+    const bool checkStart = k[0] != 0;
     if (IsAsciiLetter(k[n - 1]))
         return FindByLastLetter(t, size, k, n, checkStart);
-    // Other keys: the leading part without letters is found exactly by memmem.
+    // Other keys: the leading part without letters is found exactly by the byte search.
     qsizetype exact = 0;
     while (exact < n && !IsAsciiLetter(k[exact]))
         ++exact;
     for (qsizetype from = 0;;) {
         qsizetype p = from;
         if (exact > 0) {
-            const void* hit =
-                from < size ? memmem(t + from, size_t(size - from), k, size_t(exact)) : nullptr;
-            if (!hit)
+            const qsizetype hit =
+                from < size ? modBytes::Find(bytes.sliced(from), key.first(exact)) : -1;
+            if (hit < 0)
                 return -1;
-            p = static_cast<const uchar*>(hit) - t;
+            p = from + hit;
         }
         if (p + n > size)
             return -1;

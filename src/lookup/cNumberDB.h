@@ -7,6 +7,7 @@
 #include <memory>
 
 class cKeyIndex;
+class cPageBlock;
 
 // A carrier code as a lookup returns it: up to 4 characters, "0" when the key
 // does not occur. Held in place, so that a batch of lookups allocates nothing.
@@ -81,12 +82,11 @@ public:
     static qsizetype FindKey(QByteArrayView bytes, QByteArrayView key);
 
 private:
-    struct tStorage;
-    void Adopt(QByteArray bytes, std::shared_ptr<tStorage> storage = {});
+    void Adopt(QByteArray bytes, std::shared_ptr<cPageBlock> storage = {});
     tCarrierCode CodeAt(qsizetype intFrom) const;
 
     QByteArray m_bytes; // may point into m_storage
-    std::shared_ptr<tStorage> m_storage;
+    std::shared_ptr<cPageBlock> m_storage;
     QString m_strDecoded; // null unless the decoder and the byte search disagree
     QString m_strTail;    // the last 16 characters
     QString m_strError;

@@ -42,6 +42,14 @@ const std::array<quint16, 0x10000>& CodesByUnit() {
 
 } // namespace
 
+bool StartsCharacter(QByteArrayView bytes, qsizetype p) {
+    const auto* b = reinterpret_cast<const uchar*>(bytes.data());
+    qsizetype leads = 0;
+    while (leads < p && IsLeadByte(b[p - 1 - leads]))
+        ++leads;
+    return leads % 2 == 0 || b[p] == 0;
+}
+
 QString DecodeCp932(QByteArrayView bytes) {
     QString text(bytes.size(), Qt::Uninitialized);
     char16_t* out = reinterpret_cast<char16_t*>(text.data());

@@ -19,6 +19,12 @@ constexpr bool IsLeadByte(unsigned char b) {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
 
+// Whether a character starts at byte p (p < bytes.size()). Every byte but a
+// lead byte ends a character (alone or as the second byte of a pair), so the
+// lead bytes just before p pair off from a boundary: an odd number leaves the
+// last one to take the byte at p with it, unless that byte is 0x00.
+bool StartsCharacter(QByteArrayView bytes, qsizetype p);
+
 // The text of code page 932 bytes. A lead byte takes the next byte with it
 // unless that is 0x00; a pair without a character, and a lead byte at the end
 // or before 0x00, become U+30FB. Every other byte is a character of its own.

@@ -8,14 +8,14 @@
 #include "lookup/modBytes.h"
 #include "lookup/modSearch.h"
 
+#include "lookup/modText.h"
 #include <QRandomGenerator>
-#include <QStringDecoder>
 #include <QtTest>
 
 namespace {
 
 QString Decode(const QByteArray& bytes) {
-    return QStringDecoder("windows-31j").decode(bytes);
+    return modText::DecodeCp932(bytes);
 }
 
 // Every ASCII letter to upper case, nothing else touched.
