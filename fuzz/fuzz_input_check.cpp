@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (c < u'0' || c > u'9')
             abort();
     const modSearch::tSearchResult result = modSearch::SearchNumber(db, number);
-    if (!result.Accepted() || result.code.isEmpty() || result.Text().isEmpty())
+    if (!result.Accepted() || result.code.View().isEmpty() || result.Text().isEmpty())
         abort();
     return 0;
 }

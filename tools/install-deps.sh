@@ -13,3 +13,7 @@ $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recomme
     qt6-translations-l10n qt6-qpa-plugins desktop-file-utils appstream dpkg-dev file
 # A local web server for the end-to-end test of publishing a database update.
 $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends nginx
+# clang with libFuzzer and the sanitizers, for the test that builds and briefly runs
+# the fuzz targets (fuzz/run-fuzz.sh).
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
+    clang libclang-rt-14-dev

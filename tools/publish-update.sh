@@ -11,9 +11,18 @@
 # the one already published in ROOT is refused. The database is in place before
 # the version file names it, and each file is replaced only once complete, so a
 # client never sees half an update.
+#
+# ROOT/download may belong to the web server's user; ROOT itself must not. So
+# nothing is ever opened for writing by a name in download/ that already exists:
+# lumivo-mkdb writes into a private folder, each file is copied from there into
+# a new file that only this run can have created, and that file is renamed over
+# the target. A link planted at a target is replaced itself, never written through.
 set -eu
 
 me=publish-update
+here=$(cd "$(dirname "$0")" && pwd)
+# Every client refuses a larger version file unread (modUpdate::MaxVersionFileBytes).
+max_version_bytes=4096
 
 usage() {
     cat <<EOF
@@ -22,10 +31,11 @@ Usage: $me --table FILE --date YYYYMMDD --version NNNN --host HOST[:PORT] --root
 Builds the database of version NNNN from the prefix table FILE into
 DIR/download/NNNN.dat and announces it in DIR/download/latestver.txt as
 http://HOST[:PORT]/download/NNNN.dat. NNNN must be newer than the version
-published in DIR. TEXT is a note for the version file (ASCII; default
-"database NNNN"). PATH is lumivo-mkdb (default: on PATH, else build/lumivo-mkdb
-of this source tree).
-Exit status: 0 when published, 2 when nothing was published.
+published in DIR. HOST is a DNS name, an IPv4 address or [IPv6]. TEXT is a note
+for the version file (ASCII; default "database NNNN"). PATH is lumivo-mkdb
+(default: on PATH, else build/lumivo-mkdb of this source tree). One publish
+into DIR runs at a time; another one waits for it.
+Exit status: 0 when published, 2 when nothing was announced.
 EOF
 }
 
@@ -73,14 +83,13 @@ case $version in
 *) die "\"$version\" is not a database version of 4 digits" ;;
 esac
 # The location ends at the version file's last "!" and is read up to the text's
-# last character; a scheme, a path or blanks would make another address of it.
-case $host in
-"" | *[!]A-Za-z0-9.:[-]*) die "\"$host\" is not a host name with an optional :PORT" ;;
-esac
+# last character; the same rule as a build's LUMIVO_UPDATE_HOST keeps a scheme,
+# a path or blanks out of it.
+reason=$(sh "$here/check-update-host.sh" "$host" 2>&1) || die "$reason"
 [ -n "$note" ] || note="database $version"
 
 if [ -z "$mkdb" ]; then
-    mkdb=$(command -v lumivo-mkdb || echo "$(cd "$(dirname "$0")/.." && pwd)/build/lumivo-mkdb")
+    mkdb=$(command -v lumivo-mkdb || echo "$here/../build/lumivo-mkdb")
 fi
 # "lumivo-mkdb 1.30" is version 1.3.0, which the program compares as 130.
 software=$("$mkdb" --version | sed -n 's/^lumivo-mkdb \([0-9]\)\.\([0-9][0-9]\)$/\1\2/p')
@@ -88,24 +97,95 @@ software=$("$mkdb" --version | sed -n 's/^lumivo-mkdb \([0-9]\)\.\([0-9][0-9]\)$
 
 download=$root/download
 latest=$download/latestver.txt
-if [ -e "$latest" ]; then
-    published=$("$mkdb" decode "$latest") ||
+database=$download/$version.dat
+mkdir -p "$download" || die "cannot make the folder $download"
+
+# One publish at a time: without it, two publishes that both passed the version
+# check could announce the older one last. The lock file lies in ROOT, out of
+# the web server's reach.
+lock=$root/.publish.lock
+if [ -L "$lock" ] || { [ -e "$lock" ] && [ ! -f "$lock" ]; }; then
+    die "$lock is not a regular file; remove it"
+fi
+# Only this user may open it: whoever can open it can hold the lock.
+umask_before=$(umask)
+umask 077
+exec 9>>"$lock" || die "cannot open the lock file $lock"
+umask "$umask_before"
+if ! flock -n 9; then
+    echo "$me: waiting for another publish into $root to finish" >&2
+    flock 9 || die "cannot lock $lock"
+fi
+
+# The database version announced in latestver.txt; nothing when none is (no file,
+# or a link to nothing). Read through a link, as the web server serves it.
+published_version() {
+    [ -e "$latest" ] || return 0
+    [ -f "$latest" ] || die "$latest is not a regular file; nothing was published"
+    # Without blocking, should a pipe take the file's place; no more than a client reads.
+    published=$(dd if="$latest" iflag=nonblock bs=$((max_version_bytes + 1)) count=1 status=none |
+        "$mkdb" decode) ||
         die "$latest cannot be read; nothing was published (remove it to start afresh)"
-    publishedVersion=$(printf '%s\n' "$published" | head -n 1 | cut -c5-8)
-    case $publishedVersion in
-    [0-9][0-9][0-9][0-9]) ;;
+    found=$(printf '%s\n' "$published" | head -n 1 | cut -c5-8)
+    case $found in
+    [0-9][0-9][0-9][0-9]) echo "$found" ;;
     *) die "$latest names no database version; nothing was published" ;;
     esac
-    expr "$version" \> "$publishedVersion" >/dev/null ||
-        die "version $version is not newer than the published $publishedVersion"
-fi
+}
+
+# Dies unless the version on offer is newer than the published one.
+check_newer() {
+    current=$(published_version) || exit 2
+    if [ -n "$current" ] && [ "$version" -le "$current" ]; then
+        die "version $version is not newer than the published $current$1"
+    fi
+}
+
+# A folder, a pipe or a device at a target is refused; a link there is replaced.
+for target in "$database" "$latest"; do
+    if [ ! -L "$target" ] && [ -e "$target" ] && [ ! -f "$target" ]; then
+        die "$target is not a regular file; nothing was published"
+    fi
+done
+check_newer ''
+
+stage=$(mktemp -d) || die "cannot make a temporary folder"
+placing=''
+# shellcheck disable=SC2317 # run by the trap
+clean_up() {
+    [ -z "$placing" ] || rm -f -- "$placing"
+    rm -rf -- "$stage"
+}
+trap clean_up EXIT
+trap 'exit 2' HUP INT TERM
 
 # Software version, blank, database version, the note, and after the last "!"
 # the location, followed by one character that is not part of it.
 text="$software $version $note!$host/download/$version.dat "
-"$mkdb" encode "$text" >/dev/null || die "the note cannot be written in the version file"
+"$mkdb" encode --out "$stage/latestver.txt" "$text" ||
+    die "the note cannot be written in the version file"
+size=$(wc -c <"$stage/latestver.txt")
+if [ "$size" -gt "$max_version_bytes" ]; then
+    die "the version file would be $size bytes, but clients read at most $max_version_bytes;" \
+        "shorten the note"
+fi
+built=$("$mkdb" build --table "$table" --date "$date" --version "$version" \
+    --out "$stage/$version.dat") || die "the database was not built; nothing was published"
+echo "$database:${built#"$stage/$version.dat:"}"
 
-mkdir -p "$download"
-"$mkdb" build --table "$table" --date "$date" --version "$version" --out "$download/$version.dat"
-"$mkdb" encode --out "$latest" "$text"
+# Puts the staged file $1 in place of $2: copied into a file that did not exist
+# before (O_EXCL: a planted name makes it fail, never write elsewhere), flushed
+# to disk, then renamed over the target.
+place() {
+    placing=$(mktemp -u "$(dirname "$2")/.$(basename "$2").XXXXXXXX")
+    dd if="$1" of="$placing" conv=excl,fsync status=none ||
+        die "cannot write $placing; $2 is unchanged"
+    mv -f -T -- "$placing" "$2" || die "cannot rename $placing to $2; $2 is unchanged"
+    placing=''
+}
+
+place "$stage/$version.dat" "$database"
+# Another program may have announced a version meanwhile, without this lock.
+check_newer "; $database is in place but not announced"
+place "$stage/latestver.txt" "$latest"
 echo "published: http://$host/download/$version.dat, announced in $latest"

@@ -138,8 +138,9 @@ private slots:
         // A name in a missing folder is refused with a box and the dialog comes back;
         // a name without extension then gets the first type's.
         QTemporaryDir tmp;
-        const tSaveFileRequest request{.fileTypes = {{"T", "*.txt"}, {"C", "*.csv"}},
-                                       .initialDir = tmp.path()};
+        tSaveFileRequest request;
+        request.fileTypes = {{"T", "*.txt"}, {"C", "*.csv"}};
+        request.initialDir = tmp.path();
         QStringList boxes;
         QTimer poll;
         connect(&poll, &QTimer::timeout, this, [&] {
