@@ -3,7 +3,7 @@
 
 #include "lookup/DecryptAUCG.h"
 
-#include <QStringDecoder>
+#include "lookup/modText.h"
 
 #include <cstdlib>
 
@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // As the download turns bytes into text, and as raw 16-bit characters
     // (any QChar, lone surrogates included).
     const QByteArrayView bytes(reinterpret_cast<const char*>(data), qsizetype(size));
-    Check(QStringDecoder("windows-31j").decode(bytes));
+    Check(modText::DecodeCp932(bytes));
     Check(QString(reinterpret_cast<const QChar*>(data), qsizetype(size / 2)));
     return 0;
 }

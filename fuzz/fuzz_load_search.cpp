@@ -6,7 +6,7 @@
 #include "lookup/cNumberDB.h"
 #include "lookup/modSearch.h"
 
-#include <QStringDecoder>
+#include "lookup/modText.h"
 
 #include <cstdlib>
 #include <sys/mman.h>
@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     close(fd);
     if (!loaded || db.Size() != bytes.size() || db.SearchesDecodedText())
         abort();
-    const QString text = QStringDecoder("windows-31j").decode(bytes);
+    const QString text = modText::DecodeCp932(bytes);
     if (db.DBDate() != text.right(16).mid(0, 8) || db.DBVersion() != text.right(16).mid(10, 4))
         abort();
     (void)db.HasValidTail();

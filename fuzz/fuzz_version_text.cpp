@@ -6,7 +6,7 @@
 #include "lookup/DecryptAUCG.h"
 #include "update/modUpdate.h"
 
-#include <QStringDecoder>
+#include "lookup/modText.h"
 
 #include <cstdlib>
 
@@ -52,8 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (qint64(size) > modUpdate::MaxVersionFileBytes)
         return 0;
     const QString text =
-        QStringDecoder("windows-31j")
-            .decode(QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size)));
+        modText::DecodeCp932(QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size)));
     Check(text);
     Check(DecryptAUCG::DecodeText(text));
     return 0;

@@ -6,12 +6,12 @@
 #include "lookup/cDBBuilder.h"
 #include "lookup/modAppInfo.h"
 #include "lookup/modFileIO.h"
+#include "lookup/modText.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QRandomGenerator>
-#include <QStringDecoder>
 #include <QTextStream>
 
 #include <optional>
@@ -239,7 +239,7 @@ int Decode(const QStringList& args) {
                         .arg(MaxVersionFileBytes));
     bool blnDigitError = false;
     const QString plain =
-        DecryptAUCG::DecodeText(QStringDecoder("windows-31j").decode(*bytes), &blnDigitError);
+        DecryptAUCG::DecodeText(modText::DecodeCp932(*bytes), &blnDigitError);
     if (blnDigitError)
         return Fail(QStringLiteral("%1: the check digit does not match").arg(path));
     if (plain.isEmpty())
