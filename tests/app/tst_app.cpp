@@ -73,6 +73,8 @@ private slots:
             << false << 1001 << "link1000" << true << "1001" << false;
         QTest::newRow("link to a newer copy: read through")
             << false << 1000 << "link1001" << true << "link:1001" << false;
+        QTest::newRow("link to a copy as new: read through")
+            << false << 1000 << "link1000" << true << "link:1000" << false;
         QTest::newRow("dangling link")
             << false << 1000 << "dangling" << false << "link:none" << true;
     }
