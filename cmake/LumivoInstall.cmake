@@ -4,8 +4,10 @@
 # the bundled database are installed together in one private folder, and the
 # commands in bin are relative symbolic links to it. The program resolves its
 # folder through the link (/proc/self/exe), finds the installed db.dat there,
-# and, since an installed folder is not the user's to write, keeps the copy it
-# reads and updates in the user's data folder.
+# and, since an installed folder belongs to the package manager, keeps the copy
+# it reads and updates in the user's data folder, whoever runs it (root too).
+# The marker file beside the program says it is installed; a build folder has
+# none (src/lookup/modAppInfo names it).
 include(GNUInstallDirs)
 
 set(LUMIVO_ID example.lumivo.Lumivo)
@@ -16,6 +18,10 @@ set(LUMIVO_PRIVATE_DIR ${CMAKE_INSTALL_LIBEXECDIR}/lumivo)
 
 install(TARGETS lumivo lumivo-lookup lumivo-mkdb RUNTIME DESTINATION ${LUMIVO_PRIVATE_DIR})
 install(FILES ${LUMIVO_BUNDLED_DB} DESTINATION ${LUMIVO_PRIVATE_DIR})
+file(WRITE ${CMAKE_BINARY_DIR}/install-marker/lumivo.installed
+     "An installed Lumivo: each user's database is kept in ~/.local/share/Lumivo/.\n")
+install(FILES ${CMAKE_BINARY_DIR}/install-marker/lumivo.installed
+        DESTINATION ${LUMIVO_PRIVATE_DIR})
 
 file(RELATIVE_PATH lumivo_link_target /p/${CMAKE_INSTALL_BINDIR} /p/${LUMIVO_PRIVATE_DIR})
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/bin-links)

@@ -5,10 +5,13 @@
 #include "app/modQtLanguage.h"
 #include "lookup/cNumberDB.h"
 #include "lookup/modAppInfo.h"
+#include "lookup/modCheckPath.h"
 #include "lookup/modText.h"
 #include "mainwindow/frmMain.h"
 #include "platform/cQtPlatform.h"
 #include "platform/modFontSubstitutes.h"
+#include "update/cFileOps.h"
+#include "update/modUpdate.h"
 
 #include <QApplication>
 #include <QStandardPaths>
@@ -30,9 +33,14 @@ int main(int argc, char* argv[]) {
 
     cQtPlatform platform;
     const QString programDir = QApplication::applicationDirPath();
-    const modDataFolder::tDataFolder data = modDataFolder::ChooseDataFolder(
-        programDir, modDataFolder::FolderWritable(programDir),
-        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    const bool blnBeside = modDataFolder::KeepsDBBeside(programDir);
+    const QString userDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    // An update cut off (a crash, a power cut) may have left its files behind;
+    // they are settled before db.dat is judged or read.
+    modUpdate::RecoverFolder(cFileOps::Disk(),
+                             modCheckPath::CheckPath(blnBeside ? programDir : userDir));
+    const modDataFolder::tDataFolder data =
+        modDataFolder::ChooseDataFolder(programDir, blnBeside, userDir);
     if (!data.error.isEmpty())
         platform.MsgBox(QStringLiteral("番号検索データベースを利用者のフォルダーへ"
                                        "コピーできませんでした。") +

@@ -1,12 +1,17 @@
 #include "app/modDataFolder.h"
 
 #include "lookup/cNumberDB.h"
+#include "lookup/modAppInfo.h"
 #include "lookup/modCheckPath.h"
 #include "lookup/modFileIO.h"
+#include "lookup/modText.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace modDataFolder {
 
@@ -20,45 +25,64 @@ QString DBPath(const QString& strFolder) {
 
 } // namespace
 
-int FileDBVersion(const QString& strPath) {
+int FileDBVersion(const QString& strPath, QString* pstrUnreadable) {
     // Only the end is read, at start-up, yet through the database's own reader
     // of the tail, so the version means the same as in the program.
-    QFile file(strPath);
-    if (!file.open(QIODevice::ReadOnly) || !file.seek(qMax<qint64>(0, file.size() - 64)))
-        return -1;
+    QByteArray end;
+    const QString why = modFileIO::ReadRegularFile(strPath, &end, 64);
+    if (pstrUnreadable)
+        *pstrUnreadable = why;
     cNumberDB tail;
-    tail.SetBytes(file.read(64));
-    return tail.HasValidTail() ? tail.DBVersion().toInt() : -1;
+    tail.SetBytes(end);
+    return why.isEmpty() && tail.HasValidTail() ? tail.DBVersion().toInt() : -1;
 }
 
 bool FolderWritable(const QString& strFolder) {
-    const QFileInfo folder(strFolder);
-    return folder.isDir() && folder.isWritable();
+    // Asked with the effective user's rights, as the writes themselves are.
+    return QFileInfo(strFolder).isDir() &&
+           ::faccessat(AT_FDCWD, QFile::encodeName(strFolder).constData(), W_OK | X_OK,
+                       AT_EACCESS) == 0;
 }
 
-tDataFolder ChooseDataFolder(const QString& strProgramDir, bool blnProgramDirWritable,
+bool KeepsDBBeside(const QString& strProgramDir) {
+    return !modAppInfo::IsInstalledFolder(strProgramDir) && FolderWritable(strProgramDir);
+}
+
+tDataFolder ChooseDataFolder(const QString& strProgramDir, bool blnBeside,
                              const QString& strUserDir) {
-    if (blnProgramDirWritable)
+    if (blnBeside)
         return {strProgramDir, QString()};
 
     const QString installed = DBPath(strProgramDir);
     const QString own = DBPath(strUserDir);
     if (!QDir().mkpath(strUserDir))
         return {strProgramDir, QStringLiteral("フォルダーを作成できません: ") + strUserDir};
+    const QFileInfo ownFile(own);
+    const bool ownPresent = ownFile.exists() || ownFile.isSymLink();
+    QString unreadable;
+    const int ownVersion = ownPresent ? FileDBVersion(own, &unreadable) : -1;
+    // The user may have made it so, or it holds an update that must not be lost:
+    // left as it is.
+    if (!unreadable.isEmpty())
+        return {
+            strProgramDir,
+            own + QStringLiteral(": ") + unreadable + modText::CrLf +
+                QStringLiteral("このファイルは変更せず、インストールされたデータベースを読み込み"
+                               "ます。")};
     // A user's copy is made from the installed database, and made again when a
     // newer program brought a newer one; an updated copy is never set back.
-    if (!QFileInfo::exists(installed) ||
-        (QFileInfo::exists(own) && FileDBVersion(own) >= FileDBVersion(installed)))
+    if (!QFileInfo::exists(installed) || (ownPresent && ownVersion >= FileDBVersion(installed)))
         return {strUserDir, QString()};
 
-    QFile source(installed);
-    if (!source.open(QIODevice::ReadOnly))
-        return {strProgramDir, installed + QStringLiteral(": ") + source.errorString()};
-    const QString why = modFileIO::WriteFileWhole(own, source.readAll());
+    QByteArray bytes;
+    if (const QString why = modFileIO::ReadRegularFile(installed, &bytes); !why.isEmpty())
+        return {strProgramDir, installed + QStringLiteral(": ") + why};
+    // A link as the user's copy is replaced, never written through.
+    const QString why = modFileIO::WriteFileWhole(own, bytes);
     if (why.isEmpty())
         return {strUserDir, QString()};
     // Without a copy of its own the user reads the installed database.
-    return {QFileInfo::exists(own) ? strUserDir : strProgramDir, own + QStringLiteral(": ") + why};
+    return {ownPresent ? strUserDir : strProgramDir, own + QStringLiteral(": ") + why};
 }
 
 } // namespace modDataFolder

@@ -1,6 +1,9 @@
 #include "lookup/modAppInfo.h"
 
+#include "lookup/modCheckPath.h"
 #include "modVersion.h"
+
+#include <QFileInfo>
 
 namespace modAppInfo {
 
@@ -25,6 +28,15 @@ int VersionNumber() {
 QString VersionLabel() {
     return QString::number(VersionMajor()) + u'.' + QString::number(VersionMinor()) +
            QString::number(VersionRevision());
+}
+
+QString InstalledMarkerName() {
+    return QStringLiteral("lumivo.installed");
+}
+
+bool IsInstalledFolder(const QString& strFolder) {
+    const QFileInfo marker(modCheckPath::CheckPath(strFolder) + InstalledMarkerName());
+    return marker.exists() || marker.isSymLink();
 }
 
 } // namespace modAppInfo

@@ -7,8 +7,11 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace modFileIO {
 
@@ -122,6 +125,54 @@ QString RenameOver(const QString& strFrom, const QString& strTo) {
     std::filesystem::rename(QtPrivate::toFilesystemPath(strFrom),
                             QtPrivate::toFilesystemPath(strTo), error);
     return error ? QString::fromLocal8Bit(error.message()) : QString();
+}
+
+QString ReadRegularFile(const QString& strPath, QByteArray* pBytes, qint64 lngLastBytes) {
+    pBytes->clear();
+    const QByteArray native = QFile::encodeName(strPath);
+    const auto refusal = [](const struct stat& st) {
+        if (S_ISDIR(st.st_mode))
+            return QStringLiteral("ファイルではなくフォルダーです。");
+        return S_ISREG(st.st_mode) ? QString() : QStringLiteral("通常のファイルではありません。");
+    };
+    struct stat st {};
+    if (::stat(native.constData(), &st) != 0)
+        return errno == ENOENT ? QStringLiteral("ファイルが見つかりません。")
+                               : QString::fromLocal8Bit(std::strerror(errno));
+    if (QString why = refusal(st); !why.isEmpty())
+        return why;
+    // Non-blocking, and checked again once open: the name may have been
+    // pointed at something else since it was looked at.
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == EACCES ? QStringLiteral("読み取りの権限がありません。")
+                               : QString::fromLocal8Bit(std::strerror(errno));
+    QString why =
+        ::fstat(fd, &st) == 0 ? refusal(st) : QString::fromLocal8Bit(std::strerror(errno));
+    if (why.isEmpty()) {
+        const qint64 lngFrom =
+            lngLastBytes < 0 ? 0 : qMax<qint64>(0, qint64(st.st_size) - lngLastBytes);
+        pBytes->resize(qsizetype(st.st_size - lngFrom));
+        qint64 lngGot = 0;
+        while (lngGot < pBytes->size()) {
+            const ssize_t n = ::pread(fd, pBytes->data() + lngGot, size_t(pBytes->size() - lngGot),
+                                      lngFrom + lngGot);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                why = QString::fromLocal8Bit(std::strerror(errno));
+                break;
+            }
+            if (n == 0) // shorter than it was a moment ago
+                break;
+            lngGot += n;
+        }
+        pBytes->resize(qsizetype(lngGot));
+    }
+    ::close(fd);
+    if (!why.isEmpty())
+        pBytes->clear();
+    return why;
 }
 
 QString LinkOrCopy(const QString& strFrom, const QString& strTo) {

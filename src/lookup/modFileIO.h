@@ -23,6 +23,12 @@ QString WriteFileWhole(const QString& strPath, const QByteArray& content,
 // replaced, so strTo names the old or the new file at every instant.
 QString RenameOver(const QString& strFrom, const QString& strTo);
 
+// Reads a regular file, through links: the whole file, or its last lngLastBytes
+// when that is not negative. A folder, a FIFO, a device or a socket is refused
+// without being opened, so nothing waits for a writer that never comes. Returns
+// why it cannot be read, or the empty text.
+QString ReadRegularFile(const QString& strPath, QByteArray* pBytes, qint64 lngLastBytes = -1);
+
 // Makes strTo, which must not exist, a second name of the file strFrom (a hard
 // link), or a whole copy of it where the file system has no links.
 QString LinkOrCopy(const QString& strFrom, const QString& strTo);

@@ -13,9 +13,12 @@ QString cFileOps::WriteWhole(const QString& strPath, const QByteArray& bytes) {
     return modFileIO::WriteFileWhole(strPath, bytes);
 }
 
-QString cFileOps::Rename(const QString& strFrom, const QString& strTo) {
-    QFile file(strFrom);
-    return file.rename(strTo) ? QString() : file.errorString();
+QString cFileOps::Link(const QString& strFrom, const QString& strTo) {
+    return modFileIO::LinkOrCopy(strFrom, strTo);
+}
+
+QString cFileOps::RenameOver(const QString& strFrom, const QString& strTo) {
+    return modFileIO::RenameOver(strFrom, strTo);
 }
 
 QString cFileOps::Remove(const QString& strPath) {

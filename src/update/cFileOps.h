@@ -17,6 +17,10 @@ public:
     // The whole content or nothing: an existing file is replaced only once the new
     // content is on disk whole.
     virtual QString WriteWhole(const QString& strPath, const QByteArray& bytes);
-    virtual QString Rename(const QString& strFrom, const QString& strTo);
+    // A second name strTo (which must not exist) for the file strFrom: a hard
+    // link, or a whole copy where the file system has none.
+    virtual QString Link(const QString& strFrom, const QString& strTo);
+    // strFrom takes the name strTo in one step, replacing what strTo named.
+    virtual QString RenameOver(const QString& strFrom, const QString& strTo);
     virtual QString Remove(const QString& strPath);
 };

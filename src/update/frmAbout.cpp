@@ -277,6 +277,16 @@ void frmAbout::OnRetCheckVer(const QString& strVersion) {
     }
 
     const QString folder = modCheckPath::CheckPath(m_strAppDir);
+    // The program reads the installed database only when the user's copy cannot
+    // be read; the installed folder is still not the update's to write, even for root.
+    if (modAppInfo::IsInstalledFolder(folder)) {
+        RefuseDownload(StatusSwapFailed,
+                       QStringLiteral("インストールされたデータベースは更新できません。") + CrLf +
+                           QStringLiteral("起動時のメッセージにある利用者のdb.datを読み取れるように"
+                                          "してから、起動し直してください。"),
+                       eMsgStyle::Critical);
+        return;
+    }
     const QString tempName = modUpdate::MakeTempName(folder, false);
     if (tempName.isEmpty()) {
         SetStatus(StatusSwapFailed, StatusOrange);
@@ -313,9 +323,11 @@ void frmAbout::OnDownloadComplete(qint32 lngMaxBytes, const QString& strSaveFPat
     QString strFound;
     switch (modUpdate::CheckDownload(strSaveFPath, lngMaxBytes, m_intAnnouncedVersion, &strFound)) {
     case modUpdate::eCheck::WrongSize:
-        // db.dat and the status line stay as they are.
-        m_platform.MsgBox(QStringLiteral("バイトエラー"), eMsgStyle::OkOnly);
+        // db.dat and the status line stay as they are. The file goes before the box,
+        // which may stay open long: another instance's start-up would take it for
+        // the leftover of an update cut off.
         m_files.Remove(strSaveFPath);
+        m_platform.MsgBox(QStringLiteral("バイトエラー"), eMsgStyle::OkOnly);
         return;
     case modUpdate::eCheck::NotDatabase:
         m_files.Remove(strSaveFPath);
@@ -339,16 +351,12 @@ void frmAbout::OnDownloadComplete(qint32 lngMaxBytes, const QString& strSaveFPat
     const modUpdate::tSwap swap =
         modUpdate::SwapIn(m_files, modCheckPath::CheckPath(m_strAppDir), strSaveFPath);
     if (!swap.blnSwapped) {
-        QString prompt = QStringLiteral("データベースを更新できませんでした。") + CrLf +
-                         QStringLiteral("ファイルの名前の変更または削除ができませんでした。") +
-                         CrLf + swap.strReason;
-        if (swap.leftMoves.isEmpty())
-            prompt += CrLf + QStringLiteral("これまでのデータベースをそのまま使用します。");
-        else
-            // Nothing more is touched: the user finds both databases under these names.
-            prompt += CrLf + QStringLiteral("次のファイルを確認してください。") + CrLf +
-                      swap.leftMoves.join(CrLf);
-        RefuseDownload(StatusSwapFailed, prompt, eMsgStyle::Critical);
+        RefuseDownload(StatusSwapFailed,
+                       QStringLiteral("データベースを更新できませんでした。") + CrLf +
+                           QStringLiteral("ファイルの名前の変更または削除ができませんでした。") +
+                           CrLf + swap.strReason + CrLf +
+                           QStringLiteral("これまでのデータベースをそのまま使用します。"),
+                       eMsgStyle::Critical);
         return;
     }
 

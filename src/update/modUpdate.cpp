@@ -1,11 +1,15 @@
 #include "update/modUpdate.h"
 
 #include "lookup/cNumberDB.h"
+#include "lookup/modFileIO.h"
 #include "lookup/modInputCheck.h"
 #include "update/cFileOps.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTime>
 
 namespace modUpdate {
@@ -93,40 +97,95 @@ eCheck CheckDownload(const QString& strPath, qint64 lngMaxBytes, int intAnnounce
 
 tSwap SwapIn(cFileOps& files, const QString& strFolder, const QString& strDownloaded) {
     const QString dbPath = strFolder + QStringLiteral("db.dat");
-    tSwap result;
-    QList<std::pair<QString, QString>> moves;
-    const auto move = [&](const QString& from, const QString& to) {
-        result.strReason = files.Rename(from, to);
-        if (!result.strReason.isEmpty())
-            return false;
-        moves.append({from, to});
-        return true;
+    const QFileInfo db(dbPath);
+    QString backupPath;
+    const auto fail = [&](const QString& strWhy) {
+        files.Remove(strDownloaded);
+        if (!backupPath.isEmpty())
+            files.Remove(backupPath);
+        return tSwap{false, strWhy};
     };
-
-    if (!QFileInfo::exists(dbPath)) {
-        // Nothing to keep: the download simply becomes db.dat.
-        result.blnSwapped = move(strDownloaded, dbPath);
-    } else {
+    if (db.exists() || db.isSymLink()) {
         const QString backupName = MakeTempName(strFolder, true);
-        if (backupName.isEmpty()) {
-            result.strReason = QStringLiteral("一時ファイルの名前が足りません。");
-        } else {
-            const QString backupPath = strFolder + backupName;
-            result.blnSwapped = move(dbPath, backupPath) && move(strDownloaded, dbPath) &&
-                                (result.strReason = files.Remove(backupPath)).isEmpty();
+        if (backupName.isEmpty())
+            return fail(QStringLiteral("一時ファイルの名前が足りません。"));
+        if (QString why = files.Link(dbPath, strFolder + backupName); !why.isEmpty())
+            return fail(why);
+        backupPath = strFolder + backupName;
+    }
+    if (QString why = files.RenameOver(strDownloaded, dbPath); !why.isEmpty())
+        return fail(why);
+    // The update is done; a backup that stays is removed at a later start.
+    if (!backupPath.isEmpty())
+        files.Remove(backupPath);
+    return tSwap{true, QString()};
+}
+
+namespace {
+
+// The database version at the end of a regular file that can be read: -1 when
+// the end holds no date and version, -2 when the file cannot be read.
+int VersionAtEnd(const QString& strPath) {
+    QByteArray tail;
+    if (!modFileIO::ReadRegularFile(strPath, &tail, 64).isEmpty())
+        return -2;
+    cNumberDB db;
+    db.SetBytes(tail);
+    return db.HasValidTail() ? db.DBVersion().toInt() : -1;
+}
+
+} // namespace
+
+void RecoverFolder(cFileOps& files, const QString& strFolder, int intMinAgeSecs) {
+    // Downloads "0042.t", backups "0042.b", and what a write cut short leaves of a
+    // download, "0042.t.Ab12Cd".
+    static const QRegularExpression leftover(
+        QStringLiteral("^\\d{4}\\.([bt])(\\.[A-Za-z0-9]{6})?$"));
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    QStringList backups, oldBackups, oldStrays;
+    // Ages are taken first: restoring through a link changes the backup's too.
+    for (const QString& name :
+         QDir(strFolder).entryList(QDir::Files | QDir::System | QDir::Hidden)) {
+        const QRegularExpressionMatch m = leftover.match(name);
+        if (!m.hasMatch())
+            continue;
+        const QFileInfo file(strFolder + name);
+        const bool old = file.metadataChangeTime().secsTo(now) >= intMinAgeSecs;
+        if (m.captured(1) == u"b" && m.captured(2).isEmpty()) {
+            backups.append(file.filePath());
+            if (old)
+                oldBackups.append(file.filePath());
+        } else if (old) {
+            oldStrays.append(file.filePath());
         }
     }
-    if (result.blnSwapped)
-        return result;
 
-    // Undo, newest move first: the old database goes back to db.dat.
-    while (!moves.isEmpty() && files.Rename(moves.last().second, moves.last().first).isEmpty())
-        moves.removeLast();
-    if (moves.isEmpty())
-        files.Remove(strDownloaded);
-    for (const auto& [from, to] : moves)
-        result.leftMoves.append(from + QStringLiteral(" → ") + to);
-    return result;
+    const QString dbPath = strFolder + QStringLiteral("db.dat");
+    const QFileInfo db(dbPath);
+    const bool absent = !db.exists() && !db.isSymLink();
+    int version = absent ? -2 : VersionAtEnd(dbPath);
+    if (absent || version == -1) {
+        QString best;
+        int bestVersion = -1;
+        for (const QString& backup : backups) {
+            const int v = VersionAtEnd(backup);
+            if (v > bestVersion) {
+                best = backup;
+                bestVersion = v;
+            }
+        }
+        // A link leaves the backup to an update that may still need it, and
+        // takes no db.dat that appeared meanwhile; a broken db.dat is replaced.
+        if (!best.isEmpty() &&
+            (absent ? files.Link(best, dbPath) : files.RenameOver(best, dbPath)).isEmpty())
+            version = bestVersion;
+    }
+    for (const QString& stray : oldStrays)
+        files.Remove(stray);
+    if (version >= 0)
+        for (const QString& backup : oldBackups)
+            if (QFileInfo(backup).isSymLink() || QFileInfo::exists(backup))
+                files.Remove(backup);
 }
 
 } // namespace modUpdate

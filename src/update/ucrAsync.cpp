@@ -11,6 +11,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QStringDecoder>
+#include <QTimer>
 #include <QUrl>
 
 // A trial build may be pointed at another server (cmake -DLUMIVO_UPDATE_HOST=host:port).
@@ -106,9 +107,21 @@ bool ucrAsync::StartRead(const QString& strURL, const tRead& read, int* pErrNumb
     // The file is kept byte for byte as the server has it, so no transfer compression.
     request.setRawHeader("Accept-Encoding", "identity");
     request.setTransferTimeout(TransferTimeoutMs);
+    // Another server could keep the read open for good, or serve anything: a
+    // redirect is followed only to the same scheme, host and port.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::SameOriginRedirectPolicy);
+    request.setMaximumRedirectsAllowed(m_limits.intMaxRedirects);
 
     QNetworkReply* reply = m_manager->get(request);
     m_reads.insert(reply, read);
+    // The timers live with the reply; a read that has ended ignores them.
+    QTimer::singleShot(read.purpose == eRead::CheckVer ? m_limits.intCheckDeadlineMs
+                                                       : m_limits.intDownloadDeadlineMs,
+                       reply, [this, reply] { Fail(reply); });
+    auto* window = new QTimer(reply);
+    connect(window, &QTimer::timeout, this, [this, reply] { CheckRate(reply); });
+    window->start(m_limits.intRateWindowMs);
     connect(reply, &QNetworkReply::downloadProgress, this,
             [this, reply](qint64 cur, qint64 total) { OnProgress(reply, cur, total); });
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] {
@@ -122,6 +135,7 @@ bool ucrAsync::StartRead(const QString& strURL, const tRead& read, int* pErrNumb
 void ucrAsync::OnProgress(QNetworkReply* reply, qint64 curBytes, qint64 totalBytes) {
     if (!m_reads.contains(reply))
         return;
+    m_reads[reply].lngReceived = curBytes;
     if (curBytes > LimitOf(reply) || totalBytes > LimitOf(reply)) {
         Refuse(reply);
         return;
@@ -180,6 +194,27 @@ void ucrAsync::Refuse(QNetworkReply* reply) {
     reply->abort();
     reply->deleteLater();
     emit DownloadRefused(tag, limit);
+}
+
+void ucrAsync::Fail(QNetworkReply* reply) {
+    if (!m_reads.contains(reply))
+        return;
+    const QString tag = m_reads.take(reply).tag;
+    reply->disconnect(this);
+    reply->abort();
+    reply->deleteLater();
+    emit DownloadError(tag);
+}
+
+void ucrAsync::CheckRate(QNetworkReply* reply) {
+    const auto read = m_reads.find(reply);
+    if (read == m_reads.end())
+        return;
+    if (read->lngReceived - read->lngAtWindowStart < m_limits.lngMinBytesPerWindow) {
+        Fail(reply);
+        return;
+    }
+    read->lngAtWindowStart = read->lngReceived;
 }
 
 qint64 ucrAsync::LimitOf(QNetworkReply* reply) const {

@@ -20,6 +20,22 @@ public:
     static const QString UpdateHost;
     static const QString VersionFilePath;
 
+    // Every read ends: at its deadline, when it falls below the minimum rate, or
+    // when it is redirected to another server or too often. It then ends as a
+    // read that brought nothing (DownloadError).
+    struct tLimits {
+        // The version file is a few hundred bytes.
+        int intCheckDeadlineMs = 2 * 60 * 1000;
+        // A 50 MB database passes at 14 KB/s.
+        int intDownloadDeadlineMs = 60 * 60 * 1000;
+        // Each stretch of this length brings at least lngMinBytesPerWindow, or the
+        // read ends; 1 KiB/s, counting the wait for the server's first byte.
+        int intRateWindowMs = 60 * 1000;
+        qint64 lngMinBytesPerWindow = 60 * 1024;
+        // Redirects followed, each to the same host and port only.
+        int intMaxRedirects = 3;
+    };
+
     // files writes the downloaded bytes; a test makes it fail.
     ucrAsync(cPlatform& platform, cFileOps& files, QObject* parent = nullptr);
     ~ucrAsync() override;
@@ -30,6 +46,9 @@ public:
     // "host" or "host:port" of the version file; tests point it at a loopback server.
     void SetHost(const QString& strHost) { m_strHost = strHost; }
     QString Host() const { return m_strHost; }
+
+    // For reads started from now on; tests shorten them.
+    void SetLimits(const tLimits& limits) { m_limits = limits; }
 
     // Drops every read still under way; none of them raises an event afterwards.
     void CancelAll();
@@ -51,6 +70,9 @@ private:
         eRead purpose;
         // The destination path of a download; empty for the version check.
         QString tag;
+        // Bytes received so far, and when the current rate window began.
+        qint64 lngReceived = 0;
+        qint64 lngAtWindowStart = 0;
     };
 
     // Starts a read; when it cannot start, shows the start-failure message with
@@ -62,11 +84,15 @@ private:
     void OnProgress(QNetworkReply* reply, qint64 curBytes, qint64 totalBytes);
     void OnFinished(QNetworkReply* reply);
     void Refuse(QNetworkReply* reply);
+    // Ends a read as one that brought nothing.
+    void Fail(QNetworkReply* reply);
+    void CheckRate(QNetworkReply* reply);
     qint64 LimitOf(QNetworkReply* reply) const;
 
     cPlatform& m_platform;
     cFileOps& m_files;
     QString m_strHost;
+    tLimits m_limits;
     QNetworkAccessManager* m_manager;
     QHash<QNetworkReply*, tRead> m_reads;
 };

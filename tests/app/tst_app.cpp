@@ -5,6 +5,7 @@
 #include "mainwindow/cPictureBox.h"
 #include "mainwindow/frmMain.h"
 #include "platform/cFakePlatform.h"
+#include "platform/modTestFiles.h"
 #include "searchlog/frmLog.h"
 #include "update/frmAbout.h"
 
@@ -12,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -45,36 +48,103 @@ class tst_app : public QObject {
     cNumberDB m_db;
 
 private slots:
-    void dataFolder() {
-        // Program folder writable, installed database version, the user's own (0: none,
-        // -1: no version in its tail, -2: a file where the user's folder should be made),
-        // user folder chosen, the user's version afterwards (0: no copy).
-        const int rows[][5] = {
-            {1, 1000, 0, 0, 0},       // writable
-            {0, 1000, 0, 1, 1000},    // first start
-            {0, 1000, 1001, 1, 1001}, // updated copy kept
-            {0, 1001, 1000, 1, 1001}, // newer installed
-            {0, 1000, -1, 1, 1000},   // damaged copy
-            {0, 1000, -2, 0, 0},      // no user folder
-        };
-        for (const auto& [writable, shipped, own, userFolder, ownAfter] : rows) {
-            QTemporaryDir app, home;
-            const QString user = home.path() + "/share/Lumivo";
-            QVERIFY(modFileIO::WriteFileWhole(app.filePath("db.dat"), Database(shipped)).isEmpty());
-            if (own == -2) // a file where the folder should be
-                QVERIFY(modFileIO::WriteFileWhole(home.path() + "/share", "x").isEmpty());
-            else if (own && QDir().mkpath(user))
-                QVERIFY(modFileIO::WriteFileWhole(user + "/db.dat", Database(own)).isEmpty());
-            const auto data = modDataFolder::ChooseDataFolder(app.path(), writable, user);
-            QCOMPARE(data.folder, userFolder ? user : app.path());
-            QCOMPARE(data.error.contains(user), own == -2); // only a failed copy is reported
-            QFile copy(user + "/db.dat");
-            QCOMPARE(copy.open(QIODevice::ReadOnly) ? copy.readAll() : "",
-                     ownAfter ? Database(ownAfter) : "");
-            // The installed database is never touched.
-            QCOMPARE(QFile(app.filePath("db.dat")).size(), 29);
-        }
+    // The user's copy: none, a version (a file), notail, wonly/noperm and a version
+    // (write-only, no permissions), folder, fifo, link and a version (to a file elsewhere),
+    // dangling, blocked (a file where the user's folder should be made).
+    void dataFolder_data() {
+        QTest::addColumn<bool>("beside");
+        QTest::addColumn<int>("installed");
+        QTest::addColumn<QString>("own");
+        QTest::addColumn<bool>("userFolder");
+        QTest::addColumn<QString>("ownAfter");
+        QTest::addColumn<bool>("reported");
+        QTest::newRow("beside the program") << true << 1000 << "none" << false << "none" << false;
+        QTest::newRow("first start") << false << 1000 << "none" << true << "1000" << false;
+        QTest::newRow("updated copy kept") << false << 1000 << "1001" << true << "1001" << false;
+        QTest::newRow("newer installed") << false << 1001 << "1000" << true << "1001" << false;
+        QTest::newRow("damaged copy") << false << 1000 << "notail" << true << "1000" << false;
+        QTest::newRow("no user folder") << false << 1000 << "blocked" << false << "none" << true;
+        QTest::newRow("write-only copy") << false << 1000 << "wonly1001" << false << "1001" << true;
+        QTest::newRow("copy without permissions")
+            << false << 1002 << "noperm1001" << false << "1001" << true;
+        QTest::newRow("folder") << false << 1000 << "folder" << false << "folder" << true;
+        QTest::newRow("FIFO, not waited on") << false << 1000 << "fifo" << false << "fifo" << true;
+        QTest::newRow("link to an older copy: replaced")
+            << false << 1001 << "link1000" << true << "1001" << false;
+        QTest::newRow("link to a newer copy: read through")
+            << false << 1000 << "link1001" << true << "link:1001" << false;
+        QTest::newRow("link to a copy as new: read through")
+            << false << 1000 << "link1000" << true << "link:1000" << false;
+        QTest::newRow("dangling link")
+            << false << 1000 << "dangling" << false << "link:none" << true;
     }
+    void dataFolder() {
+        QFETCH(bool, beside);
+        QFETCH(int, installed);
+        QFETCH(QString, own);
+        QTemporaryDir app, home;
+        const QString user = home.path() + "/share/Lumivo", copy = user + "/db.dat";
+        const QString elsewhere = home.filePath("elsewhere.dat");
+        QVERIFY(modFileIO::WriteFileWhole(app.filePath("db.dat"), Database(installed)).isEmpty());
+        const int version = own.right(4).toInt();
+        if (own == "blocked")
+            QVERIFY(modFileIO::WriteFileWhole(home.path() + "/share", "x").isEmpty());
+        else if (own != "none")
+            QVERIFY(QDir().mkpath(user));
+        if (own == "folder")
+            QVERIFY(QDir().mkdir(copy));
+        else if (own == "fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(copy), 0600), 0);
+        else if (own.startsWith("link") || own == "dangling")
+            QVERIFY(QFile::link(elsewhere, copy));
+        const QString file = own.startsWith("link") ? elsewhere : copy;
+        if (version || own == "notail")
+            QVERIFY(modFileIO::WriteFileWhole(file, Database(version ? version : -1)).isEmpty());
+        if (own.startsWith("wonly") || own.startsWith("noperm"))
+            QVERIFY(QFile::setPermissions(copy, own.startsWith("wonly") ? QFile::WriteOwner
+                                                                        : QFile::Permissions()));
+
+        modTestFiles::SetPermissionOverride(false);
+        const auto data = modDataFolder::ChooseDataFolder(app.path(), beside, user);
+        modTestFiles::SetPermissionOverride(true);
+        QFETCH(bool, userFolder);
+        QFETCH(QString, ownAfter);
+        QFETCH(bool, reported);
+        QCOMPARE(data.folder, userFolder ? user : app.path());
+        QCOMPARE(data.error.contains(user), reported);
+        QCOMPARE(data.error.isEmpty(), !reported);
+        QCOMPARE(modTestFiles::FileState(copy), ownAfter);
+        // Neither the installed database nor what a link leads to is ever written.
+        QCOMPARE(modTestFiles::FileState(app.filePath("db.dat")), QString::number(installed));
+        if (own.startsWith("link"))
+            QCOMPARE(modTestFiles::FileState(elsewhere), QString::number(version));
+    }
+
+    // Whether db.dat is kept beside the program: an installed program (its marker
+    // beside it) never does, not even for root, who may write its folder.
+    void keepsDBBeside_data() {
+        QTest::addColumn<bool>("marker");
+        QTest::addColumn<bool>("writable");
+        QTest::addColumn<bool>("beside");
+        QTest::newRow("build folder") << false << true << true;
+        QTest::newRow("installed, folder writable (root)") << true << true << false;
+        QTest::newRow("unpacked in a read-only folder") << false << false << false;
+    }
+    void keepsDBBeside() {
+        QFETCH(bool, marker);
+        QFETCH(bool, writable);
+        QTemporaryDir app;
+        if (marker)
+            QVERIFY(modFileIO::WriteFileWhole(app.filePath("lumivo.installed"), "").isEmpty());
+        QVERIFY(QFile::setPermissions(app.path(), writable ? QFile::Permissions(0x7700)
+                                                           : QFile::Permissions(0x5500)));
+        modTestFiles::SetPermissionOverride(false);
+        const bool beside = modDataFolder::KeepsDBBeside(app.path());
+        modTestFiles::SetPermissionOverride(true);
+        QFile::setPermissions(app.path(), QFile::Permissions(0x7700));
+        QTEST(beside, "beside");
+    }
+
     void everyVisibleControlIsNamed() {
         // Control, name (empty: hidden), label.
         const QStringList rows[] = {

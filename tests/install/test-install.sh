@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs the built tree into a temporary root, validates the desktop entry and
-# the AppStream file, starts the installed program as an unprivileged user, and
-# builds and inspects the Debian package.
+# the AppStream file, starts the installed program as an unprivileged user and
+# as root, and builds and inspects the Debian package.
 # Usage: test-install.sh BUILD_DIR
 set -u
 umask 022
@@ -19,6 +19,7 @@ DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null || fail "cmake -
 private=/usr/libexec/lumivo
 for f in /usr/bin/lumivo /usr/bin/lumivo-lookup /usr/bin/lumivo-mkdb \
     $private/lumivo $private/lumivo-lookup $private/lumivo-mkdb $private/db.dat \
+    $private/lumivo.installed \
     /usr/share/applications/example.lumivo.Lumivo.desktop \
     /usr/share/metainfo/example.lumivo.Lumivo.metainfo.xml \
     /usr/share/icons/hicolor/scalable/apps/lumivo.svg \
@@ -39,34 +40,46 @@ appstreamcli validate --no-net --pedantic \
 out=$("$root/usr/bin/lumivo-lookup" 08061234567)
 [ "$out" = "$(printf '08061234567\tC109\t沖縄セルラー')" ] || fail "installed lumivo-lookup said: $out"
 
-# The installed program, run by a user who cannot write its folder, reads a
-# copy of the installed database from the user's data folder.
-home=$tmp/home
-mkdir -p "$home/run" && chmod 700 "$home/run"
+# The installed program reads a copy of the installed database from the data
+# folder of whoever runs it: a user who cannot write its folder, and root, who
+# can. Usage: run_installed HOME [COMMAND PREFIX...]
+run_installed() {
+    home=$1
+    shift
+    mkdir -p "$home/run" && chmod 700 "$home/run"
+    [ $# -eq 0 ] || chown -R 65534:65534 "$home"
+    "$@" env HOME="$home" XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" \
+        XDG_CACHE_HOME="$home/cache" XDG_RUNTIME_DIR="$home/run" QT_QPA_PLATFORM=offscreen \
+        "$root/usr/bin/lumivo" >"$tmp/out.txt" 2>"$tmp/err.txt" &
+    pid=$!
+    sleep 3
+    if kill -0 $pid 2>/dev/null; then
+        kill $pid
+        wait $pid 2>/dev/null
+    else
+        fail "the installed program ended early ($*)"
+    fi
+    [ -s "$tmp/err.txt" ] && { cat "$tmp/err.txt"; fail "the installed program wrote errors ($*)"; }
+    cmp -s "$root$private/db.dat" "$home/data/Lumivo/db.dat" ||
+        fail "no copy of the installed database in the user's data folder ($*)"
+}
 chmod -R a-w "$root$private"
-run_as_user=
-unprivileged=yes
-if [ "$(id -u)" -eq 0 ]; then
-    chown -R 65534:65534 "$home"
-    run_as_user="setpriv --reuid=65534 --regid=65534 --clear-groups"
-    $run_as_user true 2>/dev/null ||
-        { echo "SKIP: cannot run as an unprivileged user here"; run_as_user=; unprivileged=; }
-fi
 before=$(cd "$root" && find . -type f -exec sha256sum {} + | sort)
-$run_as_user env HOME="$home" XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" \
-    XDG_CACHE_HOME="$home/cache" XDG_RUNTIME_DIR="$home/run" QT_QPA_PLATFORM=offscreen \
-    "$root/usr/bin/lumivo" >"$tmp/out.txt" 2>"$tmp/err.txt" &
-pid=$!
-sleep 3
-if kill -0 $pid 2>/dev/null; then
-    kill $pid
-    wait $pid 2>/dev/null
+if [ "$(id -u)" -ne 0 ]; then
+    run_installed "$tmp/home"
 else
-    fail "the installed program ended early"
+    as_nobody="setpriv --reuid=65534 --regid=65534 --clear-groups"
+    if $as_nobody true 2>/dev/null; then
+        run_installed "$tmp/home" $as_nobody
+    else
+        echo "SKIP: cannot run as an unprivileged user here"
+    fi
+    # Root may write the installed folder, and still leaves it to the package manager.
+    run_installed "$tmp/roothome"
+    ls "$root$private" >"$tmp/private.txt"
+    [ "$(cat "$tmp/private.txt")" = "$(printf 'db.dat\nlumivo\nlumivo-lookup\nlumivo-mkdb\nlumivo.installed')" ] ||
+        { cat "$tmp/private.txt"; fail "running the installed program as root added files to its folder"; }
 fi
-[ -s "$tmp/err.txt" ] && { cat "$tmp/err.txt"; fail "the installed program wrote errors"; }
-[ -z "$unprivileged" ] || cmp -s "$root$private/db.dat" "$home/data/Lumivo/db.dat" ||
-    fail "no copy of the installed database in the user's data folder"
 after=$(cd "$root" && find . -type f -exec sha256sum {} + | sort)
 [ "$before" = "$after" ] || fail "running the installed program changed installed files"
 
@@ -79,7 +92,7 @@ if [ -z "$deb" ]; then
 else
     dpkg-deb -c "$deb" >"$tmp/contents.txt"
     for f in "./usr/bin/lumivo -> ../libexec/lumivo/lumivo" ./usr/libexec/lumivo/lumivo \
-        ./usr/libexec/lumivo/db.dat ./usr/share/applications/example.lumivo.Lumivo.desktop \
+        ./usr/libexec/lumivo/db.dat ./usr/libexec/lumivo/lumivo.installed ./usr/share/applications/example.lumivo.Lumivo.desktop \
         ./usr/share/metainfo/example.lumivo.Lumivo.metainfo.xml \
         ./usr/share/icons/hicolor/128x128/apps/lumivo.png; do
         grep -qF -- "$f" "$tmp/contents.txt" || fail "not in the package: $f"

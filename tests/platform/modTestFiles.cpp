@@ -1,7 +1,13 @@
 #include "modTestFiles.h"
 
+#include "lookup/cNumberDB.h"
+
 #include <QFile>
 #include <QtTest>
+
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace modTestFiles {
 
@@ -13,6 +19,30 @@ QByteArray ReadFile(const QString& strPath) {
 bool WriteFile(const QString& strPath, const QByteArray& bytes) {
     QFile file(strPath);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QString FileState(const QString& strPath) {
+    const QFileInfo info(strPath);
+    if (info.isSymLink())
+        return "link:" + FileState(info.symLinkTarget());
+    if (!info.exists())
+        return "none";
+    if (info.isDir())
+        return "folder";
+    if (!info.isFile())
+        return "fifo";
+    cNumberDB db;
+    db.SetBytes(ReadFile(strPath));
+    return db.HasValidTail() ? db.DBVersion() : "notail";
+}
+
+void SetPermissionOverride(bool blnOn) {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    syscall(SYS_capget, &header, data);
+    const unsigned bits = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH);
+    data[0].effective = blnOn ? data[0].effective | bits : data[0].effective & ~bits;
+    syscall(SYS_capset, &header, data);
 }
 
 QList<QStringList> DataRows(const QString& strPath) {

@@ -13,6 +13,15 @@ QByteArray ReadFile(const QString& strPath);
 // Writes the bytes whole; false when that failed.
 bool WriteFile(const QString& strPath, const QByteArray& bytes);
 
+// What a path holds: none, folder, fifo (or another special file), the database
+// version of a file ("notail" for one without), "link:" and what the link leads to.
+// Read with root's permission override, so a file without read permission shows too.
+QString FileState(const QString& strPath);
+
+// Root passes every permission check through its override capabilities; without
+// them it meets a file's mode as its owner would. Other users are not affected.
+void SetPermissionOverride(bool blnOn);
+
 // The tab-separated rows of a test data file (UTF-8); blank and "#" lines are
 // skipped, and a written "\r\n" stands for a line end.
 QList<QStringList> DataRows(const QString& strPath);

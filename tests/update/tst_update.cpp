@@ -15,6 +15,9 @@
 #include <QTcpSocket>
 #include <QtTest>
 
+#include <sys/stat.h>
+
+using modTestFiles::FileState;
 using modTestFiles::ReadFile;
 using modTestFiles::WriteFile;
 
@@ -27,26 +30,37 @@ const QColor Orange(255, 128, 0);
 const QColor ButtonText(0, 0, 0); // what the offscreen platform's palette gives
 const QStringList Verdicts{"Newer", "Same", "Older", "SoftwareDiffers", "Unusable"};
 const QStringList Checks{"Accepted", "WrongSize", "NotDatabase", "VersionDiffers"};
+const QString NoAnswerBox =
+    "64|接続できませんでした。|ネット接続が切断されました。\r\n現在ご利用のPCがオフラインモード。"
+    "または、データベースサーバーがメンテナンス中です。\r\nデータベースサーバーの状態は、"
+    "作者ウェブページでお知らせしています。";
 
 QByteArray DBBytes(const QString& strVersion, const QString& strDate = "20261206") {
     cDBBuilder builder;
     builder.AddEntry(QStringLiteral("090123"), QStringLiteral("C101"));
     return QStringEncoder("windows-31j").encode(builder.BuildText(strDate, strVersion).value());
 }
-// The files of a folder other than db.dat, by kind: ".b", ".t".
+// The leftovers of a folder by kind: ".b", ".t" (a download's half-written temporary too).
 QString Others(const QString& dir) {
-    QStringList kinds = QDir(dir).entryList(QDir::Files).filter(QRegularExpression("\\.[bt]$"));
-    kinds.replaceInStrings(QRegularExpression("^.*\\."), ".").sort();
+    static const QRegularExpression kind("\\.[bt](?=(\\.\\w{6})?$)");
+    QStringList kinds;
+    for (const QString& name : QDir(dir).entryList(QDir::Files | QDir::System))
+        if (const auto m = kind.match(name); m.hasMatch())
+            kinds.append(m.captured());
+    kinds.sort();
     return kinds.join(',');
 }
 // A small HTTP server on 127.0.0.1: each path answers with its scripted response
 // after its delay, anything else with a 404; every answer closes its connection.
 struct tServer : QTcpServer {
     struct tResponse {
-        int status = 200;
-        QByteArray body;
+        int status = 200; // 0: the connection is accepted and never answered
+        QByteArray body = {};
         qint64 length = -1; // the Content-Length sent: -1 the body's size, -2 none at all
         int delayMs = 0;
+        QByteArray location = {}; // a path on this server, or a whole address
+        int chunk = 0;            // the body in pieces of this many bytes, one every dripMs
+        int dripMs = 0;
     };
     QHash<QString, tResponse> routes;
     QStringList paths; // of every request, in arrival order
@@ -66,14 +80,31 @@ struct tServer : QTcpServer {
     void Answer(QTcpSocket* socket, const QString& path) {
         paths.append(path);
         const tResponse r = routes.value(path, tResponse{404, "not here"});
+        if (r.status == 0)
+            return;
         QByteArray out = "HTTP/1.1 " + QByteArray::number(r.status) + " X\r\nConnection: close\r\n";
+        if (!r.location.isEmpty())
+            out +=
+                "Location: " + (r.location.startsWith('/') ? "http://" + Host().toLatin1() : "") +
+                r.location + "\r\n";
         if (r.length != -2)
             out += "Content-Length: " + QByteArray::number(r.length < 0 ? r.body.size() : r.length);
-        out += "\r\n\r\n" + r.body;
+        out += "\r\n\r\n";
         // A client that hangs up first takes the pending answer with its socket.
-        QTimer::singleShot(r.delayMs, socket, [socket, out] {
-            socket->write(out);
-            socket->disconnectFromHost();
+        QTimer::singleShot(r.delayMs, socket, [socket, out, r] {
+            socket->write(r.chunk ? out : out + r.body);
+            if (!r.chunk) {
+                socket->disconnectFromHost();
+                return;
+            }
+            auto* drip = new QTimer(socket);
+            QObject::connect(drip, &QTimer::timeout, socket,
+                             [socket, r, sent = qsizetype(0)]() mutable {
+                                 socket->write(r.body.mid(sent, r.chunk));
+                                 if ((sent += r.chunk) >= r.body.size())
+                                     socket->disconnectFromHost();
+                             });
+            drip->start(r.dripMs);
         });
     }
 };
@@ -93,19 +124,30 @@ void Rows(const QString& table) {
     }
 }
 
-// Fails the operations named in `failing`, such as "rename .t db.dat" or "write .t".
+// Fails the operations named in `failing`, such as "rename .t db.dat" or "write .t",
+// and, once intStepsLeft operations have run, every one after, as if the program
+// had stopped there.
 struct tFaultyFiles : cFileOps {
     QStringList failing;
+    int intStepsLeft = -1; // -1: no stop
     static QString Kind(const QString& p) { return p.endsWith("db.dat") ? "db.dat" : p.right(2); }
-    QString WriteWhole(const QString& p, const QByteArray& b) override {
-        return failing.contains("write " + Kind(p)) ? DiskFull : cFileOps::WriteWhole(p, b);
+    QString Run(const QString& op, const std::function<QString()>& real) {
+        if (failing.contains(op) || intStepsLeft == 0)
+            return DiskFull;
+        intStepsLeft -= intStepsLeft > 0;
+        return real();
     }
-    QString Rename(const QString& f, const QString& t) override {
-        return failing.contains("rename " + Kind(f) + ' ' + Kind(t)) ? DiskFull
-                                                                     : cFileOps::Rename(f, t);
+    QString WriteWhole(const QString& p, const QByteArray& b) override {
+        return Run("write " + Kind(p), [&] { return cFileOps::WriteWhole(p, b); });
+    }
+    QString Link(const QString& f, const QString& t) override {
+        return Run("link " + Kind(f) + ' ' + Kind(t), [&] { return cFileOps::Link(f, t); });
+    }
+    QString RenameOver(const QString& f, const QString& t) override {
+        return Run("rename " + Kind(f) + ' ' + Kind(t), [&] { return cFileOps::RenameOver(f, t); });
     }
     QString Remove(const QString& p) override {
-        return failing.contains("remove " + Kind(p)) ? DiskFull : cFileOps::Remove(p);
+        return Run("remove " + Kind(p), [&] { return cFileOps::Remove(p); });
     }
 };
 
@@ -180,11 +222,17 @@ private slots:
     void checkDownload();
     void swap_data() { Rows("swap"); }
     void swap();
+    void crash_data() { Rows("crash"); }
+    void crash();
+    void recover_data() { Rows("recover"); }
+    void recover();
     void fixedTexts_data() { Rows("text"); }
     void fixedTexts();
     void windowAtLoad();
     void update_data() { Rows("update"); }
     void update();
+    void readLimits_data() { Rows("limit"); }
+    void readLimits();
     void secondPress_data() { Rows("press"); }
     void secondPress();
     void startFailure_data() { Rows("start"); }
@@ -227,11 +275,51 @@ void tst_update::swap() {
         QVERIFY(WriteFile(dir.filePath("db.dat"), f[1].toLatin1()));
     QVERIFY(WriteFile(dir.filePath("0042.t"), "new"));
     const modUpdate::tSwap s = modUpdate::SwapIn(files, dir.path() + '/', dir.filePath("0042.t"));
-    QCOMPARE(s.blnSwapped, f[0].isEmpty());
-    QCOMPARE(s.strReason, f[0].isEmpty() ? "" : DiskFull);
+    QCOMPARE(s.blnSwapped, f[2] == "new");
+    QCOMPARE(s.strReason, f[2] == "new" ? "" : DiskFull);
     QCOMPARE(ReadFile(dir.filePath("db.dat")), f[2].toLatin1());
     QCOMPARE(Others(dir.path()), f[3]);
-    QCOMPARE(s.leftMoves.size(), f[3].isEmpty() ? 0 : 1);
+}
+
+// The swap stops after f[0] of its steps, as a crash would stop it; db.dat is
+// then still a whole database, and the next start's tidying leaves it alone
+// with no other file. f: steps, version of db.dat.
+void tst_update::crash() {
+    QFETCH(QStringList, f);
+    QTemporaryDir dir;
+    const QString folder = dir.path() + '/';
+    tFaultyFiles files;
+    files.intStepsLeft = f[0].toInt();
+    QVERIFY(WriteFile(folder + "db.dat", DBBytes("1000")));
+    QVERIFY(WriteFile(folder + "0042.t", DBBytes("1001")));
+    modUpdate::SwapIn(files, folder, folder + "0042.t");
+    QCOMPARE(FileState(folder + "db.dat"), f[1]);
+    modUpdate::RecoverFolder(cFileOps::Disk(), folder, 0);
+    QCOMPARE(FileState(folder + "db.dat"), f[1]);
+    QCOMPARE(Others(dir.path()), "");
+}
+
+// f: db.dat (none, folder, fifo, notail or db<version>), the other files as
+// name=content (db<version> a database), the least age of removed files,
+// db.dat afterwards, the kinds of files left.
+void tst_update::recover() {
+    QFETCH(QStringList, f);
+    QTemporaryDir dir;
+    const QString folder = dir.path() + '/';
+    const auto make = [&](const QString& name, const QString& what) {
+        if (what == "folder")
+            return QDir(folder).mkdir(name);
+        if (what == "fifo")
+            return ::mkfifo(QFile::encodeName(folder + name), 0600) == 0;
+        return WriteFile(folder + name, what.startsWith("db") ? DBBytes(what.mid(2)) : "x");
+    };
+    if (f[0] != "none")
+        QVERIFY(make("db.dat", f[0]));
+    for (const QString& file : f[1].split(',', Qt::SkipEmptyParts))
+        QVERIFY(make(file.section('=', 0, 0), file.section('=', 1)));
+    modUpdate::RecoverFolder(cFileOps::Disk(), folder, f[2].toInt());
+    QCOMPARE(FileState(folder + "db.dat"), f[3]);
+    QCOMPARE(Others(dir.path()), f[4]);
 }
 
 // f: object, property, text.
@@ -269,6 +357,8 @@ void tst_update::update() {
     QFETCH(QStringList, f);
     tRig rig(f[0]);
     rig.files.failing = f[3].split(',', Qt::SkipEmptyParts);
+    if (rig.files.failing.contains("installed"))
+        QVERIFY(WriteFile(rig.dir.filePath("lumivo.installed"), ""));
     rig.Serve(f[1], Answer(f[2]));
 
     rig.Child<QPushButton>("cmdUpdate")->click();
@@ -296,6 +386,52 @@ void tst_update::update() {
     QMetaObject::invokeMethod(rig.Propose(), "timeout");
     QCOMPARE(rig.about->HeightTwips(), 3240);
     QVERIFY(!rig.Propose()->isActive());
+}
+
+// Every read ends: redirects only to the same server and at most three times, a
+// deadline for each read and a least number of bytes in each stretch of time.
+// f: routes as path=status content [to=location] [drip=bytes/ms] (status 0: never
+// answers; content ver: the version file offering 1001, db1001: the database),
+// limits (check deadline, download deadline, window, bytes per window; ms),
+// outcome (OK or error), paths asked for.
+void tst_update::readLimits() {
+    QFETCH(QStringList, f);
+    tRig rig;
+    tServer other; // accepts and never answers
+    other.routes.insert("/v", {0});
+    for (const QString& route : f[0].split(';')) {
+        const QStringList w = route.section('=', 1).split(' ');
+        const QByteArray version =
+            DecryptAUCG::EncodeText("130 1001 x!" + rig.server.Host() + DBPath + "?", 17)
+                ->toLatin1();
+        tServer::tResponse r{w[0].toInt(), w[1] == "ver" ? version
+                                           : w[1] == "-" ? ""
+                                                         : DBBytes("1001")};
+        for (const QString& option : w.mid(2)) {
+            if (option.startsWith("to="))
+                r.location = option.mid(3).replace("%2", other.Host()).toLatin1();
+            if (option.startsWith("drip="))
+                std::tie(r.chunk, r.dripMs) =
+                    std::pair(option.section(QRegularExpression("[=/]"), 1, 1).toInt(),
+                              option.section('/', 1).toInt());
+        }
+        rig.server.routes.insert(route.section('=', 0, 0), r);
+    }
+    const QStringList ms = f[1].split(',');
+    rig.Async()->SetLimits({ms[0].toInt(), ms[1].toInt(), ms[2].toInt(), ms[3].toInt(), 3});
+
+    rig.Child<QPushButton>("cmdUpdate")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        rig.Async()->ReadsUnderWay() == 0 &&
+            (!rig.Status()->text().startsWith("○") || !rig.platform.msgBoxes.isEmpty()),
+        20000);
+    const bool ok = f[2] == "OK";
+    QCOMPARE(rig.Status()->text(), ok ? "OK 最新のデータベースに更新しました。" : "");
+    QCOMPARE(Boxes(rig.platform), ok ? QStringList() : QStringList(NoAnswerBox));
+    QCOMPARE(rig.server.paths.join(','), f[3]);
+    QCOMPARE(other.paths, QStringList());
+    QCOMPARE(FileState(rig.dbPath), ok ? "1001" : "1000");
+    QCOMPARE(Others(rig.dir.path()), "");
 }
 
 // A second press while a read runs starts nothing; the read ends as it would have.
