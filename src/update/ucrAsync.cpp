@@ -10,7 +10,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QStringDecoder>
 #include <QTimer>
 #include <QUrl>
 
@@ -174,7 +173,7 @@ void ucrAsync::OnFinished(QNetworkReply* reply) {
     }
 
     if (read.purpose == eRead::CheckVer) {
-        const QString text = QStringDecoder("windows-31j").decode(bytes);
+        const QString text = modText::DecodeCp932(bytes);
         bool blnDigitError = false;
         const QString strVersion = DecryptAUCG::DecodeText(text, &blnDigitError);
         if (blnDigitError)

@@ -21,7 +21,7 @@ qt_source=qt6-base_6.4.2+dfsg-10
 # Qt's configuration: only what Lumivo uses, bundled third-party code (freetype
 # for the offscreen platform), no ICU (code page 932 is Lumivo's own table).
 qt_options="-DBUILD_SHARED_LIBS=ON -DCMAKE_BUILD_TYPE=Release -DQT_BUILD_EXAMPLES=OFF
- -DQT_BUILD_TESTS=OFF -DFEATURE_sql=OFF -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF
+ -DQT_BUILD_TESTS=OFF -DFEATURE_sql=OFF -DFEATURE_dbus=OFF
  -DFEATURE_vulkan=OFF -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF
  -DFEATURE_icu=OFF -DFEATURE_openssl=OFF -DFEATURE_zstd=OFF -DFEATURE_brotli=OFF
  -DFEATURE_gssapi=OFF -DFEATURE_direct2d=OFF -DFEATURE_tabletevent=OFF
