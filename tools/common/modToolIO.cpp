@@ -1,13 +1,37 @@
 #include "common/modToolIO.h"
 
+#include <QFile>
+
 #include <cerrno>
 #include <cstring>
 
 #include <fcntl.h>
+#if defined(_WIN32)
+#include <io.h>
+#include <windows.h>
+#else
+#include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace modToolIO {
 
+#if defined(_WIN32)
+void GuardStandardStreams() {
+    // Bytes as they are: no CR written before each LF, no end of input at Ctrl-Z.
+    for (int fd : {0, 1, 2})
+        _setmode(fd, _O_BINARY);
+}
+
+namespace {
+qint64 SystemRead(int fd, char* buffer, qint64 lngMax) {
+    return _read(fd, buffer, unsigned(qMin<qint64>(lngMax, 1 << 30)));
+}
+qint64 SystemWrite(int fd, const char* from, qint64 lngMax) {
+    return _write(fd, from, unsigned(qMin<qint64>(lngMax, 1 << 30)));
+}
+} // namespace
+#else
 void GuardStandardStreams() {
     for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
         if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
@@ -21,13 +45,23 @@ void GuardStandardStreams() {
     }
 }
 
+namespace {
+qint64 SystemRead(int fd, char* buffer, qint64 lngMax) {
+    return read(fd, buffer, size_t(lngMax));
+}
+qint64 SystemWrite(int fd, const char* from, qint64 lngMax) {
+    return write(fd, from, size_t(lngMax));
+}
+} // namespace
+#endif
+
 QString ErrorText(int intErrno) {
     return QString::fromLocal8Bit(std::strerror(intErrno));
 }
 
 qint64 ReadSome(int fd, char* buffer, qint64 lngMax, QString* pstrWhy) {
     for (;;) {
-        const ssize_t got = read(fd, buffer, size_t(lngMax));
+        const qint64 got = SystemRead(fd, buffer, lngMax);
         if (got >= 0)
             return got;
         if (errno != EINTR) {
@@ -40,7 +74,7 @@ qint64 ReadSome(int fd, char* buffer, qint64 lngMax, QString* pstrWhy) {
 QString WriteAll(int fd, QByteArrayView bytes) {
     const char* from = bytes.data();
     for (qsizetype left = bytes.size(); left > 0;) {
-        const ssize_t put = write(fd, from, size_t(left));
+        const qint64 put = SystemWrite(fd, from, left);
         if (put < 0 && errno == EINTR)
             continue;
         if (put <= 0)
@@ -49,6 +83,45 @@ QString WriteAll(int fd, QByteArrayView bytes) {
         left -= put;
     }
     return QString();
+}
+
+bool SameFile(int fd, const QString& strPath) {
+#if defined(_WIN32)
+    // Volume and file index name a file on Windows, whatever the path to it.
+    BY_HANDLE_FILE_INFORMATION open{}, named{};
+    const HANDLE other = CreateFileW(reinterpret_cast<const wchar_t*>(strPath.utf16()), 0,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (other == INVALID_HANDLE_VALUE)
+        return false;
+    const bool same = GetFileInformationByHandle(HANDLE(_get_osfhandle(fd)), &open) &&
+                      GetFileInformationByHandle(other, &named) &&
+                      open.dwVolumeSerialNumber == named.dwVolumeSerialNumber &&
+                      open.nFileIndexHigh == named.nFileIndexHigh &&
+                      open.nFileIndexLow == named.nFileIndexLow;
+    CloseHandle(other);
+    return same;
+#else
+    struct stat openId, namedId;
+    return fstat(fd, &openId) == 0 && stat(QFile::encodeName(strPath).constData(), &namedId) == 0 &&
+           openId.st_dev == namedId.st_dev && openId.st_ino == namedId.st_ino;
+#endif
+}
+
+void Message(const QString& strLine) {
+    const QString line = strLine + u'\n';
+#if defined(_WIN32)
+    // A console shows UTF-16 through its own call; the ANSI code page would
+    // turn Japanese into "?".
+    const HANDLE console = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (console != INVALID_HANDLE_VALUE && GetConsoleMode(console, &mode)) {
+        DWORD written = 0;
+        WriteConsoleW(console, line.utf16(), DWORD(line.size()), &written, nullptr);
+        return;
+    }
+#endif
+    WriteAll(2, line.toUtf8());
 }
 
 } // namespace modToolIO

@@ -24,4 +24,12 @@ qint64 ReadSome(int fd, char* buffer, qint64 lngMax, QString* pstrWhy);
 // Writes all bytes. Returns why it could not, or the empty text.
 QString WriteAll(int fd, QByteArrayView bytes);
 
+// Whether the open file descriptor and the path name the same file, through
+// links of any kind.
+bool SameFile(int fd, const QString& strPath);
+
+// Writes a line to standard error: UTF-8, or the console's own characters
+// when it is a Windows console.
+void Message(const QString& strLine);
+
 } // namespace modToolIO

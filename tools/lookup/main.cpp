@@ -58,7 +58,7 @@ constexpr qsizetype MaxLineBytes = 1024;
 constexpr qsizetype ShownOfLongLine = 40;
 
 int Fail(const QString& strWhy) {
-    fprintf(stderr, "lumivo-lookup: %s\n", qPrintable(strWhy));
+    modToolIO::Message(QStringLiteral("lumivo-lookup: ") + strWhy);
     return 2;
 }
 
@@ -319,7 +319,8 @@ int main(int argc, char* argv[]) {
     parser.addPositionalArgument(QStringLiteral("NUMBER"), QStringLiteral("Numbers to look up."),
                                  QStringLiteral("[NUMBER ...]"));
     if (!parser.parse(app.arguments())) {
-        fprintf(stderr, "lumivo-lookup: %s\n%s", qPrintable(parser.errorText()), UsageLine);
+        modToolIO::Message(QStringLiteral("lumivo-lookup: ") + parser.errorText() + u'\n' +
+                           QString::fromLatin1(UsageLine).trimmed());
         return 2;
     }
     if (parser.isSet(QStringLiteral("help")))
@@ -328,7 +329,8 @@ int main(int argc, char* argv[]) {
         return PrintOut(QStringLiteral("lumivo-lookup %1\n").arg(modAppInfo::VersionLabel()));
     const QString format = parser.value(formatOption);
     if (format != u"tsv" && format != u"csv") {
-        fprintf(stderr, "lumivo-lookup: unknown format '%s'\n%s", qPrintable(format), UsageLine);
+        modToolIO::Message(QStringLiteral("lumivo-lookup: unknown format '%1'\n").arg(format) +
+                           QString::fromLatin1(UsageLine).trimmed());
         return 2;
     }
 
@@ -343,7 +345,7 @@ int main(int argc, char* argv[]) {
             QStringLiteral("%1 does not end in a database date and version").arg(dbPath);
         if (!parser.isSet(allowNoTailOption))
             return Fail(strWhy + QStringLiteral(" (--allow-no-tail reads it anyway)"));
-        fprintf(stderr, "lumivo-lookup: warning: %s\n", qPrintable(strWhy));
+        modToolIO::Message(QStringLiteral("lumivo-lookup: warning: ") + strWhy);
     }
 
     const QStringList numbers = parser.positionalArguments();

@@ -12,11 +12,9 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QRandomGenerator>
-#include <QTextStream>
 
 #include <optional>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -40,7 +38,7 @@ constexpr qint64 MaxVersionFileBytes = 64 * 1024;
 constexpr qint64 MaxTableBytes = 64LL * 1024 * 1024;
 
 int Fail(const QString& strMessage) {
-    QTextStream(stderr) << ProgramName << ": " << strMessage << Qt::endl;
+    modToolIO::Message(ProgramName + QStringLiteral(": ") + strMessage);
     return 2;
 }
 
@@ -49,9 +47,9 @@ int UsageError(const QCommandLineParser& parser, const QString& strWhy,
                const QString& strCommand = QString()) {
     const QString strHelp =
         strCommand.isEmpty() ? QStringLiteral("--help") : strCommand + " --help";
-    QTextStream(stderr) << ProgramName << ": " << strWhy << '\n'
-                        << parser.helpText().section(u'\n', 0, 0) << '\n'
-                        << "Try \"" << ProgramName << ' ' << strHelp << "\" for more." << Qt::endl;
+    modToolIO::Message(
+        QStringLiteral("%1: %2\n%3\nTry \"%1 %4\" for more.")
+            .arg(ProgramName, strWhy, parser.helpText().section(u'\n', 0, 0), strHelp));
     return 2;
 }
 
@@ -149,9 +147,7 @@ int Build(const QStringList& args) {
     if (!bytes)
         return Fail(QStringLiteral("cannot read %1: %2").arg(tablePath, strWhy));
     // The same file under any name (a link, or standard input) would be replaced by the database.
-    struct stat tableId, outId;
-    if (fstat(file.handle(), &tableId) == 0 && stat(QFile::encodeName(outPath), &outId) == 0 &&
-        tableId.st_dev == outId.st_dev && tableId.st_ino == outId.st_ino)
+    if (modToolIO::SameFile(file.handle(), outPath))
         return Fail(QStringLiteral("%1 is the table itself; the database needs another --out")
                         .arg(outPath));
     if (bytes->size() > MaxTableBytes)
@@ -238,8 +234,7 @@ int Decode(const QStringList& args) {
                         .arg(path)
                         .arg(MaxVersionFileBytes));
     bool blnDigitError = false;
-    const QString plain =
-        DecryptAUCG::DecodeText(modText::DecodeCp932(*bytes), &blnDigitError);
+    const QString plain = DecryptAUCG::DecodeText(modText::DecodeCp932(*bytes), &blnDigitError);
     if (blnDigitError)
         return Fail(QStringLiteral("%1: the check digit does not match").arg(path));
     if (plain.isEmpty())
