@@ -10,8 +10,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#if defined(Q_OS_UNIX)
 #include <fcntl.h>
 #include <unistd.h>
+#else
+#include <QTemporaryFile>
+#endif
 
 namespace modDataFolder {
 
@@ -38,10 +42,18 @@ int FileDBVersion(const QString& strPath, QString* pstrUnreadable) {
 }
 
 bool FolderWritable(const QString& strFolder) {
+    if (!QFileInfo(strFolder).isDir())
+        return false;
+#if defined(Q_OS_UNIX)
     // Asked with the effective user's rights, as the writes themselves are.
-    return QFileInfo(strFolder).isDir() &&
-           ::faccessat(AT_FDCWD, QFile::encodeName(strFolder).constData(), W_OK | X_OK,
+    return ::faccessat(AT_FDCWD, QFile::encodeName(strFolder).constData(), W_OK | X_OK,
                        AT_EACCESS) == 0;
+#else
+    // Windows' folder rights are not in the attributes Qt reads: a file made and
+    // removed tells for sure.
+    QTemporaryFile probe(strFolder + QStringLiteral("/lumivo-probe-XXXXXX"));
+    return probe.open();
+#endif
 }
 
 bool KeepsDBBeside(const QString& strProgramDir) {

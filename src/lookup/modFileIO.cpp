@@ -7,11 +7,14 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
-#include <sys/stat.h>
 #include <system_error>
+
+#if defined(Q_OS_UNIX)
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace modFileIO {
 
@@ -127,6 +130,7 @@ QString RenameOver(const QString& strFrom, const QString& strTo) {
     return error ? QString::fromLocal8Bit(error.message()) : QString();
 }
 
+#if defined(Q_OS_UNIX)
 QString ReadRegularFile(const QString& strPath, QByteArray* pBytes, qint64 lngLastBytes) {
     pBytes->clear();
     const QByteArray native = QFile::encodeName(strPath);
@@ -174,6 +178,34 @@ QString ReadRegularFile(const QString& strPath, QByteArray* pBytes, qint64 lngLa
         pBytes->clear();
     return why;
 }
+
+#else
+// Where a name cannot stand for a pipe that blocks its reader, the file's type
+// as the system reports it is enough.
+QString ReadRegularFile(const QString& strPath, QByteArray* pBytes, qint64 lngLastBytes) {
+    pBytes->clear();
+    const QFileInfo info(strPath);
+    if (!info.exists())
+        return QStringLiteral("ファイルが見つかりません。");
+    if (info.isDir())
+        return QStringLiteral("ファイルではなくフォルダーです。");
+    if (!info.isFile())
+        return QStringLiteral("通常のファイルではありません。");
+    QFile file(strPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return file.error() == QFileDevice::OpenError && !info.isReadable()
+                   ? QStringLiteral("読み取りの権限がありません。")
+                   : file.errorString();
+    if (lngLastBytes >= 0 && file.size() > lngLastBytes && !file.seek(file.size() - lngLastBytes))
+        return file.errorString();
+    *pBytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        pBytes->clear();
+        return file.errorString();
+    }
+    return QString();
+}
+#endif
 
 QString LinkOrCopy(const QString& strFrom, const QString& strTo) {
     std::error_code error;
