@@ -1,5 +1,7 @@
 #include "lookup/modCheckPath.h"
 
+#include <QDir>
+
 namespace modCheckPath {
 
 QChar PathSeparator() {
@@ -11,9 +13,12 @@ QChar PathSeparator() {
 }
 
 QString CheckPath(const QString& strPath) {
-    if (strPath.endsWith(PathSeparator()))
-        return strPath;
-    return strPath + PathSeparator();
+    // In the system's own spelling throughout, so that a path shown in a message
+    // never mixes separators (Qt hands out "C:/..." on Windows too).
+    const QString strNative = QDir::toNativeSeparators(strPath);
+    if (strNative.endsWith(PathSeparator()))
+        return strNative;
+    return strNative + PathSeparator();
 }
 
 } // namespace modCheckPath
