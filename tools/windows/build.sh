@@ -2,6 +2,8 @@
 # Builds Lumivo for 64-bit Windows on Debian 12, as root, from nothing:
 #   sh tools/windows/build.sh            everything below, in order
 #   sh tools/windows/build.sh qt         only Qt for Windows (into the cache)
+#   sh tools/windows/build.sh lumivo     only Lumivo (needs the cached Qt)
+#   sh tools/windows/build.sh package    only the installer and the zip
 # 1. installs mingw-w64 (posix threads), Wine, NSIS and the build tools;
 # 2. builds Qt (Core, Gui, Widgets, Network, Test, the windows and offscreen
 #    platforms) from Debian's qt6-base source with qt6-base-mingw.patch, into
@@ -65,12 +67,63 @@ build_qt() {
     rm -rf "$work"
 }
 
+build_lumivo() {
+    [ -f "$qt_prefix/.complete" ] || { echo "no Qt for Windows in $qt_prefix: run $0 qt" >&2; exit 1; }
+    cmake -S "$repo" -B "$repo/build-windows" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$here/mingw-w64.cmake" -DCMAKE_PREFIX_PATH="$qt_prefix" \
+        -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="/usr/lib/$(gcc -dumpmachine)/cmake" \
+        -DCMAKE_CROSSCOMPILING_EMULATOR="/usr/bin/env;LUMIVO_QT_PREFIX=$qt_prefix;$here/wine-run.sh"
+    cmake --build "$repo/build-windows" -j"$jobs"
+}
+
+# The folder the installer and the zip are made from: the program with every
+# DLL and plugin it loads, qt.conf pointing Qt at them, Qt's Japanese texts.
+stage() {
+    out=$repo/build-windows
+    stage=$out/stage
+    rm -rf "$stage"
+    cmake --install "$out" --prefix "$stage"
+    for dll in Qt6Core Qt6Gui Qt6Widgets Qt6Network; do
+        cp "$qt_prefix/bin/$dll.dll" "$stage/"
+    done
+    gcc_dlls=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
+    cp "$gcc_dlls/libstdc++-6.dll" "$gcc_dlls/libgcc_s_seh-1.dll" \
+        /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll "$stage/"
+    mkdir -p "$stage/plugins/platforms" "$stage/plugins/styles" "$stage/plugins/imageformats" \
+        "$stage/translations"
+    cp "$qt_prefix/plugins/platforms/qwindows.dll" "$stage/plugins/platforms/"
+    cp "$qt_prefix"/plugins/styles/*.dll "$stage/plugins/styles/" 2>/dev/null || true
+    cp /usr/share/qt6/translations/qtbase_ja.qm "$stage/translations/"
+    printf '[Paths]\nPrefix=.\nPlugins=plugins\nTranslations=translations\n' >"$stage/qt.conf"
+}
+
+package() {
+    out=$repo/build-windows
+    version=$(sed -n 's/^project(Lumivo VERSION \([0-9.]*\).*/\1/p' "$repo/CMakeLists.txt")
+    makensis -V2 -DVERSION="$version" -DSTAGE="$out/stage" \
+        -DOUTFILE="$out/Lumivo-$version-setup.exe" "$repo/packaging/windows/lumivo.nsi"
+    rm -rf "$out/Lumivo-$version" "$out/Lumivo-$version-portable.zip"
+    cp -r "$out/stage" "$out/Lumivo-$version"
+    (cd "$out" && zip -qr "Lumivo-$version-portable.zip" "Lumivo-$version")
+    rm -rf "$out/Lumivo-$version"
+    echo "$out/Lumivo-$version-setup.exe"
+    echo "$out/Lumivo-$version-portable.zip"
+}
+
 case "${1:-all}" in
 tools) install_tools ;;
 qt) build_qt ;;
+lumivo) build_lumivo ;;
+package)
+    stage
+    package
+    ;;
 all)
     install_tools
     build_qt
+    build_lumivo
+    stage
+    package
     ;;
-*) echo "usage: $0 [all|tools|qt]" >&2; exit 2 ;;
+*) echo "usage: $0 [all|tools|qt|lumivo|package]" >&2; exit 2 ;;
 esac
