@@ -48,44 +48,22 @@ class tst_app : public QObject {
     cNumberDB m_db;
 
 private slots:
-    // The user's copy: none, a version (a file), notail, wonly/noperm and a version
-    // (write-only, no permissions), folder, fifo, link and a version (to a file elsewhere),
-    // dangling, blocked (a file where the user's folder should be made).
-    void dataFolder_data() {
-        QTest::addColumn<bool>("beside");
-        QTest::addColumn<int>("installed");
-        QTest::addColumn<QString>("own");
-        QTest::addColumn<bool>("userFolder");
-        QTest::addColumn<QString>("ownAfter");
-        QTest::addColumn<bool>("reported");
-        QTest::newRow("beside the program") << true << 1000 << "none" << false << "none" << false;
-        QTest::newRow("first start") << false << 1000 << "none" << true << "1000" << false;
-        QTest::newRow("updated copy kept") << false << 1000 << "1001" << true << "1001" << false;
-        QTest::newRow("newer installed") << false << 1001 << "1000" << true << "1001" << false;
-        QTest::newRow("damaged copy") << false << 1000 << "notail" << true << "1000" << false;
-        QTest::newRow("no user folder") << false << 1000 << "blocked" << false << "none" << true;
-        QTest::newRow("write-only copy") << false << 1000 << "wonly1001" << false << "1001" << true;
-        QTest::newRow("copy without permissions")
-            << false << 1002 << "noperm1001" << false << "1001" << true;
-        QTest::newRow("folder") << false << 1000 << "folder" << false << "folder" << true;
-        QTest::newRow("FIFO, not waited on") << false << 1000 << "fifo" << false << "fifo" << true;
-        QTest::newRow("link to an older copy: replaced")
-            << false << 1001 << "link1000" << true << "1001" << false;
-        QTest::newRow("link to a newer copy: read through")
-            << false << 1000 << "link1001" << true << "link:1001" << false;
-        QTest::newRow("link to a copy as new: read through")
-            << false << 1000 << "link1000" << true << "link:1000" << false;
-        QTest::newRow("dangling link")
-            << false << 1000 << "dangling" << false << "link:none" << true;
-    }
+    // The program's folder: build (writable, no install marker), installed (the marker;
+    // writable, as for root) or readonly (no marker). The user's copy: none, a version (a
+    // file), notail, wonly/noperm and a version (write-only, no permissions), folder, fifo,
+    // link and a version (to a file elsewhere), dangling, blocked (a file where the user's
+    // folder should be made).
+    void dataFolder_data() { modTestFiles::AddDataRows(QFINDTESTDATA("data-folders.txt")); }
     void dataFolder() {
-        QFETCH(bool, beside);
-        QFETCH(int, installed);
-        QFETCH(QString, own);
+        QFETCH(QStringList, row);
+        const QString program = row[1], own = row[3];
+        const int installed = row[2].toInt();
         QTemporaryDir app, home;
         const QString user = home.path() + "/share/Lumivo", copy = user + "/db.dat";
         const QString elsewhere = home.filePath("elsewhere.dat");
         QVERIFY(modFileIO::WriteFileWhole(app.filePath("db.dat"), Database(installed)).isEmpty());
+        if (program == "installed")
+            QVERIFY(modFileIO::WriteFileWhole(app.filePath("lumivo.installed"), "").isEmpty());
         const int version = own.right(4).toInt();
         if (own == "blocked")
             QVERIFY(modFileIO::WriteFileWhole(home.path() + "/share", "x").isEmpty());
@@ -103,46 +81,21 @@ private slots:
         if (own.startsWith("wonly") || own.startsWith("noperm"))
             QVERIFY(QFile::setPermissions(copy, own.startsWith("wonly") ? QFile::WriteOwner
                                                                         : QFile::Permissions()));
+        QVERIFY(QFile::setPermissions(app.path(),
+                                      QFile::Permissions(program == "readonly" ? 0x5500 : 0x7700)));
 
         modTestFiles::SetPermissionOverride(false);
+        const bool beside = modDataFolder::KeepsDBBeside(app.path());
         const auto data = modDataFolder::ChooseDataFolder(app.path(), beside, user);
         modTestFiles::SetPermissionOverride(true);
-        QFETCH(bool, userFolder);
-        QFETCH(QString, ownAfter);
-        QFETCH(bool, reported);
-        QCOMPARE(data.folder, userFolder ? user : app.path());
-        QCOMPARE(data.error.contains(user), reported);
-        QCOMPARE(data.error.isEmpty(), !reported);
-        QCOMPARE(modTestFiles::FileState(copy), ownAfter);
+        QCOMPARE(data.folder, row[4] == "user" ? user : app.path());
+        QVERIFY2(row[6] == "yes" ? data.error.contains(user) : data.error.isEmpty(),
+                 qPrintable(data.error));
+        QCOMPARE(modTestFiles::FileState(copy), row[5]);
         // Neither the installed database nor what a link leads to is ever written.
         QCOMPARE(modTestFiles::FileState(app.filePath("db.dat")), QString::number(installed));
         if (own.startsWith("link"))
             QCOMPARE(modTestFiles::FileState(elsewhere), QString::number(version));
-    }
-
-    // Whether db.dat is kept beside the program: an installed program (its marker
-    // beside it) never does, not even for root, who may write its folder.
-    void keepsDBBeside_data() {
-        QTest::addColumn<bool>("marker");
-        QTest::addColumn<bool>("writable");
-        QTest::addColumn<bool>("beside");
-        QTest::newRow("build folder") << false << true << true;
-        QTest::newRow("installed, folder writable (root)") << true << true << false;
-        QTest::newRow("unpacked in a read-only folder") << false << false << false;
-    }
-    void keepsDBBeside() {
-        QFETCH(bool, marker);
-        QFETCH(bool, writable);
-        QTemporaryDir app;
-        if (marker)
-            QVERIFY(modFileIO::WriteFileWhole(app.filePath("lumivo.installed"), "").isEmpty());
-        QVERIFY(QFile::setPermissions(app.path(), writable ? QFile::Permissions(0x7700)
-                                                           : QFile::Permissions(0x5500)));
-        modTestFiles::SetPermissionOverride(false);
-        const bool beside = modDataFolder::KeepsDBBeside(app.path());
-        modTestFiles::SetPermissionOverride(true);
-        QFile::setPermissions(app.path(), QFile::Permissions(0x7700));
-        QTEST(beside, "beside");
     }
 
     void everyVisibleControlIsNamed() {
