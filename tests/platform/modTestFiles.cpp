@@ -5,9 +5,11 @@
 #include <QFile>
 #include <QtTest>
 
+#if defined(Q_OS_LINUX)
 #include <linux/capability.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#endif
 
 namespace modTestFiles {
 
@@ -37,12 +39,16 @@ QString FileState(const QString& strPath) {
 }
 
 void SetPermissionOverride(bool blnOn) {
+#if defined(Q_OS_LINUX)
     __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct data[2]{};
     syscall(SYS_capget, &header, data);
     const unsigned bits = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH);
     data[0].effective = blnOn ? data[0].effective | bits : data[0].effective & ~bits;
     syscall(SYS_capset, &header, data);
+#else
+    Q_UNUSED(blnOn);
+#endif
 }
 
 QList<QStringList> DataRows(const QString& strPath) {
