@@ -116,8 +116,9 @@ void UpdateThroughAboutWindow(const QString& appDir, const QString& host) {
     cNumberDB db;
     QWidget owner;
     db.LoadDB(appDir + "/db.dat");
-    frmAbout about(platform, db, appDir, &owner, [&] { db.LoadDB(appDir + "/db.dat"); });
-    about.findChild<ucrAsync*>("ucrAsync")->SetHost(host);
+    cUpdateJob job(db, appDir);
+    job.Reader().SetHost(host);
+    frmAbout about(platform, job, &owner);
     about.findChild<QPushButton*>("cmdUpdate")->click();
     QTRY_COMPARE_WITH_TIMEOUT(about.findChild<QLabel*>("lblConnectionStatus")->text(),
                               "OK 最新のデータベースに更新しました。", 20000);
