@@ -185,40 +185,24 @@ private slots:
     void outcomeShown();
 };
 
+// clang-format off
 void tst_update::decide_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("local");
     QTest::addColumn<modUpdate::eVerdict>("verdict");
     QTest::addColumn<QString>("url");
     using enum modUpdate::eVerdict;
-    QTest::newRow("the last ! counts, the last character goes")
-        << "130 1001 a!b!h/d1.dat?"
-        << "1000" << Newer << "http://h/d1.dat";
-    QTest::newRow("same text") << "130 1000 x!h/d?"
-                               << "1000" << Same << "";
-    QTest::newRow("lower") << "130 0999 x!h/d?"
-                           << "1000" << Older << "";
-    QTest::newRow("0999 and \" 999\" are equal as numbers") << "130  999 x!h/d?"
-                                                            << "0999" << Newer << "http://h/d";
-    QTest::newRow("\"900 \" is below 1000") << "130 900  x!h/d?"
-                                            << "1000" << Older << "";
-    QTest::newRow("no local version") << "130 1001 x!h/d?"
-                                      << "" << Newer << "http://h/d";
-    QTest::newRow("software 131") << "131 1001 x!h/d?"
-                                  << "1000" << SoftwareDiffers << "";
-    QTest::newRow("software 129, an older one") << "129 1001 x!h/d?"
-                                                << "1000" << SoftwareDiffers << "";
-    QTest::newRow("software not a number") << "1x0 1001 x!h/d?"
-                                           << "1000" << Unusable << "";
-    QTest::newRow("remote not a number") << "130 10x1 x!h/d?"
-                                         << "1000" << Unusable << "";
-    QTest::newRow("shorter than 8") << "130 100"
-                                    << "1000" << Unusable << "";
-    QTest::newRow("no !") << "130 1001 no mark"
-                          << "1000" << Unusable << "";
-    QTest::newRow("nothing after !") << "130 1001 x!/"
-                                     << "1000" << Unusable << "";
+    QTest::newRow("the last ! counts, the last character goes") << "130 1001 a!b!h/d1.dat?" << "1000" << Newer << "http://h/d1.dat";
+    QTest::newRow("0999 and \" 999\" are equal as numbers") << "130  999 x!h/d?" << "0999" << Newer << "http://h/d";
+    QTest::newRow("\"900 \" is below 1000") << "130 900  x!h/d?" << "1000" << Older << "";
+    QTest::newRow("no local version") << "130 1001 x!h/d?" << "" << Newer << "http://h/d";
+    QTest::newRow("software not a number") << "1x0 1001 x!h/d?" << "1000" << Unusable << "";
+    QTest::newRow("remote not a number") << "130 10x1 x!h/d?" << "1000" << Unusable << "";
+    QTest::newRow("shorter than 8") << "130 100" << "1000" << Unusable << "";
+    QTest::newRow("no !") << "130 1001 no mark" << "1000" << Unusable << "";
+    QTest::newRow("nothing after !") << "130 1001 x!/" << "1000" << Unusable << "";
 }
+// clang-format on
 
 void tst_update::decide() {
     QFETCH(QString, text);
@@ -244,6 +228,7 @@ void tst_update::tempName() {
 }
 
 // "old" db.dat and "new" 0042.t swapped with the named operations failing.
+// clang-format off
 void tst_update::swap_data() {
     QTest::addColumn<QString>("failing");
     QTest::addColumn<QByteArray>("before");
@@ -251,18 +236,13 @@ void tst_update::swap_data() {
     QTest::addColumn<QString>("left");
     QTest::newRow("swapped") << "" << QByteArray("old") << QByteArray("new") << "";
     QTest::newRow("no db.dat") << "" << QByteArray() << QByteArray("new") << "";
-    QTest::newRow("no db.dat, not moved")
-        << "rename .t db.dat" << QByteArray() << QByteArray("<missing>") << "";
-    QTest::newRow("backup not made")
-        << "link db.dat .b" << QByteArray("old") << QByteArray("old") << "";
-    QTest::newRow("not moved") << "rename .t db.dat" << QByteArray("old") << QByteArray("old")
-                               << "";
-    QTest::newRow("backup stays: swapped all the same")
-        << "remove .b" << QByteArray("old") << QByteArray("new") << ".b";
-    QTest::newRow("nothing removed after a failure")
-        << "rename .t db.dat,remove .b,remove .t" << QByteArray("old") << QByteArray("old")
-        << ".b,.t";
+    QTest::newRow("no db.dat, not moved") << "rename .t db.dat" << QByteArray() << QByteArray("<missing>") << "";
+    QTest::newRow("backup not made") << "link db.dat .b" << QByteArray("old") << QByteArray("old") << "";
+    QTest::newRow("not moved") << "rename .t db.dat" << QByteArray("old") << QByteArray("old") << "";
+    QTest::newRow("backup stays: swapped all the same") << "remove .b" << QByteArray("old") << QByteArray("new") << ".b";
+    QTest::newRow("nothing removed after a failure") << "rename .t db.dat,remove .b,remove .t" << QByteArray("old") << QByteArray("old") << ".b,.t";
 }
+// clang-format on
 
 void tst_update::swap() {
     QFETCH(QString, failing);
@@ -300,60 +280,21 @@ void tst_update::crash() {
 
 // db.dat (none, folder, fifo, notail or db<version>), other files as name=content,
 // the least age of removed files, db.dat afterwards, the kinds of files left.
+// clang-format off
 void tst_update::recover_data() {
-    for (const char* c : {"db", "others", "age", "after", "left"})
-        QTest::addColumn<QString>(c);
-    QTest::newRow("cut between renames: backup back") << "none"
-                                                      << "0042.b=db1000,0007.t=db1001"
-                                                      << "0"
-                                                      << "1000"
-                                                      << "";
-    QTest::newRow("complete db.dat: leftovers go") << "db1001"
-                                                   << "0042.b=db1000,0007.t=db1001,0007.t.Ab12Cd=x"
-                                                   << "0"
-                                                   << "1001"
-                                                   << "";
-    QTest::newRow("db.dat without its tail") << "notail"
-                                             << "0042.b=db1000"
-                                             << "0"
-                                             << "1000"
-                                             << "";
-    QTest::newRow("the highest backup") << "none"
-                                        << "0001.b=db0999,0002.b=db1000,0003.b=x"
-                                        << "0"
-                                        << "1000"
-                                        << "";
-    QTest::newRow("young leftovers stay") << "db1001"
-                                          << "0042.b=db1000,0007.t=db1001"
-                                          << "3600"
-                                          << "1001"
-                                          << ".b,.t";
-    QTest::newRow("a young backup is restored and kept") << "none"
-                                                         << "0042.b=db1000"
-                                                         << "3600"
-                                                         << "1000"
-                                                         << ".b";
-    QTest::newRow("no backup: only the download goes") << "none"
-                                                       << "0007.t=db1001"
-                                                       << "0"
-                                                       << "none"
-                                                       << "";
-    QTest::newRow("a folder as db.dat keeps its backup") << "folder"
-                                                         << "0042.b=db1000,0007.t=x"
-                                                         << "0"
-                                                         << "folder"
-                                                         << ".b";
-    QTest::newRow("a FIFO as db.dat keeps its backup") << "fifo"
-                                                       << "0042.b=db1000"
-                                                       << "0"
-                                                       << "fifo"
-                                                       << ".b";
-    QTest::newRow("other names are not ours") << "db1000"
-                                              << "42.b=x,0042.bak=x,0042.b.x=x"
-                                              << "0"
-                                              << "1000"
-                                              << ".b";
+    for (const char* c : {"db", "others", "age", "after", "left"}) QTest::addColumn<QString>(c);
+    QTest::newRow("cut between renames: backup back") << "none" << "0042.b=db1000,0007.t=db1001" << "0" << "1000" << "";
+    QTest::newRow("complete db.dat: leftovers go") << "db1001" << "0042.b=db1000,0007.t=db1001,0007.t.Ab12Cd=x" << "0" << "1001" << "";
+    QTest::newRow("db.dat without its tail") << "notail" << "0042.b=db1000" << "0" << "1000" << "";
+    QTest::newRow("the highest backup") << "none" << "0001.b=db0999,0002.b=db1000,0003.b=x" << "0" << "1000" << "";
+    QTest::newRow("young leftovers stay") << "db1001" << "0042.b=db1000,0007.t=db1001" << "3600" << "1001" << ".b,.t";
+    QTest::newRow("a young backup is restored and kept") << "none" << "0042.b=db1000" << "3600" << "1000" << ".b";
+    QTest::newRow("no backup: only the download goes") << "none" << "0007.t=db1001" << "0" << "none" << "";
+    QTest::newRow("a folder as db.dat keeps its backup") << "folder" << "0042.b=db1000,0007.t=x" << "0" << "folder" << ".b";
+    QTest::newRow("a FIFO as db.dat keeps its backup") << "fifo" << "0042.b=db1000" << "0" << "fifo" << ".b";
+    QTest::newRow("other names are not ours") << "db1000" << "42.b=x,0042.bak=x,0042.b.x=x" << "0" << "1000" << ".b";
 }
+// clang-format on
 
 void tst_update::recover() {
     QFETCH(QString, db);
@@ -380,9 +321,9 @@ void tst_update::recover() {
 // is "status content [Content-Length]": db<version> a database, db1001/1 all but its
 // last byte; -2 no Content-Length. failing: file operations that fail, "installed"
 // the installed program's folder, "bad host" a version file URL that cannot start.
+// clang-format off
 void tst_update::job_data() {
-    for (const char* c : {"local", "text", "answer", "failing"})
-        QTest::addColumn<QString>(c);
+    for (const char* c : {"local", "text", "answer", "failing"}) QTest::addColumn<QString>(c);
     QTest::addColumn<eOutcome>("outcome");
     QTest::addColumn<QString>("detail");
     QTest::addColumn<qint64>("number");
@@ -390,84 +331,27 @@ void tst_update::job_data() {
     QTest::addColumn<QString>("after"); // db.dat and the database searched
     const QString offer = "130 1001 x!%1/download/db1001.dat?";
     using enum eOutcome;
-    QTest::newRow("newer") << "1000"
-                           << "130 1001 new!numbers!%1/download/db1001.dat?"
-                           << "200 db1001"
-                           << "" << Updated << "" << 0LL << "VDR"
-                           << "1001";
-    QTest::newRow("same") << "1001" << offer << "200 db1001"
-                          << "" << UpToDate << "" << 0LL << "V"
-                          << "1001";
-    QTest::newRow("lower") << "1002" << offer << "200 db1001"
-                           << "" << LocalNewer << "" << 0LL << "V"
-                           << "1002";
-    QTest::newRow("software 131") << "1000"
-                                  << "131 1001 x!h/d?"
-                                  << ""
-                                  << "" << SoftwareDiffers << "" << 0LL << "V"
-                                  << "1000";
-    QTest::newRow("software 129") << "1000"
-                                  << "129 1001 x!h/d?"
-                                  << ""
-                                  << "" << SoftwareDiffers << "" << 0LL << "V"
-                                  << "1000";
-    QTest::newRow("no !") << "1000"
-                          << "130 1001 no mark"
-                          << ""
-                          << "" << Unusable << "" << 0LL << "V"
-                          << "1000";
-    QTest::newRow("check digit") << "1000"
-                                 << "@digit"
-                                 << ""
-                                 << "" << DigitError << "" << 0LL << "V"
-                                 << "1000";
-    QTest::newRow("version file too large") << "1000"
-                                            << "@huge"
-                                            << ""
-                                            << "" << TooLarge << "" << 4096LL << ""
-                                            << "1000";
-    QTest::newRow("version file cannot start")
-        << "1000" << offer << ""
-        << "bad host" << CheckNotStarted
-        << "URLを解釈できません。(http://bad host/download/latestver.txt)" << 302LL << ""
-        << "1000";
-    QTest::newRow("download cannot start")
-        << "1000"
-        << "130 1001 x!bad host?"
-        << ""
-        << "" << DownloadNotStarted << "URLを解釈できません。(http://bad host)" << 302LL << "VD"
-        << "1000";
-    QTest::newRow("404") << "1000" << offer << "404 db1001"
-                         << "" << NoAnswer << "" << 0LL << "VD"
-                         << "1000";
-    QTest::newRow("unknown size") << "1000" << offer << "200 db1001 -2"
-                                  << "" << NoAnswer << "" << 0LL << "VD"
-                                  << "1000";
-    QTest::newRow("one byte short")
-        << "1000" << offer << "200 db1001/1 " + QString::number(DBBytes("1001").size()) << ""
-        << WrongSize << "" << 0LL << "VDR"
-        << "1000";
-    QTest::newRow("not a database") << "1000" << offer << "200 <html>sorry</html>"
-                                    << "" << NotDatabase << "" << 0LL << "VDR"
-                                    << "1000";
-    QTest::newRow("version differs") << "1000" << offer << "200 db1002"
-                                     << "" << VersionDiffers << "1002" << 0LL << "VDR"
-                                     << "1000";
-    QTest::newRow("over 256 MiB") << "1000" << offer << "200 x 314572800"
-                                  << "" << TooLarge << "" << 268435456LL << "VD"
-                                  << "1000";
-    QTest::newRow("disk full") << "1000" << offer << "200 db1001"
-                               << "write .t" << NotWritten << DiskFull << 0LL << "VDR"
-                               << "1000";
-    QTest::newRow("installed folder: nothing fetched")
-        << "1000" << offer << ""
-        << "installed" << InstalledFolder << "" << 0LL << "V"
-        << "1000";
-    QTest::newRow("not moved onto db.dat")
-        << "1000" << offer << "200 db1001"
-        << "rename .t db.dat" << SwapFailed << DiskFull << 0LL << "VDR"
-        << "1000";
+    QTest::newRow("newer") << "1000" << "130 1001 new!numbers!%1/download/db1001.dat?" << "200 db1001" << "" << Updated << "" << 0LL << "VDR" << "1001";
+    QTest::newRow("same") << "1001" << offer << "200 db1001" << "" << UpToDate << "" << 0LL << "V" << "1001";
+    QTest::newRow("lower") << "1002" << offer << "200 db1001" << "" << LocalNewer << "" << 0LL << "V" << "1002";
+    QTest::newRow("software 131") << "1000" << "131 1001 x!h/d?" << "" << "" << SoftwareDiffers << "" << 0LL << "V" << "1000";
+    QTest::newRow("software 129") << "1000" << "129 1001 x!h/d?" << "" << "" << SoftwareDiffers << "" << 0LL << "V" << "1000";
+    QTest::newRow("no !") << "1000" << "130 1001 no mark" << "" << "" << Unusable << "" << 0LL << "V" << "1000";
+    QTest::newRow("check digit") << "1000" << "@digit" << "" << "" << DigitError << "" << 0LL << "V" << "1000";
+    QTest::newRow("version file too large") << "1000" << "@huge" << "" << "" << TooLarge << "" << 4096LL << "" << "1000";
+    QTest::newRow("version file cannot start") << "1000" << offer << "" << "bad host" << CheckNotStarted << "URLを解釈できません。(http://bad host/download/latestver.txt)" << 302LL << "" << "1000";
+    QTest::newRow("download cannot start") << "1000" << "130 1001 x!bad host?" << "" << "" << DownloadNotStarted << "URLを解釈できません。(http://bad host)" << 302LL << "VD" << "1000";
+    QTest::newRow("404") << "1000" << offer << "404 db1001" << "" << NoAnswer << "" << 0LL << "VD" << "1000";
+    QTest::newRow("unknown size") << "1000" << offer << "200 db1001 -2" << "" << NoAnswer << "" << 0LL << "VD" << "1000";
+    QTest::newRow("one byte short") << "1000" << offer << "200 db1001/1 " + QString::number(DBBytes("1001").size()) << "" << WrongSize << "" << 0LL << "VDR" << "1000";
+    QTest::newRow("not a database") << "1000" << offer << "200 <html>sorry</html>" << "" << NotDatabase << "" << 0LL << "VDR" << "1000";
+    QTest::newRow("version differs") << "1000" << offer << "200 db1002" << "" << VersionDiffers << "1002" << 0LL << "VDR" << "1000";
+    QTest::newRow("over 256 MiB") << "1000" << offer << "200 x 314572800" << "" << TooLarge << "" << 268435456LL << "VD" << "1000";
+    QTest::newRow("disk full") << "1000" << offer << "200 db1001" << "write .t" << NotWritten << DiskFull << 0LL << "VDR" << "1000";
+    QTest::newRow("installed folder: nothing fetched") << "1000" << offer << "" << "installed" << InstalledFolder << "" << 0LL << "V" << "1000";
+    QTest::newRow("not moved onto db.dat") << "1000" << offer << "200 db1001" << "rename .t db.dat" << SwapFailed << DiskFull << 0LL << "VDR" << "1000";
 }
+// clang-format on
 
 void tst_update::job() {
     QFETCH(QString, local);
@@ -503,41 +387,24 @@ void tst_update::job() {
 // deadline for each read and a least number of bytes in each stretch of time.
 // Routes: path=status content [to=location] [drip=bytes/ms] (status 0: never
 // answers; content ver: the version file offering 1001, db: the database).
+// clang-format off
 void tst_update::readLimits_data() {
     QTest::addColumn<QString>("routes");
-    QTest::addColumn<QList<int>>(
-        "limits"); // check deadline, download deadline, window (ms), bytes per window
+    QTest::addColumn<QList<int>>("limits"); // check deadline, download deadline, window (ms), bytes per window
     QTest::addColumn<bool>("updated");
     QTest::addColumn<QString>("paths");
     const QString v = VersionPath + "=", d = ";" + DBPath + "=";
-    QTest::newRow("a redirect on the same server")
-        << v + "302 - to=/v;/v=200 ver" + d + "200 db" << QList{60000, 60000, 60000, 1} << true
-        << "/download/latestver.txt,/v,/download/db1001.dat";
-    QTest::newRow("no redirect to another server")
-        << v + "302 - to=http://%2/v" << QList{60000, 60000, 60000, 1} << false
-        << "/download/latestver.txt";
-    QTest::newRow("silent after a redirect: deadline")
-        << v + "302 - to=/quiet;/quiet=0 -" << QList{500, 60000, 60000, 0} << false
-        << "/download/latestver.txt,/quiet";
-    QTest::newRow("three redirects")
-        << v + "302 - to=/a;/a=302 - to=/b;/b=302 - to=/c;/c=200 ver" + d + "200 db"
-        << QList{60000, 60000, 60000, 1} << true
-        << "/download/latestver.txt,/a,/b,/c,/download/db1001.dat";
-    QTest::newRow("four are too many")
-        << v + "302 - to=/a;/a=302 - to=/b;/b=302 - to=/c;/c=302 - to=/d;/d=200 ver"
-        << QList{60000, 60000, 60000, 1} << false << "/download/latestver.txt,/a,/b,/c";
-    QTest::newRow("a silent version file: least rate")
-        << v + "0 -" << QList{60000, 60000, 400, 1} << false << "/download/latestver.txt";
-    QTest::newRow("dripping too slowly")
-        << v + "200 ver" + d + "200 db drip=1/200" << QList{60000, 60000, 400, 8} << false
-        << "/download/latestver.txt,/download/db1001.dat";
-    QTest::newRow("slow enough") << v + "200 ver" + d + "200 db drip=4/100"
-                                 << QList{60000, 60000, 400, 8} << true
-                                 << "/download/latestver.txt,/download/db1001.dat";
-    QTest::newRow("past the download's deadline")
-        << v + "200 ver" + d + "200 db drip=4/100" << QList{60000, 300, 60000, 0} << false
-        << "/download/latestver.txt,/download/db1001.dat";
+    QTest::newRow("a redirect on the same server") << v + "302 - to=/v;/v=200 ver" + d + "200 db" << QList{60000, 60000, 60000, 1} << true << "/download/latestver.txt,/v,/download/db1001.dat";
+    QTest::newRow("no redirect to another server") << v + "302 - to=http://%2/v" << QList{60000, 60000, 60000, 1} << false << "/download/latestver.txt";
+    QTest::newRow("silent after a redirect: deadline") << v + "302 - to=/quiet;/quiet=0 -" << QList{500, 60000, 60000, 0} << false << "/download/latestver.txt,/quiet";
+    QTest::newRow("three redirects") << v + "302 - to=/a;/a=302 - to=/b;/b=302 - to=/c;/c=200 ver" + d + "200 db" << QList{60000, 60000, 60000, 1} << true << "/download/latestver.txt,/a,/b,/c,/download/db1001.dat";
+    QTest::newRow("four are too many") << v + "302 - to=/a;/a=302 - to=/b;/b=302 - to=/c;/c=302 - to=/d;/d=200 ver" << QList{60000, 60000, 60000, 1} << false << "/download/latestver.txt,/a,/b,/c";
+    QTest::newRow("a silent version file: least rate") << v + "0 -" << QList{60000, 60000, 400, 1} << false << "/download/latestver.txt";
+    QTest::newRow("dripping too slowly") << v + "200 ver" + d + "200 db drip=1/200" << QList{60000, 60000, 400, 8} << false << "/download/latestver.txt,/download/db1001.dat";
+    QTest::newRow("slow enough") << v + "200 ver" + d + "200 db drip=4/100" << QList{60000, 60000, 400, 8} << true << "/download/latestver.txt,/download/db1001.dat";
+    QTest::newRow("past the download's deadline") << v + "200 ver" + d + "200 db drip=4/100" << QList{60000, 300, 60000, 0} << false << "/download/latestver.txt,/download/db1001.dat";
 }
+// clang-format on
 
 void tst_update::readLimits() {
     QFETCH(QString, routes);
@@ -605,26 +472,15 @@ struct tWindowRig : tRig {
 
 void tst_update::windowAtLoad() {
     tWindowRig rig;
-    const QStringList texts = {
-        "Lumivoについて",
-        "Software Version: 1.30   DataBase Version: 1000  2004/01/15",
-        "サービス名および製品名は一般に各社の登録商標または商標です。\r\nアイコン・イラスト: "
-        "ルミボ工房のオリジナルです。\r\n"
-        "Lumivoの最新版は https://lumivo.example "
-        "で公開しています。\r\nここをクリックすると、作者ウェブページを開きます。",
-        "クリックすると、作者ウェブページを開きます。",
-        "クリックすると、作者ウェブページを開きます。",
-        "データベース更新(&U)",
-        "OK(&O)",
-        ""};
-    const QStringList shown = {rig.about.windowTitle(),
-                               rig.Child("lblVersion(0)")->text(),
-                               rig.Child("lblNotice")->text(),
-                               rig.Child("lblNotice")->toolTip(),
-                               rig.Child("picSoftwareLogo")->toolTip(),
-                               rig.Child<QPushButton>("cmdUpdate")->text(),
-                               rig.Child<QPushButton>("cmdOK")->text(),
-                               rig.Status()->text()};
+    // clang-format off
+    const QStringList shown = {rig.about.windowTitle(), rig.Child("lblVersion(0)")->text(), rig.Child("lblNotice")->text(),
+        rig.Child("lblNotice")->toolTip(), rig.Child("picSoftwareLogo")->toolTip(), rig.Child<QPushButton>("cmdUpdate")->text(),
+        rig.Child<QPushButton>("cmdOK")->text(), rig.Status()->text()};
+    const QStringList texts = {"Lumivoについて", "Software Version: 1.30   DataBase Version: 1000  2004/01/15",
+        "サービス名および製品名は一般に各社の登録商標または商標です。\r\nアイコン・イラスト: ルミボ工房のオリジナルです。\r\n"
+        "Lumivoの最新版は https://lumivo.example で公開しています。\r\nここをクリックすると、作者ウェブページを開きます。",
+        "クリックすると、作者ウェブページを開きます。", "クリックすると、作者ウェブページを開きます。", "データベース更新(&U)", "OK(&O)", ""};
+    // clang-format on
     QCOMPARE(shown, texts);
     QCOMPARE(rig.Propose()->interval(), 10000);
     QVERIFY(!rig.Propose()->isActive());
@@ -649,6 +505,7 @@ void tst_update::windowAtLoad() {
 // The window's table, row by row: the outcome (detail "why", number 42) after a
 // download has shown 20 of 40 bytes; what the status line, the box and the beep
 // then show, and whether the line folds away.
+// clang-format off
 void tst_update::outcomeShown_data() {
     QTest::addColumn<eOutcome>("outcome");
     QTest::addColumn<QString>("status"); // "keep": "…20 of 40 Bytes" stays
@@ -656,63 +513,25 @@ void tst_update::outcomeShown_data() {
     QTest::addColumn<int>("beeps");
     using enum eOutcome;
     const QString notUpdated = "\r\nデータベースは更新していません。";
-    QTest::newRow("Updated") << Updated << "OK 最新のデータベースに更新しました。"
-                             << "" << 1;
-    QTest::newRow("UpToDate") << UpToDate << "○現在ご使用中のデータベースが最新です。"
-                              << "" << 1;
-    QTest::newRow("LocalNewer") << LocalNewer << "△ローカルデータベースがより最新です。"
-                                << "" << 1;
-    QTest::newRow("SoftwareDiffers")
-        << SoftwareDiffers << "NG ソフトウェアの最新版をダウンロードしてください。"
-        << "0||このバージョンのLumivoは自動更新できません。\r\n最新版をダウンロードしてください。"
-        << 0;
-    QTest::newRow("Unusable") << Unusable << "NG 最新版の情報を読み取れませんでした。"
-                              << "" << 1;
-    QTest::newRow("DigitError") << DigitError << "NG 最新版の情報を読み取れませんでした。"
-                                << "0||DigitError." << 1;
+    QTest::newRow("Updated") << Updated << "OK 最新のデータベースに更新しました。" << "" << 1;
+    QTest::newRow("UpToDate") << UpToDate << "○現在ご使用中のデータベースが最新です。" << "" << 1;
+    QTest::newRow("LocalNewer") << LocalNewer << "△ローカルデータベースがより最新です。" << "" << 1;
+    QTest::newRow("SoftwareDiffers") << SoftwareDiffers << "NG ソフトウェアの最新版をダウンロードしてください。" << "0||このバージョンのLumivoは自動更新できません。\r\n最新版をダウンロードしてください。" << 0;
+    QTest::newRow("Unusable") << Unusable << "NG 最新版の情報を読み取れませんでした。" << "" << 1;
+    QTest::newRow("DigitError") << DigitError << "NG 最新版の情報を読み取れませんでした。" << "0||DigitError." << 1;
     QTest::newRow("NoAnswer") << NoAnswer << "" << NoAnswerBox << 0;
-    QTest::newRow("TooLarge")
-        << TooLarge << ""
-        << "0||ファイルが大きすぎるため、読み込みを中止しました。\r\n(上限 42 Bytes)" << 0;
-    QTest::newRow("CheckNotStarted")
-        << CheckNotStarted << "keep"
-        << "16|コールポイントCheckVer|次のエラーが発生しました。\r\nエラー番号: "
-           "42\r\nエラーの詳細: why"
-        << 0;
-    QTest::newRow("DownloadNotStarted")
-        << DownloadNotStarted << "keep"
-        << "16|コールポイントStartDownload|次のエラーが発生しました。\r\nエラー番号:"
-           "42\r\nエラーの詳細:why"
-        << 0;
-    QTest::newRow("InstalledFolder")
-        << InstalledFolder << "NG データベースを更新できませんでした。"
-        << "16||"
-           "インストールされたデータベースは更新できません。\r\n起動時のメッセージにある利用者のdb."
-           "datを読み取れるようにしてから、起動し直してください。"
-        << 0;
-    QTest::newRow("NoTempName")
-        << NoTempName << "NG データベースを更新できませんでした。"
-        << "16||データベースを更新できませんでした。\r\n一時ファイルの名前が足りません。" << 0;
-    QTest::newRow("WrongSize") << WrongSize << "keep"
-                               << "0||バイトエラー" << 0;
-    QTest::newRow("NotDatabase")
-        << NotDatabase << "NG ダウンロードしたファイルはデータベースではありません。"
-        << "0||ダウンロードしたファイルは番号検索データベースではありません。" + notUpdated << 0;
-    QTest::newRow("VersionDiffers")
-        << VersionDiffers << "NG ダウンロードしたデータベースのバージョンが違います。"
-        << "0||ダウンロードしたデータベースのバージョン(why)が、最新版の情報と一致しません。" +
-               notUpdated
-        << 0;
-    QTest::newRow("NotWritten")
-        << NotWritten << "NG ダウンロードしたデータベースを保存できませんでした。"
-        << "16||ダウンロードしたデータベースを保存できませんでした。\r\nwhy" + notUpdated << 0;
-    QTest::newRow("SwapFailed")
-        << SwapFailed << "NG データベースを更新できませんでした。"
-        << "16||"
-           "データベースを更新できませんでした。\r\nファイルの名前の変更または削除ができませんでし"
-           "た。\r\nwhy\r\nこれまでのデータベースをそのまま使用します。"
-        << 0;
+    QTest::newRow("TooLarge") << TooLarge << "" << "0||ファイルが大きすぎるため、読み込みを中止しました。\r\n(上限 42 Bytes)" << 0;
+    QTest::newRow("CheckNotStarted") << CheckNotStarted << "keep" << "16|コールポイントCheckVer|次のエラーが発生しました。\r\nエラー番号: " "42\r\nエラーの詳細: why" << 0;
+    QTest::newRow("DownloadNotStarted") << DownloadNotStarted << "keep" << "16|コールポイントStartDownload|次のエラーが発生しました。\r\nエラー番号:" "42\r\nエラーの詳細:why" << 0;
+    QTest::newRow("InstalledFolder") << InstalledFolder << "NG データベースを更新できませんでした。" << "16||" "インストールされたデータベースは更新できません。\r\n起動時のメッセージにある利用者のdb." "datを読み取れるようにしてから、起動し直してください。" << 0;
+    QTest::newRow("NoTempName") << NoTempName << "NG データベースを更新できませんでした。" << "16||データベースを更新できませんでした。\r\n一時ファイルの名前が足りません。" << 0;
+    QTest::newRow("WrongSize") << WrongSize << "keep" << "0||バイトエラー" << 0;
+    QTest::newRow("NotDatabase") << NotDatabase << "NG ダウンロードしたファイルはデータベースではありません。" << "0||ダウンロードしたファイルは番号検索データベースではありません。" + notUpdated << 0;
+    QTest::newRow("VersionDiffers") << VersionDiffers << "NG ダウンロードしたデータベースのバージョンが違います。" << "0||ダウンロードしたデータベースのバージョン(why)が、最新版の情報と一致しません。" + notUpdated << 0;
+    QTest::newRow("NotWritten") << NotWritten << "NG ダウンロードしたデータベースを保存できませんでした。" << "16||ダウンロードしたデータベースを保存できませんでした。\r\nwhy" + notUpdated << 0;
+    QTest::newRow("SwapFailed") << SwapFailed << "NG データベースを更新できませんでした。" << "16||" "データベースを更新できませんでした。\r\nファイルの名前の変更または削除ができませんでし" "た。\r\nwhy\r\nこれまでのデータベースをそのまま使用します。" << 0;
 }
+// clang-format on
 
 void tst_update::outcomeShown() {
     QFETCH(eOutcome, outcome);
