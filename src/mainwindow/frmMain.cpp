@@ -11,6 +11,7 @@
 #include "platform/modUiAssets.h"
 #include "searchlog/frmLog.h"
 #include "searchlog/tLogLine.h"
+#include "update/cUpdateJob.h"
 #include "update/frmAbout.h"
 
 #include <QCheckBox>
@@ -244,6 +245,13 @@ void frmMain::FormLoad() {
     // 8. The database.
     LoadDB();
     txtInputNum->setFocus();
+
+    m_updateJob = new cUpdateJob(m_db, m_strAppDir, this);
+    // An update puts a checked database with its date and version in place.
+    connect(m_updateJob, &cUpdateJob::Finished, this, [this](const cUpdateJob::tResult& result) {
+        if (result.outcome == cUpdateJob::eOutcome::Updated)
+            m_blnDBLoaded = true;
+    });
 }
 
 bool frmMain::LoadDB() {
@@ -338,7 +346,7 @@ void frmMain::AddSearchLog(const QString& strNumber, const modSearch::tSearchRes
 }
 
 void frmMain::cmdVer_Click() {
-    frmAbout about(m_platform, m_db, m_strAppDir, this, [this] { LoadDB(); });
+    frmAbout about(m_platform, *m_updateJob, this);
     about.exec();
 }
 

@@ -6,7 +6,8 @@
 // carrier code, shows the carrier text from the code table and marks the area
 // on the map. It creates the search-log window (src/searchlog) on first use
 // and feeds it one line per search while the log setting is on, and opens the
-// About window (src/update), which can replace db.dat and call LoadDB again.
+// About window (src/update), which runs the window's cUpdateJob: that can
+// replace db.dat and put the new database into the one this window searches.
 // Every message box, beep, clipboard use and the screen width go through
 // cPlatform, so tests drive this window with a recording fake.
 
@@ -22,6 +23,7 @@ class QPushButton;
 class cNumberDB;
 class cPictureBox;
 class cPlatform;
+class cUpdateJob;
 class frmLog;
 namespace modSearch {
 struct tSearchResult;
@@ -90,4 +92,5 @@ private:
     int m_intInputMaxLength = 11;
     qsizetype m_intInputLength = 0; // the input's length after its last accepted edit
     QPointer<frmLog> m_frmLog;
+    cUpdateJob* m_updateJob = nullptr;
 };

@@ -2,14 +2,10 @@
 
 #include "lookup/cNumberDB.h"
 #include "lookup/modAppInfo.h"
-#include "lookup/modCheckPath.h"
 #include "lookup/modText.h"
 #include "platform/modTwips.h"
 #include "platform/modUiAssets.h"
-#include "update/cFileOps.h"
 #include "update/cNoticeLabel.h"
-#include "update/modUpdate.h"
-#include "update/ucrAsync.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -17,6 +13,9 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
+
+#include <algorithm>
+#include <iterator>
 
 const QString frmAbout::AuthorURL = QStringLiteral("https://lumivo.example");
 const QColor frmAbout::StatusOrange = QColor(255, 128, 0);
@@ -34,22 +33,98 @@ using modUiAssets::UiFont;
 
 const QString StatusChecking =
     QStringLiteral("○番号検索データベースの最新版をチェックしています。");
-const QString StatusSoftwareOld =
-    QStringLiteral("NG ソフトウェアの最新版をダウンロードしてください。");
-const QString StatusUpToDate = QStringLiteral("○現在ご使用中のデータベースが最新です。");
-const QString StatusLocalNewer = QStringLiteral("△ローカルデータベースがより最新です。");
 const QString StatusDownloading =
     QStringLiteral("○最新の番号検索データベースをダウンロード中です。");
-const QString StatusUpdated = QStringLiteral("OK 最新のデータベースに更新しました。");
-const QString StatusUnusable = QStringLiteral("NG 最新版の情報を読み取れませんでした。");
-const QString StatusSwapFailed = QStringLiteral("NG データベースを更新できませんでした。");
-const QString StatusNotWritten =
-    QStringLiteral("NG ダウンロードしたデータベースを保存できませんでした。");
-const QString StatusNotDatabase =
-    QStringLiteral("NG ダウンロードしたファイルはデータベースではありません。");
-const QString StatusVersionDiffers =
-    QStringLiteral("NG ダウンロードしたデータベースのバージョンが違います。");
-const QString NotUpdated = QStringLiteral("データベースは更新していません。");
+
+using eOutcome = cUpdateJob::eOutcome;
+
+// What the status line does at an outcome: stays, takes the row's text in
+// orange, or empties and folds away with the timer stopped.
+enum class eStatus { Keep, Set, Clear };
+
+// What the window shows for an outcome, in this order: the box (when it has a
+// text), the version label (when the database changed), the status line, the
+// beep. In the box's text %1 stands for the outcome's detail, %2 for its number.
+struct tShown {
+    eOutcome outcome;
+    eStatus status;
+    const char16_t* strStatus;
+    bool blnBeep;
+    eMsgStyle boxStyle;
+    const char16_t* strBoxTitle;
+    const char16_t* strBox;
+};
+
+#define NOT_UPDATED u"\r\nデータベースは更新していません。"
+#define START_FAILED u"次のエラーが発生しました。\r\n"
+#define NO_BOX eMsgStyle::OkOnly, u"", u""
+
+const tShown Shown[] = {
+    {eOutcome::Updated, eStatus::Set, u"OK 最新のデータベースに更新しました。", true, NO_BOX},
+    {eOutcome::UpToDate, eStatus::Set, u"○現在ご使用中のデータベースが最新です。", true, NO_BOX},
+    {eOutcome::LocalNewer, eStatus::Set, u"△ローカルデータベースがより最新です。", true, NO_BOX},
+    {eOutcome::SoftwareDiffers, eStatus::Set,
+     u"NG ソフトウェアの最新版をダウンロードしてください。", false, eMsgStyle::OkOnly, u"",
+     u"このバージョンのLumivoは自動更新できません。\r\n最新版をダウンロードしてください。"},
+    {eOutcome::Unusable, eStatus::Set, u"NG 最新版の情報を読み取れませんでした。", true, NO_BOX},
+    {eOutcome::DigitError, eStatus::Set, u"NG 最新版の情報を読み取れませんでした。", true,
+     eMsgStyle::OkOnly, u"", u"DigitError."},
+    {eOutcome::NoAnswer, eStatus::Clear, u"", false, eMsgStyle::Information,
+     u"接続できませんでした。",
+     u"ネット接続が切断されました。\r\n現在ご利用のPCがオフラインモード。または、"
+     u"データベースサーバーがメンテナンス中です。\r\nデータベースサーバーの状態は、"
+     u"作者ウェブページでお知らせしています。"},
+    {eOutcome::TooLarge, eStatus::Clear, u"", false, eMsgStyle::OkOnly, u"",
+     u"ファイルが大きすぎるため、読み込みを中止しました。\r\n(上限 %2 Bytes)"},
+    // The status line keeps its text; the error number has a blank after the
+    // colon here and none for the download.
+    {eOutcome::CheckNotStarted, eStatus::Keep, u"", false, eMsgStyle::Critical,
+     u"コールポイントCheckVer", START_FAILED u"エラー番号: %2\r\nエラーの詳細: %1"},
+    {eOutcome::DownloadNotStarted, eStatus::Keep, u"", false, eMsgStyle::Critical,
+     u"コールポイントStartDownload", START_FAILED u"エラー番号:%2\r\nエラーの詳細:%1"},
+    {eOutcome::InstalledFolder, eStatus::Set, u"NG データベースを更新できませんでした。", false,
+     eMsgStyle::Critical, u"",
+     u"インストールされたデータベースは更新できません。\r\n起動時のメッセージにある利用者の"
+     u"db.datを読み取れるようにしてから、起動し直してください。"},
+    {eOutcome::NoTempName, eStatus::Set, u"NG データベースを更新できませんでした。", false,
+     eMsgStyle::Critical, u"",
+     u"データベースを更新できませんでした。\r\n一時ファイルの名前が足りません。"},
+    // db.dat and the status line stay as they are.
+    {eOutcome::WrongSize, eStatus::Keep, u"", false, eMsgStyle::OkOnly, u"", u"バイトエラー"},
+    {eOutcome::NotDatabase, eStatus::Set,
+     u"NG ダウンロードしたファイルはデータベースではありません。", false, eMsgStyle::OkOnly, u"",
+     u"ダウンロードしたファイルは番号検索データベースではありません。" NOT_UPDATED},
+    {eOutcome::VersionDiffers, eStatus::Set,
+     u"NG ダウンロードしたデータベースのバージョンが違います。", false, eMsgStyle::OkOnly, u"",
+     u"ダウンロードしたデータベースのバージョン(%1)が、最新版の情報と一致しません。" NOT_UPDATED},
+    {eOutcome::NotWritten, eStatus::Set, u"NG ダウンロードしたデータベースを保存できませんでした。",
+     false, eMsgStyle::Critical, u"",
+     u"ダウンロードしたデータベースを保存できませんでした。\r\n%1" NOT_UPDATED},
+    {eOutcome::SwapFailed, eStatus::Set, u"NG データベースを更新できませんでした。", false,
+     eMsgStyle::Critical, u"",
+     u"データベースを更新できませんでした。\r\nファイルの名前の変更または削除ができませんでした。"
+     u"\r\n%1\r\nこれまでのデータベースをそのまま使用します。"},
+};
+
+#undef NOT_UPDATED
+#undef START_FAILED
+#undef NO_BOX
+
+// strTemplate with %1 and %2 replaced in one pass, so that a detail holding
+// "%2" stays as it is.
+QString Fill(QStringView strTemplate, const QString& strDetail, const QString& strNumber) {
+    QString out;
+    for (qsizetype i = 0; i < strTemplate.size(); ++i) {
+        const QChar next = i + 1 < strTemplate.size() ? strTemplate[i + 1] : QChar();
+        if (strTemplate[i] == u'%' && (next == u'1' || next == u'2')) {
+            out += next == u'1' ? strDetail : strNumber;
+            ++i;
+        } else {
+            out += strTemplate[i];
+        }
+    }
+    return out;
+}
 
 const QString LinkToolTip = QStringLiteral("クリックすると、作者ウェブページを開きます。");
 
@@ -66,10 +141,8 @@ QString FormatDate(const QString& strDate) {
 
 } // namespace
 
-frmAbout::frmAbout(cPlatform& platform, cNumberDB& db, const QString& strAppDir, QWidget* owner,
-                   std::function<void()> fnLoadDB, cFileOps* pFiles)
-    : QDialog(owner), m_platform(platform), m_files(pFiles ? *pFiles : cFileOps::Disk()), m_db(db),
-      m_strAppDir(strAppDir), m_fnLoadDB(std::move(fnLoadDB)) {
+frmAbout::frmAbout(cPlatform& platform, cUpdateJob& job, QWidget* owner)
+    : QDialog(owner), m_platform(platform), m_job(job) {
     InitAssets();
     setObjectName(QStringLiteral("frmAbout"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -93,17 +166,14 @@ frmAbout::frmAbout(cPlatform& platform, cNumberDB& db, const QString& strAppDir,
     m_tmrPropose->setInterval(ProposeIntervalMs);
     connect(m_tmrPropose, &QTimer::timeout, this, &frmAbout::OnProposeTimer);
 
-    m_ucrAsync = new ucrAsync(m_platform, m_files, this);
-    connect(m_ucrAsync, &ucrAsync::RetCheckVer, this, &frmAbout::OnRetCheckVer);
-    connect(m_ucrAsync, &ucrAsync::DownloadProgress, this, &frmAbout::OnDownloadProgress);
-    connect(m_ucrAsync, &ucrAsync::DownloadComplete, this, &frmAbout::OnDownloadComplete);
-    connect(m_ucrAsync, &ucrAsync::DownloadError, this, &frmAbout::OnDownloadError);
-    connect(m_ucrAsync, &ucrAsync::DownloadRefused, this, &frmAbout::OnDownloadRefused);
+    connect(&m_job, &cUpdateJob::Progress, this, &frmAbout::OnProgress);
+    connect(&m_job, &cUpdateJob::Finished, this, &frmAbout::OnFinished);
     SetAccessibility();
 }
 
 frmAbout::~frmAbout() {
-    m_ucrAsync->CancelAll();
+    // An update under way ends with the window: nothing it would bring is wanted.
+    m_job.Cancel();
 }
 
 void frmAbout::BuildControls() {
@@ -178,8 +248,8 @@ QString frmAbout::NoticeText() {
 
 QString frmAbout::GetVersionText() const {
     return QStringLiteral("Software Version: ") + modAppInfo::VersionLabel() +
-           QStringLiteral("   DataBase Version: ") + m_db.DBVersion() + QStringLiteral("  ") +
-           FormatDate(m_db.DBDate());
+           QStringLiteral("   DataBase Version: ") + m_job.Database().DBVersion() +
+           QStringLiteral("  ") + FormatDate(m_job.Database().DBDate());
 }
 
 int frmAbout::HeightTwips() const {
@@ -228,20 +298,19 @@ bool frmAbout::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmAbout::done(int intResult) {
-    // A read still under way ends with the window: nothing it would bring is wanted.
-    m_ucrAsync->CancelAll();
+    // An update under way ends with the window: nothing it would bring is wanted.
+    m_job.Cancel();
     m_tmrPropose->stop();
     QDialog::done(intResult);
 }
 
 void frmAbout::OnUpdateClick() {
     SetHeightTwips(ExpandedHeightTwips);
-    // One update at a time: the read under way reports its own end, and a second
-    // read would only race it.
-    if (m_ucrAsync->ReadsUnderWay() > 0)
+    // One update at a time: the one under way reports its own end.
+    if (m_job.Running())
         return;
     SetStatus(StatusChecking, ButtonTextColour());
-    m_ucrAsync->CheckVer();
+    m_job.Start();
 }
 
 void frmAbout::OnProposeTimer() {
@@ -249,147 +318,47 @@ void frmAbout::OnProposeTimer() {
     m_tmrPropose->stop();
 }
 
-void frmAbout::OnRetCheckVer(const QString& strVersion) {
-    m_tmrPropose->start();
-    const modUpdate::tDecision decision =
-        modUpdate::Decide(strVersion, m_db.DBVersion(), modAppInfo::VersionNumber());
-    switch (decision.verdict) {
-    case modUpdate::eVerdict::SoftwareDiffers:
-        m_platform.MsgBox(QStringLiteral("このバージョンのLumivoは自動更新できません。") + CrLf +
-                              QStringLiteral("最新版をダウンロードしてください。"),
-                          eMsgStyle::OkOnly);
-        SetStatus(StatusSoftwareOld, StatusOrange);
+void frmAbout::OnProgress(cUpdateJob::eStage stage, qint64 lngCurBytes, qint64 lngMaxBytes) {
+    switch (stage) {
+    case cUpdateJob::eStage::VersionRead:
+        m_tmrPropose->start();
         return;
-    case modUpdate::eVerdict::Same:
-        SetStatus(StatusUpToDate, StatusOrange);
-        m_platform.Beep();
+    case cUpdateJob::eStage::Downloading:
+        SetStatus(StatusDownloading, StatusOrange);
         return;
-    case modUpdate::eVerdict::Older:
-        SetStatus(StatusLocalNewer, StatusOrange);
-        m_platform.Beep();
+    case cUpdateJob::eStage::Received:
+        m_lblConnectionStatus->setText(StatusDownloading + QString::number(lngCurBytes) +
+                                       QStringLiteral(" of ") + QString::number(lngMaxBytes) +
+                                       QStringLiteral(" Bytes"));
         return;
-    case modUpdate::eVerdict::Unusable:
-        SetStatus(StatusUnusable, StatusOrange);
-        m_platform.Beep();
+    }
+}
+
+void frmAbout::OnFinished(const cUpdateJob::tResult& result) {
+    const auto row = std::find_if(std::begin(Shown), std::end(Shown),
+                                  [&](const tShown& r) { return r.outcome == result.outcome; });
+    if (row == std::end(Shown))
         return;
-    case modUpdate::eVerdict::Newer:
+    const QStringView box(row->strBox);
+    if (!box.isEmpty())
+        m_platform.MsgBox(Fill(box, result.strDetail, QString::number(result.lngNumber)),
+                          row->boxStyle, QString::fromUtf16(row->strBoxTitle));
+    if (result.outcome == eOutcome::Updated)
+        m_lblVersion0->setText(GetVersionText());
+    switch (row->status) {
+    case eStatus::Keep:
+        break;
+    case eStatus::Set:
+        SetStatus(QString::fromUtf16(row->strStatus), StatusOrange);
+        break;
+    case eStatus::Clear:
+        SetStatus(QString(), ButtonTextColour());
+        SetHeightTwips(NormalHeightTwips);
+        m_tmrPropose->stop();
         break;
     }
-
-    const QString folder = modCheckPath::CheckPath(m_strAppDir);
-    // The program reads the installed database only when the user's copy cannot
-    // be read; the installed folder is still not the update's to write, even for root.
-    if (modAppInfo::IsInstalledFolder(folder)) {
-        RefuseDownload(StatusSwapFailed,
-                       QStringLiteral("インストールされたデータベースは更新できません。") + CrLf +
-                           QStringLiteral("起動時のメッセージにある利用者のdb.datを読み取れるように"
-                                          "してから、起動し直してください。"),
-                       eMsgStyle::Critical);
-        return;
-    }
-    const QString tempName = modUpdate::MakeTempName(folder, false);
-    if (tempName.isEmpty()) {
-        SetStatus(StatusSwapFailed, StatusOrange);
-        m_platform.MsgBox(QStringLiteral("データベースを更新できませんでした。") + CrLf +
-                              QStringLiteral("一時ファイルの名前が足りません。"),
-                          eMsgStyle::Critical);
-        return;
-    }
-    m_intAnnouncedVersion = decision.intAnnounced;
-    SetStatus(StatusDownloading, StatusOrange);
-    m_ucrAsync->StartDownload(decision.strURL, folder + tempName);
-}
-
-void frmAbout::OnDownloadProgress(qint32 lngCurBytes, qint32 lngMaxBytes, const QString&) {
-    m_lblConnectionStatus->setText(StatusDownloading + QString::number(lngCurBytes) +
-                                   QStringLiteral(" of ") + QString::number(lngMaxBytes) +
-                                   QStringLiteral(" Bytes"));
-}
-
-void frmAbout::RefuseDownload(const QString& strStatus, const QString& strPrompt, eMsgStyle style) {
-    SetStatus(strStatus, StatusOrange);
-    m_platform.MsgBox(strPrompt, style);
-}
-
-void frmAbout::OnDownloadComplete(qint32 lngMaxBytes, const QString& strSaveFPath,
-                                  const QString& strWriteError) {
-    if (!strWriteError.isEmpty()) {
-        RefuseDownload(StatusNotWritten,
-                       QStringLiteral("ダウンロードしたデータベースを保存できませんでした。") +
-                           CrLf + strWriteError + CrLf + NotUpdated,
-                       eMsgStyle::Critical);
-        return;
-    }
-    QString strFound;
-    switch (modUpdate::CheckDownload(strSaveFPath, lngMaxBytes, m_intAnnouncedVersion, &strFound)) {
-    case modUpdate::eCheck::WrongSize:
-        // db.dat and the status line stay as they are. The file goes before the box,
-        // which may stay open long: another instance's start-up would take it for
-        // the leftover of an update cut off.
-        m_files.Remove(strSaveFPath);
-        m_platform.MsgBox(QStringLiteral("バイトエラー"), eMsgStyle::OkOnly);
-        return;
-    case modUpdate::eCheck::NotDatabase:
-        m_files.Remove(strSaveFPath);
-        RefuseDownload(
-            StatusNotDatabase,
-            QStringLiteral("ダウンロードしたファイルは番号検索データベースではありません。") +
-                CrLf + NotUpdated,
-            eMsgStyle::OkOnly);
-        return;
-    case modUpdate::eCheck::VersionDiffers:
-        m_files.Remove(strSaveFPath);
-        RefuseDownload(StatusVersionDiffers,
-                       QStringLiteral("ダウンロードしたデータベースのバージョン(") + strFound +
-                           QStringLiteral(")が、最新版の情報と一致しません。") + CrLf + NotUpdated,
-                       eMsgStyle::OkOnly);
-        return;
-    case modUpdate::eCheck::Accepted:
-        break;
-    }
-
-    const modUpdate::tSwap swap =
-        modUpdate::SwapIn(m_files, modCheckPath::CheckPath(m_strAppDir), strSaveFPath);
-    if (!swap.blnSwapped) {
-        RefuseDownload(StatusSwapFailed,
-                       QStringLiteral("データベースを更新できませんでした。") + CrLf +
-                           QStringLiteral("ファイルの名前の変更または削除ができませんでした。") +
-                           CrLf + swap.strReason + CrLf +
-                           QStringLiteral("これまでのデータベースをそのまま使用します。"),
-                       eMsgStyle::Critical);
-        return;
-    }
-
-    if (m_fnLoadDB)
-        m_fnLoadDB();
-    m_lblVersion0->setText(GetVersionText());
-    SetStatus(StatusUpdated, StatusOrange);
-    m_platform.Beep();
-}
-
-void frmAbout::EndWithoutAnswer(const QString& strPrompt, eMsgStyle style,
-                                const QString& strTitle) {
-    m_platform.MsgBox(strPrompt, style, strTitle);
-    SetStatus(QString(), ButtonTextColour());
-    SetHeightTwips(NormalHeightTwips);
-    m_tmrPropose->stop();
-}
-
-void frmAbout::OnDownloadError(const QString&) {
-    EndWithoutAnswer(
-        QStringLiteral("ネット接続が切断されました。") + CrLf +
-            QStringLiteral("現在ご利用のPCがオフラインモード。または、データベースサーバーがメンテ"
-                           "ナンス中です。") +
-            CrLf +
-            QStringLiteral("データベースサーバーの状態は、作者ウェブページでお知らせしています。"),
-        eMsgStyle::Information, QStringLiteral("接続できませんでした。"));
-}
-
-void frmAbout::OnDownloadRefused(const QString&, qint64 lngLimitBytes) {
-    EndWithoutAnswer(QStringLiteral("ファイルが大きすぎるため、読み込みを中止しました。") + CrLf +
-                         QStringLiteral("(上限 ") + QString::number(lngLimitBytes) +
-                         QStringLiteral(" Bytes)"),
-                     eMsgStyle::OkOnly, QString());
+    if (row->blnBeep)
+        m_platform.Beep();
 }
 
 void frmAbout::SetAccessibility() {

@@ -1,23 +1,20 @@
 #pragma once
 
 #include "platform/cPlatform.h"
+#include "update/cUpdateJob.h"
 
 #include <QColor>
 #include <QDialog>
 #include <QString>
-#include <functional>
 
-class cFileOps;
-class cNumberDB;
 class QLabel;
 class QPushButton;
 class QTimer;
-class ucrAsync;
 
 // The About window: the program's and the database's versions, a notice with
-// the author web page, and the database update over HTTP. The update's
-// decisions are made in modUpdate; the window tells each outcome on its
-// one-line status label, with a colour, a beep or a message box.
+// the author web page, and the button that starts the database update. The
+// update runs in cUpdateJob; the window tells its progress and its outcome on
+// its one-line status label, with a colour, a beep or a message box.
 class frmAbout : public QDialog {
     Q_OBJECT
 
@@ -32,12 +29,9 @@ public:
     static const QColor StatusOrange;
 
     // owner: the main window (for modality and the position: left +2000 twips,
-    // top +200 twips relative to the owner's frame).
-    // fnLoadDB: the main window's LoadDB (reloads db.dat from strAppDir into db
-    // and reports failures itself). pFiles: the update's file operations, the
-    // disk's when null (tests pass one that fails a chosen step).
-    frmAbout(cPlatform& platform, cNumberDB& db, const QString& strAppDir, QWidget* owner,
-             std::function<void()> fnLoadDB, cFileOps* pFiles = nullptr);
+    // top +200 twips relative to the owner's frame). job: the update of the
+    // database the main window searches; the window shows that database's version.
+    frmAbout(cPlatform& platform, cUpdateJob& job, QWidget* owner);
     ~frmAbout() override;
 
     // The notice, four lines joined by CR LF, with the author web page.
@@ -64,25 +58,11 @@ private:
 
     void OnUpdateClick();
     void OnProposeTimer();
-    void OnRetCheckVer(const QString& strVersion);
-    void OnDownloadProgress(qint32 lngCurBytes, qint32 lngMaxBytes, const QString& strSaveFPath);
-    void OnDownloadComplete(qint32 lngMaxBytes, const QString& strSaveFPath,
-                            const QString& strWriteError);
-    void OnDownloadError(const QString& strSaveFPath);
-    void OnDownloadRefused(const QString& strSaveFPath, qint64 lngLimitBytes);
-
-    // The status line, the box and the window height after a read that brought nothing.
-    void EndWithoutAnswer(const QString& strPrompt, eMsgStyle style, const QString& strTitle);
-    // A download that does not become db.dat: the NG status and a box that says why.
-    void RefuseDownload(const QString& strStatus, const QString& strPrompt, eMsgStyle style);
+    void OnProgress(cUpdateJob::eStage stage, qint64 lngCurBytes, qint64 lngMaxBytes);
+    void OnFinished(const cUpdateJob::tResult& result);
 
     cPlatform& m_platform;
-    cFileOps& m_files;
-    cNumberDB& m_db;
-    QString m_strAppDir;
-    std::function<void()> m_fnLoadDB;
-    // The database version the last version text announced.
-    int m_intAnnouncedVersion = -1;
+    cUpdateJob& m_job;
 
     QLabel* m_picSoftwareLogo = nullptr;
     QLabel* m_lblVersion0 = nullptr;
@@ -92,5 +72,4 @@ private:
     QPushButton* m_cmdUpdate = nullptr;
     QPushButton* m_cmdOK = nullptr;
     QTimer* m_tmrPropose = nullptr;
-    ucrAsync* m_ucrAsync = nullptr;
 };

@@ -80,13 +80,13 @@ QString MakeTempName(const QString& strFolder, bool blnBackup) {
     return QString();
 }
 
-eCheck CheckDownload(const QString& strPath, qint64 lngMaxBytes, int intAnnounced,
+eCheck CheckDownload(const QByteArray& bytes, qint64 lngMaxBytes, int intAnnounced,
                      QString* pstrFound) {
-    const QFileInfo file(strPath);
-    if (lngMaxBytes <= 0 || !file.exists() || file.size() != lngMaxBytes)
+    if (lngMaxBytes <= 0 || bytes.size() != lngMaxBytes)
         return eCheck::WrongSize;
     cNumberDB downloaded;
-    if (downloaded.LoadDB(strPath) != cNumberDB::eLoadResult::Loaded || !downloaded.HasValidTail())
+    downloaded.SetBytes(bytes);
+    if (!downloaded.HasValidTail())
         return eCheck::NotDatabase;
     if (pstrFound)
         *pstrFound = downloaded.DBVersion();

@@ -48,11 +48,11 @@ QString MakeTempName(const QString& strFolder, bool blnBackup);
 
 enum class eCheck { Accepted, WrongSize, NotDatabase, VersionDiffers };
 
-// Checks the downloaded file: its length is the announced total (an unknown
-// total, 0, never passes), it is a database with a date and version tail, and
-// that version is the one the version text announced. *pstrFound receives the
-// version found in the file.
-eCheck CheckDownload(const QString& strPath, qint64 lngMaxBytes, int intAnnounced,
+// Checks the downloaded bytes before anything is written: they are exactly the
+// announced total (an unknown total, 0, never passes), a database with a date
+// and version tail, and that version is the one the version text announced.
+// *pstrFound receives the version found in the bytes.
+eCheck CheckDownload(const QByteArray& bytes, qint64 lngMaxBytes, int intAnnounced,
                      QString* pstrFound = nullptr);
 
 struct tSwap {

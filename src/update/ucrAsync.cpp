@@ -3,8 +3,7 @@
 #include "lookup/DecryptAUCG.h"
 #include "lookup/cNumberDB.h"
 #include "lookup/modText.h"
-#include "platform/cPlatform.h"
-#include "update/cFileOps.h"
+#include "modUpdateHost.h"
 #include "update/modUpdate.h"
 
 #include <QNetworkAccessManager>
@@ -14,11 +13,7 @@
 #include <QUrl>
 
 // A trial build may be pointed at another server (cmake -DLUMIVO_UPDATE_HOST=host:port).
-#ifdef LUMIVO_UPDATE_HOST
-const QString ucrAsync::UpdateHost = QStringLiteral(LUMIVO_UPDATE_HOST);
-#else
-const QString ucrAsync::UpdateHost = QStringLiteral("update.lumivo.example");
-#endif
+const QString ucrAsync::UpdateHost = QString::fromLatin1(modUpdateHost::Host);
 const QString ucrAsync::VersionFilePath = QStringLiteral("/download/latestver.txt");
 
 namespace {
@@ -36,9 +31,8 @@ qint64 AnnouncedSize(const QNetworkReply* reply) {
 
 } // namespace
 
-ucrAsync::ucrAsync(cPlatform& platform, cFileOps& files, QObject* parent)
-    : QObject(parent), m_platform(platform), m_files(files), m_strHost(UpdateHost),
-      m_manager(new QNetworkAccessManager(this)) {
+ucrAsync::ucrAsync(QObject* parent)
+    : QObject(parent), m_strHost(UpdateHost), m_manager(new QNetworkAccessManager(this)) {
     setObjectName(QStringLiteral("ucrAsync"));
 }
 
@@ -47,28 +41,19 @@ ucrAsync::~ucrAsync() {
 }
 
 void ucrAsync::StartDownload(const QString& strTargetURL, const QString& strSaveFPath) {
-    StartOrReport(strTargetURL, {eRead::Download, strSaveFPath},
-                  QStringLiteral("コールポイントStartDownload"),
-                  {QStringLiteral("エラー番号:"), QStringLiteral("エラーの詳細:")});
+    StartOrReport(strTargetURL, {eRead::Download, strSaveFPath}, QStringLiteral("StartDownload"));
 }
 
 void ucrAsync::CheckVer() {
-    // This caller's labels have a blank after the colon; the download's have none.
     StartOrReport(QStringLiteral("http://") + m_strHost + VersionFilePath,
-                  {eRead::CheckVer, QString()}, QStringLiteral("コールポイントCheckVer"),
-                  {QStringLiteral("エラー番号: "), QStringLiteral("エラーの詳細: ")});
+                  {eRead::CheckVer, QString()}, QStringLiteral("CheckVer"));
 }
 
-void ucrAsync::StartOrReport(const QString& strURL, const tRead& read, const QString& strTitle,
-                             const std::pair<QString, QString>& labels) {
+void ucrAsync::StartOrReport(const QString& strURL, const tRead& read, const QString& strCaller) {
     int errNumber = 0;
     QString errDescription;
-    if (StartRead(strURL, read, &errNumber, &errDescription))
-        return;
-    m_platform.MsgBox(QStringLiteral("次のエラーが発生しました。") + modText::CrLf + labels.first +
-                          QString::number(errNumber) + modText::CrLf + labels.second +
-                          errDescription,
-                      eMsgStyle::Critical, strTitle);
+    if (!StartRead(strURL, read, &errNumber, &errDescription))
+        emit ReadNotStarted(strCaller, errNumber, errDescription);
 }
 
 void ucrAsync::CancelAll() {
@@ -177,10 +162,10 @@ void ucrAsync::OnFinished(QNetworkReply* reply) {
         bool blnDigitError = false;
         const QString strVersion = DecryptAUCG::DecodeText(text, &blnDigitError);
         if (blnDigitError)
-            m_platform.MsgBox(QStringLiteral("DigitError."), eMsgStyle::OkOnly);
+            emit DigitError();
         emit RetCheckVer(strVersion);
     } else {
-        emit DownloadComplete(qint32(maxBytes), read.tag, m_files.WriteWhole(read.tag, bytes));
+        emit DownloadComplete(qint32(maxBytes), read.tag, bytes);
     }
 }
 

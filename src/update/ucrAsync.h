@@ -4,14 +4,13 @@
 #include <QObject>
 #include <QString>
 
-class cFileOps;
-class cPlatform;
 class QNetworkAccessManager;
 class QNetworkReply;
 
-// The invisible download control of the About window. It reads a URL into memory
-// and, when the read ends, acts on what the read was started for: the version
-// check decodes the version text, a download writes the file.
+// The download control: reads a URL into memory under a size limit and, when
+// the read ends, hands over what it brought: the version check the decoded
+// version text, a download its bytes. It shows nothing and writes no file;
+// cUpdateJob decides what the bytes become and the window what is shown.
 class ucrAsync : public QObject {
     Q_OBJECT
 
@@ -36,8 +35,7 @@ public:
         int intMaxRedirects = 3;
     };
 
-    // files writes the downloaded bytes; a test makes it fail.
-    ucrAsync(cPlatform& platform, cFileOps& files, QObject* parent = nullptr);
+    explicit ucrAsync(QObject* parent = nullptr);
     ~ucrAsync() override;
 
     void StartDownload(const QString& strTargetURL, const QString& strSaveFPath);
@@ -56,13 +54,18 @@ public:
 
 signals:
     void DownloadError(QString strSaveFPath);
-    // strWriteError: why the bytes could not be written to strSaveFPath; empty
-    // when the file holds them whole.
-    void DownloadComplete(qint32 lngMaxBytes, QString strSaveFPath, QString strWriteError);
+    // bytes: everything the read brought, which may be fewer than lngMaxBytes
+    // when the server closed early.
+    void DownloadComplete(qint32 lngMaxBytes, QString strSaveFPath, QByteArray bytes);
+    // Raised just before a RetCheckVer whose text did not pass its check digit.
+    void DigitError();
     void RetCheckVer(QString strVersion);
     void DownloadProgress(qint32 lngCurBytes, qint32 lngMaxBytes, QString strSaveFPath);
     // A read whose size went beyond what its purpose allows was stopped; no bytes were kept.
     void DownloadRefused(QString strSaveFPath, qint64 lngLimitBytes);
+    // A read that could not start: strCaller is "CheckVer" or "StartDownload";
+    // no other event follows.
+    void ReadNotStarted(QString strCaller, int intErrNumber, QString strErrDescription);
 
 private:
     enum class eRead { CheckVer, Download };
@@ -75,10 +78,8 @@ private:
         qint64 lngAtWindowStart = 0;
     };
 
-    // Starts a read; when it cannot start, shows the start-failure message with
-    // the caller's labels for the error number and its description.
-    void StartOrReport(const QString& strURL, const tRead& read, const QString& strTitle,
-                       const std::pair<QString, QString>& labels);
+    // Starts a read; when it cannot start, raises ReadNotStarted for strCaller.
+    void StartOrReport(const QString& strURL, const tRead& read, const QString& strCaller);
     bool StartRead(const QString& strURL, const tRead& read, int* pErrNumber,
                    QString* pErrDescription);
     void OnProgress(QNetworkReply* reply, qint64 curBytes, qint64 totalBytes);
@@ -89,8 +90,6 @@ private:
     void CheckRate(QNetworkReply* reply);
     qint64 LimitOf(QNetworkReply* reply) const;
 
-    cPlatform& m_platform;
-    cFileOps& m_files;
     QString m_strHost;
     tLimits m_limits;
     QNetworkAccessManager* m_manager;

@@ -112,7 +112,8 @@ private slots:
             {"lblNotice", "お知らせ: 作者ウェブページを開く", ""},
         };
         frmMain main(m_platform, m_db, m_dir.path());
-        frmAbout about(m_platform, m_db, m_dir.path(), &main, {});
+        cUpdateJob job(m_db, m_dir.path());
+        frmAbout about(m_platform, job, &main);
         const std::initializer_list<QWidget*> windows = {&main, main.LogWindow(), &about};
         for (QWidget* window : windows) {
             window->show();

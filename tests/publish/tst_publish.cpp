@@ -2,6 +2,7 @@
 #include "lookup/cNumberDB.h"
 #include "platform/cFakePlatform.h"
 #include "platform/modTestFiles.h"
+#include "update/cUpdateJob.h"
 #include "update/frmAbout.h"
 #include "update/ucrAsync.h"
 
@@ -125,8 +126,9 @@ private slots:
         cNumberDB db;
         QWidget owner;
         db.LoadDB(app + "/db.dat");
-        frmAbout about(platform, db, app, &owner, [&] { db.LoadDB(app + "/db.dat"); });
-        about.findChild<ucrAsync*>("ucrAsync")->SetHost(host);
+        cUpdateJob job(db, app);
+        job.Reader().SetHost(host);
+        frmAbout about(platform, job, &owner);
         about.findChild<QPushButton*>("cmdUpdate")->click();
         QTRY_COMPARE_WITH_TIMEOUT(about.findChild<QLabel*>("lblConnectionStatus")->text(),
                                   "OK 最新のデータベースに更新しました。", 20000);

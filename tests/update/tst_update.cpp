@@ -4,6 +4,7 @@
 #include "platform/cFakePlatform.h"
 #include "platform/modTestFiles.h"
 #include "update/cFileOps.h"
+#include "update/cUpdateJob.h"
 #include "update/frmAbout.h"
 #include "update/modUpdate.h"
 #include "update/ucrAsync.h"
@@ -20,16 +21,13 @@
 using modTestFiles::FileState;
 using modTestFiles::ReadFile;
 using modTestFiles::WriteFile;
+using eOutcome = cUpdateJob::eOutcome;
+using eStage = cUpdateJob::eStage;
 
 namespace {
 
-const QString VersionPath = QStringLiteral("/download/latestver.txt");
-const QString DBPath = QStringLiteral("/download/db1001.dat");
-const QString DiskFull = QStringLiteral("No space left on device");
-const QColor Orange(255, 128, 0);
-const QColor ButtonText(0, 0, 0); // what the offscreen platform's palette gives
-const QStringList Verdicts{"Newer", "Same", "Older", "SoftwareDiffers", "Unusable"};
-const QStringList Checks{"Accepted", "WrongSize", "NotDatabase", "VersionDiffers"};
+const QString VersionPath = "/download/latestver.txt", DBPath = "/download/db1001.dat";
+const QString DiskFull = "No space left on device";
 const QString NoAnswerBox =
     "64|接続できませんでした。|ネット接続が切断されました。\r\n現在ご利用のPCがオフラインモード。"
     "または、データベースサーバーがメンテナンス中です。\r\nデータベースサーバーの状態は、"
@@ -37,7 +35,7 @@ const QString NoAnswerBox =
 
 QByteArray DBBytes(const QString& strVersion, const QString& strDate = "20261206") {
     cDBBuilder builder;
-    builder.AddEntry(QStringLiteral("090123"), QStringLiteral("C101"));
+    builder.AddEntry("090123", "C101");
     return QStringEncoder("windows-31j").encode(builder.BuildText(strDate, strVersion).value());
 }
 // The leftovers of a folder by kind: ".b", ".t" (a download's half-written temporary too).
@@ -50,17 +48,15 @@ QString Others(const QString& dir) {
     kinds.sort();
     return kinds.join(',');
 }
-// A small HTTP server on 127.0.0.1: each path answers with its scripted response
-// after its delay, anything else with a 404; every answer closes its connection.
+// A small HTTP server on 127.0.0.1: each path answers with its scripted response,
+// anything else with a 404; every answer closes its connection.
 struct tServer : QTcpServer {
     struct tResponse {
         int status = 200; // 0: the connection is accepted and never answered
         QByteArray body = {};
-        qint64 length = -1; // the Content-Length sent: -1 the body's size, -2 none at all
-        int delayMs = 0;
-        QByteArray location = {}; // a path on this server, or a whole address
-        int chunk = 0;            // the body in pieces of this many bytes, one every dripMs
-        int dripMs = 0;
+        qint64 length = -1;        // the Content-Length sent: -1 the body's size, -2 none at all
+        QByteArray location = {};  // a path on this server, or a whole address
+        int chunk = 0, dripMs = 0; // the body in pieces of chunk bytes, one every dripMs
     };
     QHash<QString, tResponse> routes;
     QStringList paths; // of every request, in arrival order
@@ -68,11 +64,9 @@ struct tServer : QTcpServer {
     tServer() {
         listen(QHostAddress::LocalHost);
         connect(this, &QTcpServer::newConnection, this, [this] {
-            QTcpSocket* socket = nextPendingConnection();
-            // The request line comes whole in the first piece; the rest of the head is not read.
+            QTcpSocket* s = nextPendingConnection();
             connect(
-                socket, &QTcpSocket::readyRead, socket,
-                [this, socket] { Answer(socket, socket->readLine().split(' ').value(1)); },
+                s, &QTcpSocket::readyRead, s, [this, s] { Answer(s, s->readLine().split(' ')[1]); },
                 Qt::SingleShotConnection);
         });
     }
@@ -84,49 +78,35 @@ struct tServer : QTcpServer {
             return;
         QByteArray out = "HTTP/1.1 " + QByteArray::number(r.status) + " X\r\nConnection: close\r\n";
         if (!r.location.isEmpty())
-            out +=
-                "Location: " + (r.location.startsWith('/') ? "http://" + Host().toLatin1() : "") +
-                r.location + "\r\n";
+            out += "Location: " + (r.location[0] == '/' ? "http://" + Host().toLatin1() : "") +
+                   r.location + "\r\n";
         if (r.length != -2)
             out += "Content-Length: " + QByteArray::number(r.length < 0 ? r.body.size() : r.length);
-        out += "\r\n\r\n";
-        // A client that hangs up first takes the pending answer with its socket.
-        QTimer::singleShot(r.delayMs, socket, [socket, out, r] {
-            socket->write(r.chunk ? out : out + r.body);
-            if (!r.chunk) {
+        socket->write(out + "\r\n\r\n" + (r.chunk ? "" : r.body));
+        if (!r.chunk)
+            return socket->disconnectFromHost();
+        auto* drip = new QTimer(socket);
+        connect(drip, &QTimer::timeout, socket, [socket, r, sent = qsizetype(0)]() mutable {
+            socket->write(r.body.mid(sent, r.chunk));
+            if ((sent += r.chunk) >= r.body.size())
                 socket->disconnectFromHost();
-                return;
-            }
-            auto* drip = new QTimer(socket);
-            QObject::connect(drip, &QTimer::timeout, socket,
-                             [socket, r, sent = qsizetype(0)]() mutable {
-                                 socket->write(r.body.mid(sent, r.chunk));
-                                 if ((sent += r.chunk) >= r.body.size())
-                                     socket->disconnectFromHost();
-                             });
-            drip->start(r.dripMs);
         });
+        drip->start(r.dripMs);
+    }
+    // The version file holds strPlain (%1: this server) encoded; "@huge" makes it
+    // 4308 bytes long, "@digit" leaves its check digit wrong.
+    void Serve(const QString& strPlain, const tResponse& db) {
+        QString text = strPlain.startsWith('@')
+                           ? "130 1001 " + QString(strPlain == "@huge" ? 700 : 1, 'x') + "!h/d?"
+                           : strPlain;
+        const QByteArray file = DecryptAUCG::EncodeText(text.replace("%1", Host()), 17)->toLatin1();
+        routes.insert(VersionPath, {200, strPlain == "@digit" ? file.chopped(2) : file});
+        routes.insert(DBPath, db);
     }
 };
 
-// The rows of one table of update-cases.txt, as one column "f" of fields.
-void Rows(const QString& table) {
-    QTest::addColumn<QStringList>("f");
-    const QString size = QString::number(DBBytes("1001").size());
-    QFile file(QFINDTESTDATA("update-cases.txt"));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    for (const QString& line : QString::fromUtf8(file.readAll()).split('\n')) {
-        QStringList f = (line + ' ').split(QStringLiteral(" | "));
-        for (QString& field : f)
-            field = field.trimmed().replace("\\n", "\r\n").replace("%n", size);
-        if (f.size() > 2 && f.takeFirst() == table)
-            QTest::newRow(qPrintable(f.takeFirst())) << f;
-    }
-}
-
 // Fails the operations named in `failing`, such as "rename .t db.dat" or "write .t",
-// and, once intStepsLeft operations have run, every one after, as if the program
-// had stopped there.
+// and, once intStepsLeft operations have run, every one after, as a crash would.
 struct tFaultyFiles : cFileOps {
     QStringList failing;
     int intStepsLeft = -1; // -1: no stop
@@ -151,61 +131,34 @@ struct tFaultyFiles : cFileOps {
     }
 };
 
-// A program folder with db.dat and the database loaded from it, the main window's
-// stand-in and an About window whose version file comes from the loopback server.
+// A data folder with db.dat (database strLocal of 2004/01/15) loaded, and the
+// job that updates it from the loopback server. Stages() tells the progress
+// seen as letters, repeats once: V version read, D downloading, R received.
 struct tRig {
     QTemporaryDir dir;
     const QString dbPath = dir.filePath("db.dat");
-    cFakePlatform platform;
     tFaultyFiles files;
     cNumberDB db;
     tServer server;
-    QWidget owner;
-    int loads = 0;
-    std::unique_ptr<frmAbout> about;
+    cUpdateJob job{db, dir.path(), files};
+    QSignalSpy progress{&job, &cUpdateJob::Progress}, finished{&job, &cUpdateJob::Finished};
 
     explicit tRig(const QString& strLocal = "1000") {
         QVERIFY(WriteFile(dbPath, DBBytes(strLocal, "20040115")));
         db.LoadDB(dbPath);
-        about = std::make_unique<frmAbout>(
-            platform, db, dir.path(), &owner,
-            [this] { loads += db.LoadDB(dbPath) == cNumberDB::eLoadResult::Loaded; }, &files);
-        Async()->SetHost(server.Host());
+        job.Reader().SetHost(server.Host());
     }
-    template <class T = QLabel> T* Child(const char* n) const { return about->findChild<T*>(n); }
-    ucrAsync* Async() const { return about->findChild<ucrAsync*>(); }
-    QLabel* Status() const { return Child("lblConnectionStatus"); }
-    QColor Colour() const { return Status()->palette().color(QPalette::WindowText); }
-    QTimer* Propose() const { return Child<QTimer>("tmrPropose"); }
-    // The version file holds strPlain encoded; "@huge" makes it 4308 bytes long,
-    // "@digit" leaves its check digit wrong.
-    void Serve(const QString& strPlain, const tServer::tResponse& db, int intVersionDelay = 0) {
-        const QString x(strPlain == "@huge" ? 700 : 1, u'x');
-        QString text = strPlain.startsWith('@') ? "130 1001 " + x + "!h/d?" : strPlain;
-        QByteArray file =
-            DecryptAUCG::EncodeText(text.replace("%1", server.Host()), 17)->toLatin1();
-        server.routes.insert(
-            VersionPath, {200, strPlain == "@digit" ? file.chopped(2) : file, -1, intVersionDelay});
-        server.routes.insert(DBPath, db);
+    QString Stages() const {
+        QString s;
+        for (const auto& p : progress)
+            if (const QChar c = "VDR"[int(p[0].value<eStage>())]; !s.endsWith(c))
+                s += c;
+        return s;
+    }
+    cUpdateJob::tResult Result() const {
+        return finished.value(0).value(0).value<cUpdateJob::tResult>();
     }
 };
-
-// Each message box as "style|title|text".
-QStringList Boxes(const cFakePlatform& platform) {
-    QStringList boxes;
-    for (const auto& b : platform.msgBoxes)
-        boxes.append(QString::number(int(b.style)) + u'|' + b.title + u'|' + b.prompt);
-    return boxes;
-}
-
-// "status content [Content-Length]"; content db<version> is a database, db1001/20 its first 20
-// bytes.
-tServer::tResponse Answer(const QString& strSpec) {
-    const QStringList w = strSpec.split(u' ');
-    const QByteArray body = w[1].startsWith("db") ? DBBytes(w[1].mid(2, 4)) : w[1].toUtf8();
-    const int cut = w[1].section(u'/', 1).toInt();
-    return {w[0].toInt(), cut ? body.left(cut) : body, w.value(2, "-1").toLongLong()};
-}
 
 } // namespace
 
@@ -214,96 +167,138 @@ class tst_update : public QObject {
 
 private slots:
     void initTestCase() { QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy); }
-    void decide_data() { Rows("decide"); }
+    void decide_data();
     void decide();
-    void tempName_data() { Rows("tempName"); }
     void tempName();
-    void checkDownload_data() { Rows("check"); }
-    void checkDownload();
-    void swap_data() { Rows("swap"); }
+    void swap_data();
     void swap();
-    void crash_data() { Rows("crash"); }
     void crash();
-    void recover_data() { Rows("recover"); }
+    void recover_data();
     void recover();
-    void fixedTexts_data() { Rows("text"); }
-    void fixedTexts();
-    void windowAtLoad();
-    void update_data() { Rows("update"); }
-    void update();
-    void readLimits_data() { Rows("limit"); }
+    void job_data();
+    void job();
+    void readLimits_data();
     void readLimits();
-    void secondPress_data() { Rows("press"); }
-    void secondPress();
-    void startFailure_data() { Rows("start"); }
-    void startFailure();
+    void oneAtATime();
+    void windowAtLoad();
+    void outcomeShown_data();
+    void outcomeShown();
 };
 
+// clang-format off
+void tst_update::decide_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("local");
+    QTest::addColumn<modUpdate::eVerdict>("verdict");
+    QTest::addColumn<QString>("url");
+    using enum modUpdate::eVerdict;
+    QTest::newRow("the last ! counts, the last character goes") << "130 1001 a!b!h/d1.dat?" << "1000" << Newer << "http://h/d1.dat";
+    QTest::newRow("0999 and \" 999\" are equal as numbers") << "130  999 x!h/d?" << "0999" << Newer << "http://h/d";
+    QTest::newRow("\"900 \" is below 1000") << "130 900  x!h/d?" << "1000" << Older << "";
+    QTest::newRow("no local version") << "130 1001 x!h/d?" << "" << Newer << "http://h/d";
+    QTest::newRow("software not a number") << "1x0 1001 x!h/d?" << "1000" << Unusable << "";
+    QTest::newRow("remote not a number") << "130 10x1 x!h/d?" << "1000" << Unusable << "";
+    QTest::newRow("shorter than 8") << "130 100" << "1000" << Unusable << "";
+    QTest::newRow("no !") << "130 1001 no mark" << "1000" << Unusable << "";
+    QTest::newRow("nothing after !") << "130 1001 x!/" << "1000" << Unusable << "";
+}
+// clang-format on
+
 void tst_update::decide() {
-    QFETCH(QStringList, f);
-    const modUpdate::tDecision d = modUpdate::Decide(f[0], f[1], 130);
-    QCOMPARE(Verdicts.value(int(d.verdict)), f[2]);
-    QCOMPARE(d.intAnnounced, f[3].toInt());
-    QCOMPARE(d.strURL, f[4]);
+    QFETCH(QString, text);
+    QFETCH(QString, local);
+    QFETCH(modUpdate::eVerdict, verdict);
+    QFETCH(QString, url);
+    const modUpdate::tDecision d = modUpdate::Decide(text, local, 130);
+    QCOMPARE(d.verdict, verdict);
+    QCOMPARE(d.strURL, url);
+    QCOMPARE(d.intAnnounced, url.isEmpty() ? -1 : QStringView(text).mid(4, 4).trimmed().toInt());
 }
 
 void tst_update::tempName() {
-    QFETCH(QStringList, f);
-    QTemporaryDir dir;
-    for (int n = 1; n <= 1000; ++n)
-        if (n != f[0].toInt())
-            QVERIFY(WriteFile(dir.filePath(QString::asprintf("%04d", n) + f[1]), ""));
-    QCOMPARE(modUpdate::MakeTempName(dir.path() + '/', f[1] == ".b"), f[2]);
+    // The one number not taken, its kind, the name; 0: all taken.
+    for (const auto& [free, suffix, name] :
+         {std::tuple{7, ".t", "0007.t"}, {1000, ".b", "1000.b"}, {0, ".b", ""}}) {
+        QTemporaryDir dir;
+        for (int n = 1; n <= 1000; ++n)
+            if (n != free)
+                QVERIFY(WriteFile(dir.filePath(QString::asprintf("%04d", n) + suffix), ""));
+        QCOMPARE(modUpdate::MakeTempName(dir.path() + '/', suffix == QString(".b")), name);
+    }
 }
 
-// f: the file's content (db<version>: a database, none: no file), announced size, outcome.
-void tst_update::checkDownload() {
-    QFETCH(QStringList, f);
-    QTemporaryDir dir;
-    const QString path = dir.filePath("0042.t");
-    if (f[0] != "none")
-        QVERIFY(WriteFile(path, f[0].startsWith("db") ? DBBytes(f[0].mid(2)) : f[0].toUtf8()));
-    QCOMPARE(Checks.value(int(modUpdate::CheckDownload(path, f[1].toLongLong(), 1001))), f[2]);
+// "old" db.dat and "new" 0042.t swapped with the named operations failing.
+// clang-format off
+void tst_update::swap_data() {
+    QTest::addColumn<QString>("failing");
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<QString>("left");
+    QTest::newRow("swapped") << "" << QByteArray("old") << QByteArray("new") << "";
+    QTest::newRow("no db.dat") << "" << QByteArray() << QByteArray("new") << "";
+    QTest::newRow("no db.dat, not moved") << "rename .t db.dat" << QByteArray() << QByteArray("<missing>") << "";
+    QTest::newRow("backup not made") << "link db.dat .b" << QByteArray("old") << QByteArray("old") << "";
+    QTest::newRow("not moved") << "rename .t db.dat" << QByteArray("old") << QByteArray("old") << "";
+    QTest::newRow("backup stays: swapped all the same") << "remove .b" << QByteArray("old") << QByteArray("new") << ".b";
+    QTest::newRow("nothing removed after a failure") << "rename .t db.dat,remove .b,remove .t" << QByteArray("old") << QByteArray("old") << ".b,.t";
 }
+// clang-format on
 
 void tst_update::swap() {
-    QFETCH(QStringList, f);
+    QFETCH(QString, failing);
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
     QTemporaryDir dir;
     tFaultyFiles files;
-    files.failing = f[0].split(',', Qt::SkipEmptyParts);
-    if (f[1] != "none")
-        QVERIFY(WriteFile(dir.filePath("db.dat"), f[1].toLatin1()));
+    files.failing = failing.split(',', Qt::SkipEmptyParts);
+    QVERIFY(before.isEmpty() || WriteFile(dir.filePath("db.dat"), before));
     QVERIFY(WriteFile(dir.filePath("0042.t"), "new"));
     const modUpdate::tSwap s = modUpdate::SwapIn(files, dir.path() + '/', dir.filePath("0042.t"));
-    QCOMPARE(s.blnSwapped, f[2] == "new");
-    QCOMPARE(s.strReason, f[2] == "new" ? "" : DiskFull);
-    QCOMPARE(ReadFile(dir.filePath("db.dat")), f[2].toLatin1());
-    QCOMPARE(Others(dir.path()), f[3]);
+    QCOMPARE(s.strReason, after == "new" ? "" : DiskFull);
+    QCOMPARE(ReadFile(dir.filePath("db.dat")), after);
+    QTEST(Others(dir.path()), "left");
 }
 
-// The swap stops after f[0] of its steps, as a crash would stop it; db.dat is
-// then still a whole database, and the next start's tidying leaves it alone
-// with no other file. f: steps, version of db.dat.
+// The swap cut off after each of its steps (link, rename, remove), as a crash
+// would: db.dat is a whole database, and the next start's tidying leaves it alone.
 void tst_update::crash() {
-    QFETCH(QStringList, f);
-    QTemporaryDir dir;
-    const QString folder = dir.path() + '/';
-    tFaultyFiles files;
-    files.intStepsLeft = f[0].toInt();
-    QVERIFY(WriteFile(folder + "db.dat", DBBytes("1000")));
-    QVERIFY(WriteFile(folder + "0042.t", DBBytes("1001")));
-    modUpdate::SwapIn(files, folder, folder + "0042.t");
-    QCOMPARE(FileState(folder + "db.dat"), f[1]);
-    modUpdate::RecoverFolder(cFileOps::Disk(), folder, 0);
-    QCOMPARE(FileState(folder + "db.dat"), f[1]);
-    QCOMPARE(Others(dir.path()), "");
+    for (const auto& [steps, version] :
+         {std::pair{0, "1000"}, {1, "1000"}, {2, "1001"}, {3, "1001"}}) {
+        QTemporaryDir dir;
+        const QString folder = dir.path() + '/';
+        tFaultyFiles files;
+        files.intStepsLeft = steps;
+        QVERIFY(WriteFile(folder + "db.dat", DBBytes("1000")) &&
+                WriteFile(folder + "0042.t", DBBytes("1001")));
+        modUpdate::SwapIn(files, folder, folder + "0042.t");
+        QCOMPARE(FileState(folder + "db.dat"), version);
+        modUpdate::RecoverFolder(cFileOps::Disk(), folder, 0);
+        QCOMPARE(FileState(folder + "db.dat"), version);
+        QCOMPARE(Others(dir.path()), "");
+    }
 }
 
-// f: db.dat (none, folder, fifo, notail or db<version>), the other files as
-// name=content (db<version> a database), the least age of removed files,
-// db.dat afterwards, the kinds of files left.
+// db.dat (none, folder, fifo, notail or db<version>), other files as name=content,
+// the least age of removed files, db.dat afterwards, the kinds of files left.
+// clang-format off
+void tst_update::recover_data() {
+    for (const char* c : {"db", "others", "age", "after", "left"}) QTest::addColumn<QString>(c);
+    QTest::newRow("cut between renames: backup back") << "none" << "0042.b=db1000,0007.t=db1001" << "0" << "1000" << "";
+    QTest::newRow("complete db.dat: leftovers go") << "db1001" << "0042.b=db1000,0007.t=db1001,0007.t.Ab12Cd=x" << "0" << "1001" << "";
+    QTest::newRow("db.dat without its tail") << "notail" << "0042.b=db1000" << "0" << "1000" << "";
+    QTest::newRow("the highest backup") << "none" << "0001.b=db0999,0002.b=db1000,0003.b=x" << "0" << "1000" << "";
+    QTest::newRow("young leftovers stay") << "db1001" << "0042.b=db1000,0007.t=db1001" << "3600" << "1001" << ".b,.t";
+    QTest::newRow("a young backup is restored and kept") << "none" << "0042.b=db1000" << "3600" << "1000" << ".b";
+    QTest::newRow("no backup: only the download goes") << "none" << "0007.t=db1001" << "0" << "none" << "";
+    QTest::newRow("a folder as db.dat keeps its backup") << "folder" << "0042.b=db1000,0007.t=x" << "0" << "folder" << ".b";
+    QTest::newRow("a FIFO as db.dat keeps its backup") << "fifo" << "0042.b=db1000" << "0" << "fifo" << ".b";
+    QTest::newRow("other names are not ours") << "db1000" << "42.b=x,0042.bak=x,0042.b.x=x" << "0" << "1000" << ".b";
+}
+// clang-format on
+
 void tst_update::recover() {
-    QFETCH(QStringList, f);
+    QFETCH(QString, db);
+    QFETCH(QString, others);
     QTemporaryDir dir;
     const QString folder = dir.path() + '/';
     const auto make = [&](const QString& name, const QString& what) {
@@ -313,97 +308,115 @@ void tst_update::recover() {
             return ::mkfifo(QFile::encodeName(folder + name), 0600) == 0;
         return WriteFile(folder + name, what.startsWith("db") ? DBBytes(what.mid(2)) : "x");
     };
-    if (f[0] != "none")
-        QVERIFY(make("db.dat", f[0]));
-    for (const QString& file : f[1].split(',', Qt::SkipEmptyParts))
+    QVERIFY(db == "none" || make("db.dat", db));
+    for (const QString& file : others.split(',', Qt::SkipEmptyParts))
         QVERIFY(make(file.section('=', 0, 0), file.section('=', 1)));
-    modUpdate::RecoverFolder(cFileOps::Disk(), folder, f[2].toInt());
-    QCOMPARE(FileState(folder + "db.dat"), f[3]);
-    QCOMPARE(Others(dir.path()), f[4]);
+    QFETCH(QString, age);
+    modUpdate::RecoverFolder(cFileOps::Disk(), folder, age.toInt());
+    QTEST(FileState(folder + "db.dat"), "after");
+    QTEST(Others(dir.path()), "left");
 }
 
-// f: object, property, text.
-void tst_update::fixedTexts() {
-    QFETCH(QStringList, f);
-    tRig rig;
-    const QObject* object =
-        f[0] == "frmAbout" ? rig.about.get() : rig.Child<QObject>(qPrintable(f[0]));
-    QCOMPARE(object->property(qPrintable(f[1])).toString(), f[2]);
+// The whole update against the loopback server, no window. The database answer
+// is "status content [Content-Length]": db<version> a database, db1001/1 all but its
+// last byte; -2 no Content-Length. failing: file operations that fail, "installed"
+// the installed program's folder, "bad host" a version file URL that cannot start.
+// clang-format off
+void tst_update::job_data() {
+    for (const char* c : {"local", "text", "answer", "failing"}) QTest::addColumn<QString>(c);
+    QTest::addColumn<eOutcome>("outcome");
+    QTest::addColumn<QString>("detail");
+    QTest::addColumn<qint64>("number");
+    QTest::addColumn<QString>("stages");
+    QTest::addColumn<QString>("after"); // db.dat and the database searched
+    const QString offer = "130 1001 x!%1/download/db1001.dat?";
+    using enum eOutcome;
+    QTest::newRow("newer") << "1000" << "130 1001 new!numbers!%1/download/db1001.dat?" << "200 db1001" << "" << Updated << "" << 0LL << "VDR" << "1001";
+    QTest::newRow("same") << "1001" << offer << "200 db1001" << "" << UpToDate << "" << 0LL << "V" << "1001";
+    QTest::newRow("lower") << "1002" << offer << "200 db1001" << "" << LocalNewer << "" << 0LL << "V" << "1002";
+    QTest::newRow("software 131") << "1000" << "131 1001 x!h/d?" << "" << "" << SoftwareDiffers << "" << 0LL << "V" << "1000";
+    QTest::newRow("software 129") << "1000" << "129 1001 x!h/d?" << "" << "" << SoftwareDiffers << "" << 0LL << "V" << "1000";
+    QTest::newRow("no !") << "1000" << "130 1001 no mark" << "" << "" << Unusable << "" << 0LL << "V" << "1000";
+    QTest::newRow("check digit") << "1000" << "@digit" << "" << "" << DigitError << "" << 0LL << "V" << "1000";
+    QTest::newRow("version file too large") << "1000" << "@huge" << "" << "" << TooLarge << "" << 4096LL << "" << "1000";
+    QTest::newRow("version file cannot start") << "1000" << offer << "" << "bad host" << CheckNotStarted << "URLを解釈できません。(http://bad host/download/latestver.txt)" << 302LL << "" << "1000";
+    QTest::newRow("download cannot start") << "1000" << "130 1001 x!bad host?" << "" << "" << DownloadNotStarted << "URLを解釈できません。(http://bad host)" << 302LL << "VD" << "1000";
+    QTest::newRow("404") << "1000" << offer << "404 db1001" << "" << NoAnswer << "" << 0LL << "VD" << "1000";
+    QTest::newRow("unknown size") << "1000" << offer << "200 db1001 -2" << "" << NoAnswer << "" << 0LL << "VD" << "1000";
+    QTest::newRow("one byte short") << "1000" << offer << "200 db1001/1 " + QString::number(DBBytes("1001").size()) << "" << WrongSize << "" << 0LL << "VDR" << "1000";
+    QTest::newRow("not a database") << "1000" << offer << "200 <html>sorry</html>" << "" << NotDatabase << "" << 0LL << "VDR" << "1000";
+    QTest::newRow("version differs") << "1000" << offer << "200 db1002" << "" << VersionDiffers << "1002" << 0LL << "VDR" << "1000";
+    QTest::newRow("over 256 MiB") << "1000" << offer << "200 x 314572800" << "" << TooLarge << "" << 268435456LL << "VD" << "1000";
+    QTest::newRow("disk full") << "1000" << offer << "200 db1001" << "write .t" << NotWritten << DiskFull << 0LL << "VDR" << "1000";
+    QTest::newRow("installed folder: nothing fetched") << "1000" << offer << "" << "installed" << InstalledFolder << "" << 0LL << "V" << "1000";
+    QTest::newRow("not moved onto db.dat") << "1000" << offer << "200 db1001" << "rename .t db.dat" << SwapFailed << DiskFull << 0LL << "VDR" << "1000";
 }
+// clang-format on
 
-void tst_update::windowAtLoad() {
-    tRig rig;
-    frmAbout& about = *rig.about;
-    QCOMPARE(rig.Propose()->interval(), 10000);
-    QVERIFY(!rig.Propose()->isActive());
-    QCOMPARE(about.HeightTwips(), 3240);
-    QVERIFY(rig.Status()->y() >= about.height());
+void tst_update::job() {
+    QFETCH(QString, local);
+    QFETCH(QString, text);
+    QFETCH(QString, answer);
+    QFETCH(QString, failing);
+    QFETCH(eOutcome, outcome);
+    tRig rig(local);
+    rig.files.failing = failing.split(',', Qt::SkipEmptyParts);
+    QVERIFY(failing != "installed" || WriteFile(rig.dir.filePath("lumivo.installed"), ""));
+    if (failing == "bad host")
+        rig.job.Reader().SetHost("bad host");
+    const QStringList w = (answer + " x").split(' ');
+    QByteArray body = w[1].startsWith("db") ? DBBytes(w[1].mid(2, 4)) : w[1].toUtf8();
+    body.chop(w[1].section('/', 1).toInt()); // db1001/1: all but the last byte
+    rig.server.Serve(text, {w[0].toInt(), body, w.size() > 3 ? w[2].toLongLong() : -1});
 
-    about.show();
-    QVERIFY(QTest::qWaitForWindowActive(&about));
-    for (const char* label : {"picSoftwareLogo", "lblNotice", "lblVersion(0)"})
-        QTest::mouseClick(rig.Child(label), Qt::LeftButton);
-    QCOMPARE(rig.platform.openedUrls, QStringList(2, "https://lumivo.example/?lumivo"));
-    // cmdUpdate holds the focus, and Esc starts the update instead of closing.
-    QCOMPARE(about.focusWidget(), rig.Child<QPushButton>("cmdUpdate"));
-    QTest::keyClick(about.focusWidget(), Qt::Key_Escape);
-    QTRY_COMPARE(rig.server.paths, QStringList(VersionPath));
-    QVERIFY(about.isVisible());
-}
-
-// f: local version, version text, database answer, failing operations, status line,
-// message box, beeps, whether the database was fetched.
-void tst_update::update() {
-    QFETCH(QStringList, f);
-    tRig rig(f[0]);
-    rig.files.failing = f[3].split(',', Qt::SkipEmptyParts);
-    if (rig.files.failing.contains("installed"))
-        QVERIFY(WriteFile(rig.dir.filePath("lumivo.installed"), ""));
-    rig.Serve(f[1], Answer(f[2]));
-
-    rig.Child<QPushButton>("cmdUpdate")->click();
-    QCOMPARE(rig.Status()->text(), "○番号検索データベースの最新版をチェックしています。");
-    QCOMPARE(rig.Colour(), ButtonText);
-    QCOMPARE(rig.about->HeightTwips(), 3630);
-    QTRY_VERIFY(rig.Async()->ReadsUnderWay() == 0 && rig.Status()->text() == f[4] &&
-                rig.platform.msgBoxes.size() == !f[5].isEmpty());
-    QCOMPARE(Boxes(rig.platform), f[5].isEmpty() ? QStringList() : QStringList(f[5]));
-    QCOMPARE(rig.platform.beeps, f[6].toInt());
-    QCOMPARE(rig.server.paths, QStringList({VersionPath, DBPath}).mid(0, f[7] == "true" ? 2 : 1));
+    QVERIFY(rig.job.Start());
+    QTRY_COMPARE(rig.finished.size(), 1);
+    QCOMPARE(rig.Result().outcome, outcome);
+    QTEST(rig.Result().strDetail, "detail");
+    QTEST(rig.Result().lngNumber, "number");
+    // Nothing is shown while the version text is read; bytes only once the download runs.
+    QTEST(rig.Stages(), "stages");
+    QVERIFY(!rig.job.Running());
+    QCOMPARE(rig.job.Reader().ReadsUnderWay(), 0);
+    QTEST(FileState(rig.dbPath), "after");
+    QTEST(rig.job.Database().DBVersion(), "after");
     QCOMPARE(Others(rig.dir.path()), "");
-    QCOMPARE(rig.Colour(), f[4].isEmpty() ? ButtonText : Orange);
-
-    const bool installed = f[4].startsWith("OK");
-    QCOMPARE(ReadFile(rig.dbPath),
-             DBBytes(installed ? "1001" : f[0], installed ? "20261206" : "20040115"));
-    QCOMPARE(rig.loads, int(installed));
-    QCOMPARE(rig.Child("lblVersion(0)")->text(),
-             installed ? "Software Version: 1.30   DataBase Version: 1001  2026/12/06"
-                       : "Software Version: 1.30   DataBase Version: " + f[0] + "  2004/01/15");
-    // A read that brought nothing folds the window at once; otherwise the timer does.
-    QCOMPARE(rig.about->HeightTwips(), f[4].isEmpty() ? 3240 : 3630);
-    QCOMPARE(rig.Propose()->isActive(), !f[4].isEmpty());
-    QMetaObject::invokeMethod(rig.Propose(), "timeout");
-    QCOMPARE(rig.about->HeightTwips(), 3240);
-    QVERIFY(!rig.Propose()->isActive());
 }
 
 // Every read ends: redirects only to the same server and at most three times, a
 // deadline for each read and a least number of bytes in each stretch of time.
-// f: routes as path=status content [to=location] [drip=bytes/ms] (status 0: never
-// answers; content ver: the version file offering 1001, db1001: the database),
-// limits (check deadline, download deadline, window, bytes per window; ms),
-// outcome (OK or error), paths asked for.
+// Routes: path=status content [to=location] [drip=bytes/ms] (status 0: never
+// answers; content ver: the version file offering 1001, db: the database).
+// clang-format off
+void tst_update::readLimits_data() {
+    QTest::addColumn<QString>("routes");
+    QTest::addColumn<QList<int>>("limits"); // check deadline, download deadline, window (ms), bytes per window
+    QTest::addColumn<bool>("updated");
+    QTest::addColumn<QString>("paths");
+    const QString v = VersionPath + "=", d = ";" + DBPath + "=";
+    QTest::newRow("a redirect on the same server") << v + "302 - to=/v;/v=200 ver" + d + "200 db" << QList{60000, 60000, 60000, 1} << true << "/download/latestver.txt,/v,/download/db1001.dat";
+    QTest::newRow("no redirect to another server") << v + "302 - to=http://%2/v" << QList{60000, 60000, 60000, 1} << false << "/download/latestver.txt";
+    QTest::newRow("silent after a redirect: deadline") << v + "302 - to=/quiet;/quiet=0 -" << QList{500, 60000, 60000, 0} << false << "/download/latestver.txt,/quiet";
+    QTest::newRow("three redirects") << v + "302 - to=/a;/a=302 - to=/b;/b=302 - to=/c;/c=200 ver" + d + "200 db" << QList{60000, 60000, 60000, 1} << true << "/download/latestver.txt,/a,/b,/c,/download/db1001.dat";
+    QTest::newRow("four are too many") << v + "302 - to=/a;/a=302 - to=/b;/b=302 - to=/c;/c=302 - to=/d;/d=200 ver" << QList{60000, 60000, 60000, 1} << false << "/download/latestver.txt,/a,/b,/c";
+    QTest::newRow("a silent version file: least rate") << v + "0 -" << QList{60000, 60000, 400, 1} << false << "/download/latestver.txt";
+    QTest::newRow("dripping too slowly") << v + "200 ver" + d + "200 db drip=1/200" << QList{60000, 60000, 400, 8} << false << "/download/latestver.txt,/download/db1001.dat";
+    QTest::newRow("slow enough") << v + "200 ver" + d + "200 db drip=4/100" << QList{60000, 60000, 400, 8} << true << "/download/latestver.txt,/download/db1001.dat";
+    QTest::newRow("past the download's deadline") << v + "200 ver" + d + "200 db drip=4/100" << QList{60000, 300, 60000, 0} << false << "/download/latestver.txt,/download/db1001.dat";
+}
+// clang-format on
+
 void tst_update::readLimits() {
-    QFETCH(QStringList, f);
+    QFETCH(QString, routes);
+    QFETCH(QList<int>, limits);
+    QFETCH(bool, updated);
     tRig rig;
     tServer other; // accepts and never answers
     other.routes.insert("/v", {0});
-    for (const QString& route : f[0].split(';')) {
+    const QByteArray version =
+        DecryptAUCG::EncodeText("130 1001 x!" + rig.server.Host() + DBPath + "?", 17)->toLatin1();
+    for (const QString& route : routes.split(';')) {
         const QStringList w = route.section('=', 1).split(' ');
-        const QByteArray version =
-            DecryptAUCG::EncodeText("130 1001 x!" + rig.server.Host() + DBPath + "?", 17)
-                ->toLatin1();
         tServer::tResponse r{w[0].toInt(), w[1] == "ver" ? version
                                            : w[1] == "-" ? ""
                                                          : DBBytes("1001")};
@@ -411,62 +424,141 @@ void tst_update::readLimits() {
             if (option.startsWith("to="))
                 r.location = option.mid(3).replace("%2", other.Host()).toLatin1();
             if (option.startsWith("drip="))
-                std::tie(r.chunk, r.dripMs) =
-                    std::pair(option.section(QRegularExpression("[=/]"), 1, 1).toInt(),
-                              option.section('/', 1).toInt());
+                r.chunk = option.section(QRegularExpression("[=/]"), 1, 1).toInt(),
+                r.dripMs = option.section('/', 1).toInt();
         }
         rig.server.routes.insert(route.section('=', 0, 0), r);
     }
-    const QStringList ms = f[1].split(',');
-    rig.Async()->SetLimits({ms[0].toInt(), ms[1].toInt(), ms[2].toInt(), ms[3].toInt(), 3});
-
-    rig.Child<QPushButton>("cmdUpdate")->click();
-    QTRY_VERIFY_WITH_TIMEOUT(
-        rig.Async()->ReadsUnderWay() == 0 &&
-            (!rig.Status()->text().startsWith("○") || !rig.platform.msgBoxes.isEmpty()),
-        20000);
-    const bool ok = f[2] == "OK";
-    QCOMPARE(rig.Status()->text(), ok ? "OK 最新のデータベースに更新しました。" : "");
-    QCOMPARE(Boxes(rig.platform), ok ? QStringList() : QStringList(NoAnswerBox));
-    QCOMPARE(rig.server.paths.join(','), f[3]);
+    rig.job.Reader().SetLimits({limits[0], limits[1], limits[2], limits[3], 3});
+    rig.job.Start();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.finished.size(), 1, 20000);
+    QCOMPARE(rig.Result().outcome, updated ? eOutcome::Updated : eOutcome::NoAnswer);
+    QTEST(rig.server.paths.join(','), "paths");
     QCOMPARE(other.paths, QStringList());
-    QCOMPARE(FileState(rig.dbPath), ok ? "1001" : "1000");
+    QCOMPARE(FileState(rig.dbPath), updated ? "1001" : "1000");
     QCOMPARE(Others(rig.dir.path()), "");
 }
 
-// A second press while a read runs starts nothing; the read ends as it would have.
-// f: delay of the version file, delay of the database, the second button, db.dat after.
-void tst_update::secondPress() {
-    QFETCH(QStringList, f);
+// One update at a time: a start while the version file or the database is due
+// starts nothing; a cancelled update leaves db.dat and lets the next one run.
+void tst_update::oneAtATime() {
     tRig rig;
-    rig.Serve("130 1001 x!%1" + DBPath + "?", {200, DBBytes("1001"), -1, f[1].toInt()},
-              f[0].toInt());
-    rig.Child<QPushButton>("cmdUpdate")->click();
-    QTest::qWait(300);
-    // The version file or the database is still due.
-    QTRY_COMPARE(rig.server.paths.size(), f[0] == "0" ? 2 : 1);
-    rig.Child<QPushButton>(qPrintable(f[2]))->click();
-    QTRY_COMPARE(rig.Async()->ReadsUnderWay(), 0);
-    QTest::qWait(1000); // long enough for a read that is not ours to end
-    const bool updated = f[3] == "1001";
-    QCOMPARE(rig.Status()->text().left(2), updated ? "OK" : "○最");
-    QCOMPARE(Boxes(rig.platform), QStringList());
-    QCOMPARE(rig.platform.beeps + rig.loads, updated ? 2 : 0);
-    QCOMPARE(rig.server.paths, QStringList({VersionPath, DBPath}));
+    rig.server.Serve("130 1001 x!%1" + DBPath + "?", {200, DBBytes("1001")});
+    rig.server.routes[DBPath].chunk = 64, rig.server.routes[DBPath].dripMs = 20;
+    QVERIFY(rig.job.Start());
+    QVERIFY(!rig.job.Start());
+    QTRY_COMPARE(rig.Stages(), "VD");
+    QVERIFY(!rig.job.Start());
+    rig.job.Cancel();
+    QCOMPARE(rig.job.Reader().ReadsUnderWay(), 0);
+    QCOMPARE(FileState(rig.dbPath), "1000");
+    QVERIFY(rig.job.Start());
+    QTRY_COMPARE(rig.finished.size(), 1);
+    QCOMPARE(rig.Result().outcome, eOutcome::Updated);
+    QCOMPARE(rig.server.paths, QStringList({VersionPath, DBPath, VersionPath, DBPath}));
     QCOMPARE(Others(rig.dir.path()), "");
-    QCOMPARE(ReadFile(rig.dbPath), DBBytes(f[3], updated ? "20261206" : "20040115"));
 }
 
-// f: the read, its box. No event follows a read that cannot start.
-void tst_update::startFailure() {
-    QFETCH(QStringList, f);
+// The About window over a job whose version file never comes.
+struct tWindowRig : tRig {
     cFakePlatform platform;
-    ucrAsync control(platform, cFileOps::Disk());
-    QSignalSpy errors(&control, &ucrAsync::DownloadError);
-    control.SetHost("bad host");
-    f[0] == "CheckVer" ? control.CheckVer() : control.StartDownload("no url at all", "/tmp/x.t");
-    QCOMPARE(Boxes(platform), QStringList(f[1]));
-    QCOMPARE(errors.count(), 0);
+    QWidget owner;
+    frmAbout about{platform, job, &owner};
+    tWindowRig() { server.routes.insert(VersionPath, {0}); }
+    template <class T = QLabel> T* Child(const char* n) const { return about.findChild<T*>(n); }
+    QLabel* Status() const { return Child("lblConnectionStatus"); }
+    QTimer* Propose() const { return Child<QTimer>("tmrPropose"); }
+};
+
+void tst_update::windowAtLoad() {
+    tWindowRig rig;
+    // clang-format off
+    const QStringList shown = {rig.about.windowTitle(), rig.Child("lblVersion(0)")->text(), rig.Child("lblNotice")->text(),
+        rig.Child("lblNotice")->toolTip(), rig.Child("picSoftwareLogo")->toolTip(), rig.Child<QPushButton>("cmdUpdate")->text(),
+        rig.Child<QPushButton>("cmdOK")->text(), rig.Status()->text()};
+    const QStringList texts = {"Lumivoについて", "Software Version: 1.30   DataBase Version: 1000  2004/01/15",
+        "サービス名および製品名は一般に各社の登録商標または商標です。\r\nアイコン・イラスト: ルミボ工房のオリジナルです。\r\n"
+        "Lumivoの最新版は https://lumivo.example で公開しています。\r\nここをクリックすると、作者ウェブページを開きます。",
+        "クリックすると、作者ウェブページを開きます。", "クリックすると、作者ウェブページを開きます。", "データベース更新(&U)", "OK(&O)", ""};
+    // clang-format on
+    QCOMPARE(shown, texts);
+    QCOMPARE(rig.Propose()->interval(), 10000);
+    QVERIFY(!rig.Propose()->isActive());
+    QCOMPARE(rig.about.HeightTwips(), 3240);
+    QVERIFY(rig.Status()->y() >= rig.about.height());
+
+    rig.about.show();
+    QVERIFY(QTest::qWaitForWindowActive(&rig.about));
+    for (const char* label : {"picSoftwareLogo", "lblNotice", "lblVersion(0)"})
+        QTest::mouseClick(rig.Child(label), Qt::LeftButton);
+    QCOMPARE(rig.platform.openedUrls, QStringList(2, "https://lumivo.example/?lumivo"));
+    // cmdUpdate holds the focus, and Esc starts the update instead of closing.
+    QCOMPARE(rig.about.focusWidget(), rig.Child<QPushButton>("cmdUpdate"));
+    QTest::keyClick(rig.about.focusWidget(), Qt::Key_Escape);
+    QCOMPARE(rig.Status()->text(), "○番号検索データベースの最新版をチェックしています。");
+    QCOMPARE(rig.Status()->palette().color(QPalette::WindowText), QColor(Qt::black));
+    QCOMPARE(rig.about.HeightTwips(), 3630);
+    QTRY_COMPARE(rig.server.paths, QStringList(VersionPath));
+    QVERIFY(rig.about.isVisible() && rig.Stages().isEmpty());
+}
+
+// The window's table, row by row: the outcome (detail "why", number 42) after a
+// download has shown 20 of 40 bytes; what the status line, the box and the beep
+// then show, and whether the line folds away.
+// clang-format off
+void tst_update::outcomeShown_data() {
+    QTest::addColumn<eOutcome>("outcome");
+    QTest::addColumn<QString>("status"); // "keep": "…20 of 40 Bytes" stays
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<int>("beeps");
+    using enum eOutcome;
+    const QString notUpdated = "\r\nデータベースは更新していません。";
+    QTest::newRow("Updated") << Updated << "OK 最新のデータベースに更新しました。" << "" << 1;
+    QTest::newRow("UpToDate") << UpToDate << "○現在ご使用中のデータベースが最新です。" << "" << 1;
+    QTest::newRow("LocalNewer") << LocalNewer << "△ローカルデータベースがより最新です。" << "" << 1;
+    QTest::newRow("SoftwareDiffers") << SoftwareDiffers << "NG ソフトウェアの最新版をダウンロードしてください。" << "0||このバージョンのLumivoは自動更新できません。\r\n最新版をダウンロードしてください。" << 0;
+    QTest::newRow("Unusable") << Unusable << "NG 最新版の情報を読み取れませんでした。" << "" << 1;
+    QTest::newRow("DigitError") << DigitError << "NG 最新版の情報を読み取れませんでした。" << "0||DigitError." << 1;
+    QTest::newRow("NoAnswer") << NoAnswer << "" << NoAnswerBox << 0;
+    QTest::newRow("TooLarge") << TooLarge << "" << "0||ファイルが大きすぎるため、読み込みを中止しました。\r\n(上限 42 Bytes)" << 0;
+    QTest::newRow("CheckNotStarted") << CheckNotStarted << "keep" << "16|コールポイントCheckVer|次のエラーが発生しました。\r\nエラー番号: " "42\r\nエラーの詳細: why" << 0;
+    QTest::newRow("DownloadNotStarted") << DownloadNotStarted << "keep" << "16|コールポイントStartDownload|次のエラーが発生しました。\r\nエラー番号:" "42\r\nエラーの詳細:why" << 0;
+    QTest::newRow("InstalledFolder") << InstalledFolder << "NG データベースを更新できませんでした。" << "16||" "インストールされたデータベースは更新できません。\r\n起動時のメッセージにある利用者のdb." "datを読み取れるようにしてから、起動し直してください。" << 0;
+    QTest::newRow("NoTempName") << NoTempName << "NG データベースを更新できませんでした。" << "16||データベースを更新できませんでした。\r\n一時ファイルの名前が足りません。" << 0;
+    QTest::newRow("WrongSize") << WrongSize << "keep" << "0||バイトエラー" << 0;
+    QTest::newRow("NotDatabase") << NotDatabase << "NG ダウンロードしたファイルはデータベースではありません。" << "0||ダウンロードしたファイルは番号検索データベースではありません。" + notUpdated << 0;
+    QTest::newRow("VersionDiffers") << VersionDiffers << "NG ダウンロードしたデータベースのバージョンが違います。" << "0||ダウンロードしたデータベースのバージョン(why)が、最新版の情報と一致しません。" + notUpdated << 0;
+    QTest::newRow("NotWritten") << NotWritten << "NG ダウンロードしたデータベースを保存できませんでした。" << "16||ダウンロードしたデータベースを保存できませんでした。\r\nwhy" + notUpdated << 0;
+    QTest::newRow("SwapFailed") << SwapFailed << "NG データベースを更新できませんでした。" << "16||" "データベースを更新できませんでした。\r\nファイルの名前の変更または削除ができませんでし" "た。\r\nwhy\r\nこれまでのデータベースをそのまま使用します。" << 0;
+}
+// clang-format on
+
+void tst_update::outcomeShown() {
+    QFETCH(eOutcome, outcome);
+    QFETCH(QString, status);
+    QFETCH(QString, box);
+    tWindowRig rig;
+    rig.Child<QPushButton>("cmdUpdate")->click();
+    for (const auto& [stage, cur, max] : {std::tuple{eStage::VersionRead, 0, 0},
+                                          {eStage::Downloading, 0, 0},
+                                          {eStage::Received, 20, 40}})
+        emit rig.job.Progress(stage, cur, max);
+    const QString progress = "○最新の番号検索データベースをダウンロード中です。20 of 40 Bytes";
+    QCOMPARE(rig.Status()->text(), progress);
+    rig.db.SetBytes(DBBytes("1001")); // what an update leaves
+    emit rig.job.Finished({outcome, "why", 42});
+
+    QCOMPARE(rig.Status()->text(), status == "keep" ? progress : status);
+    QCOMPARE(rig.Status()->palette().color(QPalette::WindowText),
+             status.isEmpty() ? QColor(Qt::black) : QColor(255, 128, 0));
+    QCOMPARE(rig.platform.Shown(0), box.isEmpty() ? "0||" : box);
+    QCOMPARE(rig.platform.msgBoxes.size(), int(!box.isEmpty()));
+    QTEST(rig.platform.beeps, "beeps");
+    QCOMPARE(rig.Child("lblVersion(0)")->text().right(16),
+             outcome == eOutcome::Updated ? "1001  2026/12/06" : "1000  2004/01/15");
+    // A read that brought nothing folds the window at once; otherwise the timer does.
+    QCOMPARE(rig.about.HeightTwips(), status.isEmpty() ? 3240 : 3630);
+    QCOMPARE(rig.Propose()->isActive(), !status.isEmpty());
 }
 
 QTEST_MAIN(tst_update)

@@ -1,0 +1,137 @@
+#include "update/cUpdateJob.h"
+
+#include "lookup/cNumberDB.h"
+#include "lookup/modAppInfo.h"
+#include "lookup/modCheckPath.h"
+#include "update/cFileOps.h"
+#include "update/modUpdate.h"
+#include "update/ucrAsync.h"
+
+cUpdateJob::cUpdateJob(cNumberDB& db, const QString& strDataFolder, cFileOps& files,
+                       QObject* parent)
+    : QObject(parent), m_db(db), m_strFolder(modCheckPath::CheckPath(strDataFolder)),
+      m_files(files), m_reader(new ucrAsync(this)) {
+    setObjectName(QStringLiteral("cUpdateJob"));
+    connect(m_reader, &ucrAsync::DigitError, this, [this] { m_blnDigitError = true; });
+    connect(m_reader, &ucrAsync::RetCheckVer, this, &cUpdateJob::OnVersion);
+    connect(m_reader, &ucrAsync::DownloadProgress, this,
+            [this](qint32 lngCurBytes, qint32 lngMaxBytes) {
+                emit Progress(eStage::Received, lngCurBytes, lngMaxBytes);
+            });
+    connect(m_reader, &ucrAsync::DownloadComplete, this,
+            [this](qint32 lngMaxBytes, const QString&, const QByteArray& bytes) {
+                OnDownloaded(lngMaxBytes, bytes);
+            });
+    connect(m_reader, &ucrAsync::DownloadError, this, [this] { Finish(eOutcome::NoAnswer); });
+    connect(m_reader, &ucrAsync::DownloadRefused, this, [this](const QString&, qint64 lngLimit) {
+        Finish(eOutcome::TooLarge, QString(), lngLimit);
+    });
+    connect(m_reader, &ucrAsync::ReadNotStarted, this,
+            [this](const QString& strCaller, int intErrNumber, const QString& strDescription) {
+                Finish(strCaller == u"CheckVer" ? eOutcome::CheckNotStarted
+                                                : eOutcome::DownloadNotStarted,
+                       strDescription, intErrNumber);
+            });
+}
+
+cUpdateJob::cUpdateJob(cNumberDB& db, const QString& strDataFolder, QObject* parent)
+    : cUpdateJob(db, strDataFolder, cFileOps::Disk(), parent) {}
+
+cUpdateJob::~cUpdateJob() {
+    Cancel();
+}
+
+bool cUpdateJob::Start() {
+    if (m_blnRunning)
+        return false;
+    m_blnRunning = true;
+    m_blnDigitError = false;
+    m_intAnnounced = -1;
+    m_reader->CheckVer();
+    return true;
+}
+
+void cUpdateJob::Cancel() {
+    // Nothing is on disk while a read runs: the bytes are written only after it.
+    m_reader->CancelAll();
+    m_blnRunning = false;
+}
+
+void cUpdateJob::Finish(eOutcome outcome, const QString& strDetail, qint64 lngNumber) {
+    m_blnRunning = false;
+    emit Finished({outcome, strDetail, lngNumber});
+}
+
+void cUpdateJob::OnVersion(const QString& strVersion) {
+    emit Progress(eStage::VersionRead, 0, 0);
+    if (m_blnDigitError) {
+        Finish(eOutcome::DigitError);
+        return;
+    }
+    const modUpdate::tDecision decision =
+        modUpdate::Decide(strVersion, m_db.DBVersion(), modAppInfo::VersionNumber());
+    switch (decision.verdict) {
+    case modUpdate::eVerdict::SoftwareDiffers:
+        Finish(eOutcome::SoftwareDiffers);
+        return;
+    case modUpdate::eVerdict::Same:
+        Finish(eOutcome::UpToDate);
+        return;
+    case modUpdate::eVerdict::Older:
+        Finish(eOutcome::LocalNewer);
+        return;
+    case modUpdate::eVerdict::Unusable:
+        Finish(eOutcome::Unusable);
+        return;
+    case modUpdate::eVerdict::Newer:
+        break;
+    }
+    // The program reads the installed database only when the user's copy cannot
+    // be read; the installed folder is still not the update's to write, even for root.
+    if (modAppInfo::IsInstalledFolder(m_strFolder)) {
+        Finish(eOutcome::InstalledFolder);
+        return;
+    }
+    m_intAnnounced = decision.intAnnounced;
+    emit Progress(eStage::Downloading, 0, 0);
+    // The bytes are meant for db.dat; they reach it only through the checks and the swap.
+    m_reader->StartDownload(decision.strURL, m_strFolder + QStringLiteral("db.dat"));
+}
+
+void cUpdateJob::OnDownloaded(qint32 lngMaxBytes, const QByteArray& bytes) {
+    QString strFound;
+    switch (modUpdate::CheckDownload(bytes, lngMaxBytes, m_intAnnounced, &strFound)) {
+    case modUpdate::eCheck::WrongSize:
+        Finish(eOutcome::WrongSize);
+        return;
+    case modUpdate::eCheck::NotDatabase:
+        Finish(eOutcome::NotDatabase);
+        return;
+    case modUpdate::eCheck::VersionDiffers:
+        Finish(eOutcome::VersionDiffers, strFound);
+        return;
+    case modUpdate::eCheck::Accepted:
+        break;
+    }
+    // The name is taken just before the write, so that no other file can take it meanwhile.
+    const QString tempName = modUpdate::MakeTempName(m_strFolder, false);
+    if (tempName.isEmpty()) {
+        Finish(eOutcome::NoTempName);
+        return;
+    }
+    const QString tempPath = m_strFolder + tempName;
+    // The whole content or nothing: a failed write leaves nothing under the name.
+    if (const QString why = m_files.WriteWhole(tempPath, bytes); !why.isEmpty()) {
+        Finish(eOutcome::NotWritten, why);
+        return;
+    }
+    // The swap removes the download and the backup whatever happens.
+    const modUpdate::tSwap swap = modUpdate::SwapIn(m_files, m_strFolder, tempPath);
+    if (!swap.blnSwapped) {
+        Finish(eOutcome::SwapFailed, swap.strReason);
+        return;
+    }
+    // db.dat now holds exactly these bytes: the program searches them from here on.
+    m_db.SetBytes(bytes);
+    Finish(eOutcome::Updated);
+}

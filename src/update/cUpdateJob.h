@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class cFileOps;
+class cNumberDB;
+class ucrAsync;
+
+// The database update from start to end, below the windows: reads the version
+// text, decides, downloads the database into memory, checks the bytes there
+// (size, tail, announced version) before anything is written, writes them to a
+// temporary file beside db.dat, swaps it in, and puts the new database into the
+// cNumberDB it was given, so that the next search uses it. One update at a
+// time; it tells how far it is with Progress and how it ended with Finished.
+class cUpdateJob : public QObject {
+    Q_OBJECT
+
+public:
+    enum class eOutcome {
+        Updated,
+        UpToDate,        // the same database version
+        LocalNewer,      // the offered version is lower
+        SoftwareDiffers, // the version text is for another software version
+        Unusable,        // the version text could not be read
+        DigitError,      // the version text failed its check digit
+        NoAnswer,        // a read brought nothing
+        TooLarge,        // a read went beyond its limit (lngNumber)
+        CheckNotStarted, // the version check could not start (lngNumber, strDetail)
+        DownloadNotStarted,
+        InstalledFolder, // db.dat is the installed program's, not the user's
+        NoTempName,      // all thousand temporary names are taken
+        WrongSize,       // fewer or more bytes than announced
+        NotDatabase,     // the bytes have no date and version tail
+        VersionDiffers,  // the tail's version (strDetail) is not the announced one
+        NotWritten,      // the temporary file could not be written (strDetail: why)
+        SwapFailed,      // a step of the swap failed (strDetail: why); db.dat is the old one
+    };
+    Q_ENUM(eOutcome)
+    struct tResult {
+        eOutcome outcome = eOutcome::NoAnswer;
+        QString strDetail;
+        qint64 lngNumber = 0;
+    };
+    enum class eStage {
+        VersionRead, // the version text has arrived
+        Downloading, // a newer database is on offer and its download has started
+        Received,    // lngCurBytes of lngMaxBytes have arrived (never before the size is known)
+    };
+    Q_ENUM(eStage)
+
+    // db: the database the program searches; strDataFolder: the folder of its
+    // db.dat. files: the disk's, or one a test makes fail.
+    cUpdateJob(cNumberDB& db, const QString& strDataFolder, cFileOps& files,
+               QObject* parent = nullptr);
+    cUpdateJob(cNumberDB& db, const QString& strDataFolder, QObject* parent = nullptr);
+    ~cUpdateJob() override;
+
+    // Starts an update; false, and nothing starts, while one is running.
+    bool Start();
+    // Ends the running update without a Finished; what it made is removed.
+    void Cancel();
+    bool Running() const { return m_blnRunning; }
+
+    const cNumberDB& Database() const { return m_db; }
+    // The reads; tests point them at a loopback server and shorten their limits.
+    ucrAsync& Reader() { return *m_reader; }
+
+signals:
+    void Progress(cUpdateJob::eStage stage, qint64 lngCurBytes, qint64 lngMaxBytes);
+    void Finished(cUpdateJob::tResult result);
+
+private:
+    void OnVersion(const QString& strVersion);
+    void OnDownloaded(qint32 lngMaxBytes, const QByteArray& bytes);
+    void Finish(eOutcome outcome, const QString& strDetail = QString(), qint64 lngNumber = 0);
+
+    cNumberDB& m_db;
+    QString m_strFolder;
+    cFileOps& m_files;
+    ucrAsync* m_reader;
+    bool m_blnRunning = false;
+    bool m_blnDigitError = false;
+    // The database version the version text announced.
+    int m_intAnnounced = -1;
+};
