@@ -14,7 +14,6 @@
 #include <QTranslator>
 #include <QtTest>
 
-#include <sys/stat.h>
 
 namespace {
 
@@ -71,8 +70,8 @@ private slots:
             QVERIFY(QDir().mkpath(user));
         if (own == "folder")
             QVERIFY(QDir().mkdir(copy));
-        else if (own == "fifo")
-            QCOMPARE(::mkfifo(QFile::encodeName(copy), 0600), 0);
+        else if (own == "fifo" && !modTestFiles::MakeFifo(copy))
+            QSKIP("no FIFOs on this system");
         else if (own.startsWith("link") || own == "dangling")
             QVERIFY(QFile::link(elsewhere, copy));
         const QString file = own.startsWith("link") ? elsewhere : copy;

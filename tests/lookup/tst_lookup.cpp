@@ -44,9 +44,15 @@ class tst_lookup : public QObject {
 
 private slots:
     void pathAndVersion() {
-        const QString sep = modCheckPath::PathSeparator();
-        QCOMPARE(modCheckPath::CheckPath("/opt/tools"), "/opt/tools" + sep);
-        QCOMPARE(modCheckPath::CheckPath("/opt/tools" + sep), "/opt/tools" + sep);
+        // In the system's own separators, whichever Qt handed in.
+#ifdef Q_OS_WIN
+        const QString folder = "C:\\Program Files\\Lumivo\\";
+        QCOMPARE(modCheckPath::CheckPath("C:/Program Files/Lumivo"), folder);
+#else
+        const QString folder = "/opt/tools/";
+        QCOMPARE(modCheckPath::CheckPath("/opt/tools"), folder);
+#endif
+        QCOMPARE(modCheckPath::CheckPath(folder), folder);
         // The About window and the update lean on these two spellings of 1.3.0.
         QCOMPARE(modAppInfo::VersionLabel(), QStringLiteral("1.30"));
         QCOMPARE(modAppInfo::VersionNumber(), 130);
@@ -72,9 +78,10 @@ private slots:
             QVERIFY(QFile::link(kind == u"link" ? outside : elsewhere.filePath("none"), path));
         else if (kind == u"folder")
             QVERIFY(QDir().mkdir(path));
-        else if (kind == u"fifo")
-            QCOMPARE(QProcess::execute("mkfifo", {path}), 0);
-        else
+        else if (kind == u"fifo") {
+            if (!modTestFiles::MakeFifo(path))
+                QSKIP("no FIFOs on this system");
+        } else
             QVERIFY(WriteFile(path, "old"));
 
         QCOMPARE(modFileIO::WriteFileWhole(path, "new", true).isEmpty(), written);

@@ -7,6 +7,7 @@
 
 #if defined(Q_OS_LINUX)
 #include <linux/capability.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 #endif
@@ -48,6 +49,15 @@ void SetPermissionOverride(bool blnOn) {
     syscall(SYS_capset, &header, data);
 #else
     Q_UNUSED(blnOn);
+#endif
+}
+
+bool MakeFifo(const QString& strPath) {
+#if defined(Q_OS_LINUX)
+    return ::mkfifo(QFile::encodeName(strPath).constData(), 0600) == 0;
+#else
+    Q_UNUSED(strPath);
+    return false;
 #endif
 }
 

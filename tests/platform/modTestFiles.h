@@ -28,4 +28,7 @@ QList<QStringList> DataRows(const QString& strPath);
 // One test row (column "row") per data-file line, named by its first field.
 void AddDataRows(const QString& strPath);
 
+// Makes a FIFO at the path; false where the system has none (Windows).
+bool MakeFifo(const QString& strPath);
+
 } // namespace modTestFiles

@@ -16,7 +16,6 @@
 #include <QTcpSocket>
 #include <QtTest>
 
-#include <sys/stat.h>
 
 using modTestFiles::FileState;
 using modTestFiles::ReadFile;
@@ -305,7 +304,7 @@ void tst_update::recover() {
         if (what == "folder")
             return QDir(folder).mkdir(name);
         if (what == "fifo")
-            return ::mkfifo(QFile::encodeName(folder + name), 0600) == 0;
+            return modTestFiles::MakeFifo(folder + name);
         return WriteFile(folder + name, what.startsWith("db") ? DBBytes(what.mid(2)) : "x");
     };
     QVERIFY(db == "none" || make("db.dat", db));
