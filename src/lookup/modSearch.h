@@ -2,6 +2,7 @@
 
 #include "lookup/cNumberDB.h"
 #include "lookup/modCarrierTable.h"
+#include "lookup/modInputCheck.h"
 
 #include <QString>
 #include <QStringView>
@@ -29,15 +30,7 @@ QString SearchCarrierCode(const cNumberDB& db, const QString& strNumber);
 // and SearchNumber both take their steps from here.
 tCarrierCode FindCarrierCode(const cNumberDB& db, QStringView strNumber);
 
-// Why a number was not searched.
-enum class eRefusal {
-    None,       // searched
-    NoDatabase, // db.dat could not be read
-    Prefix,     // does not begin with 090, 080 or 070
-    TooShort,   // fewer than 7 characters
-    TooLong,    // more than 11 characters
-    NotDigits,  // holds anything other than 0-9
-};
+using modInputCheck::eRefusal;
 
 // The message the result box shows for a refusal; empty for eRefusal::None.
 QStringView RefusalText(eRefusal refusal);
