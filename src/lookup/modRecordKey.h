@@ -69,6 +69,9 @@ constexpr int PrefixCode(QStringView strNumber) {
 constexpr char16_t CodeOf(char c) {
     return char16_t(static_cast<unsigned char>(c));
 }
+constexpr char16_t CodeOf(unsigned char c) {
+    return c;
+}
 constexpr char16_t CodeOf(QChar c) {
     return c.unicode();
 }

@@ -11,10 +11,7 @@
 // search steps that lead from a number to its final carrier code.
 namespace modSearch {
 
-// The record key for the number's first 6 to 9 characters: the prefix code
-// ("00" for 090, "01" for 080, "02" for 070), one two-digit field per digit
-// from the 4th on (digit + its position after the prefix), then the kind
-// letter A, F, G or H.
+// The record key for the number's first 6 to 9 characters (modRecordKey).
 QString MakeKey(const QString& strLead);
 
 QString SearchDB6(const cNumberDB& db, const QString& strLead);
