@@ -153,7 +153,7 @@ private slots:
     }
 
     void searchSteps_data() {
-        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QString>("number");
         QTest::addColumn<QString>("code");
         // Records for 090 1234 5678 by kind: A 00020406A, F 0002040608F, G 000204060810G,
@@ -176,19 +176,47 @@ private slots:
             {"070 key, nines", "0210111213FC160 021011121314GC102", "07099999", "C102"},
             {"letter case, first", "00020406aP100 00020406AC133", "0901234", "P100"},
             {"digits match, letter not", "00020406FC100 00020406AC101", "0901234", "C101"},
-            {"short rest at the end", "x00020406AC1", "0901234", "C1"}};
+            {"short rest at the end", "x00020406AC1", "0901234", "C1"},
+            // A lead byte takes any next byte but 0x00: a key right after a lone
+            // one starts inside a character, as the decoded text shows.
+            {"after a lone lead byte",
+             "\x81"
+             "00020406AC130",
+             "0901234", "0"},
+            {"after a lone lead byte, then on a boundary",
+             "\xfc"
+             "00020406AC130 00020406aC135",
+             "0901234", "C135"},
+            {"after a lead byte pair",
+             "\x81\x9f"
+             "00020406AC130",
+             "0901234", "C130"},
+            {"kind F after a lone lead byte",
+             "\xe0"
+             "0002040608FC135",
+             "0901234", "0"}};
         for (const auto& r : rows)
-            QTest::newRow(r[0]) << QString(r[1]) << QString(r[2]) << QString(r[3]);
+            QTest::newRow(r[0]) << QByteArray(r[1]) << QString(r[2]) << QString(r[3]);
+        QTest::newRow("after a lead byte before 0x00") << QByteArray("\x81\0"
+                                                                     "00020406AC130",
+                                                                     15)
+                                                       << "0901234"
+                                                       << "C130";
     }
 
     void searchSteps() {
-        QFETCH(QString, text);
+        QFETCH(QByteArray, text);
         QFETCH(QString, number);
         QFETCH(QString, code);
-        cNumberDB db;
-        db.SetText(text);
+        cNumberDB db, indexed;
+        db.SetBytes(text);
+        indexed.SetBytes(text);
+        indexed.BuildIndex();
+        QVERIFY(indexed.HasIndex());
         const modSearch::tSearchResult result = modSearch::SearchNumber(db, number);
-        QCOMPARE(result.code.toString(), code);
+        // The byte search and the key index answer alike.
+        QCOMPARE(result.code.toString() + u'|' + modSearch::SearchCarrierCode(indexed, number),
+                 code + u'|' + code);
         // The notices that ask for more digits stay out of the log; a miss offers the address.
         QCOMPARE(result.Logged(), code != u"C160" && code != u"C161");
         QCOMPARE(result.Unlisted(), code == u"0");
@@ -197,6 +225,16 @@ private slots:
         const modSearch::tSearchResult none = modSearch::SearchNumber(db, number, false);
         QVERIFY(!none.Accepted() && !none.Logged() && !none.Unlisted());
         QCOMPARE(none.Text().toString(), QStringLiteral("db.datを読み込めませんでした"));
+    }
+
+    void recordKeys() {
+        // 090 1234 5678 by kind, the largest fields, the smallest, 080 and 070.
+        QStringList keys;
+        for (const char* lead :
+             {"090123", "0901234", "09012345", "090123456", "080000999", "0709999"})
+            keys << modSearch::MakeKey(lead);
+        QCOMPARE(keys, QStringList({"00020406A", "0002040608F", "000204060810G", "00020406081012H",
+                                    "01010203131415H", "0210111213F"}));
     }
 
     void carrierTable() {
