@@ -140,7 +140,6 @@ private slots:
             {"7 chars", "0701234", ""},
             {"11 chars", "08012345678", ""},
             {"12 chars", "080123456789", "番号11桁を入力して下さい"},
-            {"hyphens, 13 chars", "090-1234-5678", "番号11桁を入力して下さい"},
             {"hyphen, 8 chars", "090-1234", "数字のみ入力して下さい"},
             {"full-width digits", "090１２３４５６７", "数字のみ入力して下さい"}};
         for (const auto& r : rows)
@@ -225,16 +224,6 @@ private slots:
         const modSearch::tSearchResult none = modSearch::SearchNumber(db, number, false);
         QVERIFY(!none.Accepted() && !none.Logged() && !none.Unlisted());
         QCOMPARE(none.Text().toString(), QStringLiteral("db.datを読み込めませんでした"));
-    }
-
-    void recordKeys() {
-        // 090 1234 5678 by kind, the largest fields, the smallest, 080 and 070.
-        QStringList keys;
-        for (const char* lead :
-             {"090123", "0901234", "09012345", "090123456", "080000999", "0709999"})
-            keys << modSearch::MakeKey(lead);
-        QCOMPARE(keys, QStringList({"00020406A", "0002040608F", "000204060810G", "00020406081012H",
-                                    "01010203131415H", "0210111213F"}));
     }
 
     void carrierTable() {

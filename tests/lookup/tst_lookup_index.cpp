@@ -1,4 +1,4 @@
-// The byte search, the key index and the direct carrier table against
+// The byte search and the key index against
 // deliberately naive references over the decoded text, on random bytes that
 // break every rule the producer keeps: two-byte characters whose second byte
 // is a letter, lone lead bytes, invalid sequences, keys in either case.
@@ -172,18 +172,6 @@ private slots:
             QCOMPARE(std::tuple(shown, db.DBDate(), db.DBVersion(), db.HasValidTail()),
                      std::tuple(shown, tail.mid(0, 8), tail.mid(10, 4), valid));
         }
-    }
-
-    void carrierCodesLookedUpDirectly() {
-        // Every code of a letter and three digits, and near misses, against a
-        // search through the list of codes.
-        const QStringList codes = modCarrierTable::AllCodes();
-        for (const char* form : {"C%03d", "P%03d", "c%03d", "C%03d ", "C%02d", "D%03d"})
-            for (int n = 0; n < 1000; ++n) {
-                const QString code = QString::asprintf(form, n);
-                const QStringView found = modCarrierTable::LookupCarrier(code).code;
-                QCOMPARE(found, codes.contains(code) ? QStringView(code) : QStringView(u""));
-            }
     }
 };
 
