@@ -176,6 +176,7 @@ private slots:
             {"letter case, first", "00020406aP100 00020406AC133", "0901234", "P100"},
             {"digits match, letter not", "00020406FC100 00020406AC101", "0901234", "C101"},
             {"short rest at the end", "x00020406AC1", "0901234", "C1"},
+            {"prefix code 03 is no key", "03020406AC130", "0900123", "0"},
             // A lead byte takes any next byte but 0x00: a key right after a lone
             // one starts inside a character, as the decoded text shows.
             {"after a lone lead byte",
