@@ -96,10 +96,12 @@ template <typename tChar> constexpr qsizetype WriteLetter(tChar* key, int intFie
 }
 
 // The key for a number's first 6 to 9 characters. A beginning other than 090,
-// 080 and 070 (refused by the input check before any search) gets no prefix code.
+// 080 and 070 (refused by the input check before any search) gets no prefix
+// code; a lead of another length has no key: the empty text, which no lookup finds.
 inline QString KeyText(QStringView strLead) {
     const int fields = FieldsForLead(strLead.size());
-    Q_ASSERT(fields >= MinFields && fields <= MaxFields);
+    if (fields < MinFields || fields > MaxFields)
+        return QString();
     QChar key[MaxKeyLength];
     const int code = PrefixCode(strLead);
     WritePrefix(key, code);

@@ -112,6 +112,8 @@ private slots:
         QVERIFY(WriteFile(path, "00020406AC130\r\n20040115  1000\r\n"));
         QCOMPARE(db.LoadDB(path), cNumberDB::eLoadResult::Loaded);
         QCOMPARE(modSearch::SearchDB6(db, "090123"), QStringLiteral("C130"));
+        // A lead too short or too long for any key finds nothing (and writes no key past its end).
+        QCOMPARE(modSearch::SearchDB6(db, "0901") + modSearch::MakeKey("09012345678"), u"0");
         // A second load replaces the text as a whole.
         QVERIFY(WriteFile(path, "00020407AC135\r\n20050301  1001\r\n"));
         QCOMPARE(db.LoadDB(path), cNumberDB::eLoadResult::Loaded);
