@@ -2,7 +2,7 @@
 
 #include "lookup/modFileIO.h"
 #include "lookup/modInputCheck.h"
-#include "lookup/modSearch.h"
+#include "lookup/modRecordKey.h"
 #include "lookup/modText.h"
 
 #include <QDate>
@@ -142,7 +142,7 @@ std::optional<QString> cDBBuilder::BuildText(const QString& strDate, const QStri
     QList<qsizetype> starts;
     for (auto it = records.cbegin(); it != records.cend(); ++it) {
         starts.append(text.size());
-        text += modSearch::MakeKey(it.key()) + it.value() + modText::CrLf;
+        text += modRecordKey::KeyText(it.key()) + it.value() + modText::CrLf;
     }
     text += strDate + QStringLiteral("  ") + strVersion + modText::CrLf;
 
@@ -170,30 +170,9 @@ bool cDBBuilder::BuildFile(const QString& strPath, const QString& strDate,
 }
 
 QList<std::pair<qsizetype, qsizetype>> cDBBuilder::KeyOccurrences(QStringView text) {
-    // A lookup key: prefix code 00-02, then k = 1..n fields each holding a
-    // digit plus k (k..9+k), then the kind letter for n fields (3 A, 4 F, 5 G,
-    // 6 H), in either case.
     QList<std::pair<qsizetype, qsizetype>> found;
-    for (qsizetype start = 0; start + 9 <= text.size(); ++start) {
-        const QStringView at = text.mid(start);
-        if (at[0] != u'0' || at[1] < u'0' || at[1] > u'2')
-            continue;
-        for (int fields = 1; fields <= 6; ++fields) {
-            const qsizetype pos = 2 * fields;
-            if (pos + 2 > at.size() || !IsDigits(at.mid(pos, 2)))
-                break;
-            const int value = at.mid(pos, 2).toInt();
-            if (value < fields || value > 9 + fields)
-                break;
-            if (fields < 3 || pos + 2 >= at.size())
-                continue;
-            const char16_t letter = at[pos + 2].toUpper().unicode();
-            const char16_t expected = u"AFGH"[fields - 3];
-            if (letter == expected) {
-                found.append({start, pos + 3});
-                break;
-            }
-        }
-    }
+    for (qsizetype start = 0; start < text.size(); ++start)
+        if (const qsizetype n = modRecordKey::KeyLengthAt(text.data() + start, text.size() - start))
+            found.append({start, n});
     return found;
 }

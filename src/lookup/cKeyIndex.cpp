@@ -1,6 +1,7 @@
 #include "lookup/cKeyIndex.h"
 
 #include "lookup/cPageBlock.h"
+#include "lookup/modRecordKey.h"
 #include "lookup/modText.h"
 
 #include <new>
@@ -14,21 +15,7 @@ namespace {
 // Where the slots of keys with 3 to 6 fields start.
 constexpr qsizetype SlotBase[7] = {0, 0, 0, 0, 3000, 33000, 333000};
 
-// Fields for a kind letter in either case, 0 for any other byte.
-int FieldsForLetter(uchar c) {
-    switch (c | 0x20) {
-    case 'a':
-        return 3;
-    case 'f':
-        return 4;
-    case 'g':
-        return 5;
-    case 'h':
-        return 6;
-    default:
-        return 0;
-    }
-}
+using modRecordKey::FieldsForLetter;
 
 // Calls f(q) for every byte q that is a kind letter in either case, in order;
 // 16 bytes at a time where the processor allows.
@@ -65,12 +52,9 @@ quint64 HashOf(qsizetype slot) {
 } // namespace
 
 void cKeyIndex::Prefetch(QStringView strNumber) const {
-    qsizetype digits = strNumber[1] == u'9' ? 0 : strNumber[1] == u'8' ? 1 : 2;
-    for (qsizetype lead = 4; lead <= qMin<qsizetype>(9, strNumber.size()); ++lead) {
-        digits = digits * 10 + (strNumber[lead - 1].unicode() - u'0');
-        if (lead < 6)
-            continue;
-        const qsizetype slot = SlotBase[lead - 3] + digits;
+    for (qsizetype lead = 6; lead <= qMin<qsizetype>(9, strNumber.size()); ++lead) {
+        const qsizetype slot = SlotBase[modRecordKey::FieldsForLead(lead)] +
+                               modRecordKey::LeadValue(strNumber.left(lead));
         if (m_first)
             __builtin_prefetch(&m_first[slot]);
         else
@@ -79,26 +63,9 @@ void cKeyIndex::Prefetch(QStringView strNumber) const {
 }
 
 qsizetype cKeyIndex::Slot(QByteArrayView key) {
-    const qsizetype n = key.size();
-    if (n < 9 || n > 15 || n % 2 == 0)
-        return -1;
-    const auto* k = reinterpret_cast<const uchar*>(key.data());
-    const int fields = int(n - 3) / 2;
-    if (FieldsForLetter(k[n - 1]) != fields)
-        return -1;
-    if (k[0] != '0' || k[1] < '0' || k[1] > '2')
-        return -1;
-    qsizetype digits = k[1] - '0';
-    for (int f = 1; f <= fields; ++f) {
-        const uchar hi = k[2 * f], lo = k[2 * f + 1];
-        if (!IsDigit(hi) || !IsDigit(lo))
-            return -1;
-        const int digit = (hi - '0') * 10 + (lo - '0') - f;
-        if (digit < 0 || digit > 9)
-            return -1;
-        digits = digits * 10 + digit;
-    }
-    return SlotBase[fields] + digits;
+    // A key's number lies below 3 * 10^fields: the kinds' slots do not overlap.
+    const qint32 value = modRecordKey::ReadKey(key.data(), key.size());
+    return value < 0 ? -1 : SlotBase[(key.size() - 3) / 2] + value;
 }
 
 void cKeyIndex::Store(qsizetype slot, quint32 entry) {
@@ -145,12 +112,12 @@ std::shared_ptr<const cKeyIndex> cKeyIndex::Build(QByteArrayView bytes) {
     // For one kind the start moves on with the letter, so the first one stored
     // is the first in the bytes.
     ForEachKindLetter(t, bytes.size(), [&](qsizetype q) {
-        const int fields = FieldsForLetter(t[q]);
-        const qsizetype start = q - (2 * fields + 2);
+        const qsizetype length = modRecordKey::KeyLength(FieldsForLetter(t[q]));
+        const qsizetype start = q + 1 - length;
         // A key after a lone lead byte is no key: its first digit is that byte's pair.
         if (start < 0 || !modText::StartsCharacter(bytes, start))
             return;
-        const qsizetype slot = Slot(bytes.sliced(start, 2 * fields + 3));
+        const qsizetype slot = Slot(bytes.sliced(start, length));
         if (slot < 0)
             return;
         const uchar* code = t + q + 1;

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "lookup/cNumberDB.h"
+#include "lookup/tCarrierCode.h"
 
 #include <QByteArrayView>
+#include <QStringView>
 
 #include <memory>
 #include <vector>

@@ -1,7 +1,5 @@
 #include "lookup/modInputCheck.h"
 
-#include "lookup/modSearch.h"
-
 namespace modInputCheck {
 
 bool HasMobilePrefix(QStringView strNumber) {
@@ -16,8 +14,7 @@ bool IsAllDigits(QStringView strText) {
     return true;
 }
 
-modSearch::eRefusal CheckNumber(QStringView strNumber) {
-    using modSearch::eRefusal;
+eRefusal CheckNumber(QStringView strNumber) {
     if (!HasMobilePrefix(strNumber))
         return eRefusal::Prefix;
     if (strNumber.size() < 7)

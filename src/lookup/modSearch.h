@@ -2,6 +2,7 @@
 
 #include "lookup/cNumberDB.h"
 #include "lookup/modCarrierTable.h"
+#include "lookup/modInputCheck.h"
 
 #include <QString>
 #include <QStringView>
@@ -10,10 +11,7 @@
 // search steps that lead from a number to its final carrier code.
 namespace modSearch {
 
-// The record key for the number's first 6 to 9 characters: the prefix code
-// ("00" for 090, "01" for 080, "02" for 070), one two-digit field per digit
-// from the 4th on (digit + its position after the prefix), then the kind
-// letter A, F, G or H.
+// The record key for the number's first 6 to 9 characters (modRecordKey).
 QString MakeKey(const QString& strLead);
 
 QString SearchDB6(const cNumberDB& db, const QString& strLead);
@@ -29,15 +27,7 @@ QString SearchCarrierCode(const cNumberDB& db, const QString& strNumber);
 // and SearchNumber both take their steps from here.
 tCarrierCode FindCarrierCode(const cNumberDB& db, QStringView strNumber);
 
-// Why a number was not searched.
-enum class eRefusal {
-    None,       // searched
-    NoDatabase, // db.dat could not be read
-    Prefix,     // does not begin with 090, 080 or 070
-    TooShort,   // fewer than 7 characters
-    TooLong,    // more than 11 characters
-    NotDigits,  // holds anything other than 0-9
-};
+using modInputCheck::eRefusal;
 
 // The message the result box shows for a refusal; empty for eRefusal::None.
 QStringView RefusalText(eRefusal refusal);
