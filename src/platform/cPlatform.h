@@ -4,14 +4,6 @@
 #include <QStringList>
 #include <optional>
 
-#ifdef _WIN32
-// windows.h, which Qt's OpenGL header brings in on Windows, makes
-// GetSaveFileName a macro; taken in here once and undone, it cannot rename the
-// method below in one file and not in another.
-#include <windows.h>
-#undef GetSaveFileName
-#endif
-
 class QObject;
 
 // Message-box styles: the number selects icon and buttons (0 OK only, 16 critical

@@ -14,7 +14,6 @@
 #include <QTranslator>
 #include <QtTest>
 
-
 namespace {
 
 // A one-record database whose tail carries the version; -1 gives a tail without one.

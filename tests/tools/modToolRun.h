@@ -26,4 +26,8 @@ struct tRun {
 tRun Run(const QString& strExe, const QStringList& args, const QByteArray& input = QByteArray(),
          const QString& strStreams = QString());
 
+// Whether a case needs what only Linux offers a test (the set-ups above, its
+// devices, FIFOs); such cases are skipped elsewhere.
+bool NeedsLinux(const QString& strStreams, const QStringList& args);
+
 } // namespace modToolRun
