@@ -44,18 +44,15 @@ QString Others(const QString& dir) {
     kinds.sort();
     return kinds.join(',');
 }
-// A small HTTP server on 127.0.0.1: each path answers with its scripted response,
-// anything else with a 404; every answer closes its connection once the body is out.
+// A small HTTP server on 127.0.0.1. Each path answers as its route says, anything else
+// with a 404: "status content [len=Content-Length|none] [to=location] [drip=bytes/ms]
+// [hold]". Status 0 never answers; the content "ver" is the version file, db<version>
+// a database (db1001/1: all but its last byte), "-" nothing; a location starting with
+// "/" is on this server; drip sends the body in pieces, the first at once; hold keeps
+// the connection open after the body, which otherwise closes it.
 struct tServer : QTcpServer {
-    struct tResponse {
-        int status = 200; // 0: the connection is accepted and never answered
-        QByteArray body = {};
-        qint64 length = -1;        // the Content-Length sent: -1 the body's size, -2 none at all
-        QByteArray location = {};  // a path on this server, or a whole address
-        int chunk = 0, dripMs = 0; // the body in pieces of chunk bytes, the first at once
-        bool hold = false;         // the connection stays open after the body
-    };
-    QHash<QString, tResponse> routes;
+    QHash<QString, QString> routes;
+    QByteArray version;
     QStringList paths; // of every request, in arrival order
 
     tServer() {
@@ -70,62 +67,58 @@ struct tServer : QTcpServer {
     QString Host() const { return "127.0.0.1:" + QString::number(serverPort()); }
     void Answer(QTcpSocket* socket, const QString& path) {
         paths.append(path);
-        const tResponse r = routes.value(path, tResponse{404, "not here"});
-        if (r.status == 0)
+        const QStringList w = routes.value(path, "404 not-here").split(' ');
+        if (w[0] == "0")
             return;
-        QByteArray out = "HTTP/1.1 " + QByteArray::number(r.status) + " X\r\nConnection: close\r\n";
-        if (!r.location.isEmpty())
-            out += "Location: " + (r.location[0] == '/' ? "http://" + Host().toLatin1() : "") +
-                   r.location + "\r\n";
-        if (r.length != -2)
-            out += "Content-Length: " + QByteArray::number(r.length < 0 ? r.body.size() : r.length);
+        QByteArray body = w[1] == "ver" ? version : w[1] == "-" ? "" : w[1].toUtf8();
+        if (w[1].startsWith("db"))
+            body = DBBytes(w[1].mid(2, 4));
+        QByteArray out = "HTTP/1.1 " + w[0].toLatin1() + " X\r\nConnection: close\r\n";
+        QString length = QString::number(body.size());
+        body.chop(w[1].section('/', 1).toInt());
+        qsizetype chunk = qMax(body.size(), qsizetype(1));
+        int ms = 0;
+        for (const QString& option : w.mid(2)) {
+            const QString value = option.section('=', 1);
+            if (option.startsWith("len="))
+                length = value;
+            if (option.startsWith("to="))
+                out += ("Location: " + (value[0] == '/' ? "http://" + Host() : "") + value)
+                           .toLatin1() +
+                       "\r\n";
+            if (option.startsWith("drip="))
+                chunk = value.section('/', 0, 0).toInt(), ms = value.section('/', 1).toInt();
+        }
+        if (length != "none")
+            out += "Content-Length: " + length.toLatin1();
         socket->write(out + "\r\n\r\n");
-        const qsizetype chunk = r.chunk ? r.chunk : qMax(r.body.size(), qsizetype(1));
         auto* drip = new QTimer(socket);
         connect(drip, &QTimer::timeout, socket, [=, sent = qsizetype(0)]() mutable {
-            drip->setInterval(r.dripMs);
-            socket->write(r.body.mid(sent, chunk));
-            if ((sent += chunk) >= r.body.size()) {
+            drip->setInterval(ms);
+            socket->write(body.mid(sent, chunk));
+            if ((sent += chunk) >= body.size()) {
                 drip->stop();
-                if (!r.hold)
+                if (!w.contains("hold"))
                     socket->disconnectFromHost();
             }
         });
         drip->start(0);
     }
     // The version file holds strText (%1: this server) encoded; "@huge" makes it 4308
-    // bytes long, "@digit" leaves its check digit wrong. strRoutes: "path=status content
-    // [len=Content-Length] [to=location] [drip=bytes/ms] [hold]" joined by ';', where the path
-    // "ver" is the version file's, "db" the database's, and the content "ver" the version
-    // file, db<version> a database (db1001/1: all but its last byte), "-" nothing.
+    // bytes long, "@digit" leaves its check digit wrong. strRoutes: "path=route" joined
+    // by ';'; the path "ver" is the version file's, "db" the database's.
     void Serve(const QString& strText, const QString& strRoutes) {
         QString text = strText.startsWith('@')
                            ? "130 1001 " + QString(strText == "@huge" ? 700 : 1, 'x') + "!h/d?"
                            : strText;
-        QByteArray version = DecryptAUCG::EncodeText(text.replace("%1", Host()), 17)->toLatin1();
+        version = DecryptAUCG::EncodeText(text.replace("%1", Host()), 17)->toLatin1();
         version.chop(strText == "@digit" ? 2 : 0);
         for (const QString& route : ("ver=200 ver;" + strRoutes).split(';', Qt::SkipEmptyParts)) {
-            const QStringList w = route.section('=', 1).split(' ');
-            tResponse r{w[0].toInt(), w[1] == "ver" ? version : w[1] == "-" ? "" : w[1].toUtf8()};
-            if (w[1].startsWith("db")) {
-                r.body = DBBytes(w[1].mid(2, 4));
-                r.length = r.body.size();
-                r.body.chop(w[1].section('/', 1).toInt());
-            }
-            for (const QString& option : w.mid(2)) {
-                const QString value = option.section('=', 1);
-                if (option.startsWith("len="))
-                    r.length = value.toLongLong();
-                else if (option.startsWith("to="))
-                    r.location = value.toLatin1();
-                else if (option == "hold")
-                    r.hold = true;
-                else
-                    r.chunk = value.section('/', 0, 0).toInt(),
-                    r.dripMs = value.section('/', 1).toInt();
-            }
             const QString path = route.section('=', 0, 0);
-            routes.insert(path == "ver" ? VersionPath : path == "db" ? DBPath : path, r);
+            routes.insert(path == "ver"  ? VersionPath
+                          : path == "db" ? DBPath
+                                         : path,
+                          route.section('=', 1));
         }
     }
 };
@@ -190,7 +183,7 @@ struct tWindowRig : tRig {
     cFakePlatform platform;
     QWidget owner;
     frmAbout about{platform, job, &owner};
-    tWindowRig() { server.routes.insert(VersionPath, {0}); }
+    tWindowRig() { server.routes.insert(VersionPath, "0"); }
     template <class T = QLabel> T* Child(const char* n) const { return about.findChild<T*>(n); }
     QLabel* Status() const { return Child("lblConnectionStatus"); }
     QTimer* Propose() const { return Child<QTimer>("tmrPropose"); }
@@ -333,7 +326,7 @@ private slots:
         QTest::newRow("version file cannot start") << "1000" << Offer << "" << "bad host" << CheckNotStarted << "URLを解釈できません。(http://bad host/download/latestver.txt)" << 302LL << "" << "1000";
         QTest::newRow("download cannot start") << "1000" << "130 1001 x!bad host?" << "" << "" << DownloadNotStarted << "URLを解釈できません。(http://bad host)" << 302LL << "VD" << "1000";
         QTest::newRow("404") << "1000" << Offer << "db=404 db1001" << "" << NoAnswer << "" << 0LL << "VD" << "1000";
-        QTest::newRow("unknown size") << "1000" << Offer << "db=200 db1001 len=-2" << "" << NoAnswer << "" << 0LL << "VD" << "1000";
+        QTest::newRow("unknown size") << "1000" << Offer << "db=200 db1001 len=none" << "" << NoAnswer << "" << 0LL << "VD" << "1000";
         QTest::newRow("one byte short") << "1000" << Offer << "db=200 db1001/1" << "" << WrongSize << "" << 0LL << "VDR" << "1000";
         QTest::newRow("not a database") << "1000" << Offer << "db=200 <html>sorry</html>" << "" << NotDatabase << "" << 0LL << "VDR" << "1000";
         QTest::newRow("version differs") << "1000" << Offer << "db=200 db1002" << "" << VersionDiffers << "1002" << 0LL << "VDR" << "1000";
