@@ -198,15 +198,21 @@ private slots:
     void initTestCase() { QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy); }
 
     // Every one of the thousand numbers is tried: the one before the number drawn comes
-    // last (the draw holds for the second), 1000 is the highest; then none is left.
+    // last (the draw, the same for both kinds, holds for the second), 1000 is the highest;
+    // then none is left.
     void tempName() {
         QTemporaryDir dir;
         const QString folder = dir.path() + '/';
-        const int last = (modUpdate::MakeTempName(folder, false).left(4).toInt() + 998) % 1000 + 1;
+        const auto name = [&](int n, const char* kind) {
+            return QString::asprintf("%04d", n) + kind;
+        };
         for (int n = 1; n <= 1000; ++n)
-            QVERIFY((n == last || WriteFile(folder + QString::asprintf("%04d.t", n), "")) &&
-                    (n == 1000 || WriteFile(folder + QString::asprintf("%04d.b", n), "")));
-        QCOMPARE(modUpdate::MakeTempName(folder, false), QString::asprintf("%04d.t", last));
+            QVERIFY(WriteFile(folder + name(n, ".t"), ""));
+        const int last = (modUpdate::MakeTempName(folder, true).left(4).toInt() + 998) % 1000 + 1;
+        QVERIFY(QFile::remove(folder + name(last, ".t")));
+        QCOMPARE(modUpdate::MakeTempName(folder, false), name(last, ".t"));
+        for (int n = 1; n < 1000; ++n)
+            QVERIFY(WriteFile(folder + name(n, ".b"), ""));
         QCOMPARE(modUpdate::MakeTempName(folder, true), "1000.b");
         QVERIFY(WriteFile(folder + "1000.b", ""));
         QCOMPARE(modUpdate::MakeTempName(folder, true), "");
