@@ -50,12 +50,36 @@ private slots:
     // writable, as for root) or readonly (no marker). The user's copy: none, a version (a
     // file), notail, wonly/noperm and a version (write-only, no permissions), folder, fifo,
     // link and a version (to a file elsewhere), dangling, blocked (a file where the user's
-    // folder should be made).
-    void dataFolder_data() { modTestFiles::AddDataRows(QFINDTESTDATA("data-folders.txt")); }
+    // folder should be made). Then the folder read (the user's or the program's), the copy
+    // afterwards and whether an error is reported.
+    void dataFolder_data() {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<int>("installed");
+        for (const char* c : {"own", "read", "after"})
+            QTest::addColumn<QString>(c);
+        QTest::addColumn<bool>("error");
+        // clang-format off
+        QTest::newRow("beside the program") << "build" << 1000 << "none" << "program" << "none" << false;
+        QTest::newRow("first start") << "installed" << 1000 << "none" << "user" << "1000" << false;
+        QTest::newRow("unpacked in a read-only folder") << "readonly" << 1000 << "none" << "user" << "1000" << false;
+        QTest::newRow("updated copy kept") << "installed" << 1000 << "1001" << "user" << "1001" << false;
+        QTest::newRow("newer installed") << "installed" << 1001 << "1000" << "user" << "1001" << false;
+        QTest::newRow("damaged copy") << "installed" << 1000 << "notail" << "user" << "1000" << false;
+        QTest::newRow("no user folder") << "installed" << 1000 << "blocked" << "program" << "none" << true;
+        QTest::newRow("write-only copy") << "installed" << 1000 << "wonly1001" << "program" << "1001" << true;
+        QTest::newRow("copy without permissions") << "installed" << 1002 << "noperm1001" << "program" << "1001" << true;
+        QTest::newRow("folder") << "installed" << 1000 << "folder" << "program" << "folder" << true;
+        QTest::newRow("FIFO, not waited on") << "installed" << 1000 << "fifo" << "program" << "fifo" << true;
+        QTest::newRow("link to an older copy: replaced") << "installed" << 1001 << "link1000" << "user" << "1001" << false;
+        QTest::newRow("link to a newer copy: read through") << "installed" << 1000 << "link1001" << "user" << "link:1001" << false;
+        QTest::newRow("link to a copy as new: read through") << "installed" << 1000 << "link1000" << "user" << "link:1000" << false;
+        QTest::newRow("dangling link") << "installed" << 1000 << "dangling" << "program" << "link:none" << true;
+        // clang-format on
+    }
     void dataFolder() {
-        QFETCH(QStringList, row);
-        const QString program = row[1], own = row[3];
-        const int installed = row[2].toInt();
+        QFETCH(QString, program);
+        QFETCH(int, installed);
+        QFETCH(QString, own);
         QTemporaryDir app, home;
         const QString user = home.path() + "/share/Lumivo", copy = user + "/db.dat";
         const QString elsewhere = home.filePath("elsewhere.dat");
@@ -86,10 +110,11 @@ private slots:
         const bool beside = modDataFolder::KeepsDBBeside(app.path());
         const auto data = modDataFolder::ChooseDataFolder(app.path(), beside, user);
         modTestFiles::SetPermissionOverride(true);
-        QCOMPARE(data.folder, row[4] == "user" ? user : app.path());
-        QVERIFY2(row[6] == "yes" ? data.error.contains(user) : data.error.isEmpty(),
-                 qPrintable(data.error));
-        QCOMPARE(modTestFiles::FileState(copy), row[5]);
+        QFETCH(QString, read);
+        QFETCH(bool, error);
+        QCOMPARE(data.folder, read == "user" ? user : app.path());
+        QVERIFY2(error ? data.error.contains(user) : data.error.isEmpty(), qPrintable(data.error));
+        QTEST(modTestFiles::FileState(copy), "after");
         // Neither the installed database nor what a link leads to is ever written.
         QCOMPARE(modTestFiles::FileState(app.filePath("db.dat")), QString::number(installed));
         if (own.startsWith("link"))

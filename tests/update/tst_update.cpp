@@ -18,7 +18,6 @@
 
 
 using modTestFiles::FileState;
-using modTestFiles::ReadFile;
 using modTestFiles::WriteFile;
 using eOutcome = cUpdateJob::eOutcome;
 using eStage = cUpdateJob::eStage;
@@ -26,11 +25,8 @@ using eStage = cUpdateJob::eStage;
 namespace {
 
 const QString VersionPath = "/download/latestver.txt", DBPath = "/download/db1001.dat";
+const QString Offer = "130 1001 x!%1/download/db1001.dat?";
 const QString DiskFull = "No space left on device";
-const QString NoAnswerBox =
-    "64|接続できませんでした。|ネット接続が切断されました。\r\n現在ご利用のPCがオフラインモード。"
-    "または、データベースサーバーがメンテナンス中です。\r\nデータベースサーバーの状態は、"
-    "作者ウェブページでお知らせしています。";
 
 QByteArray DBBytes(const QString& strVersion, const QString& strDate = "20261206") {
     cDBBuilder builder;
@@ -47,17 +43,15 @@ QString Others(const QString& dir) {
     kinds.sort();
     return kinds.join(',');
 }
-// A small HTTP server on 127.0.0.1: each path answers with its scripted response,
-// anything else with a 404; every answer closes its connection.
+// A small HTTP server on 127.0.0.1. Each path answers as its route says, anything else
+// with a 404: "status content [len=Content-Length|none] [to=location] [drip=bytes/ms]
+// [hold]". Status 0 never answers; the content "ver" is the version file, db<version>
+// a database (db1001/1: all but its last byte), "-" nothing; a location starting with
+// "/" is on this server; drip sends the body in pieces, the first at once; hold keeps
+// the connection open after the body, which otherwise closes it.
 struct tServer : QTcpServer {
-    struct tResponse {
-        int status = 200; // 0: the connection is accepted and never answered
-        QByteArray body = {};
-        qint64 length = -1;        // the Content-Length sent: -1 the body's size, -2 none at all
-        QByteArray location = {};  // a path on this server, or a whole address
-        int chunk = 0, dripMs = 0; // the body in pieces of chunk bytes, one every dripMs
-    };
-    QHash<QString, tResponse> routes;
+    QHash<QString, QString> routes;
+    QByteArray version;
     QStringList paths; // of every request, in arrival order
 
     tServer() {
@@ -72,35 +66,59 @@ struct tServer : QTcpServer {
     QString Host() const { return "127.0.0.1:" + QString::number(serverPort()); }
     void Answer(QTcpSocket* socket, const QString& path) {
         paths.append(path);
-        const tResponse r = routes.value(path, tResponse{404, "not here"});
-        if (r.status == 0)
+        const QStringList w = routes.value(path, "404 not-here").split(' ');
+        if (w[0] == "0")
             return;
-        QByteArray out = "HTTP/1.1 " + QByteArray::number(r.status) + " X\r\nConnection: close\r\n";
-        if (!r.location.isEmpty())
-            out += "Location: " + (r.location[0] == '/' ? "http://" + Host().toLatin1() : "") +
-                   r.location + "\r\n";
-        if (r.length != -2)
-            out += "Content-Length: " + QByteArray::number(r.length < 0 ? r.body.size() : r.length);
-        socket->write(out + "\r\n\r\n" + (r.chunk ? "" : r.body));
-        if (!r.chunk)
-            return socket->disconnectFromHost();
+        QByteArray body = w[1] == "ver" ? version : w[1] == "-" ? "" : w[1].toUtf8();
+        if (w[1].startsWith("db"))
+            body = DBBytes(w[1].mid(2, 4));
+        QByteArray out = "HTTP/1.1 " + w[0].toLatin1() + " X\r\nConnection: close\r\n";
+        QString length = QString::number(body.size());
+        body.chop(w[1].section('/', 1).toInt());
+        qsizetype chunk = qMax(body.size(), qsizetype(1));
+        int ms = 0;
+        for (const QString& option : w.mid(2)) {
+            const QString value = option.section('=', 1);
+            if (option.startsWith("len="))
+                length = value;
+            if (option.startsWith("to="))
+                out += ("Location: " + (value[0] == '/' ? "http://" + Host() : "") + value)
+                           .toLatin1() +
+                       "\r\n";
+            if (option.startsWith("drip="))
+                chunk = value.section('/', 0, 0).toInt(), ms = value.section('/', 1).toInt();
+        }
+        if (length != "none")
+            out += "Content-Length: " + length.toLatin1();
+        socket->write(out + "\r\n\r\n");
         auto* drip = new QTimer(socket);
-        connect(drip, &QTimer::timeout, socket, [socket, r, sent = qsizetype(0)]() mutable {
-            socket->write(r.body.mid(sent, r.chunk));
-            if ((sent += r.chunk) >= r.body.size())
-                socket->disconnectFromHost();
+        connect(drip, &QTimer::timeout, socket, [=, sent = qsizetype(0)]() mutable {
+            drip->setInterval(ms);
+            socket->write(body.mid(sent, chunk));
+            if ((sent += chunk) >= body.size()) {
+                drip->stop();
+                if (!w.contains("hold"))
+                    socket->disconnectFromHost();
+            }
         });
-        drip->start(r.dripMs);
+        drip->start(0);
     }
-    // The version file holds strPlain (%1: this server) encoded; "@huge" makes it
-    // 4308 bytes long, "@digit" leaves its check digit wrong.
-    void Serve(const QString& strPlain, const tResponse& db) {
-        QString text = strPlain.startsWith('@')
-                           ? "130 1001 " + QString(strPlain == "@huge" ? 700 : 1, 'x') + "!h/d?"
-                           : strPlain;
-        const QByteArray file = DecryptAUCG::EncodeText(text.replace("%1", Host()), 17)->toLatin1();
-        routes.insert(VersionPath, {200, strPlain == "@digit" ? file.chopped(2) : file});
-        routes.insert(DBPath, db);
+    // The version file holds strText (%1: this server) encoded; "@huge" makes it 4308
+    // bytes long, "@digit" leaves its check digit wrong. strRoutes: "path=route" joined
+    // by ';'; the path "ver" is the version file's, "db" the database's.
+    void Serve(const QString& strText, const QString& strRoutes) {
+        QString text = strText.startsWith('@')
+                           ? "130 1001 " + QString(strText == "@huge" ? 700 : 1, 'x') + "!h/d?"
+                           : strText;
+        version = DecryptAUCG::EncodeText(text.replace("%1", Host()), 17)->toLatin1();
+        version.chop(strText == "@digit" ? 2 : 0);
+        for (const QString& route : ("ver=200 ver;" + strRoutes).split(';', Qt::SkipEmptyParts)) {
+            const QString path = route.section('=', 0, 0);
+            routes.insert(path == "ver"  ? VersionPath
+                          : path == "db" ? DBPath
+                                         : path,
+                          route.section('=', 1));
+        }
     }
 };
 
@@ -130,8 +148,8 @@ struct tFaultyFiles : cFileOps {
     }
 };
 
-// A data folder with db.dat (database strLocal of 2004/01/15) loaded, and the
-// job that updates it from the loopback server. Stages() tells the progress
+// A data folder with db.dat (database strLocal of 2004/01/15, or "none") loaded, and
+// the job that updates it from the loopback server. Stages() tells the progress
 // seen as letters, repeats once: V version read, D downloading, R received.
 struct tRig {
     QTemporaryDir dir;
@@ -143,7 +161,7 @@ struct tRig {
     QSignalSpy progress{&job, &cUpdateJob::Progress}, finished{&job, &cUpdateJob::Finished};
 
     explicit tRig(const QString& strLocal = "1000") {
-        QVERIFY(WriteFile(dbPath, DBBytes(strLocal, "20040115")));
+        QVERIFY(strLocal == "none" || WriteFile(dbPath, DBBytes(strLocal, "20040115")));
         db.LoadDB(dbPath);
         job.Reader().SetHost(server.Host());
     }
@@ -159,6 +177,17 @@ struct tRig {
     }
 };
 
+// The About window over a job whose version file never comes.
+struct tWindowRig : tRig {
+    cFakePlatform platform;
+    QWidget owner;
+    frmAbout about{platform, job, &owner};
+    tWindowRig() { server.routes.insert(VersionPath, "0"); }
+    template <class T = QLabel> T* Child(const char* n) const { return about.findChild<T*>(n); }
+    QLabel* Status() const { return Child("lblConnectionStatus"); }
+    QTimer* Propose() const { return Child<QTimer>("tmrPropose"); }
+};
+
 } // namespace
 
 class tst_update : public QObject {
@@ -166,399 +195,307 @@ class tst_update : public QObject {
 
 private slots:
     void initTestCase() { QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy); }
-    void decide_data();
-    void decide();
-    void tempName();
-    void swap_data();
-    void swap();
-    void crash();
-    void recover_data();
-    void recover();
-    void job_data();
-    void job();
-    void readLimits_data();
-    void readLimits();
-    void oneAtATime();
-    void windowAtLoad();
-    void outcomeShown_data();
-    void outcomeShown();
-};
 
-// clang-format off
-void tst_update::decide_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("local");
-    QTest::addColumn<modUpdate::eVerdict>("verdict");
-    QTest::addColumn<QString>("url");
-    using enum modUpdate::eVerdict;
-    QTest::newRow("the last ! counts, the last character goes") << "130 1001 a!b!h/d1.dat?" << "1000" << Newer << "http://h/d1.dat";
-    QTest::newRow("0999 and \" 999\" are equal as numbers") << "130  999 x!h/d?" << "0999" << Newer << "http://h/d";
-    QTest::newRow("\"900 \" is below 1000") << "130 900  x!h/d?" << "1000" << Older << "";
-    QTest::newRow("no local version") << "130 1001 x!h/d?" << "" << Newer << "http://h/d";
-    QTest::newRow("software not a number") << "1x0 1001 x!h/d?" << "1000" << Unusable << "";
-    QTest::newRow("remote not a number") << "130 10x1 x!h/d?" << "1000" << Unusable << "";
-    QTest::newRow("shorter than 8") << "130 100" << "1000" << Unusable << "";
-    QTest::newRow("no !") << "130 1001 no mark" << "1000" << Unusable << "";
-    QTest::newRow("nothing after !") << "130 1001 x!/" << "1000" << Unusable << "";
-}
-// clang-format on
-
-void tst_update::decide() {
-    QFETCH(QString, text);
-    QFETCH(QString, local);
-    QFETCH(modUpdate::eVerdict, verdict);
-    QFETCH(QString, url);
-    const modUpdate::tDecision d = modUpdate::Decide(text, local, 130);
-    QCOMPARE(d.verdict, verdict);
-    QCOMPARE(d.strURL, url);
-    QCOMPARE(d.intAnnounced, url.isEmpty() ? -1 : QStringView(text).mid(4, 4).trimmed().toInt());
-}
-
-void tst_update::tempName() {
-    // The one number not taken, its kind, the name; 0: all taken.
-    for (const auto& [free, suffix, name] :
-         {std::tuple{7, ".t", "0007.t"}, {1000, ".b", "1000.b"}, {0, ".b", ""}}) {
+    // Every one of the thousand numbers is tried: the one before the number drawn comes
+    // last (the draw, the same for both kinds, holds for the second), 1000 is the highest;
+    // then none is left.
+    void tempName() {
         QTemporaryDir dir;
+        const QString folder = dir.path() + '/';
+        const auto name = [&](int n, const char* kind) {
+            return QString::asprintf("%04d", n) + kind;
+        };
         for (int n = 1; n <= 1000; ++n)
-            if (n != free)
-                QVERIFY(WriteFile(dir.filePath(QString::asprintf("%04d", n) + suffix), ""));
-        QCOMPARE(modUpdate::MakeTempName(dir.path() + '/', suffix == QString(".b")), name);
+            QVERIFY(WriteFile(folder + name(n, ".t"), ""));
+        const int last = (modUpdate::MakeTempName(folder, true).left(4).toInt() + 998) % 1000 + 1;
+        QVERIFY(QFile::remove(folder + name(last, ".t")));
+        QCOMPARE(modUpdate::MakeTempName(folder, false), name(last, ".t"));
+        for (int n = 1; n < 1000; ++n)
+            QVERIFY(WriteFile(folder + name(n, ".b"), ""));
+        QCOMPARE(modUpdate::MakeTempName(folder, true), "1000.b");
+        QVERIFY(WriteFile(folder + "1000.b", ""));
+        QCOMPARE(modUpdate::MakeTempName(folder, true), "");
     }
-}
 
-// "old" db.dat and "new" 0042.t swapped with the named operations failing.
-// clang-format off
-void tst_update::swap_data() {
-    QTest::addColumn<QString>("failing");
-    QTest::addColumn<QByteArray>("before");
-    QTest::addColumn<QByteArray>("after");
-    QTest::addColumn<QString>("left");
-    QTest::newRow("swapped") << "" << QByteArray("old") << QByteArray("new") << "";
-    QTest::newRow("no db.dat") << "" << QByteArray() << QByteArray("new") << "";
-    QTest::newRow("no db.dat, not moved") << "rename .t db.dat" << QByteArray() << QByteArray("<missing>") << "";
-    QTest::newRow("backup not made") << "link db.dat .b" << QByteArray("old") << QByteArray("old") << "";
-    QTest::newRow("not moved") << "rename .t db.dat" << QByteArray("old") << QByteArray("old") << "";
-    QTest::newRow("backup stays: swapped all the same") << "remove .b" << QByteArray("old") << QByteArray("new") << ".b";
-    QTest::newRow("nothing removed after a failure") << "rename .t db.dat,remove .b,remove .t" << QByteArray("old") << QByteArray("old") << ".b,.t";
-}
-// clang-format on
-
-void tst_update::swap() {
-    QFETCH(QString, failing);
-    QFETCH(QByteArray, before);
-    QFETCH(QByteArray, after);
-    QTemporaryDir dir;
-    tFaultyFiles files;
-    files.failing = failing.split(',', Qt::SkipEmptyParts);
-    QVERIFY(before.isEmpty() || WriteFile(dir.filePath("db.dat"), before));
-    QVERIFY(WriteFile(dir.filePath("0042.t"), "new"));
-    const modUpdate::tSwap s = modUpdate::SwapIn(files, dir.path() + '/', dir.filePath("0042.t"));
-    QCOMPARE(s.strReason, after == "new" ? "" : DiskFull);
-    QCOMPARE(ReadFile(dir.filePath("db.dat")), after);
-    QTEST(Others(dir.path()), "left");
-}
-
-// The swap cut off after each of its steps (link, rename, remove), as a crash
-// would: db.dat is a whole database, and the next start's tidying leaves it alone.
-void tst_update::crash() {
-    for (const auto& [steps, version] :
-         {std::pair{0, "1000"}, {1, "1000"}, {2, "1001"}, {3, "1001"}}) {
+    // The download 0042.t (1001) swapped in for db.dat (1000, or none) while the named
+    // operations fail, or cut off after a number of them as a crash would: db.dat is a
+    // whole database, and the next start's tidying keeps it and removes the leftovers.
+    void swap_data() {
+        QTest::addColumn<QString>("failing");
+        QTest::addColumn<bool>("hadDB");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("left");
+        // clang-format off
+        QTest::newRow("swapped") << "" << true << "1001" << "";
+        QTest::newRow("no db.dat") << "" << false << "1001" << "";
+        QTest::newRow("no db.dat, not moved") << "rename .t db.dat" << false << "none" << "";
+        QTest::newRow("backup not made") << "link db.dat .b" << true << "1000" << "";
+        QTest::newRow("not moved") << "rename .t db.dat" << true << "1000" << "";
+        QTest::newRow("backup stays: swapped all the same") << "remove .b" << true << "1001" << ".b";
+        QTest::newRow("nothing removed after a failure") << "rename .t db.dat,remove .b,remove .t" << true << "1000" << ".b,.t";
+        QTest::newRow("cut before the backup") << "stop 0" << true << "1000" << ".t";
+        QTest::newRow("cut after the backup") << "stop 1" << true << "1000" << ".b,.t";
+        QTest::newRow("cut after the rename") << "stop 2" << true << "1001" << ".b";
+        // clang-format on
+    }
+    void swap() {
+        QFETCH(QString, failing);
+        QFETCH(QString, after);
         QTemporaryDir dir;
         const QString folder = dir.path() + '/';
         tFaultyFiles files;
-        files.intStepsLeft = steps;
-        QVERIFY(WriteFile(folder + "db.dat", DBBytes("1000")) &&
-                WriteFile(folder + "0042.t", DBBytes("1001")));
-        modUpdate::SwapIn(files, folder, folder + "0042.t");
-        QCOMPARE(FileState(folder + "db.dat"), version);
+        files.failing = failing.split(',', Qt::SkipEmptyParts);
+        files.intStepsLeft = failing.startsWith("stop ") ? failing.mid(5).toInt() : -1;
+        QFETCH(bool, hadDB);
+        QVERIFY(!hadDB || WriteFile(folder + "db.dat", DBBytes("1000")));
+        QVERIFY(WriteFile(folder + "0042.t", DBBytes("1001")));
+        const modUpdate::tSwap s = modUpdate::SwapIn(files, folder, folder + "0042.t");
+        QCOMPARE(s.strReason, after == "1001" ? "" : DiskFull);
+        QCOMPARE(FileState(folder + "db.dat"), after);
+        QTEST(Others(dir.path()), "left");
         modUpdate::RecoverFolder(cFileOps::Disk(), folder, 0);
-        QCOMPARE(FileState(folder + "db.dat"), version);
+        QCOMPARE(FileState(folder + "db.dat"), after);
         QCOMPARE(Others(dir.path()), "");
     }
-}
 
-// db.dat (none, folder, fifo, notail or db<version>), other files as name=content,
-// the least age of removed files, db.dat afterwards, the kinds of files left.
-// clang-format off
-void tst_update::recover_data() {
-    for (const char* c : {"db", "others", "age", "after", "left"}) QTest::addColumn<QString>(c);
-    QTest::newRow("cut between renames: backup back") << "none" << "0042.b=db1000,0007.t=db1001" << "0" << "1000" << "";
-    QTest::newRow("complete db.dat: leftovers go") << "db1001" << "0042.b=db1000,0007.t=db1001,0007.t.Ab12Cd=x" << "0" << "1001" << "";
-    QTest::newRow("db.dat without its tail") << "notail" << "0042.b=db1000" << "0" << "1000" << "";
-    QTest::newRow("the highest backup") << "none" << "0001.b=db0999,0002.b=db1000,0003.b=x" << "0" << "1000" << "";
-    QTest::newRow("young leftovers stay") << "db1001" << "0042.b=db1000,0007.t=db1001" << "3600" << "1001" << ".b,.t";
-    QTest::newRow("a young backup is restored and kept") << "none" << "0042.b=db1000" << "3600" << "1000" << ".b";
-    QTest::newRow("no backup: only the download goes") << "none" << "0007.t=db1001" << "0" << "none" << "";
-    QTest::newRow("a folder as db.dat keeps its backup") << "folder" << "0042.b=db1000,0007.t=x" << "0" << "folder" << ".b";
-    QTest::newRow("a FIFO as db.dat keeps its backup") << "fifo" << "0042.b=db1000" << "0" << "fifo" << ".b";
-    QTest::newRow("other names are not ours") << "db1000" << "42.b=x,0042.bak=x,0042.b.x=x" << "0" << "1000" << ".b";
-}
-// clang-format on
-
-void tst_update::recover() {
-    QFETCH(QString, db);
-    QFETCH(QString, others);
-    QTemporaryDir dir;
-    const QString folder = dir.path() + '/';
-    const auto make = [&](const QString& name, const QString& what) {
-        if (what == "folder")
-            return QDir(folder).mkdir(name);
-        if (what == "fifo")
-            return modTestFiles::MakeFifo(folder + name);
-        return WriteFile(folder + name, what.startsWith("db") ? DBBytes(what.mid(2)) : "x");
-    };
-    QVERIFY(db == "none" || make("db.dat", db));
-    for (const QString& file : others.split(',', Qt::SkipEmptyParts))
-        QVERIFY(make(file.section('=', 0, 0), file.section('=', 1)));
-    QFETCH(QString, age);
-    modUpdate::RecoverFolder(cFileOps::Disk(), folder, age.toInt());
-    QTEST(FileState(folder + "db.dat"), "after");
-    QTEST(Others(dir.path()), "left");
-}
-
-// The whole update against the loopback server, no window. The database answer
-// is "status content [Content-Length]": db<version> a database, db1001/1 all but its
-// last byte; -2 no Content-Length. failing: file operations that fail, "installed"
-// the installed program's folder, "bad host" a version file URL that cannot start.
-// clang-format off
-void tst_update::job_data() {
-    for (const char* c : {"local", "text", "answer", "failing"}) QTest::addColumn<QString>(c);
-    QTest::addColumn<eOutcome>("outcome");
-    QTest::addColumn<QString>("detail");
-    QTest::addColumn<qint64>("number");
-    QTest::addColumn<QString>("stages");
-    QTest::addColumn<QString>("after"); // db.dat and the database searched
-    const QString offer = "130 1001 x!%1/download/db1001.dat?";
-    using enum eOutcome;
-    QTest::newRow("newer") << "1000" << "130 1001 new!numbers!%1/download/db1001.dat?" << "200 db1001" << "" << Updated << "" << 0LL << "VDR" << "1001";
-    QTest::newRow("same") << "1001" << offer << "200 db1001" << "" << UpToDate << "" << 0LL << "V" << "1001";
-    QTest::newRow("lower") << "1002" << offer << "200 db1001" << "" << LocalNewer << "" << 0LL << "V" << "1002";
-    QTest::newRow("software 131") << "1000" << "131 1001 x!h/d?" << "" << "" << SoftwareDiffers << "" << 0LL << "V" << "1000";
-    QTest::newRow("software 129") << "1000" << "129 1001 x!h/d?" << "" << "" << SoftwareDiffers << "" << 0LL << "V" << "1000";
-    QTest::newRow("no !") << "1000" << "130 1001 no mark" << "" << "" << Unusable << "" << 0LL << "V" << "1000";
-    QTest::newRow("check digit") << "1000" << "@digit" << "" << "" << DigitError << "" << 0LL << "V" << "1000";
-    QTest::newRow("version file too large") << "1000" << "@huge" << "" << "" << TooLarge << "" << 4096LL << "" << "1000";
-    QTest::newRow("version file cannot start") << "1000" << offer << "" << "bad host" << CheckNotStarted << "URLを解釈できません。(http://bad host/download/latestver.txt)" << 302LL << "" << "1000";
-    QTest::newRow("download cannot start") << "1000" << "130 1001 x!bad host?" << "" << "" << DownloadNotStarted << "URLを解釈できません。(http://bad host)" << 302LL << "VD" << "1000";
-    QTest::newRow("404") << "1000" << offer << "404 db1001" << "" << NoAnswer << "" << 0LL << "VD" << "1000";
-    QTest::newRow("unknown size") << "1000" << offer << "200 db1001 -2" << "" << NoAnswer << "" << 0LL << "VD" << "1000";
-    QTest::newRow("one byte short") << "1000" << offer << "200 db1001/1 " + QString::number(DBBytes("1001").size()) << "" << WrongSize << "" << 0LL << "VDR" << "1000";
-    QTest::newRow("not a database") << "1000" << offer << "200 <html>sorry</html>" << "" << NotDatabase << "" << 0LL << "VDR" << "1000";
-    QTest::newRow("version differs") << "1000" << offer << "200 db1002" << "" << VersionDiffers << "1002" << 0LL << "VDR" << "1000";
-    QTest::newRow("over 256 MiB") << "1000" << offer << "200 x 314572800" << "" << TooLarge << "" << 268435456LL << "VD" << "1000";
-    QTest::newRow("disk full") << "1000" << offer << "200 db1001" << "write .t" << NotWritten << DiskFull << 0LL << "VDR" << "1000";
-    QTest::newRow("installed folder: nothing fetched") << "1000" << offer << "" << "installed" << InstalledFolder << "" << 0LL << "V" << "1000";
-    QTest::newRow("not moved onto db.dat") << "1000" << offer << "200 db1001" << "rename .t db.dat" << SwapFailed << DiskFull << 0LL << "VDR" << "1000";
-}
-// clang-format on
-
-void tst_update::job() {
-    QFETCH(QString, local);
-    QFETCH(QString, text);
-    QFETCH(QString, answer);
-    QFETCH(QString, failing);
-    QFETCH(eOutcome, outcome);
-    tRig rig(local);
-    rig.files.failing = failing.split(',', Qt::SkipEmptyParts);
-    QVERIFY(failing != "installed" || WriteFile(rig.dir.filePath("lumivo.installed"), ""));
-    if (failing == "bad host")
-        rig.job.Reader().SetHost("bad host");
-    const QStringList w = (answer + " x").split(' ');
-    QByteArray body = w[1].startsWith("db") ? DBBytes(w[1].mid(2, 4)) : w[1].toUtf8();
-    body.chop(w[1].section('/', 1).toInt()); // db1001/1: all but the last byte
-    rig.server.Serve(text, {w[0].toInt(), body, w.size() > 3 ? w[2].toLongLong() : -1});
-
-    QVERIFY(rig.job.Start());
-    QTRY_COMPARE(rig.finished.size(), 1);
-    QCOMPARE(rig.Result().outcome, outcome);
-    QTEST(rig.Result().strDetail, "detail");
-    QTEST(rig.Result().lngNumber, "number");
-    // Nothing is shown while the version text is read; bytes only once the download runs.
-    QTEST(rig.Stages(), "stages");
-    QVERIFY(!rig.job.Running());
-    QCOMPARE(rig.job.Reader().ReadsUnderWay(), 0);
-    QTEST(FileState(rig.dbPath), "after");
-    QTEST(rig.job.Database().DBVersion(), "after");
-    QCOMPARE(Others(rig.dir.path()), "");
-}
-
-// Every read ends: redirects only to the same server and at most three times, a
-// deadline for each read and a least number of bytes in each stretch of time.
-// Routes: path=status content [to=location] [drip=bytes/ms] (status 0: never
-// answers; content ver: the version file offering 1001, db: the database).
-// clang-format off
-void tst_update::readLimits_data() {
-    QTest::addColumn<QString>("routes");
-    QTest::addColumn<QList<int>>("limits"); // check deadline, download deadline, window (ms), bytes per window
-    QTest::addColumn<bool>("updated");
-    QTest::addColumn<QString>("paths");
-    const QString v = VersionPath + "=", d = ";" + DBPath + "=";
-    QTest::newRow("a redirect on the same server") << v + "302 - to=/v;/v=200 ver" + d + "200 db" << QList{60000, 60000, 60000, 1} << true << "/download/latestver.txt,/v,/download/db1001.dat";
-    QTest::newRow("no redirect to another server") << v + "302 - to=http://%2/v" << QList{60000, 60000, 60000, 1} << false << "/download/latestver.txt";
-    QTest::newRow("silent after a redirect: deadline") << v + "302 - to=/quiet;/quiet=0 -" << QList{500, 60000, 60000, 0} << false << "/download/latestver.txt,/quiet";
-    QTest::newRow("three redirects") << v + "302 - to=/a;/a=302 - to=/b;/b=302 - to=/c;/c=200 ver" + d + "200 db" << QList{60000, 60000, 60000, 1} << true << "/download/latestver.txt,/a,/b,/c,/download/db1001.dat";
-    QTest::newRow("four are too many") << v + "302 - to=/a;/a=302 - to=/b;/b=302 - to=/c;/c=302 - to=/d;/d=200 ver" << QList{60000, 60000, 60000, 1} << false << "/download/latestver.txt,/a,/b,/c";
-    QTest::newRow("a silent version file: least rate") << v + "0 -" << QList{60000, 60000, 400, 1} << false << "/download/latestver.txt";
-    QTest::newRow("dripping too slowly") << v + "200 ver" + d + "200 db drip=1/200" << QList{60000, 60000, 400, 8} << false << "/download/latestver.txt,/download/db1001.dat";
-    QTest::newRow("slow enough") << v + "200 ver" + d + "200 db drip=4/100" << QList{60000, 60000, 400, 8} << true << "/download/latestver.txt,/download/db1001.dat";
-    QTest::newRow("past the download's deadline") << v + "200 ver" + d + "200 db drip=4/100" << QList{60000, 300, 60000, 0} << false << "/download/latestver.txt,/download/db1001.dat";
-}
-// clang-format on
-
-void tst_update::readLimits() {
-    QFETCH(QString, routes);
-    QFETCH(QList<int>, limits);
-    QFETCH(bool, updated);
-    tRig rig;
-    tServer other; // accepts and never answers
-    other.routes.insert("/v", {0});
-    const QByteArray version =
-        DecryptAUCG::EncodeText("130 1001 x!" + rig.server.Host() + DBPath + "?", 17)->toLatin1();
-    for (const QString& route : routes.split(';')) {
-        const QStringList w = route.section('=', 1).split(' ');
-        tServer::tResponse r{w[0].toInt(), w[1] == "ver" ? version
-                                           : w[1] == "-" ? ""
-                                                         : DBBytes("1001")};
-        for (const QString& option : w.mid(2)) {
-            if (option.startsWith("to="))
-                r.location = option.mid(3).replace("%2", other.Host()).toLatin1();
-            if (option.startsWith("drip="))
-                r.chunk = option.section(QRegularExpression("[=/]"), 1, 1).toInt(),
-                r.dripMs = option.section('/', 1).toInt();
-        }
-        rig.server.routes.insert(route.section('=', 0, 0), r);
+    // db.dat (none, folder, fifo, notail or db<version>), other files as name=content,
+    // the least age of removed files, db.dat afterwards, the kinds of files left.
+    void recover_data() {
+        for (const char* c : {"db", "others", "age", "after", "left"})
+            QTest::addColumn<QString>(c);
+        // clang-format off
+        QTest::newRow("cut between renames: backup back") << "none" << "0042.b=db1000,0007.t=db1001" << "0" << "1000" << "";
+        QTest::newRow("complete db.dat: leftovers go") << "db1001" << "0042.b=db1000,0007.t=db1001,0007.t.Ab12Cd=x" << "0" << "1001" << "";
+        QTest::newRow("db.dat without its tail") << "notail" << "0042.b=db1000" << "0" << "1000" << "";
+        QTest::newRow("the highest backup") << "none" << "0001.b=db0999,0002.b=db1000,0003.b=x" << "0" << "1000" << "";
+        QTest::newRow("young leftovers stay") << "db1001" << "0042.b=db1000,0007.t=db1001" << "3600" << "1001" << ".b,.t";
+        QTest::newRow("a young backup is restored and kept") << "none" << "0042.b=db1000" << "3600" << "1000" << ".b";
+        QTest::newRow("no backup: only the download goes") << "none" << "0007.t=db1001" << "0" << "none" << "";
+        QTest::newRow("a folder as db.dat keeps its backup") << "folder" << "0042.b=db1000,0007.t=x" << "0" << "folder" << ".b";
+        QTest::newRow("a FIFO as db.dat keeps its backup") << "fifo" << "0042.b=db1000" << "0" << "fifo" << ".b";
+        QTest::newRow("other names are not ours") << "db1000" << "42.b=x,0042.bak=x,0042.b.x=x" << "0" << "1000" << ".b";
+        // clang-format on
     }
-    rig.job.Reader().SetLimits({limits[0], limits[1], limits[2], limits[3], 3});
-    rig.job.Start();
-    QTRY_COMPARE_WITH_TIMEOUT(rig.finished.size(), 1, 20000);
-    QCOMPARE(rig.Result().outcome, updated ? eOutcome::Updated : eOutcome::NoAnswer);
-    QTEST(rig.server.paths.join(','), "paths");
-    QCOMPARE(other.paths, QStringList());
-    QCOMPARE(FileState(rig.dbPath), updated ? "1001" : "1000");
-    QCOMPARE(Others(rig.dir.path()), "");
-}
+    void recover() {
+        QFETCH(QString, db);
+        QFETCH(QString, others);
+        QTemporaryDir dir;
+        const QString folder = dir.path() + '/';
+        const auto make = [&](const QString& name, const QString& what) {
+            if (what == "folder")
+                return QDir(folder).mkdir(name);
+            if (what == "fifo")
+                return modTestFiles::MakeFifo(folder + name);
+            return WriteFile(folder + name, what.startsWith("db") ? DBBytes(what.mid(2)) : "x");
+        };
+        QVERIFY(db == "none" || make("db.dat", db));
+        for (const QString& file : others.split(',', Qt::SkipEmptyParts))
+            QVERIFY(make(file.section('=', 0, 0), file.section('=', 1)));
+        QFETCH(QString, age);
+        modUpdate::RecoverFolder(cFileOps::Disk(), folder, age.toInt());
+        QTEST(FileState(folder + "db.dat"), "after");
+        QTEST(Others(dir.path()), "left");
+    }
 
-// One update at a time: a start while the version file or the database is due
-// starts nothing; a cancelled update leaves db.dat and lets the next one run.
-void tst_update::oneAtATime() {
-    tRig rig;
-    rig.server.Serve("130 1001 x!%1" + DBPath + "?", {200, DBBytes("1001")});
-    rig.server.routes[DBPath].chunk = 64, rig.server.routes[DBPath].dripMs = 20;
-    QVERIFY(rig.job.Start());
-    QVERIFY(!rig.job.Start());
-    QTRY_COMPARE(rig.Stages(), "VD");
-    QVERIFY(!rig.job.Start());
-    rig.job.Cancel();
-    QCOMPARE(rig.job.Reader().ReadsUnderWay(), 0);
-    QCOMPARE(FileState(rig.dbPath), "1000");
-    QVERIFY(rig.job.Start());
-    QTRY_COMPARE(rig.finished.size(), 1);
-    QCOMPARE(rig.Result().outcome, eOutcome::Updated);
-    QCOMPARE(rig.server.paths, QStringList({VersionPath, DBPath, VersionPath, DBPath}));
-    QCOMPARE(Others(rig.dir.path()), "");
-}
+    // The whole update against the loopback server, no window: the local database, the
+    // version text and the routes as tServer::Serve takes them; setup: file operations
+    // that fail, "installed" the installed program's folder, "bad host" a version file
+    // URL that cannot start, limits=check/download deadline/rate window (ms)/least bytes.
+    // A redirect is followed on the same server only (%2: another one), three times at most.
+    void job_data() {
+        for (const char* c : {"local", "text", "routes", "setup"})
+            QTest::addColumn<QString>(c);
+        QTest::addColumn<eOutcome>("outcome");
+        QTest::addColumn<QString>("detail");
+        QTest::addColumn<qint64>("number");
+        QTest::addColumn<QString>("stages");
+        QTest::addColumn<QString>("after"); // db.dat and the database searched
+        const QString db = "db=200 db1001", slow = "limits=60000/60000/400/4";
+        using enum eOutcome;
+        // clang-format off
+        QTest::newRow("newer: the last ! counts, the last character goes") << "1000" << "130 1001 new!numbers!%1/download/db1001.dat?" << db << "" << Updated << "" << 0LL << "VDR" << "1001";
+        QTest::newRow("no database yet") << "none" << Offer << db << "" << Updated << "" << 0LL << "VDR" << "1001";
+        QTest::newRow("0999 and \" 999\" are equal as numbers") << "0999" << "130  999 x!%1/download/db1001.dat?" << "db=200 db0999" << "" << Updated << "" << 0LL << "VDR" << "0999";
+        QTest::newRow("same") << "1001" << Offer << db << "" << UpToDate << "" << 0LL << "V" << "1001";
+        QTest::newRow("lower") << "1002" << Offer << db << "" << LocalNewer << "" << 0LL << "V" << "1002";
+        QTest::newRow("\"900 \" is below 1000") << "1000" << "130 900  x!%1/download/db1001.dat?" << db << "" << LocalNewer << "" << 0LL << "V" << "1000";
+        QTest::newRow("software 131") << "1000" << "131 1001 x!h/d?" << "" << "" << SoftwareDiffers << "" << 0LL << "V" << "1000";
+        QTest::newRow("software 129") << "1000" << "129 1001 x!h/d?" << "" << "" << SoftwareDiffers << "" << 0LL << "V" << "1000";
+        QTest::newRow("software not a number") << "1000" << "1x0 1001 x!h/d?" << "" << "" << Unusable << "" << 0LL << "V" << "1000";
+        QTest::newRow("remote not a number") << "1000" << "130 10x1 x!h/d?" << "" << "" << Unusable << "" << 0LL << "V" << "1000";
+        QTest::newRow("shorter than 8") << "1000" << "130 100" << "" << "" << Unusable << "" << 0LL << "V" << "1000";
+        QTest::newRow("no !") << "1000" << "130 1001 no mark" << "" << "" << Unusable << "" << 0LL << "V" << "1000";
+        QTest::newRow("nothing after !") << "1000" << "130 1001 x!/" << "" << "" << Unusable << "" << 0LL << "V" << "1000";
+        QTest::newRow("check digit") << "1000" << "@digit" << "" << "" << DigitError << "" << 0LL << "V" << "1000";
+        QTest::newRow("version file too large") << "1000" << "@huge" << "" << "" << TooLarge << "" << 4096LL << "" << "1000";
+        QTest::newRow("version file cannot start") << "1000" << Offer << "" << "bad host" << CheckNotStarted << "URLを解釈できません。(http://bad host/download/latestver.txt)" << 302LL << "" << "1000";
+        QTest::newRow("download cannot start") << "1000" << "130 1001 x!bad host?" << "" << "" << DownloadNotStarted << "URLを解釈できません。(http://bad host)" << 302LL << "VD" << "1000";
+        QTest::newRow("404") << "1000" << Offer << "db=404 db1001" << "" << NoAnswer << "" << 0LL << "VD" << "1000";
+        QTest::newRow("unknown size") << "1000" << Offer << "db=200 db1001 len=none" << "" << NoAnswer << "" << 0LL << "VD" << "1000";
+        QTest::newRow("one byte short") << "1000" << Offer << "db=200 db1001/1" << "" << WrongSize << "" << 0LL << "VDR" << "1000";
+        QTest::newRow("not a database") << "1000" << Offer << "db=200 <html>sorry</html>" << "" << NotDatabase << "" << 0LL << "VDR" << "1000";
+        QTest::newRow("version differs") << "1000" << Offer << "db=200 db1002" << "" << VersionDiffers << "1002" << 0LL << "VDR" << "1000";
+        QTest::newRow("over 256 MiB") << "1000" << Offer << "db=200 x len=314572800" << "" << TooLarge << "" << 268435456LL << "VD" << "1000";
+        QTest::newRow("disk full") << "1000" << Offer << db << "write .t" << NotWritten << DiskFull << 0LL << "VDR" << "1000";
+        QTest::newRow("installed folder: nothing fetched") << "1000" << Offer << db << "installed" << InstalledFolder << "" << 0LL << "V" << "1000";
+        QTest::newRow("not moved onto db.dat") << "1000" << Offer << db << "rename .t db.dat" << SwapFailed << DiskFull << 0LL << "VDR" << "1000";
+        QTest::newRow("a redirect on the same server") << "1000" << Offer << "ver=302 - to=/v;/v=200 ver;" + db << "" << Updated << "" << 0LL << "VDR" << "1001";
+        QTest::newRow("no redirect to another server") << "1000" << Offer << "ver=302 - to=http://%2/v" << "" << NoAnswer << "" << 0LL << "" << "1000";
+        QTest::newRow("silent after a redirect: deadline") << "1000" << Offer << "ver=302 - to=/quiet;/quiet=0 -" << "limits=500/60000/60000/0" << NoAnswer << "" << 0LL << "" << "1000";
+        QTest::newRow("three redirects") << "1000" << Offer << "ver=302 - to=/a;/a=302 - to=/b;/b=302 - to=/c;/c=200 ver;" + db << "" << Updated << "" << 0LL << "VDR" << "1001";
+        QTest::newRow("four are too many") << "1000" << Offer << "ver=302 - to=/a;/a=302 - to=/b;/b=302 - to=/c;/c=302 - to=/d;/d=200 ver;" + db << "" << NoAnswer << "" << 0LL << "" << "1000";
+        QTest::newRow("a silent version file: least rate") << "1000" << Offer << "ver=0 -" << "limits=60000/60000/400/1" << NoAnswer << "" << 0LL << "" << "1000";
+        QTest::newRow("a good start, then too slow") << "1000" << Offer << db + " len=99 drip=2/100 hold" << slow << NoAnswer << "" << 0LL << "VDR" << "1000";
+        QTest::newRow("slow enough") << "1000" << Offer << db + " drip=2/100" << slow << Updated << "" << 0LL << "VDR" << "1001";
+        QTest::newRow("past the download's deadline") << "1000" << Offer << db + " drip=2/100" << "limits=60000/500/60000/0" << NoAnswer << "" << 0LL << "VDR" << "1000";
+        // clang-format on
+    }
+    void job() {
+        QFETCH(QString, local);
+        QFETCH(QString, text);
+        QFETCH(QString, routes);
+        QFETCH(QString, setup);
+        tRig rig(local);
+        tServer other; // answers nothing but 404
+        for (const QString& item : setup.split(',', Qt::SkipEmptyParts)) {
+            if (item == "installed")
+                QVERIFY(WriteFile(rig.dir.filePath("lumivo.installed"), ""));
+            else if (item == "bad host")
+                rig.job.Reader().SetHost(item);
+            else if (const QStringList l = item.mid(7).split('/'); item.startsWith("limits="))
+                rig.job.Reader().SetLimits(
+                    {l[0].toInt(), l[1].toInt(), l[2].toInt(), l[3].toInt(), 3});
+            else
+                rig.files.failing.append(item);
+        }
+        rig.server.Serve(text, routes.replace("%2", other.Host()));
 
-// The About window over a job whose version file never comes.
-struct tWindowRig : tRig {
-    cFakePlatform platform;
-    QWidget owner;
-    frmAbout about{platform, job, &owner};
-    tWindowRig() { server.routes.insert(VersionPath, {0}); }
-    template <class T = QLabel> T* Child(const char* n) const { return about.findChild<T*>(n); }
-    QLabel* Status() const { return Child("lblConnectionStatus"); }
-    QTimer* Propose() const { return Child<QTimer>("tmrPropose"); }
+        QVERIFY(rig.job.Start());
+        QTRY_COMPARE_WITH_TIMEOUT(rig.finished.size(), 1, 20000);
+        QTEST(rig.Result().outcome, "outcome");
+        QTEST(rig.Result().strDetail, "detail");
+        QTEST(rig.Result().lngNumber, "number");
+        // Nothing is shown while the version text is read; bytes only once the download runs.
+        QTEST(rig.Stages(), "stages");
+        QVERIFY(!rig.job.Running());
+        QCOMPARE(rig.job.Reader().ReadsUnderWay(), 0);
+        QTEST(FileState(rig.dbPath), "after");
+        QTEST(rig.job.Database().DBVersion(), "after");
+        QCOMPARE(Others(rig.dir.path()), "");
+        QCOMPARE(other.paths, QStringList());
+    }
+
+    // One update at a time: a start while the version file or the database is due
+    // starts nothing; a cancelled update leaves db.dat and lets the next one run.
+    void oneAtATime() {
+        tRig rig;
+        rig.server.Serve(Offer, "db=0 -");
+        QVERIFY(rig.job.Start());
+        QVERIFY(!rig.job.Start());
+        QTRY_COMPARE(rig.server.paths, QStringList({VersionPath, DBPath}));
+        QVERIFY(!rig.job.Start());
+        rig.job.Cancel();
+        QCOMPARE(rig.job.Reader().ReadsUnderWay(), 0);
+        QCOMPARE(FileState(rig.dbPath), "1000");
+        rig.server.Serve(Offer, "db=200 db1001");
+        QVERIFY(rig.job.Start());
+        QTRY_COMPARE(rig.finished.size(), 1);
+        QCOMPARE(rig.Result().outcome, eOutcome::Updated);
+        QCOMPARE(rig.server.paths, QStringList({VersionPath, DBPath, VersionPath, DBPath}));
+        QCOMPARE(Others(rig.dir.path()), "");
+    }
+
+    void windowAtLoad() {
+        tWindowRig rig;
+        // clang-format off
+        const QStringList shown = {rig.about.windowTitle(), rig.Child("lblVersion(0)")->text(), rig.Child("lblNotice")->text(),
+            rig.Child("lblNotice")->toolTip(), rig.Child("picSoftwareLogo")->toolTip(), rig.Child<QPushButton>("cmdUpdate")->text(),
+            rig.Child<QPushButton>("cmdOK")->text(), rig.Status()->text()};
+        const QStringList texts = {"Lumivoについて", "Software Version: 1.30   DataBase Version: 1000  2004/01/15",
+            "サービス名および製品名は一般に各社の登録商標または商標です。\r\nアイコン・イラスト: ルミボ工房のオリジナルです。\r\n"
+            "Lumivoの最新版は https://lumivo.example で公開しています。\r\nここをクリックすると、作者ウェブページを開きます。",
+            "クリックすると、作者ウェブページを開きます。", "クリックすると、作者ウェブページを開きます。", "データベース更新(&U)", "OK(&O)", ""};
+        // clang-format on
+        QCOMPARE(shown, texts);
+        QCOMPARE(rig.Propose()->interval(), 10000);
+        QVERIFY(!rig.Propose()->isActive());
+        QCOMPARE(rig.about.HeightTwips(), 3240);
+        QVERIFY(rig.Status()->y() >= rig.about.height());
+
+        rig.about.show();
+        QVERIFY(QTest::qWaitForWindowActive(&rig.about));
+        for (const char* label : {"picSoftwareLogo", "lblNotice", "lblVersion(0)"})
+            QTest::mouseClick(rig.Child(label), Qt::LeftButton);
+        QCOMPARE(rig.platform.openedUrls, QStringList(2, "https://lumivo.example/?lumivo"));
+        // cmdUpdate holds the focus, and Esc starts the update instead of closing.
+        QCOMPARE(rig.about.focusWidget(), rig.Child<QPushButton>("cmdUpdate"));
+        QTest::keyClick(rig.about.focusWidget(), Qt::Key_Escape);
+        QCOMPARE(rig.Status()->text(), "○番号検索データベースの最新版をチェックしています。");
+        QCOMPARE(rig.Status()->palette().color(QPalette::WindowText), QColor(Qt::black));
+        QCOMPARE(rig.about.HeightTwips(), 3630);
+        QTRY_COMPARE(rig.server.paths, QStringList(VersionPath));
+        QVERIFY(rig.about.isVisible() && rig.Stages().isEmpty());
+    }
+
+    // The window's table, row by row: the outcome (detail "why", number 42) after a
+    // download has shown 20 of 40 bytes; what the status line, the box and the beep
+    // then show, and whether the line folds away.
+    void outcomeShown_data() {
+        QTest::addColumn<eOutcome>("outcome");
+        QTest::addColumn<QString>("status"); // "keep": "…20 of 40 Bytes" stays
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<int>("beeps");
+        using enum eOutcome;
+        const QString notUpdated = "\r\nデータベースは更新していません。";
+        // clang-format off
+        QTest::newRow("Updated") << Updated << "OK 最新のデータベースに更新しました。" << "" << 1;
+        QTest::newRow("UpToDate") << UpToDate << "○現在ご使用中のデータベースが最新です。" << "" << 1;
+        QTest::newRow("LocalNewer") << LocalNewer << "△ローカルデータベースがより最新です。" << "" << 1;
+        QTest::newRow("SoftwareDiffers") << SoftwareDiffers << "NG ソフトウェアの最新版をダウンロードしてください。" << "0||このバージョンのLumivoは自動更新できません。\r\n最新版をダウンロードしてください。" << 0;
+        QTest::newRow("Unusable") << Unusable << "NG 最新版の情報を読み取れませんでした。" << "" << 1;
+        QTest::newRow("DigitError") << DigitError << "NG 最新版の情報を読み取れませんでした。" << "0||DigitError." << 1;
+        QTest::newRow("NoAnswer") << NoAnswer << "" << "64|接続できませんでした。|ネット接続が切断されました。\r\n現在ご利用のPCがオフラインモード。または、データベースサーバーがメンテナンス中です。\r\nデータベースサーバーの状態は、作者ウェブページでお知らせしています。" << 0;
+        QTest::newRow("TooLarge") << TooLarge << "" << "0||ファイルが大きすぎるため、読み込みを中止しました。\r\n(上限 42 Bytes)" << 0;
+        QTest::newRow("CheckNotStarted") << CheckNotStarted << "keep" << "16|コールポイントCheckVer|次のエラーが発生しました。\r\nエラー番号: " "42\r\nエラーの詳細: why" << 0;
+        QTest::newRow("DownloadNotStarted") << DownloadNotStarted << "keep" << "16|コールポイントStartDownload|次のエラーが発生しました。\r\nエラー番号:" "42\r\nエラーの詳細:why" << 0;
+        QTest::newRow("InstalledFolder") << InstalledFolder << "NG データベースを更新できませんでした。" << "16||" "インストールされたデータベースは更新できません。\r\n起動時のメッセージにある利用者のdb." "datを読み取れるようにしてから、起動し直してください。" << 0;
+        QTest::newRow("NoTempName") << NoTempName << "NG データベースを更新できませんでした。" << "16||データベースを更新できませんでした。\r\n一時ファイルの名前が足りません。" << 0;
+        QTest::newRow("WrongSize") << WrongSize << "keep" << "0||バイトエラー" << 0;
+        QTest::newRow("NotDatabase") << NotDatabase << "NG ダウンロードしたファイルはデータベースではありません。" << "0||ダウンロードしたファイルは番号検索データベースではありません。" + notUpdated << 0;
+        QTest::newRow("VersionDiffers") << VersionDiffers << "NG ダウンロードしたデータベースのバージョンが違います。" << "0||ダウンロードしたデータベースのバージョン(why)が、最新版の情報と一致しません。" + notUpdated << 0;
+        QTest::newRow("NotWritten") << NotWritten << "NG ダウンロードしたデータベースを保存できませんでした。" << "16||ダウンロードしたデータベースを保存できませんでした。\r\nwhy" + notUpdated << 0;
+        QTest::newRow("SwapFailed") << SwapFailed << "NG データベースを更新できませんでした。" << "16||" "データベースを更新できませんでした。\r\nファイルの名前の変更または削除ができませんでし" "た。\r\nwhy\r\nこれまでのデータベースをそのまま使用します。" << 0;
+        // clang-format on
+    }
+
+    void outcomeShown() {
+        QFETCH(eOutcome, outcome);
+        QFETCH(QString, status);
+        QFETCH(QString, box);
+        tWindowRig rig;
+        rig.Child<QPushButton>("cmdUpdate")->click();
+        for (const auto& [stage, cur, max] : {std::tuple{eStage::VersionRead, 0, 0},
+                                              {eStage::Downloading, 0, 0},
+                                              {eStage::Received, 20, 40}})
+            emit rig.job.Progress(stage, cur, max);
+        const QString progress = "○最新の番号検索データベースをダウンロード中です。20 of 40 Bytes";
+        QCOMPARE(rig.Status()->text(), progress);
+        rig.db.SetBytes(DBBytes("1001")); // what an update leaves
+        emit rig.job.Finished({outcome, "why", 42});
+
+        QCOMPARE(rig.Status()->text(), status == "keep" ? progress : status);
+        QCOMPARE(rig.Status()->palette().color(QPalette::WindowText),
+                 status.isEmpty() ? QColor(Qt::black) : QColor(255, 128, 0));
+        QCOMPARE(rig.platform.Shown(0), box.isEmpty() ? "0||" : box);
+        QCOMPARE(rig.platform.msgBoxes.size(), int(!box.isEmpty()));
+        QTEST(rig.platform.beeps, "beeps");
+        QCOMPARE(rig.Child("lblVersion(0)")->text().right(16),
+                 outcome == eOutcome::Updated ? "1001  2026/12/06" : "1000  2004/01/15");
+        // A read that brought nothing folds the window at once; otherwise the timer does.
+        QCOMPARE(rig.about.HeightTwips(), status.isEmpty() ? 3240 : 3630);
+        QCOMPARE(rig.Propose()->isActive(), !status.isEmpty());
+    }
 };
-
-void tst_update::windowAtLoad() {
-    tWindowRig rig;
-    // clang-format off
-    const QStringList shown = {rig.about.windowTitle(), rig.Child("lblVersion(0)")->text(), rig.Child("lblNotice")->text(),
-        rig.Child("lblNotice")->toolTip(), rig.Child("picSoftwareLogo")->toolTip(), rig.Child<QPushButton>("cmdUpdate")->text(),
-        rig.Child<QPushButton>("cmdOK")->text(), rig.Status()->text()};
-    const QStringList texts = {"Lumivoについて", "Software Version: 1.30   DataBase Version: 1000  2004/01/15",
-        "サービス名および製品名は一般に各社の登録商標または商標です。\r\nアイコン・イラスト: ルミボ工房のオリジナルです。\r\n"
-        "Lumivoの最新版は https://lumivo.example で公開しています。\r\nここをクリックすると、作者ウェブページを開きます。",
-        "クリックすると、作者ウェブページを開きます。", "クリックすると、作者ウェブページを開きます。", "データベース更新(&U)", "OK(&O)", ""};
-    // clang-format on
-    QCOMPARE(shown, texts);
-    QCOMPARE(rig.Propose()->interval(), 10000);
-    QVERIFY(!rig.Propose()->isActive());
-    QCOMPARE(rig.about.HeightTwips(), 3240);
-    QVERIFY(rig.Status()->y() >= rig.about.height());
-
-    rig.about.show();
-    QVERIFY(QTest::qWaitForWindowActive(&rig.about));
-    for (const char* label : {"picSoftwareLogo", "lblNotice", "lblVersion(0)"})
-        QTest::mouseClick(rig.Child(label), Qt::LeftButton);
-    QCOMPARE(rig.platform.openedUrls, QStringList(2, "https://lumivo.example/?lumivo"));
-    // cmdUpdate holds the focus, and Esc starts the update instead of closing.
-    QCOMPARE(rig.about.focusWidget(), rig.Child<QPushButton>("cmdUpdate"));
-    QTest::keyClick(rig.about.focusWidget(), Qt::Key_Escape);
-    QCOMPARE(rig.Status()->text(), "○番号検索データベースの最新版をチェックしています。");
-    QCOMPARE(rig.Status()->palette().color(QPalette::WindowText), QColor(Qt::black));
-    QCOMPARE(rig.about.HeightTwips(), 3630);
-    QTRY_COMPARE(rig.server.paths, QStringList(VersionPath));
-    QVERIFY(rig.about.isVisible() && rig.Stages().isEmpty());
-}
-
-// The window's table, row by row: the outcome (detail "why", number 42) after a
-// download has shown 20 of 40 bytes; what the status line, the box and the beep
-// then show, and whether the line folds away.
-// clang-format off
-void tst_update::outcomeShown_data() {
-    QTest::addColumn<eOutcome>("outcome");
-    QTest::addColumn<QString>("status"); // "keep": "…20 of 40 Bytes" stays
-    QTest::addColumn<QString>("box");
-    QTest::addColumn<int>("beeps");
-    using enum eOutcome;
-    const QString notUpdated = "\r\nデータベースは更新していません。";
-    QTest::newRow("Updated") << Updated << "OK 最新のデータベースに更新しました。" << "" << 1;
-    QTest::newRow("UpToDate") << UpToDate << "○現在ご使用中のデータベースが最新です。" << "" << 1;
-    QTest::newRow("LocalNewer") << LocalNewer << "△ローカルデータベースがより最新です。" << "" << 1;
-    QTest::newRow("SoftwareDiffers") << SoftwareDiffers << "NG ソフトウェアの最新版をダウンロードしてください。" << "0||このバージョンのLumivoは自動更新できません。\r\n最新版をダウンロードしてください。" << 0;
-    QTest::newRow("Unusable") << Unusable << "NG 最新版の情報を読み取れませんでした。" << "" << 1;
-    QTest::newRow("DigitError") << DigitError << "NG 最新版の情報を読み取れませんでした。" << "0||DigitError." << 1;
-    QTest::newRow("NoAnswer") << NoAnswer << "" << NoAnswerBox << 0;
-    QTest::newRow("TooLarge") << TooLarge << "" << "0||ファイルが大きすぎるため、読み込みを中止しました。\r\n(上限 42 Bytes)" << 0;
-    QTest::newRow("CheckNotStarted") << CheckNotStarted << "keep" << "16|コールポイントCheckVer|次のエラーが発生しました。\r\nエラー番号: " "42\r\nエラーの詳細: why" << 0;
-    QTest::newRow("DownloadNotStarted") << DownloadNotStarted << "keep" << "16|コールポイントStartDownload|次のエラーが発生しました。\r\nエラー番号:" "42\r\nエラーの詳細:why" << 0;
-    QTest::newRow("InstalledFolder") << InstalledFolder << "NG データベースを更新できませんでした。" << "16||" "インストールされたデータベースは更新できません。\r\n起動時のメッセージにある利用者のdb." "datを読み取れるようにしてから、起動し直してください。" << 0;
-    QTest::newRow("NoTempName") << NoTempName << "NG データベースを更新できませんでした。" << "16||データベースを更新できませんでした。\r\n一時ファイルの名前が足りません。" << 0;
-    QTest::newRow("WrongSize") << WrongSize << "keep" << "0||バイトエラー" << 0;
-    QTest::newRow("NotDatabase") << NotDatabase << "NG ダウンロードしたファイルはデータベースではありません。" << "0||ダウンロードしたファイルは番号検索データベースではありません。" + notUpdated << 0;
-    QTest::newRow("VersionDiffers") << VersionDiffers << "NG ダウンロードしたデータベースのバージョンが違います。" << "0||ダウンロードしたデータベースのバージョン(why)が、最新版の情報と一致しません。" + notUpdated << 0;
-    QTest::newRow("NotWritten") << NotWritten << "NG ダウンロードしたデータベースを保存できませんでした。" << "16||ダウンロードしたデータベースを保存できませんでした。\r\nwhy" + notUpdated << 0;
-    QTest::newRow("SwapFailed") << SwapFailed << "NG データベースを更新できませんでした。" << "16||" "データベースを更新できませんでした。\r\nファイルの名前の変更または削除ができませんでし" "た。\r\nwhy\r\nこれまでのデータベースをそのまま使用します。" << 0;
-}
-// clang-format on
-
-void tst_update::outcomeShown() {
-    QFETCH(eOutcome, outcome);
-    QFETCH(QString, status);
-    QFETCH(QString, box);
-    tWindowRig rig;
-    rig.Child<QPushButton>("cmdUpdate")->click();
-    for (const auto& [stage, cur, max] : {std::tuple{eStage::VersionRead, 0, 0},
-                                          {eStage::Downloading, 0, 0},
-                                          {eStage::Received, 20, 40}})
-        emit rig.job.Progress(stage, cur, max);
-    const QString progress = "○最新の番号検索データベースをダウンロード中です。20 of 40 Bytes";
-    QCOMPARE(rig.Status()->text(), progress);
-    rig.db.SetBytes(DBBytes("1001")); // what an update leaves
-    emit rig.job.Finished({outcome, "why", 42});
-
-    QCOMPARE(rig.Status()->text(), status == "keep" ? progress : status);
-    QCOMPARE(rig.Status()->palette().color(QPalette::WindowText),
-             status.isEmpty() ? QColor(Qt::black) : QColor(255, 128, 0));
-    QCOMPARE(rig.platform.Shown(0), box.isEmpty() ? "0||" : box);
-    QCOMPARE(rig.platform.msgBoxes.size(), int(!box.isEmpty()));
-    QTEST(rig.platform.beeps, "beeps");
-    QCOMPARE(rig.Child("lblVersion(0)")->text().right(16),
-             outcome == eOutcome::Updated ? "1001  2026/12/06" : "1000  2004/01/15");
-    // A read that brought nothing folds the window at once; otherwise the timer does.
-    QCOMPARE(rig.about.HeightTwips(), status.isEmpty() ? 3240 : 3630);
-    QCOMPARE(rig.Propose()->isActive(), !status.isEmpty());
-}
 
 QTEST_MAIN(tst_update)
 #include "tst_update.moc"
