@@ -82,6 +82,10 @@ stage() {
     out=$repo/build-windows
     stage=$out/stage
     rm -rf "$stage"
+    # The build folder's db.dat is also a live database that a test run may
+    # update: the package takes one made afresh from data/.
+    rm -f "$out/db.dat"
+    cmake --build "$out" --target bundled_db
     cmake --install "$out" --prefix "$stage"
     for dll in Qt6Core Qt6Gui Qt6Widgets Qt6Network; do
         cp "$qt_prefix/bin/$dll.dll" "$stage/"
