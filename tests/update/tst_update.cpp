@@ -1,6 +1,7 @@
 #include "lookup/DecryptAUCG.h"
 #include "lookup/cDBBuilder.h"
 #include "lookup/cNumberDB.h"
+#include "lookup/modText.h"
 #include "platform/cFakePlatform.h"
 #include "platform/modTestFiles.h"
 #include "update/cFileOps.h"
@@ -31,7 +32,7 @@ const QString DiskFull = "No space left on device";
 QByteArray DBBytes(const QString& strVersion, const QString& strDate = "20261206") {
     cDBBuilder builder;
     builder.AddEntry("090123", "C101");
-    return QStringEncoder("windows-31j").encode(builder.BuildText(strDate, strVersion).value());
+    return modText::EncodeCp932(builder.BuildText(strDate, strVersion).value());
 }
 // The leftovers of a folder by kind: ".b", ".t" (a download's half-written temporary too).
 QString Others(const QString& dir) {
@@ -288,6 +289,8 @@ private slots:
                 return modTestFiles::MakeFifo(folder + name);
             return WriteFile(folder + name, what.startsWith("db") ? DBBytes(what.mid(2)) : "x");
         };
+        if (db == "fifo" && !modTestFiles::MakeFifo(folder + "probe"))
+            QSKIP("no FIFOs on this system");
         QVERIFY(db == "none" || make("db.dat", db));
         for (const QString& file : others.split(',', Qt::SkipEmptyParts))
             QVERIFY(make(file.section('=', 0, 0), file.section('=', 1)));
