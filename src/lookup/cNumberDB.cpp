@@ -23,18 +23,12 @@ namespace {
 // 0x7E is that ASCII character, and no other character is an ASCII letter or
 // digit.
 using modText::IsLeadByte;
-bool IsTrail(uchar b) {
-    return b != 0;
-}
 
 bool IsAsciiLetter(uchar b) {
     return (b | 0x20) >= 'a' && (b | 0x20) <= 'z';
 }
 bool IsShownAsIs(uchar b) {
     return b >= 0x20 && b <= 0x7E;
-}
-bool IsAsciiAlnum(char16_t c) {
-    return (c >= u'0' && c <= u'9') || (c < 0x80 && IsAsciiLetter(uchar(c)));
 }
 
 // Lead bytes directly before position p. A character always ends at a byte that
@@ -55,38 +49,8 @@ QString Decode(QByteArrayView bytes) {
     return modText::DecodeCp932(bytes);
 }
 
-// Whether this process's decoder splits every byte and every lead byte pair as
-// above, and gives an ASCII letter or digit only for that very byte. Checked
-// once, on a probe of every such pair with a digit after it.
-bool DecoderMatchesBytes() {
-    static const bool matches = [] {
-        QByteArray probe;
-        for (int b = 0; b < 256; ++b) {
-            probe += char(b);
-            probe += '0';
-            for (int t = 0; IsLeadByte(uchar(b)) && t < 256; ++t) {
-                const char pair[] = {char(b), char(t), '0'};
-                probe += QByteArrayView(pair, 3);
-            }
-        }
-        const QString text = Decode(probe);
-        const auto* p = reinterpret_cast<const uchar*>(probe.constData());
-        qsizetype at = 0, i = 0;
-        for (; i < probe.size() && at < text.size(); ++at) {
-            const bool pair = IsLeadByte(p[i]) && i + 1 < probe.size() && IsTrail(p[i + 1]);
-            const char16_t c = text[at].unicode();
-            if ((IsShownAsIs(p[i]) || IsAsciiAlnum(c)) && c != p[i])
-                return false;
-            i += pair ? 2 : 1;
-        }
-        return i == probe.size() && at == text.size();
-    }();
-    return matches;
-}
-
 // The search over decoded text, for the rare key with characters the bytes do
-// not show as they are (a control character, or one of two bytes) and for a
-// decoder that splits bytes otherwise.
+// not show as they are (a control character, or one of two bytes).
 qsizetype FindInText(QStringView text, QStringView key) {
     auto upper = [](char16_t c) { return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c; };
     for (qsizetype p = 0; p + key.size() <= text.size(); ++p) {
@@ -106,11 +70,6 @@ void cNumberDB::Adopt(QByteArray bytes, std::shared_ptr<cPageBlock> storage) {
     m_bytes = std::move(bytes);
     m_storage = std::move(storage);
     m_index.reset();
-    m_strDecoded = DecoderMatchesBytes() ? QString() : Decode(m_bytes);
-    if (SearchesDecodedText()) {
-        m_strTail = m_strDecoded.right(16);
-        return;
-    }
     // 16 characters take at most 32 bytes; start on a boundary a little before.
     const auto* b = reinterpret_cast<const uchar*>(m_bytes.constData());
     qsizetype from = qMax<qsizetype>(0, m_bytes.size() - 40);
@@ -284,16 +243,6 @@ tCarrierCode cNumberDB::CodeAt(qsizetype intFrom) const {
 }
 
 tCarrierCode cNumberDB::LookupKey(QByteArrayView key) const {
-    if (SearchesDecodedText()) {
-        const qsizetype found = FindInText(m_strDecoded, QString::fromLatin1(key));
-        tCarrierCode code;
-        if (found >= 0) {
-            const QStringView after = QStringView(m_strDecoded).mid(found + key.size(), 4);
-            code.len = qint8(after.size());
-            std::copy(after.utf16(), after.utf16() + after.size(), code.ch);
-        }
-        return code;
-    }
     qsizetype found = cKeyIndex::NoSlot;
     tCarrierCode code;
     if (m_index)
@@ -310,12 +259,12 @@ tCarrierCode cNumberDB::LookupKey(QByteArrayView key) const {
 QString cNumberDB::FindCode(QStringView key) const {
     if (key.isEmpty())
         return QStringLiteral("0");
-    bool bytesShowKey = !SearchesDecodedText();
+    bool bytesShowKey = true;
     for (QChar c : key)
         bytesShowKey = bytesShowKey && c.unicode() < 0x80 && IsShownAsIs(uchar(c.unicode()));
     if (bytesShowKey)
         return LookupKey(key.toLatin1()).toString();
-    const QString text = SearchesDecodedText() ? m_strDecoded : Decode(m_bytes);
+    const QString text = Decode(m_bytes);
     const qsizetype found = FindInText(text, key);
     return found < 0 ? QStringLiteral("0") : text.mid(found + key.size(), 4);
 }
@@ -326,6 +275,5 @@ void cNumberDB::Prefetch(QStringView strNumber) const {
 }
 
 void cNumberDB::BuildIndex() {
-    if (!SearchesDecodedText())
-        m_index = cKeyIndex::Build(m_bytes);
+    m_index = cKeyIndex::Build(m_bytes);
 }

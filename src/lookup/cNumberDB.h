@@ -56,11 +56,6 @@ public:
     // looked up: asks for its index entries ahead. Changes no answer.
     void Prefetch(QStringView strNumber) const;
 
-    // True when this process's code page 932 decoder does not split bytes into
-    // characters as the byte search assumes; every database is then searched
-    // as decoded text, which is the answer that counts.
-    bool SearchesDecodedText() const { return !m_strDecoded.isNull(); }
-
     // The first byte position where the key matches, on a character boundary,
     // ASCII letters compared without case; -1 when it does not occur.
     static qsizetype FindKey(QByteArrayView bytes, QByteArrayView key);
@@ -71,7 +66,6 @@ private:
 
     QByteArray m_bytes; // may point into m_storage
     std::shared_ptr<cPageBlock> m_storage;
-    QString m_strDecoded; // null unless the decoder and the byte search disagree
     QString m_strTail;    // the last 16 characters
     QString m_strError;
     std::shared_ptr<const cKeyIndex> m_index;
