@@ -68,7 +68,8 @@ tDataFolder ChooseDataFolder(const QString& strProgramDir, bool blnBeside,
     const QString installed = DBPath(strProgramDir);
     const QString own = DBPath(strUserDir);
     if (!QDir().mkpath(strUserDir))
-        return {strProgramDir, QStringLiteral("フォルダーを作成できません: ") + strUserDir};
+        return {strProgramDir, QStringLiteral("フォルダーを作成できません: ") +
+                                   QDir::toNativeSeparators(strUserDir)};
     const QFileInfo ownFile(own);
     const bool ownPresent = ownFile.exists() || ownFile.isSymLink();
     QString unreadable;

@@ -80,6 +80,11 @@ private slots:
         QFETCH(QString, program);
         QFETCH(int, installed);
         QFETCH(QString, own);
+#ifndef Q_OS_LINUX
+        if (program == "readonly" || own.startsWith("wonly") || own.startsWith("noperm") ||
+            own.startsWith("link") || own == "dangling")
+            QSKIP("file modes and symbolic links as Linux has them");
+#endif
         QTemporaryDir app, home;
         const QString user = home.path() + "/share/Lumivo", copy = user + "/db.dat";
         const QString elsewhere = home.filePath("elsewhere.dat");
@@ -113,7 +118,8 @@ private slots:
         QFETCH(QString, read);
         QFETCH(bool, error);
         QCOMPARE(data.folder, read == "user" ? user : app.path());
-        QVERIFY2(error ? data.error.contains(user) : data.error.isEmpty(), qPrintable(data.error));
+        QVERIFY2(error ? data.error.contains(QDir::toNativeSeparators(user)) : data.error.isEmpty(),
+                 qPrintable(data.error));
         QTEST(modTestFiles::FileState(copy), "after");
         // Neither the installed database nor what a link leads to is ever written.
         QCOMPARE(modTestFiles::FileState(app.filePath("db.dat")), QString::number(installed));

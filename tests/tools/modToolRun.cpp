@@ -21,9 +21,11 @@ bool NeedsLinux(const QString& strStreams, const QStringList& args) {
     Q_UNUSED(args);
     return false;
 #else
-    // Streams only Linux lets a test break, its devices, FIFOs and small mounts.
-    return !strStreams.isEmpty() || args.join(u' ').contains(QStringLiteral("/dev/")) ||
-           args.join(u' ').contains(QStringLiteral("fifo"));
+    // Streams only Linux lets a test break, its devices, FIFOs and small mounts;
+    // links, which Qt makes as shortcuts on Windows.
+    const QString strArgs = args.join(u' ');
+    return !strStreams.isEmpty() || strArgs.contains(QStringLiteral("/dev/")) ||
+           strArgs.contains(QStringLiteral("fifo")) || strArgs.contains(QStringLiteral(".lnk"));
 #endif
 }
 
