@@ -14,10 +14,8 @@ program=$1
 shift
 case $(basename "$program") in
 test_*.exe)
-    # The platform goes on the command line: Wine does not hand the test's
-    # QT_QPA_PLATFORM on to the program.
     results=$(mktemp)
-    wine "$program" ${QT_QPA_PLATFORM:+-platform "$QT_QPA_PLATFORM"} -o "Z:$results,txt" "$@"
+    wine "$program" -o "Z:$results,txt" "$@"
     status=$?
     cat "$results"
     rm -f "$results"
