@@ -3,8 +3,12 @@
 #include "lookup/cNumberDB.h"
 
 #include <QFile>
+#include <QStringEncoder>
 #include <QtTest>
 
+#if defined(Q_OS_WIN)
+#include <windows.h>
+#endif
 #if defined(Q_OS_LINUX)
 #include <linux/capability.h>
 #include <sys/stat.h>
@@ -49,6 +53,20 @@ void SetPermissionOverride(bool blnOn) {
     syscall(SYS_capset, &header, data);
 #else
     Q_UNUSED(blnOn);
+#endif
+}
+
+QByteArray SystemCp932(const QString& strText) {
+#if defined(Q_OS_WIN)
+    const auto* units = reinterpret_cast<const wchar_t*>(strText.utf16());
+    const int n = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, units, int(strText.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    QByteArray bytes(n, '\0');
+    WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, units, int(strText.size()), bytes.data(), n,
+                        nullptr, nullptr);
+    return bytes;
+#else
+    return QStringEncoder("windows-31j").encode(strText);
 #endif
 }
 

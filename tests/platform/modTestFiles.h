@@ -28,6 +28,11 @@ QList<QStringList> DataRows(const QString& strPath);
 // One test row (column "row") per data-file line, named by its first field.
 void AddDataRows(const QString& strPath);
 
+// The text in code page 932 as the system converts it: Windows' own
+// conversion there, ICU's windows-31j elsewhere; an independent reference for
+// what the program writes.
+QByteArray SystemCp932(const QString& strText);
+
 // Makes a FIFO at the path; false where the system has none (Windows).
 bool MakeFifo(const QString& strPath);
 

@@ -75,7 +75,7 @@ private slots:
         QCOMPARE(ReadFile(strPath), row[3] == u"old" ? QByteArray(4000, 'z')
                                     : row[3].startsWith(u"hex:")
                                         ? QByteArray::fromHex(row[3].mid(4).toLatin1())
-                                        : QStringEncoder("windows-31j").encode(row[3]));
+                                        : modTestFiles::SystemCp932(row[3]));
         QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{row[1]});
     }
@@ -109,7 +109,7 @@ private slots:
         const QString written = QStringLiteral("2004年5月現在（Lumivov1.30 DBver1001）\r\n") +
                                 QStringLiteral("09012345678--->ドコモ関西\r\n").repeated(lines) +
                                 QStringLiteral("\r\n");
-        QCOMPARE(ReadFile(strPath), saved ? QStringEncoder("windows-31j").encode(written) : old);
+        QCOMPARE(ReadFile(strPath), saved ? modTestFiles::SystemCp932(written) : old);
         QVERIFY(saved ? platform.Shown(0) == "0||"
                       : platform.Shown(0).endsWith(
                             QStringLiteral("元のファイルは変更されていません。")));
