@@ -1,7 +1,5 @@
-// The byte search and the key index against
-// deliberately naive references over the decoded text, on random bytes that
-// break every rule the producer keeps: two-byte characters whose second byte
-// is a letter, lone lead bytes, invalid sequences, keys in either case.
+// The byte search and the key index against naive references over the decoded text, on random
+// bytes that break every rule the producer keeps (trail bytes that are letters, lone lead bytes).
 
 #include "lookup/cNumberDB.h"
 #include "lookup/cPageBlock.h"
@@ -14,9 +12,7 @@
 
 namespace {
 
-QString Decode(const QByteArray& bytes) {
-    return modText::DecodeCp932(bytes);
-}
+using modText::DecodeCp932;
 
 // Every ASCII letter to upper case, nothing else touched.
 QString Upper(QString s) {
@@ -26,9 +22,8 @@ QString Upper(QString s) {
     return s;
 }
 
-// The record key for a number's first 6 to 9 digits, spelt here on its own:
-// "0" and the prefix's place in 090, 080, 070, each digit from the 4th plus its
-// place as two digits, the kind letter.
+// The key for a number's first 6 to 9 digits: "0" and the prefix's place in 090, 080, 070, each
+// digit from the 4th plus its place as two digits, the kind letter.
 QString NaiveKey(const QString& lead) {
     QString key = u'0' + QString::number(QStringList{"090", "080", "070"}.indexOf(lead.left(3)));
     for (int k = 1; k + 3 <= lead.size(); ++k)
@@ -60,11 +55,8 @@ QString RandomNumber(QRandomGenerator& rng) {
     return number.left(rng.bounded(7, 12));
 }
 
-// Keys of the numbers (letter in either case, mostly with a steering code,
-// some spoilt),
-// cut or whole, between pieces that trip a byte search: "ア" (0x83 'A'), lead
-// bytes before digits and before nothing, bytes no character starts with,
-// control bytes the decoder turns into one another.
+// Keys of the numbers (either case, some spoilt, cut or whole) between pieces that trip a byte
+// search: "ア" (0x83 'A'), lone lead bytes, bytes no character starts with, control bytes.
 QByteArray RandomBytes(QRandomGenerator& rng, const QStringList& numbers, int pieces) {
     static const QList<QByteArray> bits =
         QByteArray("C160|C161|C130|P105|\x83\x41|\x83\x61|\x82\xa0|\x81|\x9f|\xe0|\xfc|\x80|"
@@ -84,8 +76,7 @@ QByteArray RandomBytes(QRandomGenerator& rng, const QStringList& numbers, int pi
                  : kind == 2 ? QByteArray(1, char(rng.bounded(256)))
                              : bits[rng.bounded(int(bits.size()))];
     }
-    // Mostly a tail after them: a date and a version between one- and two-byte
-    // characters, so some tails are 16 characters and some not; some cut short.
+    // Mostly a tail: date and version between one- or two-byte characters, some cut short.
     if (rng.bounded(4))
         for (const QByteArray& piece : {QByteArray("20040115"), QByteArray(), QByteArray(),
                                         QByteArray("1000"), QByteArray(), QByteArray()})
@@ -144,7 +135,7 @@ private slots:
         for (int round = 0; round < rounds; ++round) {
             const QStringList numbers{RandomNumber(rng), RandomNumber(rng), RandomNumber(rng)};
             const QByteArray bytes = RandomBytes(rng, numbers, pieces), shown = bytes.left(2000);
-            const QString text = Decode(bytes), upper = Upper(text);
+            const QString text = DecodeCp932(bytes), upper = Upper(text);
             db.SetBytes(bytes);
             indexed.SetBytes(bytes);
             indexed.BuildIndex();
@@ -165,7 +156,7 @@ private slots:
                          std::tuple(shown, number, expected, expected, expected));
             }
             // The tail, and a file that ends inside a character is damaged.
-            const bool cut = Decode(bytes + '0').size() != text.size() + 1;
+            const bool cut = DecodeCp932(bytes + '0').size() != text.size() + 1;
             const QString tail = text.right(16);
             const bool valid =
                 !cut && QRegularExpression("(?s)^[0-9]{8}..[0-9]{4}..$").match(tail).hasMatch();

@@ -63,7 +63,7 @@ private slots:
         QVERIFY(!w->LogWindowLoaded() && platform->msgBoxes.isEmpty());
         QVERIFY(w->picMap[0]->Image() == w->picMap[0]->Picture());
         for (QWidget* next :
-             std::initializer_list<QWidget*>{w->txtResult, w->cmdVer, w->cmdSearch}) {
+             {(QWidget*)w->txtResult, (QWidget*)w->cmdVer, (QWidget*)w->cmdSearch}) {
             QTest::keyClick(Focus(), Qt::Key_Tab);
             QTRY_COMPARE(Focus(), next);
         }
@@ -82,15 +82,11 @@ private slots:
         for (QObject* window : std::initializer_list<QObject*>{w.get(), w->LogWindow()})
             o = o ? o : window->objectName() == name ? window : window->findChild<QObject*>(name);
         QVERIFY(o);
-        QVariant got = o->property(qPrintable(property)), expected = row[1];
-        if (property == u"geometry") { // twips, 15 to a pixel
-            const QStringList t = row[1].split(u',');
-            auto px = [&](int i) { return qRound(t[i].toInt() / 15.0); };
-            expected = QRect(px(0), px(1), px(2), px(3));
-        } else {
-            got = got.toString();
-        }
-        QCOMPARE(got, expected);
+        const QStringList t = row[1].split(u','); // a rectangle in twips, 15 to a pixel
+        auto px = [&](int i) { return qRound(t.value(i).toInt() / 15.0); };
+        const QVariant got = o->property(qPrintable(property));
+        QCOMPARE(property == u"geometry" ? got : got.toString(),
+                 property == u"geometry" ? QVariant(QRect(px(0), px(1), px(2), px(3))) : row[1]);
     }
 
     void searchWaysAgree_data() { AddDataRows(QFINDTESTDATA("search-ways.txt")); }
@@ -198,7 +194,7 @@ private slots:
         w->chkSettings[0]->setChecked(true);
         frmLog* log = w->LogWindow();
         QVERIFY(log->isVisible() && log->lstLog->count() == 0);
-        // Closed by the user, the window unloads; a restore brings back a fresh one.
+        // Closed by the user, it unloads; a restore brings back a fresh one.
         log->close();
         QTRY_VERIFY(!w->LogWindowLoaded());
         w->showMinimized();
@@ -213,8 +209,8 @@ private slots:
         QTRY_VERIFY(log->isVisible() && log->pos() == where);
         // Hiding the number hides the log and greys out its setting, which stays checked.
         w->chkSettings[2]->setChecked(true);
-        QVERIFY(!log->isVisible() && !w->chkSettings[0]->isEnabled());
-        QVERIFY(w->chkSettings[0]->isChecked());
+        QVERIFY(!log->isVisible() && !w->chkSettings[0]->isEnabled() &&
+                w->chkSettings[0]->isChecked());
         QCOMPARE(w->txtInputNum->echoMode(), QLineEdit::Password);
     }
 
