@@ -235,11 +235,12 @@ private slots:
         QVERIFY(QFile::remove(path));
         w = std::make_unique<frmMain>(*platform, *db, dir.path());
         QVERIFY(platform->msgBoxes.size() == 1 && !db->ErrorText().isEmpty());
-        QCOMPARE(platform->Shown(0), Message("no database").arg(path, db->ErrorText()));
+        QCOMPARE(platform->Shown(0),
+                 Message("no database").arg(QDir::toNativeSeparators(path), db->ErrorText()));
         // A database without its date and version loads, with a warning.
         QVERIFY(modFileIO::WriteFileWhole(path, "00020406AC130\r\n2004041").isEmpty());
         QVERIFY(w->LoadDB());
-        QCOMPARE(platform->Shown(1), Message("no tail").arg(path));
+        QCOMPARE(platform->Shown(1), Message("no tail").arg(QDir::toNativeSeparators(path)));
     }
 
     void qtMessageBoxAnswers() {

@@ -4,6 +4,7 @@
 #   sh tools/windows/build.sh qt         only Qt for Windows (into the cache)
 #   sh tools/windows/build.sh lumivo     only Lumivo (needs the cached Qt)
 #   sh tools/windows/build.sh package    only the installer and the zip
+#   sh tools/windows/build.sh has-qt     succeeds when the cached Qt is there
 # 1. installs mingw-w64 (posix threads), Wine, NSIS and the build tools;
 # 2. builds Qt (Core, Gui, Widgets, Network, Test, the windows and offscreen
 #    platforms) from Debian's qt6-base source with qt6-base-mingw.patch, into
@@ -121,6 +122,7 @@ package() {
 case "${1:-all}" in
 tools) install_tools ;;
 qt) build_qt ;;
+has-qt) [ -f "$qt_prefix/.complete" ] ;;
 lumivo) build_lumivo ;;
 package)
     stage
@@ -133,5 +135,5 @@ all)
     stage
     package
     ;;
-*) echo "usage: $0 [all|tools|qt|lumivo|package]" >&2; exit 2 ;;
+*) echo "usage: $0 [all|tools|qt|has-qt|lumivo|package]" >&2; exit 2 ;;
 esac
