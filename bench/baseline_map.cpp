@@ -3,7 +3,7 @@
 // the longest prefix of 9 down to 6 digits per number, the same output lines
 // (number, TAB, code, TAB, text; "0" for none) for numbers of 11 digits.
 
-#include "lookup/modCarrierTable.h"
+#include "modCarrierTable.h"
 
 #include <cstdio>
 #include <fstream>

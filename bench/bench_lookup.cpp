@@ -5,9 +5,9 @@
 //   lumivo-bench [--benchmark_filter=REGEX] [--benchmark_repetitions=N]
 //   LUMIVO_BENCH_DB=/path/to/other.dat lumivo-bench   (adds a third database)
 
-#include "lookup/cDBBuilder.h"
-#include "lookup/cNumberDB.h"
-#include "lookup/modSearch.h"
+#include "cDBBuilder.h"
+#include "cNumberDB.h"
+#include "modSearch.h"
 
 #include <benchmark/benchmark.h>
 

@@ -6,9 +6,9 @@
 // Prints the milliseconds to the shown window, then quits; /usr/bin/time adds
 // the process's own start (loading Qt) and its peak memory.
 
-#include "lookup/cNumberDB.h"
-#include "mainwindow/frmMain.h"
-#include "platform/cQtPlatform.h"
+#include "cNumberDB.h"
+#include "cQtPlatform.h"
+#include "frmMain.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

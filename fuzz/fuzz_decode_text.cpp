@@ -1,9 +1,9 @@
 // DecodeText on whatever the update server might send: the bytes are turned
 // into text as the download does (code page 932), then decoded.
 
-#include "lookup/DecryptAUCG.h"
+#include "DecryptAUCG.h"
 
-#include "lookup/modText.h"
+#include "modText.h"
 
 #include <cstdlib>
 

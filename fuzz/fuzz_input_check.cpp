@@ -1,9 +1,9 @@
 // Pasted text as a number: the input check must decide without a crash, accept
 // only what the lookup can take, and the search must then run.
 
-#include "lookup/cNumberDB.h"
-#include "lookup/modInputCheck.h"
-#include "lookup/modSearch.h"
+#include "cNumberDB.h"
+#include "modInputCheck.h"
+#include "modSearch.h"
 
 #include <cstdlib>
 

@@ -3,10 +3,10 @@
 // numbers are read off key-shaped places in the bytes, so that the steering
 // codes lead the search on to the kind G and kind H keys.
 
-#include "lookup/cNumberDB.h"
-#include "lookup/modSearch.h"
+#include "cNumberDB.h"
+#include "modSearch.h"
 
-#include "lookup/modText.h"
+#include "modText.h"
 
 #include <cstdlib>
 #include <sys/mman.h>

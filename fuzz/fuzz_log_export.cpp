@@ -2,8 +2,8 @@
 // files must be built without a crash, one CR LF-ended line per log line, in
 // code page 932 (whose trail bytes are never CR or LF).
 
-#include "lookup/cNumberDB.h"
-#include "searchlog/modLogExport.h"
+#include "cNumberDB.h"
+#include "modLogExport.h"
 
 #include <cstdlib>
 

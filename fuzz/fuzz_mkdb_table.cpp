@@ -3,9 +3,9 @@
 // answer every 11-digit number as the longest listed prefix of that number does.
 // Nothing is written to disk.
 
-#include "lookup/cDBBuilder.h"
-#include "lookup/cNumberDB.h"
-#include "lookup/modSearch.h"
+#include "cDBBuilder.h"
+#include "cNumberDB.h"
+#include "modSearch.h"
 
 #include <QMap>
 

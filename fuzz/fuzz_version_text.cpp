@@ -3,10 +3,10 @@
 // read as plain version text (so that every field is reached) and, as the
 // download does, as the letter-pair file that decodes to one.
 
-#include "lookup/DecryptAUCG.h"
-#include "update/modUpdate.h"
+#include "DecryptAUCG.h"
+#include "modUpdate.h"
 
-#include "lookup/modText.h"
+#include "modText.h"
 
 #include <cstdlib>
 

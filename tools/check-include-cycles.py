@@ -1,20 +1,20 @@
 #!/usr/bin/env python3
-"""Reports include cycles between the file pairs (x.h with x.cpp) of a folder.
+"""Reports include cycles between the file pairs (x.h with x.cpp) of each folder.
 
 A pair includes another when either of its files names the other's header.
 Prints each cycle found and exits 1, or exits 0 when there is none.
-Usage: check-include-cycles.py [folder]   (default: src/lookup)
+Usage: check-include-cycles.py [folder...]   (default: src/lookup)
 """
 import pathlib
 import re
 import sys
 
-folder = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else "src/lookup")
 include = re.compile(r'^\s*#\s*include\s+"(?:[^"]*/)?([^"/]+)\.h"', re.M)
 edges = {}
-for f in sorted(folder.iterdir()):
-    if f.suffix in (".h", ".cpp"):
-        edges.setdefault(f.stem, set()).update(include.findall(f.read_text(errors="replace")))
+for folder in map(pathlib.Path, sys.argv[1:] or ["src/lookup"]):
+    for f in sorted(folder.iterdir()):
+        if f.suffix in (".h", ".cpp"):
+            edges.setdefault(f.stem, set()).update(include.findall(f.read_text(errors="replace")))
 for stem in edges:
     edges[stem] = {t for t in edges[stem] if t in edges and t != stem}
 

@@ -6,7 +6,7 @@ SUDO=
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
 $SUDO apt-get update
 $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
-    build-essential cmake qt6-base-dev qt6-base-dev-tools fonts-noto-cjk fonts-liberation2
+    build-essential cmake python3 qt6-base-dev qt6-base-dev-tools fonts-noto-cjk fonts-liberation2
 # Qt's Japanese texts; checking, installing and packaging the desktop program
 # (desktop entry, AppStream file, dpkg-shlibdeps and file for CPack's .deb).
 $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \

@@ -1,17 +1,17 @@
 // Lumivo: the program owns the database text and the desktop seam, and hands
 // both to the main window, with the folder whose db.dat it reads and updates.
 
-#include "app/modDataFolder.h"
-#include "app/modQtLanguage.h"
-#include "lookup/cNumberDB.h"
-#include "lookup/modAppInfo.h"
-#include "lookup/modCheckPath.h"
-#include "lookup/modText.h"
-#include "mainwindow/frmMain.h"
-#include "platform/cQtPlatform.h"
-#include "platform/modFontSubstitutes.h"
-#include "update/cFileOps.h"
-#include "update/modUpdate.h"
+#include "cFileOps.h"
+#include "cNumberDB.h"
+#include "cQtPlatform.h"
+#include "frmMain.h"
+#include "modAppInfo.h"
+#include "modCheckPath.h"
+#include "modDataFolder.h"
+#include "modFontSubstitutes.h"
+#include "modQtLanguage.h"
+#include "modText.h"
+#include "modUpdate.h"
 
 #include <QApplication>
 #include <QStandardPaths>

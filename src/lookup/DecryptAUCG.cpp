@@ -1,6 +1,6 @@
-#include "lookup/DecryptAUCG.h"
+#include "DecryptAUCG.h"
 
-#include "lookup/modText.h"
+#include "modText.h"
 
 #include <QRandomGenerator>
 

@@ -1,9 +1,9 @@
-#include "lookup/cDBBuilder.h"
+#include "cDBBuilder.h"
 
-#include "lookup/modFileIO.h"
-#include "lookup/modInputCheck.h"
-#include "lookup/modRecordKey.h"
-#include "lookup/modText.h"
+#include "modFileIO.h"
+#include "modInputCheck.h"
+#include "modRecordKey.h"
+#include "modText.h"
 
 #include <QDate>
 

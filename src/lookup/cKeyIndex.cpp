@@ -1,8 +1,8 @@
-#include "lookup/cKeyIndex.h"
+#include "cKeyIndex.h"
 
-#include "lookup/cPageBlock.h"
-#include "lookup/modRecordKey.h"
-#include "lookup/modText.h"
+#include "cPageBlock.h"
+#include "modRecordKey.h"
+#include "modText.h"
 
 #include <new>
 

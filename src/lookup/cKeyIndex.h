@@ -1,6 +1,6 @@
 #pragma once
 
-#include "lookup/tCarrierCode.h"
+#include "tCarrierCode.h"
 
 #include <QByteArrayView>
 #include <QStringView>

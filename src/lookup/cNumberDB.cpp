@@ -1,10 +1,10 @@
-#include "lookup/cNumberDB.h"
+#include "cNumberDB.h"
 
-#include "lookup/cKeyIndex.h"
-#include "lookup/cPageBlock.h"
-#include "lookup/modBytes.h"
-#include "lookup/modInputCheck.h"
-#include "lookup/modText.h"
+#include "cKeyIndex.h"
+#include "cPageBlock.h"
+#include "modBytes.h"
+#include "modInputCheck.h"
+#include "modText.h"
 
 #include <QFile>
 #include <QFileInfo>

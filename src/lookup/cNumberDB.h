@@ -1,6 +1,6 @@
 #pragma once
 
-#include "lookup/tCarrierCode.h"
+#include "tCarrierCode.h"
 
 #include <QByteArray>
 #include <QString>
@@ -66,7 +66,7 @@ private:
 
     QByteArray m_bytes; // may point into m_storage
     std::shared_ptr<cPageBlock> m_storage;
-    QString m_strTail;    // the last 16 characters
+    QString m_strTail; // the last 16 characters
     QString m_strError;
     std::shared_ptr<const cKeyIndex> m_index;
 };

@@ -1,4 +1,4 @@
-#include "lookup/cPageBlock.h"
+#include "cPageBlock.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "lookup/modAppInfo.h"
+#include "modAppInfo.h"
 
-#include "lookup/modCheckPath.h"
+#include "modCheckPath.h"
 #include "modVersion.h"
 
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "lookup/modBytes.h"
+#include "modBytes.h"
 
 #include <algorithm>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "lookup/modCarrierTable.h"
+#include "modCarrierTable.h"
 
 #include <iterator>
 

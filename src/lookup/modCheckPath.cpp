@@ -1,4 +1,4 @@
-#include "lookup/modCheckPath.h"
+#include "modCheckPath.h"
 
 #include <QDir>
 

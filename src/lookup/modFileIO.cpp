@@ -1,4 +1,4 @@
-#include "lookup/modFileIO.h"
+#include "modFileIO.h"
 
 #include <QFile>
 #include <QFileInfo>

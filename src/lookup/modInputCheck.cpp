@@ -1,4 +1,4 @@
-#include "lookup/modInputCheck.h"
+#include "modInputCheck.h"
 
 namespace modInputCheck {
 

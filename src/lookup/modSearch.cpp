@@ -1,9 +1,9 @@
-#include "lookup/modSearch.h"
+#include "modSearch.h"
 
-#include "lookup/cNumberDB.h"
-#include "lookup/modCarrierTable.h"
-#include "lookup/modInputCheck.h"
-#include "lookup/modRecordKey.h"
+#include "cNumberDB.h"
+#include "modCarrierTable.h"
+#include "modInputCheck.h"
+#include "modRecordKey.h"
 
 namespace modSearch {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "lookup/cNumberDB.h"
-#include "lookup/modCarrierTable.h"
-#include "lookup/modInputCheck.h"
+#include "cNumberDB.h"
+#include "modCarrierTable.h"
+#include "modInputCheck.h"
 
 #include <QString>
 #include <QStringView>

@@ -1,6 +1,6 @@
-#include "lookup/modText.h"
+#include "modText.h"
 
-#include "lookup/modCp932Tables.h"
+#include "modCp932Tables.h"
 
 #include <array>
 #include <memory>

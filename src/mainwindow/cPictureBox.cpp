@@ -1,4 +1,4 @@
-#include "mainwindow/cPictureBox.h"
+#include "cPictureBox.h"
 
 #include <QPainter>
 

@@ -1,15 +1,16 @@
 #pragma once
 
-// How the pieces fit: the program (src/app) owns one cNumberDB (the database
-// text, src/lookup) and one cPlatform (src/platform), and hands both to this
-// window. The window checks a typed number, asks the engine's search for the
-// carrier code, shows the carrier text from the code table and marks the area
-// on the map. It creates the search-log window (src/searchlog) on first use
-// and feeds it one line per search while the log setting is on, and opens the
-// About window (src/update), which runs the window's cUpdateJob: that can
-// replace db.dat and put the new database into the one this window searches.
-// Every message box, beep, clipboard use and the screen width go through
-// cPlatform, so tests drive this window with a recording fake.
+// How the pieces fit: the program (src/app) owns one cNumberDB (the engine,
+// src/lookup) and one cPlatform (src/platform), and hands both to this window.
+// The window checks a typed number, asks the engine's search for the carrier
+// code, shows the carrier text and marks the area on the map. It creates the
+// search-log window (frmLog, here) on first use and adds one line per search
+// while the log setting is on; the log file's format is src/searchlog's. It
+// opens the About window (frmAbout, here), which shows the progress and outcome
+// of the update job (src/update): that job can replace db.dat and reload the
+// database this window searches. Each folder is one library and sees only the
+// layers below it. Every message box, beep, clipboard use and the screen width
+// go through cPlatform, so tests drive the windows with a recording fake.
 
 #include <QPointer>
 #include <QWidget>

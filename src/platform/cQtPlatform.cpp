@@ -1,7 +1,7 @@
-#include "platform/cQtPlatform.h"
+#include "cQtPlatform.h"
 
-#include "lookup/modAppInfo.h"
-#include "lookup/modText.h"
+#include "modAppInfo.h"
+#include "modText.h"
 
 #include <QApplication>
 #include <QClipboard>

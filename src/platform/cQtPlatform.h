@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/cPlatform.h"
+#include "cPlatform.h"
 
 // The platform seam for the running program: Qt's message box, clipboard,
 // file dialog, desktop services and screen.

@@ -1,4 +1,4 @@
-#include "platform/modFontSubstitutes.h"
+#include "modFontSubstitutes.h"
 
 #include <QFont>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "platform/modUiAssets.h"
+#include "modUiAssets.h"
 
 // Q_INIT_RESOURCE must be called outside any namespace.
 static void InitAssetsResource() {

@@ -1,4 +1,4 @@
-#include "searchlog/tLogLine.h"
+#include "tLogLine.h"
 
 tLogLine tLogLine::Make(QStringView strNumber, QStringView strResult) {
     // Only numbers of 7 to 11 characters are logged; a longer one is kept whole.

@@ -1,6 +1,6 @@
-#include "update/cFileOps.h"
+#include "cFileOps.h"
 
-#include "lookup/modFileIO.h"
+#include "modFileIO.h"
 
 #include <QFile>
 

@@ -1,11 +1,11 @@
-#include "update/cUpdateJob.h"
+#include "cUpdateJob.h"
 
-#include "lookup/cNumberDB.h"
-#include "lookup/modAppInfo.h"
-#include "lookup/modCheckPath.h"
-#include "update/cFileOps.h"
-#include "update/modUpdate.h"
-#include "update/ucrAsync.h"
+#include "cFileOps.h"
+#include "cNumberDB.h"
+#include "modAppInfo.h"
+#include "modCheckPath.h"
+#include "modUpdate.h"
+#include "ucrAsync.h"
 
 cUpdateJob::cUpdateJob(cNumberDB& db, const QString& strDataFolder, cFileOps& files,
                        QObject* parent)

@@ -1,9 +1,9 @@
-#include "update/modUpdate.h"
+#include "modUpdate.h"
 
-#include "lookup/cNumberDB.h"
-#include "lookup/modFileIO.h"
-#include "lookup/modInputCheck.h"
-#include "update/cFileOps.h"
+#include "cFileOps.h"
+#include "cNumberDB.h"
+#include "modFileIO.h"
+#include "modInputCheck.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,10 +1,10 @@
-#include "update/ucrAsync.h"
+#include "ucrAsync.h"
 
-#include "lookup/DecryptAUCG.h"
-#include "lookup/cNumberDB.h"
-#include "lookup/modText.h"
+#include "DecryptAUCG.h"
+#include "cNumberDB.h"
+#include "modText.h"
+#include "modUpdate.h"
 #include "modUpdateHost.h"
-#include "update/modUpdate.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>

@@ -1,13 +1,13 @@
-#include "app/modDataFolder.h"
-#include "app/modQtLanguage.h"
-#include "lookup/cNumberDB.h"
-#include "lookup/modFileIO.h"
-#include "mainwindow/cPictureBox.h"
-#include "mainwindow/frmMain.h"
-#include "platform/cFakePlatform.h"
-#include "platform/modTestFiles.h"
-#include "searchlog/frmLog.h"
-#include "update/frmAbout.h"
+#include "cFakePlatform.h"
+#include "cNumberDB.h"
+#include "cPictureBox.h"
+#include "frmAbout.h"
+#include "frmLog.h"
+#include "frmMain.h"
+#include "modDataFolder.h"
+#include "modFileIO.h"
+#include "modQtLanguage.h"
+#include "modTestFiles.h"
 
 #include <QAccessible>
 #include <QTemporaryDir>

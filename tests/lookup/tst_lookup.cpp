@@ -1,12 +1,12 @@
-#include "lookup/DecryptAUCG.h"
-#include "lookup/cNumberDB.h"
-#include "lookup/modCarrierTable.h"
-#include "lookup/modCheckPath.h"
-#include "lookup/modFileIO.h"
-#include "lookup/modInputCheck.h"
-#include "lookup/modSearch.h"
-#include "lookup/modText.h"
-#include "platform/modTestFiles.h"
+#include "DecryptAUCG.h"
+#include "cNumberDB.h"
+#include "modCarrierTable.h"
+#include "modCheckPath.h"
+#include "modFileIO.h"
+#include "modInputCheck.h"
+#include "modSearch.h"
+#include "modTestFiles.h"
+#include "modText.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

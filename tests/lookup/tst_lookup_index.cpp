@@ -1,12 +1,12 @@
 // The byte search and the key index against naive references over the decoded text, on random
 // bytes that break every rule the producer keeps (trail bytes that are letters, lone lead bytes).
 
-#include "lookup/cNumberDB.h"
-#include "lookup/cPageBlock.h"
-#include "lookup/modBytes.h"
-#include "lookup/modSearch.h"
+#include "cNumberDB.h"
+#include "cPageBlock.h"
+#include "modBytes.h"
+#include "modSearch.h"
 
-#include "lookup/modText.h"
+#include "modText.h"
 #include <QRandomGenerator>
 #include <QtTest>
 

@@ -1,12 +1,12 @@
-#include "lookup/cDBBuilder.h"
-#include "lookup/cNumberDB.h"
-#include "lookup/modFileIO.h"
-#include "mainwindow/cPictureBox.h"
-#include "mainwindow/frmMain.h"
-#include "platform/cFakePlatform.h"
-#include "platform/cQtPlatform.h"
-#include "platform/modTestFiles.h"
-#include "searchlog/frmLog.h"
+#include "cDBBuilder.h"
+#include "cFakePlatform.h"
+#include "cNumberDB.h"
+#include "cPictureBox.h"
+#include "cQtPlatform.h"
+#include "frmLog.h"
+#include "frmMain.h"
+#include "modFileIO.h"
+#include "modTestFiles.h"
 
 #include <QtTest>
 #include <QtWidgets>

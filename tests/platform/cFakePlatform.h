@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/cPlatform.h"
+#include "cPlatform.h"
 
 #include <QList>
 #include <QQueue>

@@ -1,6 +1,6 @@
 #include "modTestFiles.h"
 
-#include "lookup/cNumberDB.h"
+#include "cNumberDB.h"
 
 #include <QFile>
 #include <QStringEncoder>

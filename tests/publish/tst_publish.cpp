@@ -1,10 +1,10 @@
-#include "lookup/DecryptAUCG.h"
-#include "lookup/cNumberDB.h"
-#include "platform/cFakePlatform.h"
-#include "platform/modTestFiles.h"
-#include "update/cUpdateJob.h"
-#include "update/frmAbout.h"
-#include "update/ucrAsync.h"
+#include "DecryptAUCG.h"
+#include "cFakePlatform.h"
+#include "cNumberDB.h"
+#include "cUpdateJob.h"
+#include "frmAbout.h"
+#include "modTestFiles.h"
+#include "ucrAsync.h"
 
 #include <QLabel>
 #include <QNetworkProxy>

@@ -1,11 +1,12 @@
-#include "lookup/cNumberDB.h"
-#include "lookup/modFileIO.h"
-#include "platform/cFakePlatform.h"
-#include "platform/cQtPlatform.h"
-#include "platform/modTestFiles.h"
-#include "searchlog/cCommonDlg.h"
-#include "searchlog/frmLog.h"
-#include "searchlog/modLogExport.h"
+#include "cCommonDlg.h"
+#include "cFakePlatform.h"
+#include "cNumberDB.h"
+#include "cQtPlatform.h"
+#include "frmLog.h"
+#include "modFileIO.h"
+#include "modLogExport.h"
+#include "modLogSave.h"
+#include "modTestFiles.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -66,7 +67,7 @@ private slots:
         platform.saveAnswers.enqueue(strPath);
         const QStringList lines = row[2].split(u'|', Qt::SkipEmptyParts);
         SetPermissionOverride(false);
-        const int result = modLogExport::SaveLogFile(platform, nullptr, lines, DB());
+        const int result = modLogSave::SaveLogFile(platform, nullptr, lines, DB());
         SetPermissionOverride(true);
         QFile::setPermissions(tmp.path(), QFile::Permissions(0x7700));
         QCOMPARE(result, shown == "0||" ? 0 : 1);
@@ -104,7 +105,7 @@ private slots:
         cFakePlatform platform;
         platform.saveAnswers.enqueue(strPath);
         const QStringList log(lines, QStringLiteral("09012345678--->ドコモ関西"));
-        QCOMPARE(modLogExport::SaveLogFile(platform, nullptr, log, DB()), saved ? 0 : 1);
+        QCOMPARE(modLogSave::SaveLogFile(platform, nullptr, log, DB()), saved ? 0 : 1);
         // Shift_JIS, CR LF, an empty last line.
         const QString written = QStringLiteral("2004年5月現在（Lumivov1.30 DBver1001）\r\n") +
                                 QStringLiteral("09012345678--->ドコモ関西\r\n").repeated(lines) +

@@ -1,6 +1,6 @@
-#include "lookup/modFileIO.h"
+#include "modFileIO.h"
+#include "modTestFiles.h"
 #include "modToolRun.h"
-#include "platform/modTestFiles.h"
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>

@@ -1,5 +1,5 @@
+#include "modTestFiles.h"
 #include "modToolRun.h"
-#include "platform/modTestFiles.h"
 
 #include <QFile>
 #include <QProcess>

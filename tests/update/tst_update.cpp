@@ -1,14 +1,14 @@
-#include "lookup/DecryptAUCG.h"
-#include "lookup/cDBBuilder.h"
-#include "lookup/cNumberDB.h"
-#include "lookup/modText.h"
-#include "platform/cFakePlatform.h"
-#include "platform/modTestFiles.h"
-#include "update/cFileOps.h"
-#include "update/cUpdateJob.h"
-#include "update/frmAbout.h"
-#include "update/modUpdate.h"
-#include "update/ucrAsync.h"
+#include "DecryptAUCG.h"
+#include "cDBBuilder.h"
+#include "cFakePlatform.h"
+#include "cFileOps.h"
+#include "cNumberDB.h"
+#include "cUpdateJob.h"
+#include "frmAbout.h"
+#include "modTestFiles.h"
+#include "modText.h"
+#include "modUpdate.h"
+#include "ucrAsync.h"
 
 #include <QLabel>
 #include <QNetworkProxy>
@@ -16,7 +16,6 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
-
 
 using modTestFiles::FileState;
 using modTestFiles::WriteFile;

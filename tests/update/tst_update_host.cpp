@@ -1,5 +1,5 @@
-#include "lookup/cNumberDB.h"
-#include "update/cUpdateJob.h"
+#include "cNumberDB.h"
+#include "cUpdateJob.h"
 
 #include <QNetworkProxy>
 #include <QTcpServer>

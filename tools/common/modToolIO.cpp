@@ -1,4 +1,4 @@
-#include "common/modToolIO.h"
+#include "modToolIO.h"
 
 #include <QFile>
 

@@ -1,11 +1,11 @@
 // lumivo-lookup: the window's search from the command line, for scripts and
 // whole lists of numbers. It answers exactly what the result box would show.
 
-#include "common/modToolIO.h"
-#include "lookup/cNumberDB.h"
-#include "lookup/modAppInfo.h"
-#include "lookup/modCheckPath.h"
-#include "lookup/modSearch.h"
+#include "cNumberDB.h"
+#include "modAppInfo.h"
+#include "modCheckPath.h"
+#include "modSearch.h"
+#include "modToolIO.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

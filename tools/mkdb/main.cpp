@@ -1,12 +1,12 @@
 // lumivo-mkdb: makes what the program reads, from files we keep in the repository:
 // the number database from a prefix table, and the letter-pair encoded version file.
 
-#include "common/modToolIO.h"
-#include "lookup/DecryptAUCG.h"
-#include "lookup/cDBBuilder.h"
-#include "lookup/modAppInfo.h"
-#include "lookup/modFileIO.h"
-#include "lookup/modText.h"
+#include "DecryptAUCG.h"
+#include "cDBBuilder.h"
+#include "modAppInfo.h"
+#include "modFileIO.h"
+#include "modText.h"
+#include "modToolIO.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

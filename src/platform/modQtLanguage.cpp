@@ -1,4 +1,4 @@
-#include "app/modQtLanguage.h"
+#include "modQtLanguage.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -1,4 +1,4 @@
-#include "update/cNoticeLabel.h"
+#include "cNoticeLabel.h"
 
 #include <QPainter>
 #include <QRegularExpression>

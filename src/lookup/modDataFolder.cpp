@@ -1,10 +1,10 @@
-#include "app/modDataFolder.h"
+#include "modDataFolder.h"
 
-#include "lookup/cNumberDB.h"
-#include "lookup/modAppInfo.h"
-#include "lookup/modCheckPath.h"
-#include "lookup/modFileIO.h"
-#include "lookup/modText.h"
+#include "cNumberDB.h"
+#include "modAppInfo.h"
+#include "modCheckPath.h"
+#include "modFileIO.h"
+#include "modText.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,11 +1,11 @@
-#include "update/frmAbout.h"
+#include "frmAbout.h"
 
-#include "lookup/cNumberDB.h"
-#include "lookup/modAppInfo.h"
-#include "lookup/modText.h"
-#include "platform/modTwips.h"
-#include "platform/modUiAssets.h"
-#include "update/cNoticeLabel.h"
+#include "cNoticeLabel.h"
+#include "cNumberDB.h"
+#include "modAppInfo.h"
+#include "modText.h"
+#include "modTwips.h"
+#include "modUiAssets.h"
 
 #include <QApplication>
 #include <QKeyEvent>

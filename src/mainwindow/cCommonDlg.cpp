@@ -1,6 +1,6 @@
-#include "searchlog/cCommonDlg.h"
+#include "cCommonDlg.h"
 
-#include "platform/cPlatform.h"
+#include "cPlatform.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/cPlatform.h"
-#include "update/cUpdateJob.h"
+#include "cPlatform.h"
+#include "cUpdateJob.h"
 
 #include <QColor>
 #include <QDialog>

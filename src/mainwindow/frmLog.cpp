@@ -1,9 +1,10 @@
-#include "searchlog/frmLog.h"
+#include "frmLog.h"
 
-#include "lookup/cNumberDB.h"
-#include "platform/cPlatform.h"
-#include "platform/modTwips.h"
-#include "searchlog/modLogExport.h"
+#include "cNumberDB.h"
+#include "cPlatform.h"
+#include "modLogExport.h"
+#include "modLogSave.h"
+#include "modTwips.h"
 
 #include <QListWidget>
 #include <QPushButton>
@@ -99,7 +100,7 @@ QStringList frmLog::LogLines() const {
 }
 
 int frmLog::SaveLogFile() {
-    return modLogExport::SaveLogFile(m_platform, this, LogLines(), m_db);
+    return modLogSave::SaveLogFile(m_platform, this, LogLines(), m_db);
 }
 QString frmLog::GetDBYear() const {
     return modLogExport::GetDBYear(m_db);
