@@ -101,7 +101,7 @@ void PickCases(tDatabase& d) {
 void BM_LoadDB(benchmark::State& state, const tDatabase* d) {
     cNumberDB db;
     for (auto _ : state) {
-        if (db.LoadDB(d->path) != cNumberDB::eLoadResult::Loaded)
+        if (!db.LoadDB(d->path))
             state.SkipWithError("db.dat could not be read");
         benchmark::DoNotOptimize(db.Size());
     }
@@ -152,7 +152,7 @@ void AddDatabase(const std::string& name, const QString& path) {
     d->name = name;
     d->path = path;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || d->db.LoadDB(path) != cNumberDB::eLoadResult::Loaded) {
+    if (!file.open(QIODevice::ReadOnly) || !d->db.LoadDB(path)) {
         fprintf(stderr, "lumivo-bench: skipping %s: cannot read %s\n", name.c_str(),
                 qPrintable(path));
         return;

@@ -64,8 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (fd < 0 || write(fd, data, size) != ssize_t(size))
         abort();
     cNumberDB db;
-    const bool loaded =
-        db.LoadDB(QStringLiteral("/proc/self/fd/%1").arg(fd)) == cNumberDB::eLoadResult::Loaded;
+    const bool loaded = db.LoadDB(QStringLiteral("/proc/self/fd/%1").arg(fd));
     close(fd);
     if (!loaded || db.Size() != bytes.size())
         abort();

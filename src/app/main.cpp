@@ -8,14 +8,38 @@
 #include "modAppInfo.h"
 #include "modCheckPath.h"
 #include "modDataFolder.h"
+#include "modErrorWords.h"
 #include "modFontSubstitutes.h"
 #include "modQtLanguage.h"
 #include "modText.h"
 #include "modUpdate.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QStandardPaths>
 #include <QTranslator>
+
+namespace {
+
+// The start-up box's text when the user's copy of the database is not ready.
+QString CopyProblemText(const modDataFolder::tDataFolder& data) {
+    using modText::CrLf;
+    const QString strPath = QDir::toNativeSeparators(data.strPath);
+    QString text = QStringLiteral("番号検索データベースを利用者のフォルダーへ"
+                                  "コピーできませんでした。") +
+                   CrLf;
+    if (data.problem == modDataFolder::eCopyProblem::FolderNotMade)
+        return text + QStringLiteral("フォルダーを作成できません: ") + strPath + CrLf +
+               modErrorWords::IoErrorText(data.error);
+    text += strPath + QStringLiteral(": ") + modErrorWords::IoErrorText(data.error);
+    // The user's copy is never replaced while it cannot be read.
+    if (data.problem == modDataFolder::eCopyProblem::OwnUnreadable)
+        text += CrLf + QStringLiteral("このファイルは変更せず、インストールされたデータベースを"
+                                      "読み込みます。");
+    return text;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -41,13 +65,10 @@ int main(int argc, char* argv[]) {
                              modCheckPath::CheckPath(blnBeside ? programDir : userDir));
     const modDataFolder::tDataFolder data =
         modDataFolder::ChooseDataFolder(programDir, blnBeside, userDir);
-    if (!data.error.isEmpty())
-        platform.MsgBox(QStringLiteral("番号検索データベースを利用者のフォルダーへ"
-                                       "コピーできませんでした。") +
-                            modText::CrLf + data.error,
-                        eMsgStyle::Information);
+    if (data.problem != modDataFolder::eCopyProblem::None)
+        platform.MsgBox(CopyProblemText(data), eMsgStyle::Information);
     cNumberDB db;
-    frmMain window(platform, db, data.folder);
+    frmMain window(platform, db, data.strFolder);
     window.show();
     return app.exec();
 }

@@ -160,12 +160,13 @@ std::optional<QString> cDBBuilder::BuildText(const QString& strDate, const QStri
 
 bool cDBBuilder::BuildFile(const QString& strPath, const QString& strDate,
                            const QString& strVersion) {
+    m_fileError = tIoError();
     const std::optional<QString> text = BuildText(strDate, strVersion);
     if (!text)
         return false;
-    const QString strWhy = modFileIO::WriteFileWhole(strPath, modText::EncodeCp932(*text));
-    if (!strWhy.isEmpty())
-        return Fail(QStringLiteral("cannot write %1: %2").arg(strPath, strWhy));
+    m_fileError = modFileIO::WriteFileWhole(strPath, modText::EncodeCp932(*text));
+    if (m_fileError.Failed())
+        return Fail(QStringLiteral("cannot write %1").arg(strPath));
     return true;
 }
 

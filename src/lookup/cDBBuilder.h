@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tIoError.h"
+
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -22,9 +24,11 @@ public:
     std::optional<QString> BuildText(const QString& strDate, const QString& strVersion);
     // Builds and writes the file in code page 932; an existing file is replaced
     // only once the new one is complete, and kept when the disk is full.
+    // A failed write is told by FileError().
     bool BuildFile(const QString& strPath, const QString& strDate, const QString& strVersion);
 
     QString ErrorText() const { return m_strError; }
+    const tIoError& FileError() const { return m_fileError; }
     // Kind A/F/G/H records written by the last build (steering records included).
     int RecordCount() const { return m_intRecords; }
 
@@ -42,5 +46,6 @@ private:
     QMap<QString, tEntry> m_entries;
     QString m_strSource;
     QString m_strError;
+    tIoError m_fileError;
     int m_intRecords = 0;
 };

@@ -86,57 +86,54 @@ void cNumberDB::SetText(const QString& strText) {
     Adopt(modText::EncodeCp932(strText));
 }
 
-cNumberDB::eLoadResult cNumberDB::LoadDB(const QString& strFilePath) {
+bool cNumberDB::LoadDB(const QString& strFilePath) {
     Adopt(QByteArray());
-    m_strError.clear();
-    auto fail = [this](eLoadResult result, const QString& strWhy) {
-        m_strError = strWhy;
-        return result;
+    m_error = tIoError();
+    auto fail = [this](const tIoError& error) {
+        m_error = error;
+        return false;
     };
     const QFileInfo info(strFilePath);
     if (!info.exists())
-        return fail(eLoadResult::Missing, QStringLiteral("ファイルが見つかりません。"));
+        return fail(tIoError::Of(eIoError::NotFound));
     if (info.isDir())
-        return fail(eLoadResult::Unreadable, QStringLiteral("ファイルではなくフォルダーです。"));
+        return fail(tIoError::Of(eIoError::IsFolder));
     // A FIFO or a device may block or never end, and opening one may act: only a
     // regular file (after following a link) is opened.
     if (!info.isFile())
-        return fail(eLoadResult::Unreadable, QStringLiteral("通常のファイルではありません。"));
+        return fail(tIoError::Of(eIoError::NotRegularFile));
     QFile file(strFilePath);
+    tIoError::ClearLastSystemCode();
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return fail(eLoadResult::Unreadable, info.isReadable()
-                                                 ? QStringLiteral("ファイルを開けませんでした。")
-                                                 : QStringLiteral("読み取りの権限がありません。"));
-    const QString tooLarge =
-        QStringLiteral("ファイルが大きすぎます（上限 %1 バイト）。").arg(MaxFileBytes);
+        return fail(tIoError::FromFileDevice(file, tIoError::LastSystemCode()));
     // A file may grow while it is read: the limit is checked against the bytes
     // read, not only against the size.
     const qint64 size = file.size();
     if (size > MaxFileBytes)
-        return fail(eLoadResult::TooLarge, tooLarge);
+        return fail(tIoError::Limit(MaxFileBytes));
     auto storage = std::make_shared<cPageBlock>();
     qsizetype used = 0;
     // One byte more than the size, so that the end is seen without growing.
     if (!storage->Resize(size_t(size) + 1))
-        return fail(eLoadResult::Unreadable, QStringLiteral("メモリが足りません。"));
+        return fail(tIoError::Of(eIoError::NoMemory));
     for (;;) {
         if (size_t(used) == storage->Capacity() &&
             !storage->Resize(
                 size_t(qMin<qint64>(MaxFileBytes + 1, qMax<qint64>(2 * used, 1 << 16)))))
-            return fail(eLoadResult::Unreadable, QStringLiteral("メモリが足りません。"));
+            return fail(tIoError::Of(eIoError::NoMemory));
+        tIoError::ClearLastSystemCode();
         const qint64 got = file.read(storage->Data() + used, qint64(storage->Capacity()) - used);
         if (got < 0)
-            return fail(eLoadResult::Unreadable,
-                        QStringLiteral("読み取り中にエラーが起きました。"));
+            return fail(tIoError::FromFileDevice(file, tIoError::LastSystemCode()));
         if (got == 0)
             break;
         used += got;
         if (used > MaxFileBytes)
-            return fail(eLoadResult::TooLarge, tooLarge);
+            return fail(tIoError::Limit(MaxFileBytes));
     }
     QByteArray bytes = QByteArray::fromRawData(storage->Data(), used);
     Adopt(std::move(bytes), std::move(storage));
-    return eLoadResult::Loaded;
+    return true;
 }
 
 bool cNumberDB::HasValidTail() const {

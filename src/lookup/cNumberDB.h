@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tCarrierCode.h"
+#include "tIoError.h"
 
 #include <QByteArray>
 #include <QString>
@@ -17,18 +18,16 @@ class cPageBlock;
 // Every answer is the one a search over the decoded text would give.
 class cNumberDB {
 public:
-    enum class eLoadResult { Loaded, Missing, Unreadable, TooLarge };
-
     // A database larger than this is refused rather than held in memory; the
     // limit holds for the bytes actually read (a file may grow while it is read).
     static constexpr qint64 MaxFileBytes = 256LL * 1024 * 1024;
 
     // Reads the file whole, replacing the database. Anything but a regular file
     // (a FIFO, a device, a socket, after following a link) is refused unopened.
-    // On failure the database is empty (no lookups possible) and ErrorText()
-    // tells why, in Japanese.
-    eLoadResult LoadDB(const QString& strFilePath);
-    QString ErrorText() const { return m_strError; }
+    // False when it failed: the database is then empty (no lookups possible)
+    // and LastError() tells why.
+    bool LoadDB(const QString& strFilePath);
+    const tIoError& LastError() const { return m_error; }
 
     void SetBytes(const QByteArray& bytes);
     // The text in code page 932 (a character outside it becomes "?").
@@ -67,6 +66,6 @@ private:
     QByteArray m_bytes; // may point into m_storage
     std::shared_ptr<cPageBlock> m_storage;
     QString m_strTail; // the last 16 characters
-    QString m_strError;
+    tIoError m_error;  // of the last LoadDB
     std::shared_ptr<const cKeyIndex> m_index;
 };

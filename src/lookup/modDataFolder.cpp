@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <filesystem>
+
 #if defined(Q_OS_UNIX)
 #include <fcntl.h>
 #include <unistd.h>
@@ -29,16 +31,25 @@ QString DBPath(const QString& strFolder) {
 
 } // namespace
 
-int FileDBVersion(const QString& strPath, QString* pstrUnreadable) {
-    // Only the end is read, at start-up, yet through the database's own reader
-    // of the tail, so the version means the same as in the program.
+namespace {
+
+// Only the end is read, at start-up, yet through the database's own reader of
+// the tail, so the version means the same as in the program.
+tIoError ReadVersion(const QString& strPath, int* pintVersion) {
     QByteArray end;
-    const QString why = modFileIO::ReadRegularFile(strPath, &end, 64);
-    if (pstrUnreadable)
-        *pstrUnreadable = why;
+    const tIoError error = modFileIO::ReadRegularFile(strPath, &end, 64);
     cNumberDB tail;
     tail.SetBytes(end);
-    return why.isEmpty() && tail.HasValidTail() ? tail.DBVersion().toInt() : -1;
+    *pintVersion = !error.Failed() && tail.HasValidTail() ? tail.DBVersion().toInt() : -1;
+    return error;
+}
+
+} // namespace
+
+int FileDBVersion(const QString& strPath) {
+    int intVersion = -1;
+    ReadVersion(strPath, &intVersion);
+    return intVersion;
 }
 
 bool FolderWritable(const QString& strFolder) {
@@ -63,39 +74,37 @@ bool KeepsDBBeside(const QString& strProgramDir) {
 tDataFolder ChooseDataFolder(const QString& strProgramDir, bool blnBeside,
                              const QString& strUserDir) {
     if (blnBeside)
-        return {strProgramDir, QString()};
+        return {strProgramDir, eCopyProblem::None, QString(), tIoError()};
 
     const QString installed = DBPath(strProgramDir);
     const QString own = DBPath(strUserDir);
-    if (!QDir().mkpath(strUserDir))
-        return {strProgramDir, QStringLiteral("フォルダーを作成できません: ") +
-                                   QDir::toNativeSeparators(strUserDir)};
+    std::error_code made;
+    std::filesystem::create_directories(QtPrivate::toFilesystemPath(strUserDir), made);
+    if (made || !QFileInfo(strUserDir).isDir())
+        return {strProgramDir, eCopyProblem::FolderNotMade, strUserDir,
+                made ? tIoError::FromErrorCode(made) : tIoError::Of(eIoError::NotFound)};
     const QFileInfo ownFile(own);
     const bool ownPresent = ownFile.exists() || ownFile.isSymLink();
-    QString unreadable;
-    const int ownVersion = ownPresent ? FileDBVersion(own, &unreadable) : -1;
+    int ownVersion = -1;
     // The user may have made it so, or it holds an update that must not be lost:
     // left as it is.
-    if (!unreadable.isEmpty())
-        return {
-            strProgramDir,
-            own + QStringLiteral(": ") + unreadable + modText::CrLf +
-                QStringLiteral("このファイルは変更せず、インストールされたデータベースを読み込み"
-                               "ます。")};
+    if (const tIoError error = ownPresent ? ReadVersion(own, &ownVersion) : tIoError();
+        error.Failed())
+        return {strProgramDir, eCopyProblem::OwnUnreadable, own, error};
     // A user's copy is made from the installed database, and made again when a
     // newer program brought a newer one; an updated copy is never set back.
     if (!QFileInfo::exists(installed) || (ownPresent && ownVersion >= FileDBVersion(installed)))
-        return {strUserDir, QString()};
+        return {strUserDir, eCopyProblem::None, QString(), tIoError()};
 
     QByteArray bytes;
-    if (const QString why = modFileIO::ReadRegularFile(installed, &bytes); !why.isEmpty())
-        return {strProgramDir, installed + QStringLiteral(": ") + why};
+    if (const tIoError error = modFileIO::ReadRegularFile(installed, &bytes); error.Failed())
+        return {strProgramDir, eCopyProblem::InstalledUnreadable, installed, error};
     // A link as the user's copy is replaced, never written through.
-    const QString why = modFileIO::WriteFileWhole(own, bytes);
-    if (why.isEmpty())
-        return {strUserDir, QString()};
+    const tIoError error = modFileIO::WriteFileWhole(own, bytes);
+    if (!error.Failed())
+        return {strUserDir, eCopyProblem::None, QString(), tIoError()};
     // Without a copy of its own the user reads the installed database.
-    return {ownPresent ? strUserDir : strProgramDir, own + QStringLiteral(": ") + why};
+    return {ownPresent ? strUserDir : strProgramDir, eCopyProblem::NotCopied, own, error};
 }
 
 } // namespace modDataFolder

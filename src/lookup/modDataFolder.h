@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tIoError.h"
+
 #include <QString>
 
 // Where the program reads and updates db.dat. A copy run from a folder of its
@@ -9,9 +11,20 @@
 // then replaces.
 namespace modDataFolder {
 
+// Why the user's copy is not read or could not be made ready.
+enum class eCopyProblem {
+    None,
+    FolderNotMade,       // the user's data folder could not be made
+    OwnUnreadable,       // the user's copy cannot be read; it is left as it is
+    InstalledUnreadable, // the installed database cannot be read for a copy
+    NotCopied,           // the copy could not be written
+};
+
 struct tDataFolder {
-    QString folder; // the folder that holds the db.dat to read and update
-    QString error;  // why the user's copy is not read or could not be made ready; empty when fine
+    QString strFolder; // the folder that holds the db.dat to read and update
+    eCopyProblem problem = eCopyProblem::None;
+    QString strPath; // the folder or file the problem is about
+    tIoError error;
 };
 
 // Whether the running user may create, rename and remove files in the folder,
@@ -25,13 +38,12 @@ bool KeepsDBBeside(const QString& strProgramDir);
 // strProgramDir: the program's own folder (blnBeside: KeepsDBBeside of it);
 // strUserDir: the per-user data folder. A user's copy that cannot be read
 // (no permission, a folder, a FIFO, a dangling link) is never replaced: the
-// installed database is read instead, and error says why.
+// installed database is read instead, and problem and error say why.
 tDataFolder ChooseDataFolder(const QString& strProgramDir, bool blnBeside,
                              const QString& strUserDir);
 
 // The database version of a db.dat, read from its end: -1 when the end has no
-// valid date and version or the file cannot be read; then *pstrUnreadable, if
-// given, tells why it cannot be read (empty when it could).
-int FileDBVersion(const QString& strPath, QString* pstrUnreadable = nullptr);
+// valid date and version or the file cannot be read.
+int FileDBVersion(const QString& strPath);
 
 } // namespace modDataFolder

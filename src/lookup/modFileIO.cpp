@@ -6,7 +6,6 @@
 #include <QSaveFile>
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -20,38 +19,36 @@ namespace modFileIO {
 
 namespace {
 
-QString CannotCreate(const QString& strWhy) {
-    return QStringLiteral("ファイルを作成できません。（%1）").arg(strWhy);
-}
-QString CannotWrite(const QString& strWhy) {
-    return QStringLiteral("ファイルに書き込めません。（%1）").arg(strWhy);
-}
-
-// Why a write of a whole buffer came out short.
-QString ShortWriteReason(const QFileDevice& file, int intErrno) {
-    if (file.error() != QFileDevice::NoError)
-        return file.errorString();
-    return intErrno != 0 ? QString::fromLocal8Bit(std::strerror(intErrno))
-                         : QStringLiteral("途中までしか書き込めませんでした");
-}
+constexpr tIoError NoError{};
 
 // Writes all bytes at the file's position; unbuffered, so a write cut short
 // (disk full, file size limit) shows in the count written.
-QString WriteAll(QFileDevice& file, QByteArrayView bytes) {
-    errno = 0;
+tIoError WriteAll(QFileDevice& file, QByteArrayView bytes) {
+    tIoError::ClearLastSystemCode();
     const qint64 lngWritten = file.write(bytes.data(), bytes.size());
-    return lngWritten == bytes.size() ? QString() : ShortWriteReason(file, errno);
+    if (lngWritten == bytes.size())
+        return NoError;
+    const int intCode = tIoError::LastSystemCode();
+    // Short without a reason from the system: the file system took no more.
+    if (intCode == 0 && file.error() == QFileDevice::NoError)
+        return tIoError::Of(eIoError::NoSpace);
+    return tIoError::FromFileDevice(file, intCode);
 }
 
 // Fills and commits a save file that is already open.
-QString FillAndCommit(QSaveFile& file, const QByteArray& content) {
-    const QString strWhy = WriteAll(file, content);
-    if (!strWhy.isEmpty()) {
+tIoError FillAndCommit(QSaveFile& file, const QByteArray& content) {
+    const tIoError error = WriteAll(file, content);
+    if (error.Failed()) {
         file.cancelWriting();
         file.commit();
-        return CannotWrite(strWhy);
+        return error;
     }
-    return file.commit() ? QString() : CannotWrite(file.errorString());
+    tIoError::ClearLastSystemCode();
+    return file.commit() ? NoError : tIoError::FromFileDevice(file, tIoError::LastSystemCode());
+}
+
+tIoError OpenError(const QFileDevice& file) {
+    return tIoError::FromFileDevice(file, tIoError::LastSystemCode());
 }
 
 // A name beside strPath that nothing uses, for a file to be renamed over it.
@@ -69,91 +66,90 @@ QString FreeNameBeside(const QString& strPath) {
 
 // The old file stays whole until the new content fits: the part beyond the old
 // length is written first, so only the old length is rewritten in place.
-QString OverwriteInPlace(const QString& strPath, const QByteArray& content) {
+tIoError OverwriteInPlace(const QString& strPath, const QByteArray& content) {
     QFile file(strPath);
+    tIoError::ClearLastSystemCode();
     if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
-        return CannotWrite(file.errorString());
+        return OpenError(file);
     const qint64 lngOld = file.size();
     if (content.size() > lngOld) {
-        QString strWhy = file.seek(lngOld) ? WriteAll(file, QByteArrayView(content).sliced(lngOld))
-                                           : file.errorString();
-        if (!strWhy.isEmpty()) {
-            const bool blnRestored = file.resize(lngOld);
-            return CannotWrite(strWhy) +
-                   (blnRestored ? QStringLiteral("元のファイルは変更されていません。")
-                                : QStringLiteral("元のファイルの末尾に余分なデータが残りました。"));
+        tIoError error = file.seek(lngOld) ? WriteAll(file, QByteArrayView(content).sliced(lngOld))
+                                           : OpenError(file);
+        if (error.Failed()) {
+            error.oldFile = file.resize(lngOld) ? eOldFile::Restored : eOldFile::TailLeft;
+            return error;
         }
     }
     const qint64 lngKept = qMin<qint64>(lngOld, content.size());
-    QString strWhy =
-        file.seek(0) ? WriteAll(file, QByteArrayView(content).first(lngKept)) : file.errorString();
-    if (strWhy.isEmpty() && content.size() < lngOld && !file.resize(content.size()))
-        strWhy = file.errorString();
-    if (!strWhy.isEmpty())
-        return CannotWrite(strWhy) + QStringLiteral("元のファイルは一部が書き換えられています。");
-    return QString();
+    tIoError error =
+        file.seek(0) ? WriteAll(file, QByteArrayView(content).first(lngKept)) : OpenError(file);
+    if (!error.Failed() && content.size() < lngOld && !file.resize(content.size()))
+        error = OpenError(file);
+    if (error.Failed())
+        error.oldFile = eOldFile::PartlyRewritten;
+    return error;
 }
 
 } // namespace
 
-QString WriteFileWhole(const QString& strPath, const QByteArray& content, bool blnInPlaceFallback) {
+tIoError WriteFileWhole(const QString& strPath, const QByteArray& content,
+                        bool blnInPlaceFallback) {
     const QFileInfo target(strPath);
     if (target.isSymbolicLink()) {
         // The link itself is replaced: what it points to is none of this write's business.
         QSaveFile file(FreeNameBeside(strPath));
         file.setDirectWriteFallback(false);
+        tIoError::ClearLastSystemCode();
         if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-            return CannotCreate(file.errorString());
-        QString strWhy = FillAndCommit(file, content);
-        if (strWhy.isEmpty() && !(strWhy = RenameOver(file.fileName(), strPath)).isEmpty())
+            return OpenError(file);
+        tIoError error = FillAndCommit(file, content);
+        if (!error.Failed() && (error = RenameOver(file.fileName(), strPath)).Failed())
             QFile::remove(file.fileName());
-        return strWhy;
+        return error;
     }
     if (target.exists() && !target.isFile())
-        return CannotCreate(target.isDir() ? QStringLiteral("同じ名前のフォルダーがあります")
-                                           : QStringLiteral("通常のファイルではありません"));
+        return tIoError::Of(target.isDir() ? eIoError::IsFolder : eIoError::NotRegularFile);
     QSaveFile file(strPath);
     file.setDirectWriteFallback(false);
+    tIoError::ClearLastSystemCode();
     if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return FillAndCommit(file, content);
+    const tIoError error = OpenError(file);
     // No temporary file beside it (a folder that takes no new file): the owner
     // of the file may still rewrite the file itself.
     if (blnInPlaceFallback && target.isFile())
         return OverwriteInPlace(strPath, content);
-    return CannotCreate(file.errorString());
+    return error;
 }
 
-QString RenameOver(const QString& strFrom, const QString& strTo) {
+tIoError RenameOver(const QString& strFrom, const QString& strTo) {
     std::error_code error;
     std::filesystem::rename(QtPrivate::toFilesystemPath(strFrom),
                             QtPrivate::toFilesystemPath(strTo), error);
-    return error ? QString::fromLocal8Bit(error.message()) : QString();
+    return error ? tIoError::FromErrorCode(error) : NoError;
 }
 
 #if defined(Q_OS_UNIX)
-QString ReadRegularFile(const QString& strPath, QByteArray* pBytes, qint64 lngLastBytes) {
+tIoError ReadRegularFile(const QString& strPath, QByteArray* pBytes, qint64 lngLastBytes) {
     pBytes->clear();
     const QByteArray native = QFile::encodeName(strPath);
     const auto refusal = [](const struct stat& st) {
         if (S_ISDIR(st.st_mode))
-            return QStringLiteral("ファイルではなくフォルダーです。");
-        return S_ISREG(st.st_mode) ? QString() : QStringLiteral("通常のファイルではありません。");
+            return tIoError::Of(eIoError::IsFolder);
+        return S_ISREG(st.st_mode) ? NoError : tIoError::Of(eIoError::NotRegularFile);
     };
     struct stat st {};
     if (::stat(native.constData(), &st) != 0)
-        return errno == ENOENT ? QStringLiteral("ファイルが見つかりません。")
-                               : QString::fromLocal8Bit(std::strerror(errno));
-    if (QString why = refusal(st); !why.isEmpty())
-        return why;
+        return tIoError::FromErrno(errno);
+    if (const tIoError error = refusal(st); error.Failed())
+        return error;
     // Non-blocking, and checked again once open: the name may have been
     // pointed at something else since it was looked at.
     const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
-        return errno == EACCES ? QStringLiteral("読み取りの権限がありません。")
-                               : QString::fromLocal8Bit(std::strerror(errno));
-    QString why =
-        ::fstat(fd, &st) == 0 ? refusal(st) : QString::fromLocal8Bit(std::strerror(errno));
-    if (why.isEmpty()) {
+        return tIoError::FromErrno(errno);
+    tIoError error = ::fstat(fd, &st) == 0 ? refusal(st) : tIoError::FromErrno(errno);
+    if (!error.Failed()) {
         const qint64 lngFrom =
             lngLastBytes < 0 ? 0 : qMax<qint64>(0, qint64(st.st_size) - lngLastBytes);
         pBytes->resize(qsizetype(st.st_size - lngFrom));
@@ -164,7 +160,7 @@ QString ReadRegularFile(const QString& strPath, QByteArray* pBytes, qint64 lngLa
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0) {
-                why = QString::fromLocal8Bit(std::strerror(errno));
+                error = tIoError::FromErrno(errno);
                 break;
             }
             if (n == 0) // shorter than it was a moment ago
@@ -174,49 +170,49 @@ QString ReadRegularFile(const QString& strPath, QByteArray* pBytes, qint64 lngLa
         pBytes->resize(qsizetype(lngGot));
     }
     ::close(fd);
-    if (!why.isEmpty())
+    if (error.Failed())
         pBytes->clear();
-    return why;
+    return error;
 }
 
 #else
 // Where a name cannot stand for a pipe that blocks its reader, the file's type
 // as the system reports it is enough.
-QString ReadRegularFile(const QString& strPath, QByteArray* pBytes, qint64 lngLastBytes) {
+tIoError ReadRegularFile(const QString& strPath, QByteArray* pBytes, qint64 lngLastBytes) {
     pBytes->clear();
     const QFileInfo info(strPath);
     if (!info.exists())
-        return QStringLiteral("ファイルが見つかりません。");
+        return tIoError::Of(eIoError::NotFound);
     if (info.isDir())
-        return QStringLiteral("ファイルではなくフォルダーです。");
+        return tIoError::Of(eIoError::IsFolder);
     if (!info.isFile())
-        return QStringLiteral("通常のファイルではありません。");
+        return tIoError::Of(eIoError::NotRegularFile);
     QFile file(strPath);
+    tIoError::ClearLastSystemCode();
     if (!file.open(QIODevice::ReadOnly))
-        return file.error() == QFileDevice::OpenError && !info.isReadable()
-                   ? QStringLiteral("読み取りの権限がありません。")
-                   : file.errorString();
+        return OpenError(file);
     if (lngLastBytes >= 0 && file.size() > lngLastBytes && !file.seek(file.size() - lngLastBytes))
-        return file.errorString();
+        return OpenError(file);
     *pBytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         pBytes->clear();
-        return file.errorString();
+        return OpenError(file);
     }
-    return QString();
+    return NoError;
 }
 #endif
 
-QString LinkOrCopy(const QString& strFrom, const QString& strTo) {
+tIoError LinkOrCopy(const QString& strFrom, const QString& strTo) {
     std::error_code error;
     std::filesystem::create_hard_link(QtPrivate::toFilesystemPath(strFrom),
                                       QtPrivate::toFilesystemPath(strTo), error);
     if (!error)
-        return QString();
+        return NoError;
     if (QFileInfo(strTo).isSymLink() || QFileInfo::exists(strTo))
-        return QString::fromLocal8Bit(error.message());
+        return tIoError::FromErrorCode(error);
     QFile source(strFrom);
-    return source.copy(strTo) ? QString() : source.errorString();
+    tIoError::ClearLastSystemCode();
+    return source.copy(strTo) ? NoError : OpenError(source);
 }
 
 } // namespace modFileIO

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tIoError.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -10,27 +12,27 @@ namespace modFileIO {
 // Writes the bytes through a temporary file beside the target, so an existing
 // file is replaced only once the new content is on disk whole. A symbolic link
 // at the path is replaced by the file itself, never written through; a folder
-// or another non-regular file there is refused. Returns why it failed, or the
-// empty text.
+// or another non-regular file there is refused. Returns what went wrong (kind
+// None when written).
 // With blnInPlaceFallback, a folder that takes no new file (the user may write
 // the file but not the folder) gets the file overwritten in place, as a plain
 // save would; the room for a longer content is taken first, so a full disk
-// leaves the old content as it was. The reason says what became of the old file.
-QString WriteFileWhole(const QString& strPath, const QByteArray& content,
-                       bool blnInPlaceFallback = false);
+// leaves the old content as it was. A failure tells what became of the old file.
+tIoError WriteFileWhole(const QString& strPath, const QByteArray& content,
+                        bool blnInPlaceFallback = false);
 
 // Renames strFrom to strTo in one step; an existing file or link at strTo is
 // replaced, so strTo names the old or the new file at every instant.
-QString RenameOver(const QString& strFrom, const QString& strTo);
+tIoError RenameOver(const QString& strFrom, const QString& strTo);
 
 // Reads a regular file, through links: the whole file, or its last lngLastBytes
 // when that is not negative. A folder, a FIFO, a device or a socket is refused
 // without being opened, so nothing waits for a writer that never comes. Returns
-// why it cannot be read, or the empty text.
-QString ReadRegularFile(const QString& strPath, QByteArray* pBytes, qint64 lngLastBytes = -1);
+// what went wrong (kind None when read).
+tIoError ReadRegularFile(const QString& strPath, QByteArray* pBytes, qint64 lngLastBytes = -1);
 
 // Makes strTo, which must not exist, a second name of the file strFrom (a hard
 // link), or a whole copy of it where the file system has no links.
-QString LinkOrCopy(const QString& strFrom, const QString& strTo);
+tIoError LinkOrCopy(const QString& strFrom, const QString& strTo);
 
 } // namespace modFileIO

@@ -3,6 +3,7 @@
 #include "cNoticeLabel.h"
 #include "cNumberDB.h"
 #include "modAppInfo.h"
+#include "modErrorWords.h"
 #include "modText.h"
 #include "modTwips.h"
 #include "modUiAssets.h"
@@ -44,7 +45,8 @@ enum class eStatus { Keep, Set, Clear };
 
 // What the window shows for an outcome, in this order: the box (when it has a
 // text), the version label (when the database changed), the status line, the
-// beep. In the box's text %1 stands for the outcome's detail, %2 for its number.
+// beep. In the box's text %1 stands for the words of the outcome's error, %2
+// for its number (the limit of a size), %3 for the outcome's detail.
 struct tShown {
     eOutcome outcome;
     eStatus status;
@@ -79,9 +81,9 @@ const tShown Shown[] = {
     // The status line keeps its text; the error number has a blank after the
     // colon here and none for the download.
     {eOutcome::CheckNotStarted, eStatus::Keep, u"", false, eMsgStyle::Critical,
-     u"コールポイントCheckVer", START_FAILED u"エラー番号: %2\r\nエラーの詳細: %1"},
+     u"コールポイントCheckVer", START_FAILED u"エラー番号: %2\r\nエラーの詳細: %1(%3)"},
     {eOutcome::DownloadNotStarted, eStatus::Keep, u"", false, eMsgStyle::Critical,
-     u"コールポイントStartDownload", START_FAILED u"エラー番号:%2\r\nエラーの詳細:%1"},
+     u"コールポイントStartDownload", START_FAILED u"エラー番号:%2\r\nエラーの詳細:%1(%3)"},
     {eOutcome::InstalledFolder, eStatus::Set, u"NG データベースを更新できませんでした。", false,
      eMsgStyle::Critical, u"",
      u"インストールされたデータベースは更新できません。\r\n起動時のメッセージにある利用者の"
@@ -96,7 +98,7 @@ const tShown Shown[] = {
      u"ダウンロードしたファイルは番号検索データベースではありません。" NOT_UPDATED},
     {eOutcome::VersionDiffers, eStatus::Set,
      u"NG ダウンロードしたデータベースのバージョンが違います。", false, eMsgStyle::OkOnly, u"",
-     u"ダウンロードしたデータベースのバージョン(%1)が、最新版の情報と一致しません。" NOT_UPDATED},
+     u"ダウンロードしたデータベースのバージョン(%3)が、最新版の情報と一致しません。" NOT_UPDATED},
     {eOutcome::NotWritten, eStatus::Set, u"NG ダウンロードしたデータベースを保存できませんでした。",
      false, eMsgStyle::Critical, u"",
      u"ダウンロードしたデータベースを保存できませんでした。\r\n%1" NOT_UPDATED},
@@ -110,14 +112,19 @@ const tShown Shown[] = {
 #undef START_FAILED
 #undef NO_BOX
 
-// strTemplate with %1 and %2 replaced in one pass, so that a detail holding
+// strTemplate with %1 to %3 replaced in one pass, so that a detail holding
 // "%2" stays as it is.
-QString Fill(QStringView strTemplate, const QString& strDetail, const QString& strNumber) {
+QString Fill(QStringView strTemplate, const cUpdateJob::tResult& result) {
+    const tIoError& error = result.error;
+    const QString filled[] = {
+        modErrorWords::IoErrorText(error),
+        QString::number(error.kind == eIoError::TooLarge ? error.lngLimit : error.intSystemCode),
+        result.strDetail};
     QString out;
     for (qsizetype i = 0; i < strTemplate.size(); ++i) {
         const QChar next = i + 1 < strTemplate.size() ? strTemplate[i + 1] : QChar();
-        if (strTemplate[i] == u'%' && (next == u'1' || next == u'2')) {
-            out += next == u'1' ? strDetail : strNumber;
+        if (strTemplate[i] == u'%' && next >= u'1' && next <= u'3') {
+            out += filled[next.unicode() - u'1'];
             ++i;
         } else {
             out += strTemplate[i];
@@ -341,8 +348,7 @@ void frmAbout::OnFinished(const cUpdateJob::tResult& result) {
         return;
     const QStringView box(row->strBox);
     if (!box.isEmpty())
-        m_platform.MsgBox(Fill(box, result.strDetail, QString::number(result.lngNumber)),
-                          row->boxStyle, QString::fromUtf16(row->strBoxTitle));
+        m_platform.MsgBox(Fill(box, result), row->boxStyle, QString::fromUtf16(row->strBoxTitle));
     if (result.outcome == eOutcome::Updated)
         m_lblVersion0->setText(GetVersionText());
     switch (row->status) {

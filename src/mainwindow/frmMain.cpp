@@ -7,6 +7,7 @@
 #include "frmAbout.h"
 #include "frmLog.h"
 #include "modCheckPath.h"
+#include "modErrorWords.h"
 #include "modInputCheck.h"
 #include "modSearch.h"
 #include "modText.h"
@@ -256,10 +257,10 @@ void frmMain::FormLoad() {
 
 bool frmMain::LoadDB() {
     const QString path = modCheckPath::CheckPath(m_strAppDir) + QStringLiteral("db.dat");
-    m_blnDBLoaded = m_db.LoadDB(path) == cNumberDB::eLoadResult::Loaded;
+    m_blnDBLoaded = m_db.LoadDB(path);
     if (!m_blnDBLoaded) {
         m_platform.MsgBox(QStringLiteral("番号検索データベースを読み込めませんでした。") + CrLf +
-                              path + CrLf + m_db.ErrorText() + CrLf +
+                              path + CrLf + modErrorWords::IoErrorText(m_db.LastError()) + CrLf +
                               QStringLiteral("番号の検索はできません。バージョン情報の画面から"
                                              "データベースを更新してください。"),
                           eMsgStyle::Critical);

@@ -3,6 +3,7 @@
 #include "cCommonDlg.h"
 #include "cNumberDB.h"
 #include "cPlatform.h"
+#include "modErrorWords.h"
 #include "modFileIO.h"
 #include "modLogExport.h"
 #include "modText.h"
@@ -50,11 +51,12 @@ int SaveLogFile(cPlatform& platform, QObject* owner, const QStringList& lstLines
         return 1;
     }
 
-    const QString strReason = modFileIO::WriteFileWhole(strSaveFPath, content, true);
-    if (!strReason.isEmpty()) {
+    const tIoError error = modFileIO::WriteFileWhole(strSaveFPath, content, true);
+    if (error.Failed()) {
         platform.MsgBox(QStringLiteral("ログファイルを保存できませんでした。") + CrLf + CrLf +
                             QStringLiteral("保存先：") + QDir::toNativeSeparators(strSaveFPath) +
-                            CrLf + QStringLiteral("エラー内容：") + CrLf + strReason,
+                            CrLf + QStringLiteral("エラー内容：") + CrLf +
+                            modErrorWords::IoErrorText(error),
                         eMsgStyle::Critical, QStringLiteral("ログファイル保存失敗"));
         return 1;
     }

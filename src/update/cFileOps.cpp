@@ -9,19 +9,20 @@ cFileOps& cFileOps::Disk() {
     return disk;
 }
 
-QString cFileOps::WriteWhole(const QString& strPath, const QByteArray& bytes) {
+tIoError cFileOps::WriteWhole(const QString& strPath, const QByteArray& bytes) {
     return modFileIO::WriteFileWhole(strPath, bytes);
 }
 
-QString cFileOps::Link(const QString& strFrom, const QString& strTo) {
+tIoError cFileOps::Link(const QString& strFrom, const QString& strTo) {
     return modFileIO::LinkOrCopy(strFrom, strTo);
 }
 
-QString cFileOps::RenameOver(const QString& strFrom, const QString& strTo) {
+tIoError cFileOps::RenameOver(const QString& strFrom, const QString& strTo) {
     return modFileIO::RenameOver(strFrom, strTo);
 }
 
-QString cFileOps::Remove(const QString& strPath) {
+tIoError cFileOps::Remove(const QString& strPath) {
     QFile file(strPath);
-    return file.remove() ? QString() : file.errorString();
+    tIoError::ClearLastSystemCode();
+    return file.remove() ? tIoError() : tIoError::FromFileDevice(file, tIoError::LastSystemCode());
 }

@@ -24,13 +24,13 @@ cUpdateJob::cUpdateJob(cNumberDB& db, const QString& strDataFolder, cFileOps& fi
             });
     connect(m_reader, &ucrAsync::DownloadError, this, [this] { Finish(eOutcome::NoAnswer); });
     connect(m_reader, &ucrAsync::DownloadRefused, this, [this](const QString&, qint64 lngLimit) {
-        Finish(eOutcome::TooLarge, QString(), lngLimit);
+        Finish(eOutcome::TooLarge, tIoError::Limit(lngLimit));
     });
     connect(m_reader, &ucrAsync::ReadNotStarted, this,
-            [this](const QString& strCaller, int intErrNumber, const QString& strDescription) {
+            [this](const QString& strCaller, const tIoError& error, const QString& strURL) {
                 Finish(strCaller == u"CheckVer" ? eOutcome::CheckNotStarted
                                                 : eOutcome::DownloadNotStarted,
-                       strDescription, intErrNumber);
+                       error, strURL);
             });
 }
 
@@ -57,9 +57,9 @@ void cUpdateJob::Cancel() {
     m_blnRunning = false;
 }
 
-void cUpdateJob::Finish(eOutcome outcome, const QString& strDetail, qint64 lngNumber) {
+void cUpdateJob::Finish(eOutcome outcome, const tIoError& error, const QString& strDetail) {
     m_blnRunning = false;
-    emit Finished({outcome, strDetail, lngNumber});
+    emit Finished({outcome, error, strDetail});
 }
 
 void cUpdateJob::OnVersion(const QString& strVersion) {
@@ -105,10 +105,10 @@ void cUpdateJob::OnDownloaded(qint32 lngMaxBytes, const QByteArray& bytes) {
         Finish(eOutcome::WrongSize);
         return;
     case modUpdate::eCheck::NotDatabase:
-        Finish(eOutcome::NotDatabase);
+        Finish(eOutcome::NotDatabase, tIoError::Of(eIoError::BadContent));
         return;
     case modUpdate::eCheck::VersionDiffers:
-        Finish(eOutcome::VersionDiffers, strFound);
+        Finish(eOutcome::VersionDiffers, tIoError::Of(eIoError::BadContent), strFound);
         return;
     case modUpdate::eCheck::Accepted:
         break;
@@ -116,19 +116,18 @@ void cUpdateJob::OnDownloaded(qint32 lngMaxBytes, const QByteArray& bytes) {
     // The name is taken just before the write, so that no other file can take it meanwhile.
     const QString tempName = modUpdate::MakeTempName(m_strFolder, false);
     if (tempName.isEmpty()) {
-        Finish(eOutcome::NoTempName);
+        Finish(eOutcome::NoTempName, tIoError::Of(eIoError::NoFreeName));
         return;
     }
     const QString tempPath = m_strFolder + tempName;
     // The whole content or nothing: a failed write leaves nothing under the name.
-    if (const QString why = m_files.WriteWhole(tempPath, bytes); !why.isEmpty()) {
-        Finish(eOutcome::NotWritten, why);
+    if (const tIoError error = m_files.WriteWhole(tempPath, bytes); error.Failed()) {
+        Finish(eOutcome::NotWritten, error);
         return;
     }
     // The swap removes the download and the backup whatever happens.
-    const modUpdate::tSwap swap = modUpdate::SwapIn(m_files, m_strFolder, tempPath);
-    if (!swap.blnSwapped) {
-        Finish(eOutcome::SwapFailed, swap.strReason);
+    if (const tIoError error = modUpdate::SwapIn(m_files, m_strFolder, tempPath); error.Failed()) {
+        Finish(eOutcome::SwapFailed, error);
         return;
     }
     // db.dat now holds exactly these bytes: the program searches them from here on.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tIoError.h"
+
 #include <QObject>
 #include <QString>
 
@@ -25,22 +27,25 @@ public:
         Unusable,        // the version text could not be read
         DigitError,      // the version text failed its check digit
         NoAnswer,        // a read brought nothing
-        TooLarge,        // a read went beyond its limit (lngNumber)
-        CheckNotStarted, // the version check could not start (lngNumber, strDetail)
+        TooLarge,        // a read went beyond its limit (error.lngLimit)
+        CheckNotStarted, // the version check could not start (error; strDetail: the URL)
         DownloadNotStarted,
         InstalledFolder, // db.dat is the installed program's, not the user's
         NoTempName,      // all thousand temporary names are taken
         WrongSize,       // fewer or more bytes than announced
         NotDatabase,     // the bytes have no date and version tail
         VersionDiffers,  // the tail's version (strDetail) is not the announced one
-        NotWritten,      // the temporary file could not be written (strDetail: why)
-        SwapFailed,      // a step of the swap failed (strDetail: why); db.dat is the old one
+        NotWritten,      // the temporary file could not be written (error)
+        SwapFailed,      // a step of the swap failed (error); db.dat is the old one
     };
     Q_ENUM(eOutcome)
     struct tResult {
         eOutcome outcome = eOutcome::NoAnswer;
+        // What failed, where the outcome comes from a failed operation.
+        tIoError error;
+        // What the outcome names: the URL that could not be read, or the
+        // version the download holds.
         QString strDetail;
-        qint64 lngNumber = 0;
     };
     enum class eStage {
         VersionRead, // the version text has arrived
@@ -73,7 +78,8 @@ signals:
 private:
     void OnVersion(const QString& strVersion);
     void OnDownloaded(qint32 lngMaxBytes, const QByteArray& bytes);
-    void Finish(eOutcome outcome, const QString& strDetail = QString(), qint64 lngNumber = 0);
+    void Finish(eOutcome outcome, const tIoError& error = tIoError(),
+                const QString& strDetail = QString());
 
     cNumberDB& m_db;
     QString m_strFolder;

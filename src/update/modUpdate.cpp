@@ -95,30 +95,30 @@ eCheck CheckDownload(const QByteArray& bytes, qint64 lngMaxBytes, int intAnnounc
     return eCheck::Accepted;
 }
 
-tSwap SwapIn(cFileOps& files, const QString& strFolder, const QString& strDownloaded) {
+tIoError SwapIn(cFileOps& files, const QString& strFolder, const QString& strDownloaded) {
     const QString dbPath = strFolder + QStringLiteral("db.dat");
     const QFileInfo db(dbPath);
     QString backupPath;
-    const auto fail = [&](const QString& strWhy) {
+    const auto fail = [&](const tIoError& error) {
         files.Remove(strDownloaded);
         if (!backupPath.isEmpty())
             files.Remove(backupPath);
-        return tSwap{false, strWhy};
+        return error;
     };
     if (db.exists() || db.isSymLink()) {
         const QString backupName = MakeTempName(strFolder, true);
         if (backupName.isEmpty())
-            return fail(QStringLiteral("一時ファイルの名前が足りません。"));
-        if (QString why = files.Link(dbPath, strFolder + backupName); !why.isEmpty())
-            return fail(why);
+            return fail(tIoError::Of(eIoError::NoFreeName));
+        if (const tIoError error = files.Link(dbPath, strFolder + backupName); error.Failed())
+            return fail(error);
         backupPath = strFolder + backupName;
     }
-    if (QString why = files.RenameOver(strDownloaded, dbPath); !why.isEmpty())
-        return fail(why);
+    if (const tIoError error = files.RenameOver(strDownloaded, dbPath); error.Failed())
+        return fail(error);
     // The update is done; a backup that stays is removed at a later start.
     if (!backupPath.isEmpty())
         files.Remove(backupPath);
-    return tSwap{true, QString()};
+    return tIoError();
 }
 
 namespace {
@@ -127,7 +127,7 @@ namespace {
 // the end holds no date and version, -2 when the file cannot be read.
 int VersionAtEnd(const QString& strPath) {
     QByteArray tail;
-    if (!modFileIO::ReadRegularFile(strPath, &tail, 64).isEmpty())
+    if (modFileIO::ReadRegularFile(strPath, &tail, 64).Failed())
         return -2;
     cNumberDB db;
     db.SetBytes(tail);
@@ -177,7 +177,7 @@ void RecoverFolder(cFileOps& files, const QString& strFolder, int intMinAgeSecs)
         // A link leaves the backup to an update that may still need it, and
         // takes no db.dat that appeared meanwhile; a broken db.dat is replaced.
         if (!best.isEmpty() &&
-            (absent ? files.Link(best, dbPath) : files.RenameOver(best, dbPath)).isEmpty())
+            !(absent ? files.Link(best, dbPath) : files.RenameOver(best, dbPath)).Failed())
             version = bestVersion;
     }
     for (const QString& stray : oldStrays)

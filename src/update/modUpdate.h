@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tIoError.h"
+
 #include <QString>
 #include <optional>
 
@@ -55,18 +57,13 @@ enum class eCheck { Accepted, WrongSize, NotDatabase, VersionDiffers };
 eCheck CheckDownload(const QByteArray& bytes, qint64 lngMaxBytes, int intAnnounced,
                      QString* pstrFound = nullptr);
 
-struct tSwap {
-    bool blnSwapped = false;
-    // Why a step failed; db.dat is then the old database.
-    QString strReason;
-};
-
 // Puts the download in place of db.dat in the folder (which ends in a separator).
 // The old db.dat first gets a second name, a backup; then the download takes the
 // name db.dat in one rename; then the backup goes. db.dat is a complete old or new
 // database at every instant, so a crash at any step leaves one to read. A failed
-// step leaves the old db.dat and removes the download and the backup.
-tSwap SwapIn(cFileOps& files, const QString& strFolder, const QString& strDownloaded);
+// step leaves the old db.dat, removes the download and the backup, and tells
+// what went wrong (kind None when swapped).
+tIoError SwapIn(cFileOps& files, const QString& strFolder, const QString& strDownloaded);
 
 // How long a download or a backup stays untouched by other instances: an update
 // that runs keeps them only for the seconds between writing, checking and

@@ -50,10 +50,8 @@ void ucrAsync::CheckVer() {
 }
 
 void ucrAsync::StartOrReport(const QString& strURL, const tRead& read, const QString& strCaller) {
-    int errNumber = 0;
-    QString errDescription;
-    if (!StartRead(strURL, read, &errNumber, &errDescription))
-        emit ReadNotStarted(strCaller, errNumber, errDescription);
+    if (const tIoError error = StartRead(strURL, read); error.Failed())
+        emit ReadNotStarted(strCaller, error, strURL);
 }
 
 void ucrAsync::CancelAll() {
@@ -67,19 +65,12 @@ void ucrAsync::CancelAll() {
     }
 }
 
-bool ucrAsync::StartRead(const QString& strURL, const tRead& read, int* pErrNumber,
-                         QString* pErrDescription) {
+tIoError ucrAsync::StartRead(const QString& strURL, const tRead& read) {
     const QUrl url(strURL, QUrl::StrictMode);
-    if (!url.isValid() || url.host().isEmpty()) {
-        *pErrNumber = QNetworkReply::ProtocolInvalidOperationError;
-        *pErrDescription = QStringLiteral("URLを解釈できません。(") + strURL + u')';
-        return false;
-    }
-    if (url.scheme() != u"http" && url.scheme() != u"https") {
-        *pErrNumber = QNetworkReply::ProtocolUnknownError;
-        *pErrDescription = QStringLiteral("HTTP以外のURLは読めません。(") + strURL + u')';
-        return false;
-    }
+    if (!url.isValid() || url.host().isEmpty())
+        return tIoError::Of(eIoError::BadAddress, QNetworkReply::ProtocolInvalidOperationError);
+    if (url.scheme() != u"http" && url.scheme() != u"https")
+        return tIoError::Of(eIoError::NotHttp, QNetworkReply::ProtocolUnknownError);
 
     QNetworkRequest request(url);
     // Always from the server: neither our cache nor one on the way may answer.
@@ -113,7 +104,7 @@ bool ucrAsync::StartRead(const QString& strURL, const tRead& read, int* pErrNumb
             Refuse(reply);
     });
     connect(reply, &QNetworkReply::finished, this, [this, reply] { OnFinished(reply); });
-    return true;
+    return tIoError();
 }
 
 void ucrAsync::OnProgress(QNetworkReply* reply, qint64 curBytes, qint64 totalBytes) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tIoError.h"
+
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -64,8 +66,8 @@ signals:
     // A read whose size went beyond what its purpose allows was stopped; no bytes were kept.
     void DownloadRefused(QString strSaveFPath, qint64 lngLimitBytes);
     // A read that could not start: strCaller is "CheckVer" or "StartDownload";
-    // no other event follows.
-    void ReadNotStarted(QString strCaller, int intErrNumber, QString strErrDescription);
+    // error.intSystemCode is the network error number. No other event follows.
+    void ReadNotStarted(QString strCaller, tIoError error, QString strURL);
 
 private:
     enum class eRead { CheckVer, Download };
@@ -80,8 +82,8 @@ private:
 
     // Starts a read; when it cannot start, raises ReadNotStarted for strCaller.
     void StartOrReport(const QString& strURL, const tRead& read, const QString& strCaller);
-    bool StartRead(const QString& strURL, const tRead& read, int* pErrNumber,
-                   QString* pErrDescription);
+    // Starts a read, or tells why it cannot start.
+    tIoError StartRead(const QString& strURL, const tRead& read);
     void OnProgress(QNetworkReply* reply, qint64 curBytes, qint64 totalBytes);
     void OnFinished(QNetworkReply* reply);
     void Refuse(QNetworkReply* reply);

@@ -88,12 +88,12 @@ private slots:
         QTemporaryDir app, home;
         const QString user = home.path() + "/share/Lumivo", copy = user + "/db.dat";
         const QString elsewhere = home.filePath("elsewhere.dat");
-        QVERIFY(modFileIO::WriteFileWhole(app.filePath("db.dat"), Database(installed)).isEmpty());
+        QVERIFY(!modFileIO::WriteFileWhole(app.filePath("db.dat"), Database(installed)).Failed());
         if (program == "installed")
-            QVERIFY(modFileIO::WriteFileWhole(app.filePath("lumivo.installed"), "").isEmpty());
+            QVERIFY(!modFileIO::WriteFileWhole(app.filePath("lumivo.installed"), "").Failed());
         const int version = own.right(4).toInt();
         if (own == "blocked")
-            QVERIFY(modFileIO::WriteFileWhole(home.path() + "/share", "x").isEmpty());
+            QVERIFY(!modFileIO::WriteFileWhole(home.path() + "/share", "x").Failed());
         else if (own != "none")
             QVERIFY(QDir().mkpath(user));
         if (own == "folder")
@@ -104,7 +104,7 @@ private slots:
             QVERIFY(QFile::link(elsewhere, copy));
         const QString file = own.startsWith("link") ? elsewhere : copy;
         if (version || own == "notail")
-            QVERIFY(modFileIO::WriteFileWhole(file, Database(version ? version : -1)).isEmpty());
+            QVERIFY(!modFileIO::WriteFileWhole(file, Database(version ? version : -1)).Failed());
         if (own.startsWith("wonly") || own.startsWith("noperm"))
             QVERIFY(QFile::setPermissions(copy, own.startsWith("wonly") ? QFile::WriteOwner
                                                                         : QFile::Permissions()));
@@ -117,9 +117,10 @@ private slots:
         modTestFiles::SetPermissionOverride(true);
         QFETCH(QString, read);
         QFETCH(bool, error);
-        QCOMPARE(data.folder, read == "user" ? user : app.path());
-        QVERIFY2(error ? data.error.contains(QDir::toNativeSeparators(user)) : data.error.isEmpty(),
-                 qPrintable(data.error));
+        QCOMPARE(data.strFolder, read == "user" ? user : app.path());
+        QCOMPARE(data.problem != modDataFolder::eCopyProblem::None, error);
+        QCOMPARE(data.error.Failed(), error);
+        QVERIFY2(data.strPath.startsWith(error ? user : QString()), qPrintable(data.strPath));
         QTEST(modTestFiles::FileState(copy), "after");
         // Neither the installed database nor what a link leads to is ever written.
         QCOMPARE(modTestFiles::FileState(app.filePath("db.dat")), QString::number(installed));

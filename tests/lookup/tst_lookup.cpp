@@ -7,6 +7,9 @@
 #include "modSearch.h"
 #include "modTestFiles.h"
 #include "modText.h"
+#include "tIoError.h"
+
+#include <cerrno>
 
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -57,16 +60,19 @@ private slots:
     // What stands at the path before a whole-file write, and what must stand there after it.
     void wholeWriteNeverGoesThroughOrOnto_data() {
         QTest::addColumn<QString>("kind");
-        QTest::addColumn<bool>("written");
-        QTest::newRow("link to a file outside: the link is replaced") << "link" << true;
-        QTest::newRow("link to nowhere: the link is replaced") << "dangling" << true;
-        QTest::newRow("a folder is refused") << "folder" << false;
-        QTest::newRow("a FIFO is refused, without waiting for a reader") << "fifo" << false;
-        QTest::newRow("a plain file is replaced") << "file" << true;
+        QTest::addColumn<eIoError>("error");
+        using enum eIoError;
+        QTest::newRow("link to a file outside: the link is replaced") << "link" << None;
+        QTest::newRow("link to nowhere: the link is replaced") << "dangling" << None;
+        QTest::newRow("a folder is refused") << "folder" << IsFolder;
+        QTest::newRow("a FIFO is refused, without waiting for a reader")
+            << "fifo" << NotRegularFile;
+        QTest::newRow("a plain file is replaced") << "file" << None;
     }
     void wholeWriteNeverGoesThroughOrOnto() {
         QFETCH(QString, kind);
-        QFETCH(bool, written);
+        QFETCH(eIoError, error);
+        const bool written = error == eIoError::None;
         QTemporaryDir dir, elsewhere;
         const QString path = dir.filePath("out.dat"), outside = elsewhere.filePath("notes.txt");
         QVERIFY(WriteFile(outside, "keep me"));
@@ -80,7 +86,7 @@ private slots:
         } else
             QVERIFY(WriteFile(path, "old"));
 
-        QCOMPARE(modFileIO::WriteFileWhole(path, "new", true).isEmpty(), written);
+        QCOMPARE(modFileIO::WriteFileWhole(path, "new", true).kind, error);
         QCOMPARE(ReadFile(outside), QByteArray("keep me"));
         QVERIFY(!QFileInfo::exists(elsewhere.filePath("none")));
         const QFileInfo after(path);
@@ -94,17 +100,68 @@ private slots:
             QStringList{"out.dat"});
     }
 
+    // The one mapping of system numbers to kinds: errno, Windows' numbers, and a
+    // std::error_code of either category; "other" keeps the number.
+    void ioErrorKinds_data() {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<eIoError>("kind");
+        using enum eIoError;
+        const std::pair<int, eIoError> errnos[] = {
+            {ENOENT, NotFound},         {ENOTDIR, NotFound},
+            {EACCES, PermissionDenied}, {EPERM, PermissionDenied},
+            {ENOSPC, NoSpace},          {EROFS, ReadOnly},
+            {EISDIR, IsFolder},         {EFBIG, TooLarge},
+            {ENOMEM, NoMemory},         {EIO, Other}};
+        for (const auto& [code, kind] : errnos)
+            QTest::addRow("errno %d", code) << "errno" << code << kind;
+        const std::pair<int, eIoError> windows[] = {
+            {2, NotFound}, {3, NotFound},  {15, NotFound},  {53, NotFound}, {5, PermissionDenied},
+            {39, NoSpace}, {112, NoSpace}, {1295, NoSpace}, {19, ReadOnly}, {223, TooLarge},
+            {8, NoMemory}, {14, NoMemory}, {32, Other}};
+        for (const auto& [code, kind] : windows)
+            QTest::addRow("windows %d", code) << "windows" << code << kind;
+        QTest::newRow("error_code, generic") << "generic" << int(ENOSPC) << NoSpace;
+    }
+    void ioErrorKinds() {
+        QFETCH(QString, table);
+        QFETCH(int, code);
+        const tIoError error =
+            table == "errno" ? tIoError::FromErrno(code)
+            : table == "windows"
+                ? tIoError::FromWindowsCode(code)
+                : tIoError::FromErrorCode(std::error_code(code, std::generic_category()));
+        QTEST(error.kind, "kind");
+        QCOMPARE(error.intSystemCode, code);
+    }
+
+#ifdef Q_OS_UNIX
+    // A file in a folder the user may not enter is refused, not missing.
+    void readBehindLockedFolder() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("db.dat");
+        QVERIFY(WriteFile(path, "x"));
+        QVERIFY(QFile::setPermissions(dir.path(), QFile::Permissions()));
+        modTestFiles::SetPermissionOverride(false);
+        QByteArray bytes;
+        const tIoError error = modFileIO::ReadRegularFile(path, &bytes);
+        modTestFiles::SetPermissionOverride(true);
+        QFile::setPermissions(dir.path(), QFile::Permissions(0x7700));
+        QCOMPARE(error, tIoError::Of(eIoError::PermissionDenied, EACCES));
+    }
+#endif
+
     void renameOverAndLinkOrCopy() {
         QTemporaryDir dir;
         const QString a = dir.filePath("a"), b = dir.filePath("b"), c = dir.filePath("c");
         QVERIFY(WriteFile(a, "new") && WriteFile(b, "old"));
         // A second name keeps the old content through the replacement of the first.
-        QVERIFY(modFileIO::LinkOrCopy(b, c).isEmpty());
-        QVERIFY(!modFileIO::LinkOrCopy(a, c).isEmpty()); // never onto an existing name
-        QVERIFY(modFileIO::RenameOver(a, b).isEmpty());
+        QVERIFY(!modFileIO::LinkOrCopy(b, c).Failed());
+        QVERIFY(modFileIO::LinkOrCopy(a, c).Failed()); // never onto an existing name
+        QVERIFY(!modFileIO::RenameOver(a, b).Failed());
         QCOMPARE(ReadFile(b) + ReadFile(c), QByteArray("newold"));
         QVERIFY(!QFileInfo::exists(a));
-        QVERIFY(!modFileIO::RenameOver(a, b).isEmpty());
+        QCOMPARE(modFileIO::RenameOver(a, b).kind, eIoError::NotFound);
         QCOMPARE(ReadFile(b), QByteArray("new"));
     }
 
@@ -113,21 +170,23 @@ private slots:
         const QString path = dir.filePath("db.dat");
         cNumberDB db;
         QVERIFY(WriteFile(path, "00020406AC130\r\n20040115  1000\r\n"));
-        QCOMPARE(db.LoadDB(path), cNumberDB::eLoadResult::Loaded);
+        QVERIFY(db.LoadDB(path));
         QCOMPARE(modSearch::SearchDB6(db, "090123"), QStringLiteral("C130"));
         // A lead too short or too long for any key finds nothing (and writes no key past its end).
         QCOMPARE(modSearch::SearchDB6(db, "0901") + modSearch::MakeKey("09012345678"), u"0");
         // A second load replaces the text as a whole.
         QVERIFY(WriteFile(path, "00020407AC135\r\n20050301  1001\r\n"));
-        QCOMPARE(db.LoadDB(path), cNumberDB::eLoadResult::Loaded);
+        QVERIFY(db.LoadDB(path) && !db.LastError().Failed());
         QCOMPARE(modSearch::SearchDB6(db, "090123") + db.DBVersion(), QStringLiteral("01001"));
         QVERIFY(db.DBDate() == u"20050301" && db.HasValidTail());
         db.SetText(QStringLiteral("00020406AC130\r\n2004041x  1000\r\n")); // date broken
         QVERIFY(!db.HasValidTail());
         // Failures leave nothing to search, and say why.
-        QCOMPARE(db.LoadDB(path + ".gone"), cNumberDB::eLoadResult::Missing);
+        QVERIFY(!db.LoadDB(path + ".gone"));
+        QCOMPARE(db.LastError().kind, eIoError::NotFound);
         QCOMPARE(db.FindCode(u"00020407A"), QStringLiteral("0"));
-        QCOMPARE(db.LoadDB(dir.path()), cNumberDB::eLoadResult::Unreadable);
+        QVERIFY(!db.LoadDB(dir.path()));
+        QCOMPARE(db.LastError().kind, eIoError::IsFolder);
     }
 
     void inputRefusal_data() {

@@ -230,17 +230,22 @@ private slots:
     }
 
     void startupReports() {
-        // No db.dat: the box names the file and the database's own reason.
+        // No db.dat, then a folder in its place: the box names the file and why, in Japanese.
         const QString path = dir.filePath("db.dat");
         QVERIFY(QFile::remove(path));
         w = std::make_unique<frmMain>(*platform, *db, dir.path());
-        QVERIFY(platform->msgBoxes.size() == 1 && !db->ErrorText().isEmpty());
+        const QString native = QDir::toNativeSeparators(path);
         QCOMPARE(platform->Shown(0),
-                 Message("no database").arg(QDir::toNativeSeparators(path), db->ErrorText()));
+                 Message("no database").arg(native, QStringLiteral("ファイルが見つかりません。")));
+        QVERIFY(QDir().mkdir(path) && !w->LoadDB());
+        QCOMPARE(
+            platform->Shown(1),
+            Message("no database").arg(native, QStringLiteral("ファイルではなくフォルダーです。")));
+        QVERIFY(QDir().rmdir(path));
         // A database without its date and version loads, with a warning.
-        QVERIFY(modFileIO::WriteFileWhole(path, "00020406AC130\r\n2004041").isEmpty());
+        QVERIFY(!modFileIO::WriteFileWhole(path, "00020406AC130\r\n2004041").Failed());
         QVERIFY(w->LoadDB());
-        QCOMPARE(platform->Shown(1), Message("no tail").arg(QDir::toNativeSeparators(path)));
+        QCOMPARE(platform->Shown(2), Message("no tail").arg(native));
     }
 
     void qtMessageBoxAnswers() {

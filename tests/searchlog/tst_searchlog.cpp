@@ -59,10 +59,14 @@ private slots:
     void savedFile() {
         QFETCH(QStringList, row);
         QTemporaryDir tmp;
-        const QString strPath = tmp.filePath(row[1]), shown = row[4];
-        QVERIFY(modFileIO::WriteFileWhole(strPath, QByteArray(4000, 'z')).isEmpty());
-        const bool locked = row[0] == u"folder takes no new file";
+        const QString strPath = tmp.filePath(row[1]);
+        const QString shown =
+            QString(row[4]).replace(QStringLiteral("%1"), QDir::toNativeSeparators(strPath));
+        QVERIFY(!modFileIO::WriteFileWhole(strPath, QByteArray(4000, 'z')).Failed());
+        const bool locked = row[0].startsWith(u"folder takes no new file");
         QFile::setPermissions(tmp.path(), QFile::Permissions(locked ? 0x5500 : 0x7700));
+        if (row[0].endsWith(u"read-only file"))
+            QFile::setPermissions(strPath, QFile::ReadOwner);
         cFakePlatform platform;
         platform.saveAnswers.enqueue(strPath);
         const QStringList lines = row[2].split(u'|', Qt::SkipEmptyParts);
@@ -101,7 +105,7 @@ private slots:
         const auto unmount = qScopeGuard([&] { QProcess::execute("umount", {tmp.path()}); });
         const QString strPath = tmp.filePath("log.txt");
         const QByteArray old(8492, 'z');
-        QVERIFY(modFileIO::WriteFileWhole(strPath, old, false).isEmpty());
+        QVERIFY(!modFileIO::WriteFileWhole(strPath, old, false).Failed());
         cFakePlatform platform;
         platform.saveAnswers.enqueue(strPath);
         const QStringList log(lines, QStringLiteral("09012345678--->ドコモ関西"));

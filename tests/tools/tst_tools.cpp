@@ -1,4 +1,5 @@
 #include "modTestFiles.h"
+#include "modToolIO.h"
 #include "modToolRun.h"
 
 #include <QFile>
@@ -26,6 +27,8 @@ private slots:
     void lookupOptionsFormatsAndFailures_data();
     void lookupOptionsFormatsAndFailures();
     void lookupAnswersEachLineOfAPipeAtOnce();
+    void toolWords_data();
+    void toolWords();
 
 private:
     QTemporaryDir m_dir; // holds a FIFO and a link to it
@@ -92,13 +95,13 @@ void tst_tools::lookupOptionsFormatsAndFailures_data() {
         << "No space left on device";
     QTest::newRow("missing database")
         << "" << QStringList{"--db", "/no/db.dat", "0901234"} << QByteArray() << 2 << ""
-        << "/no/db.dat: ファイルが見つかりません。";
+        << "/no/db.dat: file not found";
     QTest::newRow("folder") << "" << QStringList{"--db", "/"} << QByteArray() << 2 << ""
-                            << "ファイルではなくフォルダーです。";
+                            << "cannot read the number database /: is a folder";
     for (const QString& path : {QString("/dev/zero"), m_dir.filePath("fifo.lnk")})
         QTest::addRow("database %s", qPrintable(path))
             << "" << QStringList{"--db", path} << QByteArray() << 2 << ""
-            << "通常のファイルではありません。";
+            << ": not a regular file";
     const QStringList noTail{"--db", LUMIVO_PREFIX_TABLE, "09012345678"};
     QTest::newRow("database without date and version")
         << "" << noTail << QByteArray() << 2 << ""
@@ -157,6 +160,38 @@ void tst_tools::lookupAnswersEachLineOfAPipeAtOnce() {
     p.closeWriteChannel();
     QVERIFY(p.waitForFinished());
     QCOMPARE(p.exitCode(), 0);
+}
+
+// The tools' English words for every kind; "other" gives the number.
+void tst_tools::toolWords_data() {
+    QTest::addColumn<tIoError>("error");
+    QTest::addColumn<QString>("words");
+    using enum eIoError;
+    // clang-format off
+    QTest::newRow("not found") << tIoError::Of(NotFound, 2) << "file not found";
+    QTest::newRow("permission") << tIoError::Of(PermissionDenied, 13) << "permission denied";
+    QTest::newRow("no space") << tIoError::Of(NoSpace, 28) << "no space left on device";
+    QTest::newRow("read-only") << tIoError::Of(ReadOnly, 30) << "read-only file system";
+    QTest::newRow("folder") << tIoError::Of(IsFolder) << "is a folder";
+    QTest::newRow("not regular") << tIoError::Of(NotRegularFile) << "not a regular file";
+    QTest::newRow("too large") << tIoError::Of(TooLarge, 27) << "file too large";
+    QTest::newRow("too large, limit") << tIoError::Limit(4096) << "file too large (limit 4096 bytes)";
+    QTest::newRow("bad content") << tIoError::Of(BadContent) << "unexpected content";
+    QTest::newRow("memory") << tIoError::Of(NoMemory, 12) << "out of memory";
+    QTest::newRow("no free name") << tIoError::Of(NoFreeName) << "no free temporary file name";
+    QTest::newRow("bad URL") << tIoError::Of(BadAddress, 302) << "not a valid URL";
+    QTest::newRow("not HTTP") << tIoError::Of(NotHttp, 301) << "not an HTTP URL";
+#ifdef Q_OS_LINUX
+    QTest::newRow("other, with the system's words") << tIoError::Of(Other, 5) << "system error 5: Input/output error";
+#else
+    QTest::newRow("other") << tIoError::Of(Other, 5) << "system error 5";
+#endif
+    // clang-format on
+}
+
+void tst_tools::toolWords() {
+    QFETCH(tIoError, error);
+    QTEST(modToolIO::IoErrorText(error), "words");
 }
 
 QTEST_GUILESS_MAIN(tst_tools)

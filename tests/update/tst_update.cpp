@@ -1,21 +1,19 @@
 #include "DecryptAUCG.h"
 #include "cDBBuilder.h"
-#include "cFakePlatform.h"
 #include "cFileOps.h"
 #include "cNumberDB.h"
 #include "cUpdateJob.h"
-#include "frmAbout.h"
 #include "modTestFiles.h"
 #include "modText.h"
 #include "modUpdate.h"
 #include "ucrAsync.h"
 
-#include <QLabel>
 #include <QNetworkProxy>
-#include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
+
+#include <cerrno>
 
 using modTestFiles::FileState;
 using modTestFiles::WriteFile;
@@ -26,7 +24,7 @@ namespace {
 
 const QString VersionPath = "/download/latestver.txt", DBPath = "/download/db1001.dat";
 const QString Offer = "130 1001 x!%1/download/db1001.dat?";
-const QString DiskFull = "No space left on device";
+const tIoError DiskFull = tIoError::FromErrno(ENOSPC);
 
 QByteArray DBBytes(const QString& strVersion, const QString& strDate = "20261206") {
     cDBBuilder builder;
@@ -128,22 +126,22 @@ struct tFaultyFiles : cFileOps {
     QStringList failing;
     int intStepsLeft = -1; // -1: no stop
     static QString Kind(const QString& p) { return p.endsWith("db.dat") ? "db.dat" : p.right(2); }
-    QString Run(const QString& op, const std::function<QString()>& real) {
+    tIoError Run(const QString& op, const std::function<tIoError()>& real) {
         if (failing.contains(op) || intStepsLeft == 0)
             return DiskFull;
         intStepsLeft -= intStepsLeft > 0;
         return real();
     }
-    QString WriteWhole(const QString& p, const QByteArray& b) override {
+    tIoError WriteWhole(const QString& p, const QByteArray& b) override {
         return Run("write " + Kind(p), [&] { return cFileOps::WriteWhole(p, b); });
     }
-    QString Link(const QString& f, const QString& t) override {
+    tIoError Link(const QString& f, const QString& t) override {
         return Run("link " + Kind(f) + ' ' + Kind(t), [&] { return cFileOps::Link(f, t); });
     }
-    QString RenameOver(const QString& f, const QString& t) override {
+    tIoError RenameOver(const QString& f, const QString& t) override {
         return Run("rename " + Kind(f) + ' ' + Kind(t), [&] { return cFileOps::RenameOver(f, t); });
     }
-    QString Remove(const QString& p) override {
+    tIoError Remove(const QString& p) override {
         return Run("remove " + Kind(p), [&] { return cFileOps::Remove(p); });
     }
 };
@@ -175,17 +173,6 @@ struct tRig {
     cUpdateJob::tResult Result() const {
         return finished.value(0).value(0).value<cUpdateJob::tResult>();
     }
-};
-
-// The About window over a job whose version file never comes.
-struct tWindowRig : tRig {
-    cFakePlatform platform;
-    QWidget owner;
-    frmAbout about{platform, job, &owner};
-    tWindowRig() { server.routes.insert(VersionPath, "0"); }
-    template <class T = QLabel> T* Child(const char* n) const { return about.findChild<T*>(n); }
-    QLabel* Status() const { return Child("lblConnectionStatus"); }
-    QTimer* Propose() const { return Child<QTimer>("tmrPropose"); }
 };
 
 } // namespace
@@ -249,8 +236,8 @@ private slots:
         QFETCH(bool, hadDB);
         QVERIFY(!hadDB || WriteFile(folder + "db.dat", DBBytes("1000")));
         QVERIFY(WriteFile(folder + "0042.t", DBBytes("1001")));
-        const modUpdate::tSwap s = modUpdate::SwapIn(files, folder, folder + "0042.t");
-        QCOMPARE(s.strReason, after == "1001" ? "" : DiskFull);
+        QCOMPARE(modUpdate::SwapIn(files, folder, folder + "0042.t"),
+                 after == "1001" ? tIoError() : DiskFull);
         QCOMPARE(FileState(folder + "db.dat"), after);
         QTEST(Others(dir.path()), "left");
         modUpdate::RecoverFolder(cFileOps::Disk(), folder, 0);
@@ -308,48 +295,48 @@ private slots:
         for (const char* c : {"local", "text", "routes", "setup"})
             QTest::addColumn<QString>(c);
         QTest::addColumn<eOutcome>("outcome");
+        QTest::addColumn<eIoError>("error");
+        QTest::addColumn<qint64>("number"); // the system's error number, or the limit
         QTest::addColumn<QString>("detail");
-        QTest::addColumn<qint64>("number");
         QTest::addColumn<QString>("stages");
         QTest::addColumn<QString>("after"); // db.dat and the database searched
         const QString db = "db=200 db1001", slow = "limits=60000/60000/400/4";
         using enum eOutcome;
+        using eIoError::None, eIoError::BadAddress, eIoError::BadContent, eIoError::NoSpace;
         // clang-format off
-        QTest::newRow("newer: the last ! counts, the last character goes") << "1000" << "130 1001 new!numbers!%1/download/db1001.dat?" << db << "" << Updated << "" << 0LL << "VDR" << "1001";
-        QTest::newRow("no database yet") << "none" << Offer << db << "" << Updated << "" << 0LL << "VDR" << "1001";
-        QTest::newRow("0999 and \" 999\" are equal as numbers") << "0999" << "130  999 x!%1/download/db1001.dat?" << "db=200 db0999" << "" << Updated << "" << 0LL << "VDR" << "0999";
-        QTest::newRow("same") << "1001" << Offer << db << "" << UpToDate << "" << 0LL << "V" << "1001";
-        QTest::newRow("lower") << "1002" << Offer << db << "" << LocalNewer << "" << 0LL << "V" << "1002";
-        QTest::newRow("\"900 \" is below 1000") << "1000" << "130 900  x!%1/download/db1001.dat?" << db << "" << LocalNewer << "" << 0LL << "V" << "1000";
-        QTest::newRow("software 131") << "1000" << "131 1001 x!h/d?" << "" << "" << SoftwareDiffers << "" << 0LL << "V" << "1000";
-        QTest::newRow("software 129") << "1000" << "129 1001 x!h/d?" << "" << "" << SoftwareDiffers << "" << 0LL << "V" << "1000";
-        QTest::newRow("software not a number") << "1000" << "1x0 1001 x!h/d?" << "" << "" << Unusable << "" << 0LL << "V" << "1000";
-        QTest::newRow("remote not a number") << "1000" << "130 10x1 x!h/d?" << "" << "" << Unusable << "" << 0LL << "V" << "1000";
-        QTest::newRow("shorter than 8") << "1000" << "130 100" << "" << "" << Unusable << "" << 0LL << "V" << "1000";
-        QTest::newRow("no !") << "1000" << "130 1001 no mark" << "" << "" << Unusable << "" << 0LL << "V" << "1000";
-        QTest::newRow("nothing after !") << "1000" << "130 1001 x!/" << "" << "" << Unusable << "" << 0LL << "V" << "1000";
-        QTest::newRow("check digit") << "1000" << "@digit" << "" << "" << DigitError << "" << 0LL << "V" << "1000";
-        QTest::newRow("version file too large") << "1000" << "@huge" << "" << "" << TooLarge << "" << 4096LL << "" << "1000";
-        QTest::newRow("version file cannot start") << "1000" << Offer << "" << "bad host" << CheckNotStarted << "URLを解釈できません。(http://bad host/download/latestver.txt)" << 302LL << "" << "1000";
-        QTest::newRow("download cannot start") << "1000" << "130 1001 x!bad host?" << "" << "" << DownloadNotStarted << "URLを解釈できません。(http://bad host)" << 302LL << "VD" << "1000";
-        QTest::newRow("404") << "1000" << Offer << "db=404 db1001" << "" << NoAnswer << "" << 0LL << "VD" << "1000";
-        QTest::newRow("unknown size") << "1000" << Offer << "db=200 db1001 len=none" << "" << NoAnswer << "" << 0LL << "VD" << "1000";
-        QTest::newRow("one byte short") << "1000" << Offer << "db=200 db1001/1" << "" << WrongSize << "" << 0LL << "VDR" << "1000";
-        QTest::newRow("not a database") << "1000" << Offer << "db=200 <html>sorry</html>" << "" << NotDatabase << "" << 0LL << "VDR" << "1000";
-        QTest::newRow("version differs") << "1000" << Offer << "db=200 db1002" << "" << VersionDiffers << "1002" << 0LL << "VDR" << "1000";
-        QTest::newRow("over 256 MiB") << "1000" << Offer << "db=200 x len=314572800" << "" << TooLarge << "" << 268435456LL << "VD" << "1000";
-        QTest::newRow("disk full") << "1000" << Offer << db << "write .t" << NotWritten << DiskFull << 0LL << "VDR" << "1000";
-        QTest::newRow("installed folder: nothing fetched") << "1000" << Offer << db << "installed" << InstalledFolder << "" << 0LL << "V" << "1000";
-        QTest::newRow("not moved onto db.dat") << "1000" << Offer << db << "rename .t db.dat" << SwapFailed << DiskFull << 0LL << "VDR" << "1000";
-        QTest::newRow("a redirect on the same server") << "1000" << Offer << "ver=302 - to=/v;/v=200 ver;" + db << "" << Updated << "" << 0LL << "VDR" << "1001";
-        QTest::newRow("no redirect to another server") << "1000" << Offer << "ver=302 - to=http://%2/v" << "" << NoAnswer << "" << 0LL << "" << "1000";
-        QTest::newRow("silent after a redirect: deadline") << "1000" << Offer << "ver=302 - to=/quiet;/quiet=0 -" << "limits=500/60000/60000/0" << NoAnswer << "" << 0LL << "" << "1000";
-        QTest::newRow("three redirects") << "1000" << Offer << "ver=302 - to=/a;/a=302 - to=/b;/b=302 - to=/c;/c=200 ver;" + db << "" << Updated << "" << 0LL << "VDR" << "1001";
-        QTest::newRow("four are too many") << "1000" << Offer << "ver=302 - to=/a;/a=302 - to=/b;/b=302 - to=/c;/c=302 - to=/d;/d=200 ver;" + db << "" << NoAnswer << "" << 0LL << "" << "1000";
-        QTest::newRow("a silent version file: least rate") << "1000" << Offer << "ver=0 -" << "limits=60000/60000/400/1" << NoAnswer << "" << 0LL << "" << "1000";
-        QTest::newRow("a good start, then too slow") << "1000" << Offer << db + " len=99 drip=2/100 hold" << slow << NoAnswer << "" << 0LL << "VDR" << "1000";
-        QTest::newRow("slow enough") << "1000" << Offer << db + " drip=2/100" << slow << Updated << "" << 0LL << "VDR" << "1001";
-        QTest::newRow("past the download's deadline") << "1000" << Offer << db + " drip=2/100" << "limits=60000/500/60000/0" << NoAnswer << "" << 0LL << "VDR" << "1000";
+        QTest::newRow("newer: the last ! counts, the last character goes") << "1000" << "130 1001 new!numbers!%1/download/db1001.dat?" << db << "" << Updated << None << 0LL << "" << "VDR" << "1001";
+        QTest::newRow("no database yet") << "none" << Offer << db << "" << Updated << None << 0LL << "" << "VDR" << "1001";
+        QTest::newRow("0999 and \" 999\" are equal as numbers") << "0999" << "130  999 x!%1/download/db1001.dat?" << "db=200 db0999" << "" << Updated << None << 0LL << "" << "VDR" << "0999";
+        QTest::newRow("same") << "1001" << Offer << db << "" << UpToDate << None << 0LL << "" << "V" << "1001";
+        QTest::newRow("lower") << "1002" << Offer << db << "" << LocalNewer << None << 0LL << "" << "V" << "1002";
+        QTest::newRow("\"900 \" is below 1000") << "1000" << "130 900  x!%1/download/db1001.dat?" << db << "" << LocalNewer << None << 0LL << "" << "V" << "1000";
+        QTest::newRow("software 131") << "1000" << "131 1001 x!h/d?" << "" << "" << SoftwareDiffers << None << 0LL << "" << "V" << "1000";
+        QTest::newRow("software not a number") << "1000" << "1x0 1001 x!h/d?" << "" << "" << Unusable << None << 0LL << "" << "V" << "1000";
+        QTest::newRow("remote not a number") << "1000" << "130 10x1 x!h/d?" << "" << "" << Unusable << None << 0LL << "" << "V" << "1000";
+        QTest::newRow("shorter than 8") << "1000" << "130 100" << "" << "" << Unusable << None << 0LL << "" << "V" << "1000";
+        QTest::newRow("no !") << "1000" << "130 1001 no mark" << "" << "" << Unusable << None << 0LL << "" << "V" << "1000";
+        QTest::newRow("nothing after !") << "1000" << "130 1001 x!/" << "" << "" << Unusable << None << 0LL << "" << "V" << "1000";
+        QTest::newRow("check digit") << "1000" << "@digit" << "" << "" << DigitError << None << 0LL << "" << "V" << "1000";
+        QTest::newRow("version file too large") << "1000" << "@huge" << "" << "" << TooLarge << eIoError::TooLarge << 4096LL << "" << "" << "1000";
+        QTest::newRow("version file cannot start") << "1000" << Offer << "" << "bad host" << CheckNotStarted << BadAddress << 302LL << "http://bad host/download/latestver.txt" << "" << "1000";
+        QTest::newRow("download cannot start") << "1000" << "130 1001 x!bad host?" << "" << "" << DownloadNotStarted << BadAddress << 302LL << "http://bad host" << "VD" << "1000";
+        QTest::newRow("404") << "1000" << Offer << "db=404 db1001" << "" << NoAnswer << None << 0LL << "" << "VD" << "1000";
+        QTest::newRow("unknown size") << "1000" << Offer << "db=200 db1001 len=none" << "" << NoAnswer << None << 0LL << "" << "VD" << "1000";
+        QTest::newRow("one byte short") << "1000" << Offer << "db=200 db1001/1" << "" << WrongSize << None << 0LL << "" << "VDR" << "1000";
+        QTest::newRow("not a database") << "1000" << Offer << "db=200 <html>sorry</html>" << "" << NotDatabase << BadContent << 0LL << "" << "VDR" << "1000";
+        QTest::newRow("version differs") << "1000" << Offer << "db=200 db1002" << "" << VersionDiffers << BadContent << 0LL << "1002" << "VDR" << "1000";
+        QTest::newRow("over 256 MiB") << "1000" << Offer << "db=200 x len=314572800" << "" << TooLarge << eIoError::TooLarge << 268435456LL << "" << "VD" << "1000";
+        QTest::newRow("disk full") << "1000" << Offer << db << "write .t" << NotWritten << NoSpace << qint64(ENOSPC) << "" << "VDR" << "1000";
+        QTest::newRow("installed folder: nothing fetched") << "1000" << Offer << db << "installed" << InstalledFolder << None << 0LL << "" << "V" << "1000";
+        QTest::newRow("not moved onto db.dat") << "1000" << Offer << db << "rename .t db.dat" << SwapFailed << NoSpace << qint64(ENOSPC) << "" << "VDR" << "1000";
+        QTest::newRow("no redirect to another server") << "1000" << Offer << "ver=302 - to=http://%2/v" << "" << NoAnswer << None << 0LL << "" << "" << "1000";
+        QTest::newRow("silent after a redirect: deadline") << "1000" << Offer << "ver=302 - to=/quiet;/quiet=0 -" << "limits=500/60000/60000/0" << NoAnswer << None << 0LL << "" << "" << "1000";
+        QTest::newRow("three redirects") << "1000" << Offer << "ver=302 - to=/a;/a=302 - to=/b;/b=302 - to=/c;/c=200 ver;" + db << "" << Updated << None << 0LL << "" << "VDR" << "1001";
+        QTest::newRow("four are too many") << "1000" << Offer << "ver=302 - to=/a;/a=302 - to=/b;/b=302 - to=/c;/c=302 - to=/d;/d=200 ver;" + db << "" << NoAnswer << None << 0LL << "" << "" << "1000";
+        QTest::newRow("a silent version file: least rate") << "1000" << Offer << "ver=0 -" << "limits=60000/60000/400/1" << NoAnswer << None << 0LL << "" << "" << "1000";
+        QTest::newRow("a good start, then too slow") << "1000" << Offer << db + " len=99 drip=2/100 hold" << slow << NoAnswer << None << 0LL << "" << "VDR" << "1000";
+        QTest::newRow("slow enough") << "1000" << Offer << db + " drip=2/100" << slow << Updated << None << 0LL << "" << "VDR" << "1001";
+        QTest::newRow("past the download's deadline") << "1000" << Offer << db + " drip=2/100" << "limits=60000/500/60000/0" << NoAnswer << None << 0LL << "" << "VDR" << "1000";
         // clang-format on
     }
     void job() {
@@ -374,9 +361,11 @@ private slots:
 
         QVERIFY(rig.job.Start());
         QTRY_COMPARE_WITH_TIMEOUT(rig.finished.size(), 1, 20000);
-        QTEST(rig.Result().outcome, "outcome");
-        QTEST(rig.Result().strDetail, "detail");
-        QTEST(rig.Result().lngNumber, "number");
+        const cUpdateJob::tResult result = rig.Result();
+        QTEST(result.outcome, "outcome");
+        QTEST(result.error.kind, "error");
+        QTEST(result.error.lngLimit ? result.error.lngLimit : result.error.intSystemCode, "number");
+        QTEST(result.strDetail, "detail");
         // Nothing is shown while the version text is read; bytes only once the download runs.
         QTEST(rig.Stages(), "stages");
         QVERIFY(!rig.job.Running());
@@ -406,98 +395,7 @@ private slots:
         QCOMPARE(rig.server.paths, QStringList({VersionPath, DBPath, VersionPath, DBPath}));
         QCOMPARE(Others(rig.dir.path()), "");
     }
-
-    void windowAtLoad() {
-        tWindowRig rig;
-        // clang-format off
-        const QStringList shown = {rig.about.windowTitle(), rig.Child("lblVersion(0)")->text(), rig.Child("lblNotice")->text(),
-            rig.Child("lblNotice")->toolTip(), rig.Child("picSoftwareLogo")->toolTip(), rig.Child<QPushButton>("cmdUpdate")->text(),
-            rig.Child<QPushButton>("cmdOK")->text(), rig.Status()->text()};
-        const QStringList texts = {"Lumivoについて", "Software Version: 1.30   DataBase Version: 1000  2004/01/15",
-            "サービス名および製品名は一般に各社の登録商標または商標です。\r\nアイコン・イラスト: ルミボ工房のオリジナルです。\r\n"
-            "Lumivoの最新版は https://lumivo.example で公開しています。\r\nここをクリックすると、作者ウェブページを開きます。",
-            "クリックすると、作者ウェブページを開きます。", "クリックすると、作者ウェブページを開きます。", "データベース更新(&U)", "OK(&O)", ""};
-        // clang-format on
-        QCOMPARE(shown, texts);
-        QCOMPARE(rig.Propose()->interval(), 10000);
-        QVERIFY(!rig.Propose()->isActive());
-        QCOMPARE(rig.about.HeightTwips(), 3240);
-        QVERIFY(rig.Status()->y() >= rig.about.height());
-
-        rig.about.show();
-        QVERIFY(QTest::qWaitForWindowActive(&rig.about));
-        for (const char* label : {"picSoftwareLogo", "lblNotice", "lblVersion(0)"})
-            QTest::mouseClick(rig.Child(label), Qt::LeftButton);
-        QCOMPARE(rig.platform.openedUrls, QStringList(2, "https://lumivo.example/?lumivo"));
-        // cmdUpdate holds the focus, and Esc starts the update instead of closing.
-        QCOMPARE(rig.about.focusWidget(), rig.Child<QPushButton>("cmdUpdate"));
-        QTest::keyClick(rig.about.focusWidget(), Qt::Key_Escape);
-        QCOMPARE(rig.Status()->text(), "○番号検索データベースの最新版をチェックしています。");
-        QCOMPARE(rig.Status()->palette().color(QPalette::WindowText), QColor(Qt::black));
-        QCOMPARE(rig.about.HeightTwips(), 3630);
-        QTRY_COMPARE(rig.server.paths, QStringList(VersionPath));
-        QVERIFY(rig.about.isVisible() && rig.Stages().isEmpty());
-    }
-
-    // The window's table, row by row: the outcome (detail "why", number 42) after a
-    // download has shown 20 of 40 bytes; what the status line, the box and the beep
-    // then show, and whether the line folds away.
-    void outcomeShown_data() {
-        QTest::addColumn<eOutcome>("outcome");
-        QTest::addColumn<QString>("status"); // "keep": "…20 of 40 Bytes" stays
-        QTest::addColumn<QString>("box");
-        QTest::addColumn<int>("beeps");
-        using enum eOutcome;
-        const QString notUpdated = "\r\nデータベースは更新していません。";
-        // clang-format off
-        QTest::newRow("Updated") << Updated << "OK 最新のデータベースに更新しました。" << "" << 1;
-        QTest::newRow("UpToDate") << UpToDate << "○現在ご使用中のデータベースが最新です。" << "" << 1;
-        QTest::newRow("LocalNewer") << LocalNewer << "△ローカルデータベースがより最新です。" << "" << 1;
-        QTest::newRow("SoftwareDiffers") << SoftwareDiffers << "NG ソフトウェアの最新版をダウンロードしてください。" << "0||このバージョンのLumivoは自動更新できません。\r\n最新版をダウンロードしてください。" << 0;
-        QTest::newRow("Unusable") << Unusable << "NG 最新版の情報を読み取れませんでした。" << "" << 1;
-        QTest::newRow("DigitError") << DigitError << "NG 最新版の情報を読み取れませんでした。" << "0||DigitError." << 1;
-        QTest::newRow("NoAnswer") << NoAnswer << "" << "64|接続できませんでした。|ネット接続が切断されました。\r\n現在ご利用のPCがオフラインモード。または、データベースサーバーがメンテナンス中です。\r\nデータベースサーバーの状態は、作者ウェブページでお知らせしています。" << 0;
-        QTest::newRow("TooLarge") << TooLarge << "" << "0||ファイルが大きすぎるため、読み込みを中止しました。\r\n(上限 42 Bytes)" << 0;
-        QTest::newRow("CheckNotStarted") << CheckNotStarted << "keep" << "16|コールポイントCheckVer|次のエラーが発生しました。\r\nエラー番号: " "42\r\nエラーの詳細: why" << 0;
-        QTest::newRow("DownloadNotStarted") << DownloadNotStarted << "keep" << "16|コールポイントStartDownload|次のエラーが発生しました。\r\nエラー番号:" "42\r\nエラーの詳細:why" << 0;
-        QTest::newRow("InstalledFolder") << InstalledFolder << "NG データベースを更新できませんでした。" << "16||" "インストールされたデータベースは更新できません。\r\n起動時のメッセージにある利用者のdb." "datを読み取れるようにしてから、起動し直してください。" << 0;
-        QTest::newRow("NoTempName") << NoTempName << "NG データベースを更新できませんでした。" << "16||データベースを更新できませんでした。\r\n一時ファイルの名前が足りません。" << 0;
-        QTest::newRow("WrongSize") << WrongSize << "keep" << "0||バイトエラー" << 0;
-        QTest::newRow("NotDatabase") << NotDatabase << "NG ダウンロードしたファイルはデータベースではありません。" << "0||ダウンロードしたファイルは番号検索データベースではありません。" + notUpdated << 0;
-        QTest::newRow("VersionDiffers") << VersionDiffers << "NG ダウンロードしたデータベースのバージョンが違います。" << "0||ダウンロードしたデータベースのバージョン(why)が、最新版の情報と一致しません。" + notUpdated << 0;
-        QTest::newRow("NotWritten") << NotWritten << "NG ダウンロードしたデータベースを保存できませんでした。" << "16||ダウンロードしたデータベースを保存できませんでした。\r\nwhy" + notUpdated << 0;
-        QTest::newRow("SwapFailed") << SwapFailed << "NG データベースを更新できませんでした。" << "16||" "データベースを更新できませんでした。\r\nファイルの名前の変更または削除ができませんでし" "た。\r\nwhy\r\nこれまでのデータベースをそのまま使用します。" << 0;
-        // clang-format on
-    }
-
-    void outcomeShown() {
-        QFETCH(eOutcome, outcome);
-        QFETCH(QString, status);
-        QFETCH(QString, box);
-        tWindowRig rig;
-        rig.Child<QPushButton>("cmdUpdate")->click();
-        for (const auto& [stage, cur, max] : {std::tuple{eStage::VersionRead, 0, 0},
-                                              {eStage::Downloading, 0, 0},
-                                              {eStage::Received, 20, 40}})
-            emit rig.job.Progress(stage, cur, max);
-        const QString progress = "○最新の番号検索データベースをダウンロード中です。20 of 40 Bytes";
-        QCOMPARE(rig.Status()->text(), progress);
-        rig.db.SetBytes(DBBytes("1001")); // what an update leaves
-        emit rig.job.Finished({outcome, "why", 42});
-
-        QCOMPARE(rig.Status()->text(), status == "keep" ? progress : status);
-        QCOMPARE(rig.Status()->palette().color(QPalette::WindowText),
-                 status.isEmpty() ? QColor(Qt::black) : QColor(255, 128, 0));
-        QCOMPARE(rig.platform.Shown(0), box.isEmpty() ? "0||" : box);
-        QCOMPARE(rig.platform.msgBoxes.size(), int(!box.isEmpty()));
-        QTEST(rig.platform.beeps, "beeps");
-        QCOMPARE(rig.Child("lblVersion(0)")->text().right(16),
-                 outcome == eOutcome::Updated ? "1001  2026/12/06" : "1000  2004/01/15");
-        // A read that brought nothing folds the window at once; otherwise the timer does.
-        QCOMPARE(rig.about.HeightTwips(), status.isEmpty() ? 3240 : 3630);
-        QCOMPARE(rig.Propose()->isActive(), !status.isEmpty());
-    }
 };
 
-QTEST_MAIN(tst_update)
+QTEST_GUILESS_MAIN(tst_update)
 #include "tst_update.moc"

@@ -59,6 +59,52 @@ QString ErrorText(int intErrno) {
     return QString::fromLocal8Bit(std::strerror(intErrno));
 }
 
+QString IoErrorText(const tIoError& error) {
+    switch (error.kind) {
+    case eIoError::None:
+        return QString();
+    case eIoError::NotFound:
+        return QStringLiteral("file not found");
+    case eIoError::PermissionDenied:
+        return QStringLiteral("permission denied");
+    case eIoError::NoSpace:
+        return QStringLiteral("no space left on device");
+    case eIoError::ReadOnly:
+        return QStringLiteral("read-only file system");
+    case eIoError::IsFolder:
+        return QStringLiteral("is a folder");
+    case eIoError::NotRegularFile:
+        return QStringLiteral("not a regular file");
+    case eIoError::TooLarge:
+        return error.lngLimit > 0
+                   ? QStringLiteral("file too large (limit %1 bytes)").arg(error.lngLimit)
+                   : QStringLiteral("file too large");
+    case eIoError::BadContent:
+        return QStringLiteral("unexpected content");
+    case eIoError::NoMemory:
+        return QStringLiteral("out of memory");
+    case eIoError::NoFreeName:
+        return QStringLiteral("no free temporary file name");
+    case eIoError::BadAddress:
+        return QStringLiteral("not a valid URL");
+    case eIoError::NotHttp:
+        return QStringLiteral("not an HTTP URL");
+    case eIoError::Other:
+        break;
+    }
+    QString text = QStringLiteral("system error %1").arg(error.intSystemCode);
+#if !defined(_WIN32)
+    // The C library's words, unless a locale made them other than English.
+    const QString system = ErrorText(error.intSystemCode);
+    bool blnAscii = !system.isEmpty();
+    for (QChar c : system)
+        blnAscii = blnAscii && c.unicode() < 0x80;
+    if (blnAscii)
+        text += QStringLiteral(": ") + system;
+#endif
+    return text;
+}
+
 qint64 ReadSome(int fd, char* buffer, qint64 lngMax, QString* pstrWhy) {
     for (;;) {
         const qint64 got = SystemRead(fd, buffer, lngMax);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tIoError.h"
+
 #include <QByteArrayView>
 #include <QString>
 
@@ -16,6 +18,11 @@ void GuardStandardStreams();
 
 // The system's words for an errno value, such as "Broken pipe".
 QString ErrorText(int intErrno);
+
+// What went wrong with a file or URL, in English: "file not found",
+// "permission denied", ...; a kind without words of its own gives the system's
+// error number, and the system's own text where that is English.
+QString IoErrorText(const tIoError& error);
 
 // One read of at most lngMax bytes (repeated when a signal interrupts it): the
 // byte count, 0 at the end, or -1 with the reason in *pstrWhy.

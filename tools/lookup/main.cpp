@@ -336,9 +336,9 @@ int main(int argc, char* argv[]) {
 
     const QString dbPath = parser.value(dbOption);
     cNumberDB db;
-    if (db.LoadDB(dbPath) != cNumberDB::eLoadResult::Loaded)
-        return Fail(
-            QStringLiteral("cannot read the number database %1: %2").arg(dbPath, db.ErrorText()));
+    if (!db.LoadDB(dbPath))
+        return Fail(QStringLiteral("cannot read the number database %1: %2")
+                        .arg(dbPath, modToolIO::IoErrorText(db.LastError())));
     if (!db.HasValidTail()) {
         // Any file loads; without its tail it is most likely not a database at all.
         const QString strWhy =

@@ -68,9 +68,11 @@ int WriteOut(const QByteArray& bytes) {
 std::optional<QByteArray> ReadInput(QFile& file, const QString& strPath, qint64 lngMax,
                                     QString* pstrWhy) {
     file.setFileName(strPath == u"-" ? QString() : strPath);
+    tIoError::ClearLastSystemCode();
     if (!(strPath == u"-" ? file.open(STDIN_FILENO, QIODevice::ReadOnly)
                           : file.open(QIODevice::ReadOnly))) {
-        *pstrWhy = file.errorString();
+        *pstrWhy =
+            modToolIO::IoErrorText(tIoError::FromFileDevice(file, tIoError::LastSystemCode()));
         return std::nullopt;
     }
     QByteArray bytes;
@@ -158,7 +160,10 @@ int Build(const QStringList& args) {
     if (!builder.AddTableText(QString::fromUtf8(*bytes), tablePath))
         return Fail(tablePath + QStringLiteral(": ") + builder.ErrorText());
     if (!builder.BuildFile(outPath, parser.value(date), parser.value(version)))
-        return Fail(builder.ErrorText());
+        return Fail(builder.ErrorText() +
+                    (builder.FileError().Failed()
+                         ? QStringLiteral(": ") + modToolIO::IoErrorText(builder.FileError())
+                         : QString()));
     return WriteOut(
         QStringLiteral("%1: %2 records\n").arg(outPath).arg(builder.RecordCount()).toUtf8());
 }
@@ -201,9 +206,10 @@ int Encode(const QStringList& args) {
     if (!parser.isSet(out))
         return WriteOut(encoded->toLatin1() + '\n');
     const QString outPath = parser.value(out);
-    const QString strWhy = modFileIO::WriteFileWhole(outPath, encoded->toLatin1());
-    if (!strWhy.isEmpty())
-        return Fail(QStringLiteral("cannot write %1: %2").arg(outPath, strWhy));
+    if (const tIoError error = modFileIO::WriteFileWhole(outPath, encoded->toLatin1());
+        error.Failed())
+        return Fail(
+            QStringLiteral("cannot write %1: %2").arg(outPath, modToolIO::IoErrorText(error)));
     return 0;
 }
 
