@@ -14,7 +14,6 @@
 #include "modUpdate.h"
 
 #include <QApplication>
-#include <QStandardPaths>
 #include <QTranslator>
 
 int main(int argc, char* argv[]) {
@@ -34,7 +33,7 @@ int main(int argc, char* argv[]) {
     cQtPlatform platform;
     const QString programDir = QApplication::applicationDirPath();
     const bool blnBeside = modDataFolder::KeepsDBBeside(programDir);
-    const QString userDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const QString userDir = modDataFolder::UserDataFolder();
     // An update cut off (a crash, a power cut) may have left its files behind;
     // they are settled before db.dat is judged or read.
     modUpdate::RecoverFolder(cFileOps::Disk(),

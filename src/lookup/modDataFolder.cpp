@@ -6,9 +6,11 @@
 #include "modFileIO.h"
 #include "modText.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #if defined(Q_OS_UNIX)
 #include <fcntl.h>
@@ -60,16 +62,22 @@ bool KeepsDBBeside(const QString& strProgramDir) {
     return !modAppInfo::IsInstalledFolder(strProgramDir) && FolderWritable(strProgramDir);
 }
 
-tDataFolder ChooseDataFolder(const QString& strProgramDir, bool blnBeside,
+QString UserDataFolder() {
+    // The folder follows the application's name, which a tool has its own of.
+    const QString name = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(modAppInfo::AppTitle());
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QCoreApplication::setApplicationName(name);
+    return folder;
+}
+
+tDataFolder DecideDataFolder(const QString& strProgramDir, bool blnBeside,
                              const QString& strUserDir) {
     if (blnBeside)
         return {strProgramDir, QString()};
 
     const QString installed = DBPath(strProgramDir);
     const QString own = DBPath(strUserDir);
-    if (!QDir().mkpath(strUserDir))
-        return {strProgramDir, QStringLiteral("フォルダーを作成できません: ") +
-                                   QDir::toNativeSeparators(strUserDir)};
     const QFileInfo ownFile(own);
     const bool ownPresent = ownFile.exists() || ownFile.isSymLink();
     QString unreadable;
@@ -86,7 +94,22 @@ tDataFolder ChooseDataFolder(const QString& strProgramDir, bool blnBeside,
     // newer program brought a newer one; an updated copy is never set back.
     if (!QFileInfo::exists(installed) || (ownPresent && ownVersion >= FileDBVersion(installed)))
         return {strUserDir, QString()};
+    return {strProgramDir, QString(), true};
+}
 
+tDataFolder ChooseDataFolder(const QString& strProgramDir, bool blnBeside,
+                             const QString& strUserDir) {
+    if (!blnBeside && !QDir().mkpath(strUserDir))
+        return {strProgramDir, QStringLiteral("フォルダーを作成できません: ") +
+                                   QDir::toNativeSeparators(strUserDir)};
+    const tDataFolder decided = DecideDataFolder(strProgramDir, blnBeside, strUserDir);
+    if (!decided.blnCopy)
+        return decided;
+
+    const QString installed = DBPath(strProgramDir);
+    const QString own = DBPath(strUserDir);
+    const QFileInfo ownFile(own);
+    const bool ownPresent = ownFile.exists() || ownFile.isSymLink();
     QByteArray bytes;
     if (const QString why = modFileIO::ReadRegularFile(installed, &bytes); !why.isEmpty())
         return {strProgramDir, installed + QStringLiteral(": ") + why};
@@ -96,6 +119,14 @@ tDataFolder ChooseDataFolder(const QString& strProgramDir, bool blnBeside,
         return {strUserDir, QString()};
     // Without a copy of its own the user reads the installed database.
     return {ownPresent ? strUserDir : strProgramDir, own + QStringLiteral(": ") + why};
+}
+
+QString WindowDBPath(const QString& strProgramDir, QString* pstrNote) {
+    const tDataFolder decided =
+        DecideDataFolder(strProgramDir, KeepsDBBeside(strProgramDir), UserDataFolder());
+    if (pstrNote)
+        *pstrNote = decided.error;
+    return DBPath(decided.folder);
 }
 
 } // namespace modDataFolder

@@ -12,7 +12,14 @@ namespace modDataFolder {
 struct tDataFolder {
     QString folder; // the folder that holds the db.dat to read and update
     QString error;  // why the user's copy is not read or could not be made ready; empty when fine
+    // Only from DecideDataFolder: the user's copy is yet to be made from the
+    // installed database, whose bytes folder (the program's) holds meanwhile.
+    bool blnCopy = false;
 };
+
+// The per-user data folder that holds the user's copy: the same for the window
+// and the tools, whatever name the asking program goes by.
+QString UserDataFolder();
 
 // Whether the running user may create, rename and remove files in the folder,
 // as the update does beside db.dat.
@@ -28,6 +35,17 @@ bool KeepsDBBeside(const QString& strProgramDir);
 // installed database is read instead, and error says why.
 tDataFolder ChooseDataFolder(const QString& strProgramDir, bool blnBeside,
                              const QString& strUserDir);
+
+// The decision ChooseDataFolder acts on, made without creating, copying or
+// writing anything; the same parameters.
+tDataFolder DecideDataFolder(const QString& strProgramDir, bool blnBeside,
+                             const QString& strUserDir);
+
+// The db.dat the window started from strProgramDir reads, found read-only as
+// above: the database a command-line tool beside it reads by default, so that
+// both answer alike. *pstrNote, if given, gets why the user's copy is passed
+// over (empty when it is not).
+QString WindowDBPath(const QString& strProgramDir, QString* pstrNote = nullptr);
 
 // The database version of a db.dat, read from its end: -1 when the end has no
 // valid date and version or the file cannot be read; then *pstrUnreadable, if
