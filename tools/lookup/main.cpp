@@ -76,9 +76,10 @@ const char* const Description =
     "cannot be read or the answers cannot be written (each with a message on\n"
     "standard error).";
 
+// One line, as a usage error has.
 const char* const UsageLine =
-    "Usage: lumivo-lookup [--db FILE] [--allow-no-tail] [--strict] [--format tsv|csv|jsonl]\n"
-    "                     [--encoding utf-8|cp932] [--verbose] [NUMBER ...]\n";
+    "Usage: lumivo-lookup [--db FILE] [--allow-no-tail] [--strict] [--verbose]"
+    " [--format tsv|csv|jsonl] [--encoding utf-8|cp932] [NUMBER ...]\n";
 
 // A command line that cannot run: the reason and the usage.
 int UsageError(const QString& strWhy) {
