@@ -16,7 +16,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QStandardPaths>
 #include <QTranslator>
 
 namespace {
@@ -58,7 +57,7 @@ int main(int argc, char* argv[]) {
     cQtPlatform platform;
     const QString programDir = QApplication::applicationDirPath();
     const bool blnBeside = modDataFolder::KeepsDBBeside(programDir);
-    const QString userDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const QString userDir = modDataFolder::UserDataFolder();
     // An update cut off (a crash, a power cut) may have left its files behind;
     // they are settled before db.dat is judged or read.
     modUpdate::RecoverFolder(cFileOps::Disk(),

@@ -6,9 +6,11 @@
 #include "modFileIO.h"
 #include "modText.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <filesystem>
 
@@ -71,18 +73,22 @@ bool KeepsDBBeside(const QString& strProgramDir) {
     return !modAppInfo::IsInstalledFolder(strProgramDir) && FolderWritable(strProgramDir);
 }
 
-tDataFolder ChooseDataFolder(const QString& strProgramDir, bool blnBeside,
+QString UserDataFolder() {
+    // The folder follows the application's name, which a tool has its own of.
+    const QString strName = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(modAppInfo::AppTitle());
+    const QString strFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QCoreApplication::setApplicationName(strName);
+    return strFolder;
+}
+
+tDataFolder DecideDataFolder(const QString& strProgramDir, bool blnBeside,
                              const QString& strUserDir) {
     if (blnBeside)
-        return {strProgramDir, eCopyProblem::None, QString(), tIoError()};
+        return {strProgramDir};
 
     const QString installed = DBPath(strProgramDir);
     const QString own = DBPath(strUserDir);
-    std::error_code made;
-    std::filesystem::create_directories(QtPrivate::toFilesystemPath(strUserDir), made);
-    if (made || !QFileInfo(strUserDir).isDir())
-        return {strProgramDir, eCopyProblem::FolderNotMade, strUserDir,
-                made ? tIoError::FromErrorCode(made) : tIoError::Of(eIoError::NotFound)};
     const QFileInfo ownFile(own);
     const bool ownPresent = ownFile.exists() || ownFile.isSymLink();
     int ownVersion = -1;
@@ -94,17 +100,40 @@ tDataFolder ChooseDataFolder(const QString& strProgramDir, bool blnBeside,
     // A user's copy is made from the installed database, and made again when a
     // newer program brought a newer one; an updated copy is never set back.
     if (!QFileInfo::exists(installed) || (ownPresent && ownVersion >= FileDBVersion(installed)))
-        return {strUserDir, eCopyProblem::None, QString(), tIoError()};
+        return {strUserDir};
+    return {strProgramDir, eCopyProblem::None, QString(), tIoError(), true};
+}
 
+tDataFolder ChooseDataFolder(const QString& strProgramDir, bool blnBeside,
+                             const QString& strUserDir) {
+    if (!blnBeside) {
+        std::error_code made;
+        std::filesystem::create_directories(QtPrivate::toFilesystemPath(strUserDir), made);
+        if (made || !QFileInfo(strUserDir).isDir())
+            return {strProgramDir, eCopyProblem::FolderNotMade, strUserDir,
+                    made ? tIoError::FromErrorCode(made) : tIoError::Of(eIoError::NotFound)};
+    }
+    const tDataFolder decided = DecideDataFolder(strProgramDir, blnBeside, strUserDir);
+    if (!decided.blnCopy)
+        return decided;
+
+    const QString installed = DBPath(strProgramDir);
+    const QString own = DBPath(strUserDir);
+    const QFileInfo ownFile(own);
+    const bool ownPresent = ownFile.exists() || ownFile.isSymLink();
     QByteArray bytes;
     if (const tIoError error = modFileIO::ReadRegularFile(installed, &bytes); error.Failed())
         return {strProgramDir, eCopyProblem::InstalledUnreadable, installed, error};
     // A link as the user's copy is replaced, never written through.
     const tIoError error = modFileIO::WriteFileWhole(own, bytes);
     if (!error.Failed())
-        return {strUserDir, eCopyProblem::None, QString(), tIoError()};
+        return {strUserDir};
     // Without a copy of its own the user reads the installed database.
     return {ownPresent ? strUserDir : strProgramDir, eCopyProblem::NotCopied, own, error};
+}
+
+tDataFolder WindowDataFolder(const QString& strProgramDir) {
+    return DecideDataFolder(strProgramDir, KeepsDBBeside(strProgramDir), UserDataFolder());
 }
 
 } // namespace modDataFolder

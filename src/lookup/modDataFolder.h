@@ -25,7 +25,14 @@ struct tDataFolder {
     eCopyProblem problem = eCopyProblem::None;
     QString strPath; // the folder or file the problem is about
     tIoError error;
+    // Only from DecideDataFolder: the user's copy is yet to be made from the
+    // installed database, whose bytes strFolder (the program's) holds meanwhile.
+    bool blnCopy = false;
 };
+
+// The per-user data folder that holds the user's copy: the same for the window
+// and the tools, whatever name the asking program goes by.
+QString UserDataFolder();
 
 // Whether the running user may create, rename and remove files in the folder,
 // as the update does beside db.dat.
@@ -41,6 +48,16 @@ bool KeepsDBBeside(const QString& strProgramDir);
 // installed database is read instead, and problem and error say why.
 tDataFolder ChooseDataFolder(const QString& strProgramDir, bool blnBeside,
                              const QString& strUserDir);
+
+// The decision ChooseDataFolder acts on, made without creating, copying or
+// writing anything; the same parameters.
+tDataFolder DecideDataFolder(const QString& strProgramDir, bool blnBeside,
+                             const QString& strUserDir);
+
+// The folder whose db.dat the window started from strProgramDir reads, found
+// read-only as above: what a command-line tool beside it reads by default, so
+// that both answer alike; problem and error say why the user's copy is passed over.
+tDataFolder WindowDataFolder(const QString& strProgramDir);
 
 // The database version of a db.dat, read from its end: -1 when the end has no
 // valid date and version or the file cannot be read.

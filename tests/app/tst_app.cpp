@@ -113,8 +113,16 @@ private slots:
 
         modTestFiles::SetPermissionOverride(false);
         const bool beside = modDataFolder::KeepsDBBeside(app.path());
+        // The tools decide first, read-only, and must read what the window then reads.
+        const bool userFolder = QFileInfo::exists(user);
+        const QString ownBefore = modTestFiles::FileState(copy);
+        const auto decided = modDataFolder::DecideDataFolder(app.path(), beside, user);
+        const QString toolReads = modTestFiles::FileState(decided.strFolder + "/db.dat");
+        QCOMPARE(QFileInfo::exists(user), userFolder);
+        QCOMPARE(modTestFiles::FileState(copy), ownBefore);
         const auto data = modDataFolder::ChooseDataFolder(app.path(), beside, user);
         modTestFiles::SetPermissionOverride(true);
+        QCOMPARE(modTestFiles::FileState(data.strFolder + "/db.dat"), toolReads);
         QFETCH(QString, read);
         QFETCH(bool, error);
         QCOMPARE(data.strFolder, read == "user" ? user : app.path());

@@ -1,14 +1,18 @@
 // lumivo-lookup: the window's search from the command line, for scripts and
 // whole lists of numbers. It answers exactly what the result box would show.
 
+#include "cAnswerWriter.h"
 #include "cNumberDB.h"
 #include "modAppInfo.h"
 #include "modCheckPath.h"
-#include "modSearch.h"
+#include "modDataFolder.h"
+#include "modNumberForm.h"
+#include "modText.h"
 #include "modToolIO.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QStringDecoder>
 
 #include <cstdio>
@@ -21,27 +25,69 @@
 
 namespace {
 
+// %1: the database read by default.
 const char* const Description =
-    "Looks numbers up in the number database (default: db.dat beside this program).\n"
+    "Looks numbers up in the number database, exactly as the Lumivo window searches.\n"
+    "\n"
+    "Database: by default the one the window reads. Once the window has made your\n"
+    "own copy in your data folder (where its updates go), that copy, unless the\n"
+    "db.dat beside this program is newer; before that, db.dat beside this program.\n"
+    "A copy run from a folder of its own (a build folder, an unpacked archive) keeps\n"
+    "its database beside itself. Nothing is copied or written. Default now:\n"
+    "  %1\n"
+    "\n"
+    "Numbers are taken as people write them: surrounding blanks are dropped; spaces\n"
+    "(also U+3000), hyphens and dashes (- \u2010 \u2011 \u2012 \u2013 \u2014 \u2015 \u2212 \uFF0D "
+    "\u30FC \uFF70), dots and\n"
+    "parentheses (also full-width) are removed, full-width digits folded, and +81 or\n"
+    "0081 before 90, 80 or 70 is read as 0 (\"+81 90-1234-5678\" is searched as\n"
+    "09012345678). A number written that way must come to a whole 11-digit mobile\n"
+    "number; otherwise it is checked as typed, and refused as the window refuses it\n"
+    "(\"090-1234-567\"). Digits alone are checked as the window checks them (7 to 11\n"
+    "digits). --strict checks every number exactly as typed.\n"
+    "\n"
     "Without NUMBER, reads numbers from standard input, one per line (UTF-8 unless\n"
     "a byte order mark says otherwise); from a pipe or a terminal each answer is\n"
-    "written as soon as its line ends. A line longer than 1024 bytes is no number:\n"
-    "it is refused and shown as its first 40 characters and \"…\".\n"
-    "Prints one line per number, in UTF-8: the number, the final carrier code (\"-\"\n"
-    "when the number is refused) and the text the result box shows. As tsv, the\n"
-    "three fields are TAB-separated, control and format characters (NUL, direction\n"
-    "marks) and \"\\\" written as \\t, \\n, \\r, \\xHH, \\uHHHH, \\\\; as csv, a header\n"
-    "line comes first, fields are quoted where needed, control and format characters\n"
-    "but TAB, CR and LF are written as \\xHH, \\uHHHH, a field that a spreadsheet\n"
-    "would take for a formula (=, +, -, @, TAB or CR first) gets a ' in front, and\n"
-    "lines end in CR LF.\n"
+    "written as soon as its line ends. Every line gets one answer line, a blank one\n"
+    "too (refused as the window refuses an empty box). A line longer than 1024 bytes\n"
+    "is no number: it is refused and shown as its first 40 characters and \"…\".\n"
+    "\n"
+    "tsv and csv: one line per number: the number as given, the final carrier code\n"
+    "(\"-\" when the number is refused) and the text the result box shows. As tsv,\n"
+    "the three fields are TAB-separated, control and format characters (NUL,\n"
+    "direction marks) and \"\\\" written as \\t, \\n, \\r, \\xHH, \\uHHHH, \\\\; as csv, a\n"
+    "header line comes first, fields are quoted where needed, control and format\n"
+    "characters but TAB, CR and LF are written as \\xHH, \\uHHHH, a field that a\n"
+    "spreadsheet would take for a formula (=, +, -, @, TAB or CR first) gets a ' in\n"
+    "front, and lines end in CR LF. Both are UTF-8, csv with a byte order mark first\n"
+    "(so that spreadsheets read it as UTF-8); --encoding cp932 writes them in\n"
+    "Shift_JIS instead (a character it lacks becomes \"?\").\n"
+    "jsonl: one JSON object per line, in UTF-8: \"number\" as given, \"searched\" (the\n"
+    "text checked and searched), \"code\" (null when refused), \"text\" (what the\n"
+    "result box shows) and \"refusal\" (null, or prefix, too-short, too-long or\n"
+    "not-digits).\n"
+    "\n"
+    "Examples:\n"
+    "  lumivo-lookup \"090 1234 5678\"                  tsv, for scripts\n"
+    "  lumivo-lookup --format csv < in.txt > out.csv   csv for a spreadsheet\n"
+    "  lumivo-lookup --format jsonl +819012345678      jsonl for programs\n"
+    "\n"
     "Exit status: 0 when every answer was written; 2 when the options are wrong,\n"
     "the database cannot be read or lacks its date and version, standard input\n"
     "cannot be read or the answers cannot be written (each with a message on\n"
     "standard error).";
 
+// One line, as a usage error has.
 const char* const UsageLine =
-    "Usage: lumivo-lookup [--db FILE] [--allow-no-tail] [--format tsv|csv] [NUMBER ...]\n";
+    "Usage: lumivo-lookup [--db FILE] [--allow-no-tail] [--strict] [--verbose]"
+    " [--format tsv|csv|jsonl] [--encoding utf-8|cp932] [NUMBER ...]\n";
+
+// A command line that cannot run: the reason and the usage.
+int UsageError(const QString& strWhy) {
+    modToolIO::Message(QStringLiteral("lumivo-lookup: ") + strWhy + u'\n' +
+                       QString::fromLatin1(UsageLine).trimmed());
+    return 2;
+}
 
 // Searching one number reads the database about once or twice; building the
 // key index reads it once more slowly. Both grow with the database, so the
@@ -49,7 +95,7 @@ const char* const UsageLine =
 // searching and the index 70 ms, so from 7 numbers on the index is cheaper.
 constexpr qsizetype IndexFromNumbers = 7;
 
-// Standard input is read, and answers are written, in blocks of this size.
+// Standard input is read in blocks of this size.
 constexpr qsizetype BlockBytes = 1 << 20;
 // A longer line is no number. It is refused without being held whole (its
 // refusal depends only on its first three characters and its length), and
@@ -69,131 +115,6 @@ int PrintOut(const QString& strText) {
                             : Fail(QStringLiteral("cannot write to standard output: ") + strWhy);
 }
 
-// Answers collected into large blocks, each written to standard output at once.
-class cAnswerWriter {
-public:
-    explicit cAnswerWriter(bool blnCsv) : m_blnCsv(blnCsv) {
-        m_buffer.reserve(BlockBytes + 4096);
-        // Each text the result box can show, encoded once.
-        const QStringList codes = modCarrierTable::AllCodes() << QStringLiteral("0");
-        for (const QString& code : codes) {
-            const modCarrierTable::tCarrierRow& row = modCarrierTable::LookupCarrier(code);
-            m_rowTexts[modCarrierTable::RowIndex(row)] = Field(row.text);
-        }
-        for (int i = 0; i < RefusalCount; ++i)
-            m_refusalTexts[i] = Field(modSearch::RefusalText(modSearch::eRefusal(i)));
-        if (m_blnCsv)
-            m_buffer += "number,code,text\r\n";
-    }
-
-    // The number as typed; the same in UTF-8 when the caller has it at hand.
-    void Answer(const cNumberDB& db, QStringView number, QByteArrayView utf8 = {}) {
-        const modSearch::tSearchResult result = modSearch::SearchNumber(db, number);
-        if (!utf8.isEmpty() && IsPlain(utf8) && !StartsFormula(utf8.front()))
-            m_buffer.append(utf8.data(), size_t(utf8.size()));
-        else
-            Append(Field(number));
-        m_buffer += m_blnCsv ? ',' : '\t';
-        if (!result.Accepted()) {
-            m_buffer += '-';
-        } else {
-            const QStringView code = result.code.View();
-            if (IsPlain(code) && !StartsFormula(code.front().unicode()))
-                for (QChar c : code)
-                    m_buffer += char(c.unicode());
-            else
-                Append(Field(code));
-        }
-        m_buffer += m_blnCsv ? ',' : '\t';
-        Append(result.row ? m_rowTexts[modCarrierTable::RowIndex(*result.row)]
-                          : m_refusalTexts[int(result.refusal)]);
-        m_buffer += m_blnCsv ? "\r\n" : "\n";
-        if (m_buffer.size() >= size_t(BlockBytes))
-            Flush();
-    }
-
-    // Writes the answers so far. False once some output could not be written;
-    // nothing more is written then.
-    bool Flush() {
-        if (!Failed() && !m_buffer.empty())
-            m_strError = modToolIO::WriteAll(STDOUT_FILENO, m_buffer);
-        m_buffer.clear();
-        return !Failed();
-    }
-    bool Failed() const { return !m_strError.isEmpty(); }
-    QString ErrorText() const { return m_strError; }
-
-private:
-    static constexpr int RefusalCount = int(modSearch::eRefusal::NotDigits) + 1;
-
-    // Nothing to escape or quote: printable ASCII but for "\\", "," and the quote.
-    static bool IsPlainChar(uint c) {
-        return c > 0x20 && c < 0x7F && c != '\\' && c != ',' && c != '"';
-    }
-    static bool IsPlain(QStringView s) {
-        for (QChar c : s)
-            if (!IsPlainChar(c.unicode()))
-                return false;
-        return true;
-    }
-    static bool IsPlain(QByteArrayView s) {
-        for (char c : s)
-            if (!IsPlainChar(uchar(c)))
-                return false;
-        return true;
-    }
-
-    // A spreadsheet would take a CSV field starting with one of these as a
-    // formula (TAB and CR too: it drops them from the front first).
-    bool StartsFormula(uint c) const {
-        return m_blnCsv && (c == '=' || c == '+' || c == '-' || c == '@' || c == '\t' || c == '\r');
-    }
-
-    void Append(const QByteArray& bytes) {
-        m_buffer.append(bytes.constData(), size_t(bytes.size()));
-    }
-
-    // A character that could break a line or a field, or hide itself (NUL, the
-    // direction marks and overrides, which reorder what a viewer shows).
-    static bool IsUnsafe(char32_t c) {
-        return c < 0x20 || (c >= 0x7F && c < 0xA0) || c == u'\\' || c == 0x2028 || c == 0x2029 ||
-               QChar::category(c) == QChar::Other_Format;
-    }
-
-    QByteArray Field(QStringView s) const {
-        // Such a field is shown as text: a quote mark first, as spreadsheets take it.
-        QByteArray out = !s.isEmpty() && StartsFormula(s.front().unicode()) ? "'" : "";
-        for (char32_t c : s.toUcs4()) {
-            // CSV carries TAB and line ends inside quotes, and has no escapes of its own.
-            const bool csvKeeps = c == u'\t' || c == u'\n' || c == u'\r' || c == u'\\';
-            if (!IsUnsafe(c) || (m_blnCsv && csvKeeps))
-                out += QString::fromUcs4(&c, 1).toUtf8();
-            else if (c == u'\t')
-                out += "\\t";
-            else if (c == u'\n')
-                out += "\\n";
-            else if (c == u'\r')
-                out += "\\r";
-            else if (c == u'\\')
-                out += "\\\\";
-            else if (c < 0x100)
-                out += QByteArray("\\x") + QByteArray::number(uint(c), 16).rightJustified(2, '0');
-            else
-                out += QByteArray("\\u") + QByteArray::number(uint(c), 16).rightJustified(4, '0');
-        }
-        if (!m_blnCsv || (!out.contains(',') && !out.contains('"') && !out.contains('\n') &&
-                          !out.contains('\r') && out.trimmed() == out && !out.startsWith('\'')))
-            return out;
-        return '"' + out.replace('"', "\"\"") + '"';
-    }
-
-    bool m_blnCsv;
-    std::string m_buffer;
-    QByteArray m_rowTexts[modCarrierTable::RowIndexCount];
-    QByteArray m_refusalTexts[RefusalCount];
-    QString m_strError;
-};
-
 // Whether these first bytes could still grow into a byte order mark.
 bool MayStartByteOrderMark(QByteArrayView head) {
     const QByteArrayView marks[] = {QByteArrayView("\xEF\xBB\xBF"), QByteArrayView("\xFE\xFF"),
@@ -205,34 +126,42 @@ bool MayStartByteOrderMark(QByteArrayView head) {
     return false;
 }
 
+// Answers one number as given (bytUtf8: the same in UTF-8, when at hand):
+// as written, or in the form people's ways of writing it come down to.
+void AnswerNumber(const cNumberDB& db, cAnswerWriter& writer, bool blnStrict, QStringView strGiven,
+                  QByteArrayView bytUtf8 = {}) {
+    QString buffer;
+    writer.Answer(db, strGiven, blnStrict ? strGiven : modNumberForm::SearchForm(strGiven, buffer),
+                  bytUtf8);
+}
+
 // Standard input, one number per line. Lines are split as UTF-8 bytes (other
 // encodings, named by a byte order mark, are turned into UTF-8 first); a short
 // ASCII line, the usual number, is looked up from a buffer on the stack. A file
 // is answered in large blocks; a pipe or a terminal gets each answer as soon
 // as its line is complete, so that a caller may write a number and wait for it.
 // False, with the reason, when standard input cannot be read.
-bool AnswerStream(const cNumberDB& db, cAnswerWriter& writer, QString* pstrWhy) {
+bool AnswerStream(const cNumberDB& db, cAnswerWriter& writer, bool blnStrict, QString* pstrWhy) {
     struct stat st;
     const bool blnFile = fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode);
     char16_t wide[64];
+    // Every line is answered, a blank one too, so that answers and lines pair up.
     auto answerLine = [&](QByteArrayView line) {
         if (line.endsWith('\r'))
             line.chop(1);
-        if (line.isEmpty())
-            return;
         if (line.size() > MaxLineBytes) {
             const QString text = QString::fromUtf8(line.first(MaxLineBytes));
             const qsizetype shown = ShownOfLongLine - text[ShownOfLongLine - 1].isHighSurrogate();
-            return writer.Answer(db, text.left(shown) + u'…');
+            return AnswerNumber(db, writer, blnStrict, text.left(shown) + u'…');
         }
         bool ascii = line.size() <= qsizetype(std::size(wide));
         for (qsizetype i = 0; ascii && i < line.size(); ++i)
             ascii = uchar(line[i]) < 0x80;
         if (!ascii)
-            return writer.Answer(db, QString::fromUtf8(line));
+            return AnswerNumber(db, writer, blnStrict, QString::fromUtf8(line));
         for (qsizetype i = 0; i < line.size(); ++i)
             wide[i] = uchar(line[i]);
-        writer.Answer(db, QStringView(wide, line.size()), line);
+        AnswerNumber(db, writer, blnStrict, QStringView(wide, line.size()), line);
     };
     // The line not yet ended; of a long one only as much as shows that it is long.
     QByteArray pending;
@@ -283,7 +212,8 @@ bool AnswerStream(const cNumberDB& db, cAnswerWriter& writer, QString* pstrWhy) 
             split(bytes);
         head.clear();
         if (got == 0) {
-            answerLine(pending); // a last line without a line end
+            if (!pending.isEmpty())
+                answerLine(pending); // a last line without a line end
             return true;
         }
         // Once the answers cannot be written, reading on is of no use.
@@ -300,41 +230,65 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("lumivo-lookup"));
     QCoreApplication::setApplicationVersion(modAppInfo::VersionLabel());
 
+    // Read only, so the window's own start-up still makes the user's copy.
+    const modDataFolder::tDataFolder window =
+        modDataFolder::WindowDataFolder(QCoreApplication::applicationDirPath());
+    const QString defaultDB = modCheckPath::CheckPath(window.strFolder) + QStringLiteral("db.dat");
     QCommandLineParser parser;
-    parser.setApplicationDescription(QString::fromUtf8(Description));
+    parser.setApplicationDescription(
+        QString::fromUtf8(Description).arg(QDir::toNativeSeparators(defaultDB)));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption dbOption(
-        QStringLiteral("db"), QStringLiteral("The number database to read."),
-        QStringLiteral("FILE"),
-        modCheckPath::CheckPath(QCoreApplication::applicationDirPath()) + QStringLiteral("db.dat"));
+        QStringLiteral("db"),
+        QStringLiteral("The number database to read (default: the window's, see above)."),
+        QStringLiteral("FILE"));
     const QCommandLineOption allowNoTailOption(
         QStringLiteral("allow-no-tail"),
         QStringLiteral("Reads a database that does not end in its date and version (with a "
                        "warning); without it such a file is refused."));
+    const QCommandLineOption strictOption(
+        QStringLiteral("strict"),
+        QStringLiteral("Checks each number exactly as typed, as the window's box does."));
     const QCommandLineOption formatOption(QStringLiteral("format"),
-                                          QStringLiteral("tsv (the default) or csv."),
+                                          QStringLiteral("tsv (the default), csv or jsonl."),
                                           QStringLiteral("FORMAT"), QStringLiteral("tsv"));
-    parser.addOptions({dbOption, allowNoTailOption, formatOption});
+    const QCommandLineOption encodingOption(
+        QStringLiteral("encoding"),
+        QStringLiteral("utf-8 (the default) or cp932 (Shift_JIS; tsv and csv only)."),
+        QStringLiteral("ENCODING"), QStringLiteral("utf-8"));
+    const QCommandLineOption verboseOption(
+        QStringLiteral("verbose"),
+        QStringLiteral("Tells on standard error which database file is read."));
+    parser.addOptions(
+        {dbOption, allowNoTailOption, strictOption, formatOption, encodingOption, verboseOption});
     parser.addPositionalArgument(QStringLiteral("NUMBER"), QStringLiteral("Numbers to look up."),
                                  QStringLiteral("[NUMBER ...]"));
-    if (!parser.parse(app.arguments())) {
-        modToolIO::Message(QStringLiteral("lumivo-lookup: ") + parser.errorText() + u'\n' +
-                           QString::fromLatin1(UsageLine).trimmed());
-        return 2;
-    }
+    if (!parser.parse(app.arguments()))
+        return UsageError(parser.errorText());
     if (parser.isSet(QStringLiteral("help")))
         return PrintOut(parser.helpText());
     if (parser.isSet(QStringLiteral("version")))
         return PrintOut(QStringLiteral("lumivo-lookup %1\n").arg(modAppInfo::VersionLabel()));
     const QString format = parser.value(formatOption);
-    if (format != u"tsv" && format != u"csv") {
-        modToolIO::Message(QStringLiteral("lumivo-lookup: unknown format '%1'\n").arg(format) +
-                           QString::fromLatin1(UsageLine).trimmed());
-        return 2;
-    }
+    const QString encoding = parser.value(encodingOption);
+    if (format != u"tsv" && format != u"csv" && format != u"jsonl")
+        return UsageError(QStringLiteral("unknown format '%1'").arg(format));
+    if (encoding != u"utf-8" && encoding != u"cp932")
+        return UsageError(QStringLiteral("unknown encoding '%1'").arg(encoding));
+    if (format == u"jsonl" && encoding != u"utf-8")
+        return UsageError(QStringLiteral("jsonl is written in UTF-8 only"));
 
-    const QString dbPath = parser.value(dbOption);
+    const bool blnVerbose = parser.isSet(verboseOption);
+    const QString dbPath = parser.isSet(dbOption) ? parser.value(dbOption) : defaultDB;
+    if (blnVerbose && !parser.isSet(dbOption) &&
+        window.problem == modDataFolder::eCopyProblem::OwnUnreadable)
+        modToolIO::Message(QStringLiteral("lumivo-lookup: passing over the user's copy %1: %2")
+                               .arg(QDir::toNativeSeparators(window.strPath),
+                                    modToolIO::IoErrorText(window.error)));
+    if (blnVerbose)
+        modToolIO::Message(QStringLiteral("lumivo-lookup: reading ") +
+                           QDir::toNativeSeparators(dbPath));
     cNumberDB db;
     if (!db.LoadDB(dbPath))
         return Fail(QStringLiteral("cannot read the number database %1: %2")
@@ -352,14 +306,18 @@ int main(int argc, char* argv[]) {
     if (numbers.isEmpty() || numbers.size() >= IndexFromNumbers)
         db.BuildIndex();
 
-    cAnswerWriter writer(format == u"csv");
+    const bool blnStrict = parser.isSet(strictOption);
+    cAnswerWriter writer(format == u"csv"     ? cAnswerWriter::eFormat::Csv
+                         : format == u"jsonl" ? cAnswerWriter::eFormat::Jsonl
+                                              : cAnswerWriter::eFormat::Tsv,
+                         encoding == u"cp932");
     QString why;
-    if (numbers.isEmpty() && !AnswerStream(db, writer, &why)) {
+    if (numbers.isEmpty() && !AnswerStream(db, writer, blnStrict, &why)) {
         writer.Flush(); // the answers to the lines read whole
         return Fail(QStringLiteral("cannot read standard input: %1").arg(why));
     }
     for (const QString& number : numbers)
-        writer.Answer(db, number);
+        AnswerNumber(db, writer, blnStrict, number);
     if (!writer.Flush())
         return Fail(QStringLiteral("cannot write the answers: %1").arg(writer.ErrorText()));
     return 0;
