@@ -23,8 +23,8 @@ enum class eCopyProblem {
 struct tDataFolder {
     QString strFolder; // the folder that holds the db.dat to read and update
     eCopyProblem problem = eCopyProblem::None;
-    QString strPath; // the folder or file the problem is about
-    tIoError error;
+    QString strPath{}; // the folder or file the problem is about
+    tIoError error{};
     // Only from DecideDataFolder: the user's copy is yet to be made from the
     // installed database, whose bytes strFolder (the program's) holds meanwhile.
     bool blnCopy = false;
