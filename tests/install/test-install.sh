@@ -45,6 +45,13 @@ done
 
 desktop-file-validate "$root/usr/share/applications/example.lumivo.Lumivo.desktop" ||
     fail "desktop-file-validate"
+# The licence in every place a user or a software centre looks for it.
+metainfo=$root/usr/share/metainfo/example.lumivo.Lumivo.metainfo.xml
+for pattern in '<project_license>Apache-2.0</project_license>' '<p xml:lang="ja">'; do
+    grep -qF "$pattern" "$metainfo" || fail "the AppStream file lacks $pattern"
+done
+grep -q '^License: Apache-2.0$' "$root/usr/share/doc/lumivo/copyright" ||
+    fail "the copyright file does not give the project's licence"
 appstreamcli validate --no-net --pedantic \
     "$root/usr/share/metainfo/example.lumivo.Lumivo.metainfo.xml" >"$tmp/as.txt" 2>&1 ||
     { cat "$tmp/as.txt"; fail "appstreamcli validate"; }
@@ -118,8 +125,6 @@ else
         fonts-noto-cjk fonts-liberation2; do
         echo "$depends" | grep -qw -- "$p" || fail "package does not depend on $p: $depends"
     done
-    grep -q '^Copyright: 2026 ' "$root/usr/share/doc/lumivo/copyright" ||
-        fail "the copyright file names no copyright for the project"
     # What Debian's archive would say of the package: neither errors nor warnings.
     if command -v lintian >/dev/null; then
         lintian --pedantic --fail-on error,warning "$deb" 2>/dev/null >"$tmp/lintian.txt" ||
