@@ -6,12 +6,14 @@
 #include "frmMain.h"
 #include "modDataFolder.h"
 #include "modFileIO.h"
+#include "modFontSubstitutes.h"
 #include "modQtLanguage.h"
 #include "modTestFiles.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QCheckBox>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -219,6 +221,19 @@ private slots:
                     illegible << w->objectName() + ": " + fore.name() + " on " + back.name();
             }
         QCOMPARE(illegible, QStringList());
+    }
+
+    // Where the Windows fonts are missing, every font the windows name and the default
+    // of those that name none are drawn in one face, so a log line keeps one size.
+    void namedFontsShareOneFace() {
+        if (!QFontDatabase::hasFamily("Noto Sans CJK JP") || QFontDatabase::hasFamily("Arial"))
+            QSKIP("needs Noto Sans CJK JP and no Windows fonts");
+        const QFont saved = QApplication::font();
+        const auto restore = qScopeGuard([&] { QApplication::setFont(saved); });
+        modFontSubstitutes::InstallFontSubstitutes();
+        for (const char* family : {"", "ＭＳ Ｐゴシック", "MS PGothic", "Verdana", "Arial"})
+            QCOMPARE(QFontInfo(*family ? QFont(family) : QApplication::font()).family(),
+                     "Noto Sans CJK JP");
     }
 
     void qtDialogsSpeakJapanese() {
