@@ -11,9 +11,11 @@
 #include "modFontSubstitutes.h"
 #include "modQtLanguage.h"
 #include "modText.h"
+#include "modUiAssets.h"
 #include "modUpdate.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QStandardPaths>
 #include <QTranslator>
 
@@ -26,6 +28,12 @@ int main(int argc, char* argv[]) {
                                             .arg(modAppInfo::VersionRevision()));
     // Matches the .desktop file's name, so the desktop links window and entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("example.lumivo.Lumivo"));
+    // The icon theme's (the installed one, or a theme's own), else the compiled-in one.
+    modUiAssets::InitAssets();
+    QIcon bundledIcon;
+    for (int size : {16, 24, 32, 48, 256})
+        bundledIcon.addFile(QStringLiteral(":/icon/lumivo-%1.png").arg(size));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("lumivo"), bundledIcon));
     modFontSubstitutes::InstallFontSubstitutes();
     // Without the catalogue Qt's dialogs stay English; the program works on.
     QTranslator qtJapanese;
