@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # Installs what building, running and testing Lumivo needs on Debian 12.
 # Runs as root, or through sudo for a normal user.
 set -e

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Lumivo: the program owns the database text and the desktop seam, and hands
 // both to the main window, with the folder whose db.dat it reads and updates.
 

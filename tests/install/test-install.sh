@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # Installs the built tree into a temporary root, validates the desktop entry and
 # the AppStream file, starts the installed program as an unprivileged user and
 # as root, and builds and inspects the Debian package.
