@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // lumivo-baseline-map TABLE.csv: the plain way to answer a list of numbers,
 // for comparison with lumivo-lookup: the prefix table in a std::unordered_map,
 // the longest prefix of 9 down to 6 digits per number, the same output lines

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // lumivo-baseline-memmem FILE KEY...: what one lookup costs at least: read the
 // file whole and find each key with memmem. Prints each key's offset or -1.
 

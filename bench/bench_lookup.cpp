@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // lumivo-bench: how long loading db.dat and one search command take, on the
 // bundled database and on a synthetic one of about 50 MB, next to memmem of the
 // same keys over the same bytes (what a byte search can do at best).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // lumivo-minimal-window: the least a Qt program does to show a window, timed as
 // lumivo-startup-probe times the program: from main() to the window shown.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Prints the README's speed table: every row measured next to its baseline in
 the same run, whole processes, medians of interleaved rounds.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // lumivo-startup-probe: the program's own start-up (as in src/app/main.cpp),
 // timed from main() to the main window shown, with db.dat read from FOLDER.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // DecodeText on whatever the update server might send: the bytes are turned
 // into text as the download does (code page 932), then decoded.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Pasted text as a number: the input check must decide without a crash, accept
 // only what the lookup can take, and the search must then run.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Arbitrary bytes as db.dat: loaded, then searched through the byte search and
 // through the key index, against a naive search over the decoded text; the
 // numbers are read off key-shaped places in the bytes, so that the steering

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The log export on arbitrary log lines and an arbitrary database tail: both
 // files must be built without a crash, one CR LF-ended line per log line, in
 // code page 932 (whose trail bytes are never CR or LF).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A prefix table as lumivo-mkdb reads it. The builder must accept exactly the
 // tables a plain reading of the format accepts, and the database it builds must
 // answer every 11-digit number as the longest listed prefix of that number does.

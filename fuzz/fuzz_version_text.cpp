@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading the version text that the update server sends: its fields, the last
 // "!" and the download location, and the decision taken on it. The bytes are
 // read as plain version text (so that every field is reached) and, as the

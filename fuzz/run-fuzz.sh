@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # Builds the fuzz targets with clang (its own build directory) and runs each for
 # a bounded time, in a temporary folder ($TMPDIR) that it must leave empty.
 # Crashes are left as crash-* files in the build directory; turn each into a

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Reports include cycles between the file pairs (x.h with x.cpp) of each folder.
 
 A pair includes another when either of its files names the other's header.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # Checks the update host that the program asks for http://HOST/download/...:
 #
 #   tools/check-update-host.sh HOST[:PORT]

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Build data/mobile-prefixes.csv from libphonenumber's Japanese carrier data.
 
 The input is the carrier file for country code 81 as shipped (in BSON form) by

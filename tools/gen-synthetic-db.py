@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Makes a large, seeded prefix table for benchmarks and, optionally, builds it
 into a db.dat with lumivo-mkdb.
 

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # Installs what building, running and testing Lumivo needs on Debian 12.
 # Runs as root, or through sudo for a normal user.
 set -e
@@ -8,9 +9,11 @@ $SUDO apt-get update
 $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
     build-essential cmake python3 qt6-base-dev qt6-base-dev-tools fonts-noto-cjk fonts-liberation2
 # Qt's Japanese texts; checking, installing and packaging the desktop program
-# (desktop entry, AppStream file, dpkg-shlibdeps and file for CPack's .deb).
+# (desktop entry, AppStream file, dpkg-shlibdeps and file for CPack's .deb, the
+# tools' manual pages from their help, the package check).
 $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
-    qt6-translations-l10n qt6-qpa-plugins desktop-file-utils appstream dpkg-dev file
+    qt6-translations-l10n qt6-qpa-plugins desktop-file-utils appstream dpkg-dev file \
+    help2man lintian
 # A local web server for the end-to-end test of publishing a database update.
 $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends nginx
 # clang with libFuzzer and the sanitizers, for the test that builds and briefly runs

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # Publishes a database update into a folder that a web server serves as the
 # update server:
 #

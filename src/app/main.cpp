@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Lumivo: the program owns the database text and the desktop seam, and hands
 // both to the main window, with the folder whose db.dat it reads and updates.
 
@@ -12,10 +13,12 @@
 #include "modFontSubstitutes.h"
 #include "modQtLanguage.h"
 #include "modText.h"
+#include "modUiAssets.h"
 #include "modUpdate.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 #include <QTranslator>
 
 namespace {
@@ -49,6 +52,12 @@ int main(int argc, char* argv[]) {
                                             .arg(modAppInfo::VersionRevision()));
     // Matches the .desktop file's name, so the desktop links window and entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("example.lumivo.Lumivo"));
+    // The icon theme's (the installed one, or a theme's own), else the compiled-in one.
+    modUiAssets::InitAssets();
+    QIcon bundledIcon;
+    for (int size : {16, 24, 32, 48, 256})
+        bundledIcon.addFile(QStringLiteral(":/icon/lumivo-%1.png").arg(size));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("lumivo"), bundledIcon));
     modFontSubstitutes::InstallFontSubstitutes();
     // Without the catalogue Qt's dialogs stay English; the program works on.
     QTranslator qtJapanese;

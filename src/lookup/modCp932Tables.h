@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The tables of code page 932, generated at build time from cp932/cp932.txt

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "frmAbout.h"
 
 #include "cNoticeLabel.h"
@@ -155,8 +156,11 @@ frmAbout::frmAbout(cPlatform& platform, cUpdateJob& job, QWidget* owner)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setWindowModality(Qt::ApplicationModal);
+    // A white sheet whatever the theme, so its text is black whatever the theme:
+    // a dark theme's light text would vanish on it.
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, Qt::white);
+    palette.setColor(QPalette::WindowText, Qt::black);
     setPalette(palette);
     setAutoFillBackground(true);
     setWindowTitle(modAppInfo::AppTitle() + QStringLiteral("について"));
@@ -208,6 +212,7 @@ void frmAbout::BuildControls() {
     m_picSoftwareLogo->setPixmap(QPixmap(QStringLiteral(":/update/logo.png")));
     QPalette logoPalette = m_picSoftwareLogo->palette();
     logoPalette.setColor(QPalette::Window, QApplication::palette().color(QPalette::Base));
+    logoPalette.setColor(QPalette::WindowText, QApplication::palette().color(QPalette::Text));
     m_picSoftwareLogo->setPalette(logoPalette);
     m_picSoftwareLogo->setAutoFillBackground(true);
     m_picSoftwareLogo->setCursor(linkCursor);
@@ -243,6 +248,11 @@ void frmAbout::BuildControls() {
     m_lblConnectionStatus->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_lblConnectionStatus->setFrameShape(QFrame::Box);
     m_lblConnectionStatus->setFont(UiFont(PGothic, 9, true));
+    // Its text takes the theme's button-text colour, so it stands on the button face.
+    QPalette statusPalette = m_lblConnectionStatus->palette();
+    statusPalette.setColor(QPalette::Window, QApplication::palette().color(QPalette::Button));
+    m_lblConnectionStatus->setPalette(statusPalette);
+    m_lblConnectionStatus->setAutoFillBackground(true);
     SetStatus(QString(), ButtonTextColour());
 }
 

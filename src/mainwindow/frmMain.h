@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // How the pieces fit: the program (src/app) owns one cNumberDB (the engine,

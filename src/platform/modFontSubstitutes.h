@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The windows name the fonts of a Japanese Windows desktop ("ＭＳ Ｐゴシック",
-// Verdana, Arial). Where they are missing, Qt falls back to installed fonts
-// that render Japanese well.
+// Verdana, Arial). Elsewhere all of them are drawn in one installed Japanese
+// family, so that a line mixing Latin letters and kana keeps one face and size;
+// windows that name no font take ＭＳ Ｐゴシック 9 pt, a Japanese desktop's default.
 namespace modFontSubstitutes {
 
 void InstallFontSubstitutes();

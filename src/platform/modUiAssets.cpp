@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "modUiAssets.h"
 
 // Q_INIT_RESOURCE must be called outside any namespace.

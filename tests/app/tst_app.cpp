@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "cFakePlatform.h"
 #include "cNumberDB.h"
 #include "cPictureBox.h"
@@ -6,10 +7,17 @@
 #include "frmMain.h"
 #include "modDataFolder.h"
 #include "modFileIO.h"
+#include "modFontSubstitutes.h"
 #include "modQtLanguage.h"
 #include "modTestFiles.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
+#include <QCheckBox>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <QtTest>
@@ -35,6 +43,18 @@ QStringList Unnamed(QAccessibleInterface* node) {
         unnamed << Unnamed(child);
     }
     return unnamed;
+}
+
+// WCAG's contrast ratio of two colours: 1 (same) to 21 (black on white).
+double Contrast(const QColor& one, const QColor& two) {
+    const auto luminance = [](const QColor& c) {
+        const auto linear = [](double v) {
+            return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double a = luminance(one), b = luminance(two);
+    return (qMax(a, b) + 0.05) / (qMin(a, b) + 0.05);
 }
 
 } // namespace
@@ -172,6 +192,58 @@ private slots:
             main.MarkArea(area);
             QCOMPARE(main.picMap[0]->accessibleDescription(), regions[qMin<int>(area, 11)]);
         }
+    }
+
+    // Under a dark theme every text stands out from what is behind it, also where a
+    // window fixes one of the two colours (the About window's white sheet).
+    void legibleOnADarkTheme() {
+        const QPalette saved = QApplication::palette();
+        const auto restore = qScopeGuard([&] { QApplication::setPalette(saved); });
+        QPalette dark;
+        for (auto role : {QPalette::Window, QPalette::Button, QPalette::Base})
+            dark.setColor(role, QColor(45, 45, 45));
+        for (auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+            dark.setColor(role, QColor(230, 230, 230));
+        QApplication::setPalette(dark);
+        frmMain main(m_platform, m_db, m_dir.path());
+        cUpdateJob job(m_db, m_dir.path());
+        frmAbout about(m_platform, job, &main);
+        QStringList illegible;
+        for (QWidget* window : std::initializer_list<QWidget*>{&main, main.LogWindow(), &about})
+            for (QWidget* w : window->findChildren<QWidget*>()) {
+                QColor fore, back;
+                if (qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractItemView*>(w)) {
+                    fore = w->palette().color(QPalette::Text);
+                    back = w->palette().color(QPalette::Base);
+                } else if (qobject_cast<QPushButton*>(w)) {
+                    fore = w->palette().color(QPalette::ButtonText);
+                    back = w->palette().color(QPalette::Button);
+                } else if (qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w)) {
+                    fore = w->palette().color(w->foregroundRole());
+                    const QWidget* sheet = w;
+                    while (!sheet->autoFillBackground() && !sheet->isWindow())
+                        sheet = sheet->parentWidget();
+                    back = sheet->palette().color(sheet->backgroundRole());
+                } else {
+                    continue;
+                }
+                if (Contrast(fore, back) < 4.5)
+                    illegible << w->objectName() + ": " + fore.name() + " on " + back.name();
+            }
+        QCOMPARE(illegible, QStringList());
+    }
+
+    // Where the Windows fonts are missing, every font the windows name and the default
+    // of those that name none are drawn in one face, so a log line keeps one size.
+    void namedFontsShareOneFace() {
+        if (!QFontDatabase::hasFamily("Noto Sans CJK JP") || QFontDatabase::hasFamily("Arial"))
+            QSKIP("needs Noto Sans CJK JP and no Windows fonts");
+        const QFont saved = QApplication::font();
+        const auto restore = qScopeGuard([&] { QApplication::setFont(saved); });
+        modFontSubstitutes::InstallFontSubstitutes();
+        for (const char* family : {"", "ＭＳ Ｐゴシック", "MS PGothic", "Verdana", "Arial"})
+            QCOMPARE(QFontInfo(*family ? QFont(family) : QApplication::font()).family(),
+                     "Noto Sans CJK JP");
     }
 
     void qtDialogsSpeakJapanese() {

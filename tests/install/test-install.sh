@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # Installs the built tree into a temporary root, validates the desktop entry and
 # the AppStream file, starts the installed program as an unprivileged user and
 # as root, and builds and inspects the Debian package.
@@ -7,12 +8,19 @@ set -u
 umask 022
 build=$(cd "$1" && pwd)
 tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
 chmod 755 "$tmp"
 root=$tmp/root
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 need() { [ -e "$root$1" ] || [ -L "$root$1" ] || fail "not installed: $1"; }
+
+# The build folder's db.dat is the live database of a program run from there: an
+# update replaces it. Installing afterwards must still take the bundled one.
+live=$build/db.dat
+cp -p "$live" "$tmp/live-db.dat"
+trap 'cp -p "$tmp/live-db.dat" "$live"; rm -rf "$tmp"' EXIT
+printf '090123,C150\n' | "$build/lumivo-mkdb" build --table - --date 20270401 --version 1001 \
+    --out "$live" || fail "cannot stand in for an updated database"
 
 DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null || fail "cmake --install"
 
@@ -23,15 +31,28 @@ for f in /usr/bin/lumivo /usr/bin/lumivo-lookup /usr/bin/lumivo-mkdb \
     /usr/share/applications/example.lumivo.Lumivo.desktop \
     /usr/share/metainfo/example.lumivo.Lumivo.metainfo.xml \
     /usr/share/icons/hicolor/scalable/apps/lumivo.svg \
-    /usr/share/icons/hicolor/48x48/apps/lumivo.png \
+    /usr/share/icons/hicolor/16x16/apps/lumivo.png \
     /usr/share/icons/hicolor/256x256/apps/lumivo.png \
+    /usr/share/man/man1/lumivo.1.gz /usr/share/man/man1/lumivo-lookup.1.gz \
+    /usr/share/man/man1/lumivo-mkdb.1.gz \
+    /usr/share/bash-completion/completions/lumivo-lookup \
+    /usr/share/bash-completion/completions/lumivo-mkdb \
+    /usr/share/doc/lumivo/copyright /usr/share/doc/lumivo/changelog.Debian.gz \
     /usr/share/doc/lumivo/LICENSE-libphonenumber.txt; do
     need "$f"
 done
-cmp -s "$build/db.dat" "$root$private/db.dat" || fail "installed db.dat differs from the bundled one"
+[ "$(tail -c 16 "$root$private/db.dat")" = "$(printf '20261206  1000\r\n')" ] ||
+    fail "installed db.dat is not the bundled one of 20261206, version 1000"
 
 desktop-file-validate "$root/usr/share/applications/example.lumivo.Lumivo.desktop" ||
     fail "desktop-file-validate"
+# The licence in every place a user or a software centre looks for it.
+metainfo=$root/usr/share/metainfo/example.lumivo.Lumivo.metainfo.xml
+for pattern in '<project_license>Apache-2.0</project_license>' '<p xml:lang="ja">'; do
+    grep -qF "$pattern" "$metainfo" || fail "the AppStream file lacks $pattern"
+done
+grep -q '^License: Apache-2.0$' "$root/usr/share/doc/lumivo/copyright" ||
+    fail "the copyright file does not give the project's licence"
 appstreamcli validate --no-net --pedantic \
     "$root/usr/share/metainfo/example.lumivo.Lumivo.metainfo.xml" >"$tmp/as.txt" 2>&1 ||
     { cat "$tmp/as.txt"; fail "appstreamcli validate"; }
@@ -97,11 +118,21 @@ else
         ./usr/share/icons/hicolor/128x128/apps/lumivo.png; do
         grep -qF -- "$f" "$tmp/contents.txt" || fail "not in the package: $f"
     done
+    dpkg-deb --fsys-tarfile "$deb" | tar -xOf - ./usr/libexec/lumivo/db.dat | tail -c 16 >"$tmp/tail"
+    [ "$(cat "$tmp/tail")" = "$(printf '20261206  1000\r\n')" ] ||
+        fail "the package's db.dat is not the bundled one of 20261206, version 1000"
     depends=$(dpkg-deb -f "$deb" Depends)
     for p in libqt6widgets6 libqt6network6 qt6-qpa-plugins qt6-translations-l10n \
         fonts-noto-cjk fonts-liberation2; do
         echo "$depends" | grep -qw -- "$p" || fail "package does not depend on $p: $depends"
     done
+    # What Debian's archive would say of the package: neither errors nor warnings.
+    if command -v lintian >/dev/null; then
+        lintian --pedantic --fail-on error,warning "$deb" 2>/dev/null >"$tmp/lintian.txt" ||
+            { cat "$tmp/lintian.txt"; fail "lintian"; }
+    else
+        echo "SKIP: lintian is not installed"
+    fi
 fi
 
 [ $failures -eq 0 ] && echo "install test passed"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The byte search and the key index against naive references over the decoded text, on random
 // bytes that break every rule the producer keeps (trail bytes that are letters, lone lead bytes).
 

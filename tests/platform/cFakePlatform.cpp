@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "cFakePlatform.h"
 
 eMsgAnswer cFakePlatform::MsgBox(const QString& prompt, eMsgStyle style, const QString& title) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "modTestFiles.h"
 #include "modToolIO.h"
 #include "modToolRun.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // lumivo-lookup: the window's search from the command line, for scripts and
 // whole lists of numbers. It answers exactly what the result box would show.
 

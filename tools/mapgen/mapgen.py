@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Draw Lumivo's map pictures from real prefecture outlines.
 
 Writes two PNGs:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // lumivo-mkdb: makes what the program reads, from files we keep in the repository:
 // the number database from a prefix table, and the letter-pair encoded version file.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // lumivo-update-art: draws the About window's logo (328 x 84) and the link pointer
 // (32 x 32, tip at 2,2) as PNG files into the folder given as the only argument.
 

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # Builds Lumivo for 64-bit Windows on Debian 12, as root, from nothing:
 #   sh tools/windows/build.sh            everything below, in order
 #   sh tools/windows/build.sh qt         only Qt for Windows (into the cache)

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # Runs a program of the Windows build under Wine, as CMake's emulator: with the
 # Qt and MinGW DLLs on its path and without Wine's debug noise. A QtTest
 # program writes its results into a file that is shown afterwards, since its
