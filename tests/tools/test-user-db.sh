@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # The window and lumivo-lookup answer from the same database. An installed copy
 # is run for real, by an unprivileged user (and by root): before the window has
 # run, the tool reads the installed database and writes nothing; the window
