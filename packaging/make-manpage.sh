@@ -16,8 +16,11 @@ name=$(basename "$tool")
 
 # Run through a link of the installed name, so that the usage line shows that
 # name rather than the build folder's path.
-mkdir "$tmp/bin"
-ln -s "$(cd "$(dirname "$tool")" && pwd)/$name" "$tmp/bin/$name"
+# The wrapper drops the line naming this machine's default database.
+mkdir "$tmp/bin" "$tmp/real"
+ln -s "$(cd "$(dirname "$tool")" && pwd)/$name" "$tmp/real/$name"
+printf '#!/bin/sh\nset -e\n"%s" "$@" | sed "/^Default here: /d"\n' "$tmp/real/$name" >"$tmp/bin/$name"
+chmod +x "$tmp/bin/$name"
 
 # Help text as roff: taken verbatim, with roff's escape and control characters
 # made harmless.
@@ -32,8 +35,8 @@ for command in "$@"; do
     include=--include=$tmp/include
 done
 
-PATH=$tmp/bin:$PATH SOURCE_DATE_EPOCH=$(date -u -d "$date" +%s) \
-    help2man --no-info --no-discard-stderr --name="$what" $include \
+LC_ALL=C.UTF-8 PATH=$tmp/bin:$PATH SOURCE_DATE_EPOCH=$(date -u -d "$date" +%s) \
+    help2man --locale=C.UTF-8 --no-info --no-discard-stderr --name="$what" $include \
     --output="$tmp/$name.1" "$name"
 gzip -9n <"$tmp/$name.1" >"$out.tmp"
 mv "$out.tmp" "$out"
