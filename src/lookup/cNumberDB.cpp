@@ -70,6 +70,7 @@ void cNumberDB::Adopt(QByteArray bytes, std::shared_ptr<cPageBlock> storage) {
     m_bytes = std::move(bytes);
     m_storage = std::move(storage);
     m_index.reset();
+    m_blnLoaded = true;
     // 16 characters take at most 32 bytes; start on a boundary a little before.
     const auto* b = reinterpret_cast<const uchar*>(m_bytes.constData());
     qsizetype from = qMax<qsizetype>(0, m_bytes.size() - 40);
@@ -88,6 +89,7 @@ void cNumberDB::SetText(const QString& strText) {
 
 cNumberDB::eLoadResult cNumberDB::LoadDB(const QString& strFilePath) {
     Adopt(QByteArray());
+    m_blnLoaded = false;
     m_strError.clear();
     auto fail = [this](eLoadResult result, const QString& strWhy) {
         m_strError = strWhy;

@@ -29,6 +29,8 @@ public:
     // tells why, in Japanese.
     eLoadResult LoadDB(const QString& strFilePath);
     QString ErrorText() const { return m_strError; }
+    // Whether it holds a database: the last LoadDB succeeded, or one was set.
+    bool IsLoaded() const { return m_blnLoaded; }
 
     void SetBytes(const QByteArray& bytes);
     // The text in code page 932 (a character outside it becomes "?").
@@ -68,5 +70,6 @@ private:
     std::shared_ptr<cPageBlock> m_storage;
     QString m_strTail; // the last 16 characters
     QString m_strError;
+    bool m_blnLoaded = false;
     std::shared_ptr<const cKeyIndex> m_index;
 };
