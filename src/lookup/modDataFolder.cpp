@@ -19,15 +19,9 @@
 
 namespace modDataFolder {
 
-namespace {
-
-const QString DBName = QStringLiteral("db.dat");
-
 QString DBPath(const QString& strFolder) {
-    return modCheckPath::CheckPath(strFolder) + DBName;
+    return modCheckPath::CheckPath(strFolder) + QStringLiteral("db.dat");
 }
-
-} // namespace
 
 int FileDBVersion(const QString& strPath, QString* pstrUnreadable) {
     // Only the end is read, at start-up, yet through the database's own reader

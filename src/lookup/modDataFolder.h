@@ -9,6 +9,10 @@
 // then replaces.
 namespace modDataFolder {
 
+// The database file in a folder (with or without a closing separator); every
+// reader and writer of db.dat takes its path from here.
+QString DBPath(const QString& strFolder);
+
 struct tDataFolder {
     QString folder; // the folder that holds the db.dat to read and update
     QString error;  // why the user's copy is not read or could not be made ready; empty when fine
