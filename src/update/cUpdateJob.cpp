@@ -4,6 +4,7 @@
 #include "cNumberDB.h"
 #include "modAppInfo.h"
 #include "modCheckPath.h"
+#include "modDataFolder.h"
 #include "modUpdate.h"
 #include "ucrAsync.h"
 
@@ -95,7 +96,7 @@ void cUpdateJob::OnVersion(const QString& strVersion) {
     m_intAnnounced = decision.intAnnounced;
     emit Progress(eStage::Downloading, 0, 0);
     // The bytes are meant for db.dat; they reach it only through the checks and the swap.
-    m_reader->StartDownload(decision.strURL, m_strFolder + QStringLiteral("db.dat"));
+    m_reader->StartDownload(decision.strURL, modDataFolder::DBPath(m_strFolder));
 }
 
 void cUpdateJob::OnDownloaded(qint32 lngMaxBytes, const QByteArray& bytes) {

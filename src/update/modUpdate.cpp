@@ -2,6 +2,7 @@
 
 #include "cFileOps.h"
 #include "cNumberDB.h"
+#include "modDataFolder.h"
 #include "modFileIO.h"
 #include "modInputCheck.h"
 
@@ -96,7 +97,7 @@ eCheck CheckDownload(const QByteArray& bytes, qint64 lngMaxBytes, int intAnnounc
 }
 
 tSwap SwapIn(cFileOps& files, const QString& strFolder, const QString& strDownloaded) {
-    const QString dbPath = strFolder + QStringLiteral("db.dat");
+    const QString dbPath = modDataFolder::DBPath(strFolder);
     const QFileInfo db(dbPath);
     QString backupPath;
     const auto fail = [&](const QString& strWhy) {
@@ -160,7 +161,7 @@ void RecoverFolder(cFileOps& files, const QString& strFolder, int intMinAgeSecs)
         }
     }
 
-    const QString dbPath = strFolder + QStringLiteral("db.dat");
+    const QString dbPath = modDataFolder::DBPath(strFolder);
     const QFileInfo db(dbPath);
     const bool absent = !db.exists() && !db.isSymLink();
     int version = absent ? -2 : VersionAtEnd(dbPath);
