@@ -3,7 +3,7 @@
 
 #include "cNumberDB.h"
 #include "modAppInfo.h"
-#include "modCheckPath.h"
+#include "modDataFolder.h"
 #include "modSearch.h"
 #include "modToolIO.h"
 
@@ -307,7 +307,7 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption dbOption(
         QStringLiteral("db"), QStringLiteral("The number database to read."),
         QStringLiteral("FILE"),
-        modCheckPath::CheckPath(QCoreApplication::applicationDirPath()) + QStringLiteral("db.dat"));
+        modDataFolder::DBPath(QCoreApplication::applicationDirPath()));
     const QCommandLineOption allowNoTailOption(
         QStringLiteral("allow-no-tail"),
         QStringLiteral("Reads a database that does not end in its date and version (with a "
