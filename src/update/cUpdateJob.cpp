@@ -8,10 +8,9 @@
 #include "modUpdate.h"
 #include "ucrAsync.h"
 
-cUpdateJob::cUpdateJob(cNumberDB& db, const QString& strDataFolder, cFileOps& files,
-                       QObject* parent)
-    : QObject(parent), m_db(db), m_strFolder(modCheckPath::CheckPath(strDataFolder)),
-      m_files(files), m_reader(new ucrAsync(this)) {
+cUpdateJob::cUpdateJob(cNumberDB& db, const QString& strDataDir, cFileOps& files, QObject* parent)
+    : QObject(parent), m_db(db), m_strDataDir(modCheckPath::CheckPath(strDataDir)), m_files(files),
+      m_reader(new ucrAsync(this)) {
     setObjectName(QStringLiteral("cUpdateJob"));
     connect(m_reader, &ucrAsync::DigitError, this, [this] { m_blnDigitError = true; });
     connect(m_reader, &ucrAsync::RetCheckVer, this, &cUpdateJob::OnVersion);
@@ -35,8 +34,8 @@ cUpdateJob::cUpdateJob(cNumberDB& db, const QString& strDataFolder, cFileOps& fi
             });
 }
 
-cUpdateJob::cUpdateJob(cNumberDB& db, const QString& strDataFolder, QObject* parent)
-    : cUpdateJob(db, strDataFolder, cFileOps::Disk(), parent) {}
+cUpdateJob::cUpdateJob(cNumberDB& db, const QString& strDataDir, QObject* parent)
+    : cUpdateJob(db, strDataDir, cFileOps::Disk(), parent) {}
 
 cUpdateJob::~cUpdateJob() {
     Cancel();
@@ -89,14 +88,14 @@ void cUpdateJob::OnVersion(const QString& strVersion) {
     }
     // The program reads the installed database only when the user's copy cannot
     // be read; the installed folder is still not the update's to write, even for root.
-    if (modAppInfo::IsInstalledFolder(m_strFolder)) {
+    if (modAppInfo::IsInstalledFolder(m_strDataDir)) {
         Finish(eOutcome::InstalledFolder);
         return;
     }
     m_intAnnounced = decision.intAnnounced;
     emit Progress(eStage::Downloading, 0, 0);
     // The bytes are meant for db.dat; they reach it only through the checks and the swap.
-    m_reader->StartDownload(decision.strURL, modDataFolder::DBPath(m_strFolder));
+    m_reader->StartDownload(decision.strURL, modDataFolder::DBPath(m_strDataDir));
 }
 
 void cUpdateJob::OnDownloaded(qint32 lngMaxBytes, const QByteArray& bytes) {
@@ -115,19 +114,19 @@ void cUpdateJob::OnDownloaded(qint32 lngMaxBytes, const QByteArray& bytes) {
         break;
     }
     // The name is taken just before the write, so that no other file can take it meanwhile.
-    const QString tempName = modUpdate::MakeTempName(m_strFolder, false);
+    const QString tempName = modUpdate::MakeTempName(m_strDataDir, false);
     if (tempName.isEmpty()) {
         Finish(eOutcome::NoTempName);
         return;
     }
-    const QString tempPath = m_strFolder + tempName;
+    const QString tempPath = m_strDataDir + tempName;
     // The whole content or nothing: a failed write leaves nothing under the name.
     if (const QString why = m_files.WriteWhole(tempPath, bytes); !why.isEmpty()) {
         Finish(eOutcome::NotWritten, why);
         return;
     }
     // The swap removes the download and the backup whatever happens.
-    const modUpdate::tSwap swap = modUpdate::SwapIn(m_files, m_strFolder, tempPath);
+    const modUpdate::tSwap swap = modUpdate::SwapIn(m_files, m_strDataDir, tempPath);
     if (!swap.blnSwapped) {
         Finish(eOutcome::SwapFailed, swap.strReason);
         return;

@@ -49,11 +49,11 @@ public:
     };
     Q_ENUM(eStage)
 
-    // db: the database the program searches; strDataFolder: the folder of its
+    // db: the database the program searches; strDataDir: the folder of its
     // db.dat. files: the disk's, or one a test makes fail.
-    cUpdateJob(cNumberDB& db, const QString& strDataFolder, cFileOps& files,
+    cUpdateJob(cNumberDB& db, const QString& strDataDir, cFileOps& files,
                QObject* parent = nullptr);
-    cUpdateJob(cNumberDB& db, const QString& strDataFolder, QObject* parent = nullptr);
+    cUpdateJob(cNumberDB& db, const QString& strDataDir, QObject* parent = nullptr);
     ~cUpdateJob() override;
 
     // Starts an update; false, and nothing starts, while one is running.
@@ -76,7 +76,7 @@ private:
     void Finish(eOutcome outcome, const QString& strDetail = QString(), qint64 lngNumber = 0);
 
     cNumberDB& m_db;
-    QString m_strFolder;
+    QString m_strDataDir;
     cFileOps& m_files;
     ucrAsync* m_reader;
     bool m_blnRunning = false;
