@@ -28,8 +28,6 @@ public:
     void SetFileName(const QString& strNewFileName) { m_strFileName = strNewFileName; }
     void SetFilterIndex(qint16 intNewFilterIndex) { m_intFilterIndex = intNewFilterIndex; }
     void SetDefaultExt(const QString& strNewDefaultExt) { m_strDefaultExt = strNewDefaultExt; }
-    // After an accepted call: the title buffer as returned, spaces trimmed, NULs kept.
-    QString FileTitle() const { return m_strFileTitle; }
     void SetFileTitle(const QString& strNewFileTitle) { m_strFileTitle = strNewFileTitle; }
     QObject* Form() const { return m_Form; }
     void SetForm(QObject* NewForm) { m_Form = NewForm; }
@@ -45,9 +43,6 @@ public:
     // The fixed text for an error number; numbers outside the table share one text.
     static QString ErrDescriptionFor(qint32 lngErrNumber);
 
-    // Set when the chosen path does not fit the file-name buffer.
-    static constexpr qint32 ErrBufferTooSmall = 20476;
-
     // Bits of flags, as the common dialog library numbers them. Of these the dialog
     // acts on the overwrite prompt and the path check; the others describe its look.
     static constexpr qint32 OFN_OVERWRITEPROMPT = 2;
@@ -57,6 +52,9 @@ public:
     static constexpr qint32 OFN_LONGNAMES = 2097152;
 
 private:
+    // Set when the chosen path does not fit the file-name buffer.
+    static constexpr qint32 ErrBufferTooSmall = 20476;
+
     void ShowDialog(qint16 intKind);
 
     cPlatform& m_platform;
