@@ -5,6 +5,7 @@
 #include "modLogExport.h"
 #include "modLogSave.h"
 #include "modTwips.h"
+#include "tLogLine.h"
 
 #include <QListWidget>
 #include <QPushButton>
@@ -85,11 +86,18 @@ void frmLog::cmdLogCommand_Click(short intIndex) {
     }
 }
 
-int frmLog::AddLogLine(const QString& strLine) {
+void frmLog::EnableCommands() {
+    cmdLogCommand[0]->setEnabled(true);
+    cmdLogCommand[1]->setEnabled(true);
+}
+
+void frmLog::AddSearch(QStringView strNumber, QStringView strResult) {
     if (lstLog->count() >= MaxLines)
         delete lstLog->takeItem(0);
-    lstLog->addItem(strLine);
-    return lstLog->count();
+    lstLog->addItem(tLogLine::Make(strNumber, strResult).text);
+    const int count = lstLog->count();
+    setWindowTitle(QStringLiteral("検索ログ - %1件検索しました。").arg(count));
+    lstLog->setCurrentRow(count - 1);
 }
 
 QStringList frmLog::LogLines() const {
