@@ -306,8 +306,7 @@ int main(int argc, char* argv[]) {
     parser.addVersionOption();
     const QCommandLineOption dbOption(
         QStringLiteral("db"), QStringLiteral("The number database to read."),
-        QStringLiteral("FILE"),
-        modDataFolder::DBPath(QCoreApplication::applicationDirPath()));
+        QStringLiteral("FILE"), modDataFolder::DBPath(QCoreApplication::applicationDirPath()));
     const QCommandLineOption allowNoTailOption(
         QStringLiteral("allow-no-tail"),
         QStringLiteral("Reads a database that does not end in its date and version (with a "
