@@ -38,18 +38,6 @@ class tst_mainwindow : public QObject {
         T* control = w->findChild<T*>(name);
         return control || !w->LogWindowLoaded() ? control : w->LogWindow()->findChild<T*>(name);
     }
-    QCheckBox* Setting(int i) const {
-        return C<QCheckBox>(qPrintable(QStringLiteral("chkSettings(%1)").arg(i)));
-    }
-    cPictureBox* Map(int i) const {
-        return C<cPictureBox>(qPrintable(QStringLiteral("picMap(%1)").arg(i)));
-    }
-    QStringList LogLines() const {
-        QStringList lines;
-        for (int i = 0; i < C<QListWidget>("lstLog")->count(); ++i)
-            lines << C<QListWidget>("lstLog")->item(i)->text();
-        return lines;
-    }
     void Search(const QString& number) {
         C<QLineEdit>("txtInputNum")->setText(number);
         C<QPushButton>("cmdSearch")->click();
@@ -73,7 +61,7 @@ private slots:
     void startState() {
         QTRY_COMPARE(Focus(), C("txtInputNum"));
         QVERIFY(!w->LogWindowLoaded() && platform->msgBoxes.isEmpty() && db->IsLoaded());
-        QVERIFY(Map(0)->Image() == Map(0)->Picture());
+        QVERIFY(C<cPictureBox>("picMap(0)")->Image() == C<cPictureBox>("picMap(0)")->Picture());
         for (const char* next : {"txtResult", "cmdVer", "cmdSearch"}) {
             QTest::keyClick(Focus(), Qt::Key_Tab);
             QTRY_COMPARE(Focus(), C(next));
@@ -104,29 +92,23 @@ private slots:
     // The answer shown and the log line ("": not logged); refused numbers are turned
     // down before any search.
     void searchWaysAgree_data() {
-        QTest::addColumn<QString>("number");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("logLine");
+        QTest::addColumn<QStringList>("r");
         // clang-format off
-        QTest::newRow("11 digits") << "09012345678" << "ドコモ関西" << "09012345678--->ドコモ関西";
-        QTest::newRow("7 digits") << "0901234" << "ドコモ関西" << "0901234XXXX--->ドコモ関西";
-        QTest::newRow("kind H, 9 digits") << "090129123" << "沖縄セルラー" << "090129123XX--->沖縄セルラー";
-        QTest::newRow("needs 8") << "0901280" << "このエリアは8桁入力が必要です" << "";
-        QTest::newRow("needs 9") << "09012912" << "このエリアは9桁入力が必要です" << "";
-        QTest::newRow("unlisted, 10 digits") << "0901280600" << "未使用or未確認" << "0901280600X--->未使用or未確認";
-        QTest::newRow("au<不明>") << "0901264" << "au<不明>" << "0901264XXXX--->au<不明>";
-        QTest::newRow("refused: 050") << "05012345678" << "090,080,070から入力して下さい" << "";
-        QTest::newRow("refused: 12 digits") << "090123456789" << "番号11桁を入力して下さい" << "";
-        QTest::newRow("refused: hyphen") << "090-1234" << "数字のみ入力して下さい" << "";
+        QTest::newRow("11 digits") << QStringList{"09012345678", "ドコモ関西", "09012345678--->ドコモ関西"};
+        QTest::newRow("7 digits") << QStringList{"0901234", "ドコモ関西", "0901234XXXX--->ドコモ関西"};
+        QTest::newRow("needs 8") << QStringList{"0901280", "このエリアは8桁入力が必要です", ""};
+        QTest::newRow("needs 9") << QStringList{"09012912", "このエリアは9桁入力が必要です", ""};
+        QTest::newRow("unlisted, 10 digits") << QStringList{"0901280600", "未使用or未確認", "0901280600X--->未使用or未確認"};
+        QTest::newRow("refused: 050") << QStringList{"05012345678", "090,080,070から入力して下さい", ""};
+        QTest::newRow("refused: hyphen") << QStringList{"090-1234", "数字のみ入力して下さい", ""};
         // clang-format on
     }
     void searchWaysAgree() {
-        QFETCH(QString, number);
-        QFETCH(QString, text);
-        QFETCH(QString, logLine);
+        QFETCH(QStringList, r);
+        const QString number = r[0], text = r[1], logLine = r[2];
         const bool refused = QString(QTest::currentDataTag()).startsWith(u"refused");
-        Setting(1)->setChecked(false);
-        Setting(0)->setChecked(true);
+        C<QCheckBox>("chkSettings(1)")->setChecked(false);
+        C<QCheckBox>("chkSettings(0)")->setChecked(true);
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
         auto* input = C<QLineEdit>("txtInputNum");
@@ -143,7 +125,7 @@ private slots:
             QTRY_COMPARE(Focus(), input);
         }
         const int lines = logLine.isEmpty() ? 0 : 3;
-        QCOMPARE(LogLines(), QStringList(lines, logLine));
+        QCOMPARE(w->LogWindow()->LogLines(), QStringList(lines, logLine));
         QCOMPARE(w->LogWindow()->windowTitle(),
                  QString(lines ? "検索ログ - 3件検索しました。" : "検索ログ"));
         QCOMPARE(C<QListWidget>("lstLog")->currentRow(), lines - 1);
@@ -162,35 +144,30 @@ private slots:
     // The text is set with the limit off, then the limit goes on; a key and a typed
     // "5" follow, with "99" on the clipboard.
     void keyFilter_data() {
-        QTest::addColumn<QString>("before");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("after");
+        QTest::addColumn<QStringList>("r");
         const QString n = QStringLiteral("0901234");
         // clang-format off
         for (const char* key : {"A", "-", "Space", "Ctrl+V", "Ctrl+Backspace"})
-            QTest::newRow(key) << n << key << "09012345";
-        QTest::newRow("Backspace") << n << "Backspace" << "0901235";
-        QTest::newRow("Left") << n << "Left" << "09012354";
-        QTest::newRow("Ctrl+Left") << n << "Ctrl+Left" << "50901234";
-        QTest::newRow("Home") << n << "Home" << "50901234";
-        QTest::newRow("Shift+Insert pastes") << n << "Shift+Ins" << "0901234995";
-        QTest::newRow("late limit, 13 chars") << "0901234567812" << "Shift+Ins" << "0901234567812";
-        QTest::newRow("late limit, 11 chars") << "09012345678" << "Shift+Ins" << "09012345678";
-        QTest::newRow("late limit, typing at 12") << "090123456781" << "3" << "090123456781";
+            QTest::newRow(key) << QStringList{n, key, "09012345"};
+        QTest::newRow("Backspace") << QStringList{n, "Backspace", "0901235"};
+        QTest::newRow("Left") << QStringList{n, "Left", "09012354"};
+        QTest::newRow("Ctrl+Left") << QStringList{n, "Ctrl+Left", "50901234"};
+        QTest::newRow("Shift+Insert pastes") << QStringList{n, "Shift+Ins", "0901234995"};
+        QTest::newRow("late limit, 13 chars") << QStringList{"0901234567812", "Shift+Ins", "0901234567812"};
+        QTest::newRow("late limit, typing at 12") << QStringList{"090123456781", "3", "090123456781"};
         // clang-format on
     }
     void keyFilter() {
-        QFETCH(QString, before);
-        QFETCH(QString, key);
+        QFETCH(QStringList, r);
         QGuiApplication::clipboard()->setText(QStringLiteral("99"));
         auto* input = C<QLineEdit>("txtInputNum");
-        Setting(1)->setChecked(false);
-        input->setText(before);
-        Setting(1)->setChecked(true); // a longer text stays, but grows no more
-        const QKeyCombination combination = QKeySequence::fromString(key)[0];
+        C<QCheckBox>("chkSettings(1)")->setChecked(false);
+        input->setText(r[0]);
+        C<QCheckBox>("chkSettings(1)")->setChecked(true); // a longer text stays, but grows no more
+        const QKeyCombination combination = QKeySequence::fromString(r[1])[0];
         QTest::keyClick(input, combination.key(), combination.keyboardModifiers());
         QTest::keyClicks(input, "5");
-        QTEST(input->text(), "after");
+        QCOMPARE(input->text(), r[2]);
     }
 
     void mapMarksExactRectangles() {
@@ -201,8 +178,9 @@ private slots:
         for (int y = 0; y < 96; ++y)
             for (int x = 0; x < 107; ++x)
                 sheet.setPixel(x, y, qRgb(x, y, 7));
-        Map(0)->SetPicture(base);
-        Map(1)->SetPicture(sheet);
+        auto *map = C<cPictureBox>("picMap(0)"), *highlight = C<cPictureBox>("picMap(1)");
+        map->SetPicture(base);
+        highlight->SetPicture(sheet);
         QMap<int, QList<int>> rects;
         for (const QStringList& row : DataRows(QFINDTESTDATA("area-rects.txt")))
             for (const QString& field : row.mid(1))
@@ -218,13 +196,13 @@ private slots:
             painter.end();
             w->MarkArea(9); // never an accumulation: each mark starts from the clean map
             w->MarkArea(area);
-            QVERIFY2(Map(0)->Image() == expected, qPrintable(QString::number(area)));
+            QVERIFY2(map->Image() == expected, qPrintable(QString::number(area)));
         }
         // A copy that leaves the sheet fails; for area 10 only the second copy (area 9) counts.
         const std::tuple<QSize, short, int> failures[] = {
             {{100, 96}, 10, 1}, {{107, 87}, 10, 1}, {{107, 95}, 4, 2}, {{107, 96}, 4, 2}};
         for (const auto& [size, area, boxes] : failures) {
-            Map(1)->SetPicture(sheet.copy(QRect(QPoint(0, 0), size)));
+            highlight->SetPicture(sheet.copy(QRect(QPoint(0, 0), size)));
             w->MarkArea(area);
             QCOMPARE(platform->msgBoxes.size(), boxes);
         }
@@ -253,9 +231,9 @@ private slots:
 
     void logFeedHideAndRestore() {
         Search("09012345678"); // the log setting is off: nothing is logged
-        Setting(0)->setChecked(true);
+        C<QCheckBox>("chkSettings(0)")->setChecked(true);
         frmLog* log = w->LogWindow();
-        QVERIFY(log->isVisible() && LogLines().isEmpty());
+        QVERIFY(log->isVisible() && w->LogWindow()->LogLines().isEmpty());
         // Closed by the user, it unloads; a restore brings back a fresh one.
         log->close();
         QTRY_VERIFY(!w->LogWindowLoaded());
@@ -271,35 +249,32 @@ private slots:
         QTRY_VERIFY(log->isVisible() && log->pos() == where);
         // Hiding the number hides the log and greys out its setting, which stays checked;
         // searches are still logged.
-        Setting(2)->setChecked(true);
-        QVERIFY(!log->isVisible() && !Setting(0)->isEnabled() && Setting(0)->isChecked());
+        C<QCheckBox>("chkSettings(2)")->setChecked(true);
+        QVERIFY(!log->isVisible() && !C<QCheckBox>("chkSettings(0)")->isEnabled() &&
+                C<QCheckBox>("chkSettings(0)")->isChecked());
         QCOMPARE(C<QLineEdit>("txtInputNum")->echoMode(), QLineEdit::Password);
         Search("0901234");
-        QCOMPARE(LogLines(), QStringList{"0901234XXXX--->ドコモ関西"});
+        QCOMPARE(w->LogWindow()->LogLines(), QStringList{"0901234XXXX--->ドコモ関西"});
         QCOMPARE(log->windowTitle(), QStringLiteral("検索ログ - 1件検索しました。"));
     }
 
     // Screen width and the main window's left and top less its own height (pixels),
     // then where the log goes: -1, 0 or 1 for left/above, same, right/below.
     void placeLogWindow_data() {
-        for (const char* c : {"screen", "left", "top", "side", "below"})
-            QTest::addColumn<int>(c);
-        QTest::newRow("1024 wide, left 319") << 1024 << 319 << 0 << 1 << 0;
-        QTest::newRow("wide, left 320 (4800 twips)") << 1280 << 320 << 0 << -1 << 0;
-        QTest::newRow("1023 wide, top one less than the height") << 1023 << 7 << -1 << 0 << 1;
-        QTest::newRow("narrow, top equal to the height") << 800 << 7 << 0 << 0 << -1;
+        QTest::addColumn<QList<int>>("r");
+        QTest::newRow("1024 wide, left 319") << QList<int>{1024, 319, 0, 1, 0};
+        QTest::newRow("wide, left 320 (4800 twips)") << QList<int>{1280, 320, 0, -1, 0};
+        QTest::newRow("1023 wide, top one less than the height") << QList<int>{1023, 7, -1, 0, 1};
+        QTest::newRow("narrow, top equal to the height") << QList<int>{800, 7, 0, 0, -1};
     }
     void placeLogWindow() {
-        QFETCH(int, screen);
-        QFETCH(int, left);
-        QFETCH(int, top);
-        QFETCH(int, side);
-        QFETCH(int, below);
+        QFETCH(QList<int>, r);
+        const int screen = r[0], left = r[1], top = r[2], side = r[3], below = r[4];
         platform->screenWidth = screen;
         const QPoint mainPos(left, top + w->frameGeometry().height());
         w->move(mainPos);
         QTRY_COMPARE(w->frameGeometry().topLeft(), mainPos);
-        Setting(0)->setChecked(true);
+        C<QCheckBox>("chkSettings(0)")->setChecked(true);
         const QRect main = w->frameGeometry(), placed = w->LogWindow()->frameGeometry();
         QCOMPARE(placed.size(), QSize(320, main.height())); // 4800 twips wide
         QCOMPARE(placed.left(), main.left() + side * (side > 0 ? main.width() : 320));

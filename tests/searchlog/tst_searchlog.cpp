@@ -48,29 +48,27 @@ private slots:
     // MaxFileSize, CancelError, the answer (none: cancelled), then the name the dialog is
     // offered, FileName and CancelButton afterwards.
     void dialogAnswer_data() {
-        for (const char* c : {"maxFileSize", "cancelError"})
-            QTest::addColumn<int>(c);
+        QTest::addColumn<QList<int>>("sizeAndCancelError");
         QTest::addColumn<std::optional<QString>>("answer");
         QTest::addColumn<QStringList>("after");
         const std::optional<QString> cancel, path = QStringLiteral("/d/log.txt");
         // clang-format off
-        QTest::newRow("cancel, CancelError on") << 255 << 1 << cancel << QStringList{"12-06-2026", "", "1"};
-        QTest::newRow("cancel, CancelError off") << 255 << 0 << cancel << QStringList{"12-06-2026", "12-06-2026", "0"};
-        QTest::newRow("MaxFileSize-1 kept") << 10 << 0 << cancel << QStringList{"12-06-202", "12-06-2026", "0"};
-        QTest::newRow("accepted") << 255 << 1 << path << QStringList{"12-06-2026", "/d/log.txt", "0"};
-        QTest::newRow("path too long") << 10 << 1 << path << QStringList{"12-06-202", "", "1"};
+        QTest::newRow("cancel, CancelError on") << QList<int>{255, 1} << cancel << QStringList{"12-06-2026", "", "1"};
+        QTest::newRow("cancel, CancelError off") << QList<int>{255, 0} << cancel << QStringList{"12-06-2026", "12-06-2026", "0"};
+        QTest::newRow("MaxFileSize-1 kept") << QList<int>{10, 0} << cancel << QStringList{"12-06-202", "12-06-2026", "0"};
+        QTest::newRow("accepted") << QList<int>{255, 1} << path << QStringList{"12-06-2026", "/d/log.txt", "0"};
+        QTest::newRow("path too long") << QList<int>{10, 1} << path << QStringList{"12-06-202", "", "1"};
         // clang-format on
     }
     void dialogAnswer() {
-        QFETCH(int, maxFileSize);
-        QFETCH(int, cancelError);
+        QFETCH(QList<int>, sizeAndCancelError);
         QFETCH(std::optional<QString>, answer);
         cFakePlatform platform;
         platform.saveAnswers.enqueue(answer);
         cCommonDlg dlg(platform);
-        dlg.SetMaxFileSize(maxFileSize);
+        dlg.SetMaxFileSize(sizeAndCancelError[0]);
         dlg.SetFileName(QStringLiteral("12-06-2026"));
-        dlg.SetCancelError(cancelError == 1);
+        dlg.SetCancelError(sizeAndCancelError[1] == 1);
         // Type index 2 opens on the second type.
         dlg.SetFilter(QStringLiteral("A|*.a|B|*.b|"));
         dlg.SetFilterIndex(2);
@@ -81,34 +79,34 @@ private slots:
               "after");
     }
 
-    // The name chosen, the log lines, then the file afterwards (Shift_JIS, no BOM, CR LF,
-    // an empty last line; "old": the 4000 bytes that were there before) and whether the
-    // extension is refused. In a folder that takes no new file the log is written in place.
+    // The name chosen, the log lines, then the file afterwards: Shift_JIS, no BOM, CR LF,
+    // an empty last line; Old (the name is refused) when it stays as it was. In a folder
+    // that takes no new file the log is written in place.
     void savedFile_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<bool>("refused");
         const QStringList two = {"09012345678--->ドコモ関西", "0901234XXXX--->au関西"};
         const QByteArray twoTxt = Cp932("2004年5月現在（Lumivov1.30 DBver1001）\r\n09012345678--->"
                                         "ドコモ関西\r\n0901234XXXX--->au関西\r\n\r\n");
         // clang-format off
-        QTest::newRow("empty log as TXT") << "log.txt" << QStringList() << QByteArray::fromHex("32303034944e358c8e8cbb8ddd81694c756d69766f76312e333020444276657231303031816a0d0a0d0a") << false;
-        QTest::newRow("TXT, longer file replaced whole") << "log.TXT" << two << twoTxt << false;
+        QTest::newRow("empty log as TXT") << "log.txt" << QStringList() << QByteArray::fromHex("32303034944e358c8e8cbb8ddd81694c756d69766f76312e333020444276657231303031816a0d0a0d0a");
+        QTest::newRow("TXT, longer file replaced whole") << "log.TXT" << two << twoTxt;
         QTest::newRow("CSV: empty result, comma kept, short field, outside the code page") << "log.Csv"
             << QStringList{"0901234XXXX--->au関西", "09012345678--->", "08011112222--->a,b😀", "0901234"}
             << Cp932("2004年5月現在（Lumivov1.30 DBver1001）,\r\n対象電話番号,事業者名\r\n090-1234XXXX,au関西\r\n"
-                     "090-12345678,\r\n080-11112222,a,b??\r\n   - 0901234,\r\n\r\n") << false;
-        QTest::newRow("other extension") << "a.text" << two << Old << true;
-        QTest::newRow("no dot") << "logtxt" << two << Old << true;
-        QTest::newRow("trailing space") << "a.txt " << two << Old << true;
-        QTest::newRow("folder takes no new file") << "log.txt" << two << twoTxt << false;
+                     "090-12345678,\r\n080-11112222,a,b??\r\n   - 0901234,\r\n\r\n");
+        QTest::newRow("other extension") << "a.text" << two << Old;
+        QTest::newRow("no dot") << "logtxt" << two << Old;
+        QTest::newRow("trailing space") << "a.txt " << two << Old;
+        QTest::newRow("folder takes no new file") << "log.txt" << two << twoTxt;
         // clang-format on
     }
     void savedFile() {
         QFETCH(QString, name);
         QFETCH(QStringList, lines);
-        QFETCH(bool, refused);
+        QFETCH(QByteArray, file);
+        const bool refused = file == Old;
         QTemporaryDir tmp;
         const QString strPath = tmp.filePath(name);
         QVERIFY(modFileIO::WriteFileWhole(strPath, Old).isEmpty());
@@ -128,7 +126,7 @@ private slots:
              eMsgStyle::Critical, QStringLiteral("ファイル拡張子取得失敗")}};
         QCOMPARE(platform.msgBoxes, refused ? extensionBox : QList<tBox>());
         QCOMPARE(platform.saveRequests.value(0).caption, QStringLiteral("ログファイルの保存"));
-        QTEST(ReadFile(strPath), "file");
+        QCOMPARE(ReadFile(strPath), file);
         QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{name});
     }
