@@ -58,13 +58,13 @@ void frmLog::resizeEvent(QResizeEvent*) {
 
 void frmLog::FormResize() {
     const tLayout layout = LayoutFor(modTwips::Twips(width()), modTwips::Twips(height()));
-    if (!layout.changed)
+    if (!layout.blnChanged)
         return;
-    lstLog->setGeometry(modTwips::TwipsRect(0, 0, layout.listWidth, layout.listHeight));
+    lstLog->setGeometry(modTwips::TwipsRect(0, 0, layout.intListWidth, layout.intListHeight));
     cmdLogCommand[0]->setGeometry(
-        modTwips::TwipsRect(0, layout.buttonTop, layout.buttonWidth, 350));
-    cmdLogCommand[1]->setGeometry(
-        modTwips::TwipsRect(layout.buttonWidth, layout.buttonTop, layout.buttonWidth, 350));
+        modTwips::TwipsRect(0, layout.intButtonTop, layout.intButtonWidth, 350));
+    cmdLogCommand[1]->setGeometry(modTwips::TwipsRect(layout.intButtonWidth, layout.intButtonTop,
+                                                      layout.intButtonWidth, 350));
 }
 
 void frmLog::cmdLogCommand_Click(short intIndex) {

@@ -19,9 +19,9 @@ public:
 
     // Where the list and the buttons go for a client area of W x H twips.
     struct tLayout {
-        bool changed;
-        int listWidth, listHeight;
-        int buttonTop, buttonWidth;
+        bool blnChanged;
+        int intListWidth, intListHeight;
+        int intButtonTop, intButtonWidth;
     };
     static tLayout LayoutFor(double dblWidth, double dblHeight);
 

@@ -37,7 +37,7 @@ namespace {
 // Where each area of the map lies: its place on the base map, its size, and
 // its place on the highlight sheet (pixels).
 struct tAreaRect {
-    int destX, destY, width, height, srcX, srcY;
+    int intDestX, intDestY, intWidth, intHeight, intSrcX, intSrcY;
 };
 constexpr tAreaRect AreaRects[10] = {
     {55, 99, 23, 27, 80, 22},  // 0 関西
@@ -310,7 +310,8 @@ void frmMain::MarkArea(short intArea) {
     if (intArea < 0 || intArea > AreaKyushuOkinawa)
         return;
     auto copy = [this](const tAreaRect& r) {
-        return picMap[0]->BitBlt(r.destX, r.destY, r.width, r.height, *picMap[1], r.srcX, r.srcY);
+        return picMap[0]->BitBlt(r.intDestX, r.intDestY, r.intWidth, r.intHeight, *picMap[1],
+                                 r.intSrcX, r.intSrcY);
     };
     bool copied;
     if (intArea == AreaKyushuOkinawa) {

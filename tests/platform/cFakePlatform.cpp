@@ -1,7 +1,8 @@
 #include "cFakePlatform.h"
 
-eMsgAnswer cFakePlatform::MsgBox(const QString& prompt, eMsgStyle style, const QString& title) {
-    msgBoxes.append({prompt, style, title});
+eMsgAnswer cFakePlatform::MsgBox(const QString& strPrompt, eMsgStyle style,
+                                 const QString& strTitle) {
+    msgBoxes.append({strPrompt, style, strTitle});
     return msgBoxAnswers.isEmpty() ? eMsgAnswer::OK : msgBoxAnswers.dequeue();
 }
 

@@ -28,13 +28,13 @@ public:
         }
     };
 
-    eMsgAnswer MsgBox(const QString& prompt, eMsgStyle style,
-                      const QString& title = QString()) override;
+    eMsgAnswer MsgBox(const QString& strPrompt, eMsgStyle style,
+                      const QString& strTitle = QString()) override;
     void Beep() override { ++beeps; }
     void ClipboardClear() override;
-    void ClipboardSetText(const QString& text) override { clipboard = text; }
+    void ClipboardSetText(const QString& strText) override { clipboard = strText; }
     std::optional<QString> GetSaveFileName(const tSaveFileRequest& request) override;
-    void OpenURL(const QString& url) override { openedUrls.append(url); }
+    void OpenURL(const QString& strURL) override { openedUrls.append(strURL); }
     int ScreenWidthPixels() override { return screenWidth; }
 
     // What happened.

@@ -72,9 +72,9 @@ private slots:
         // Type index 2 opens on the second type.
         dlg.SetFilter(QStringLiteral("A|*.a|B|*.b|"));
         dlg.SetFilterIndex(2);
-        dlg.SetAction(2);                                         // the save dialog
-        QCOMPARE(platform.saveRequests.value(0).selectedType, 1); // the second type
-        QTEST(QStringList({platform.saveRequests[0].proposedName, dlg.FileName(),
+        dlg.SetAction(2);                                            // the save dialog
+        QCOMPARE(platform.saveRequests.value(0).intSelectedType, 1); // the second type
+        QTEST(QStringList({platform.saveRequests[0].strProposedName, dlg.FileName(),
                            QString::number(dlg.CancelButton())}),
               "after");
     }
@@ -125,7 +125,7 @@ private slots:
                  "取得できませんでした。"),
              eMsgStyle::Critical, QStringLiteral("ファイル拡張子取得失敗")}};
         QCOMPARE(platform.msgBoxes, refused ? extensionBox : QList<tBox>());
-        QCOMPARE(platform.saveRequests.value(0).caption, QStringLiteral("ログファイルの保存"));
+        QCOMPARE(platform.saveRequests.value(0).strCaption, QStringLiteral("ログファイルの保存"));
         QCOMPARE(ReadFile(strPath), file);
         QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{name});
@@ -171,8 +171,8 @@ private slots:
         // a name without extension then gets the first type's.
         QTemporaryDir tmp;
         tSaveFileRequest request;
-        request.fileTypes = {{"T", "*.txt"}, {"C", "*.csv"}};
-        request.initialDir = tmp.path();
+        request.lstFileTypes = {{"T", "*.txt"}, {"C", "*.csv"}};
+        request.strInitialDir = tmp.path();
         QStringList boxes;
         QTimer poll;
         connect(&poll, &QTimer::timeout, this, [&] {
@@ -228,7 +228,8 @@ private slots:
         QFETCH(double, width);
         QFETCH(double, height);
         const frmLog::tLayout l = frmLog::LayoutFor(width, height);
-        QTEST(QList<int>({l.changed, l.listHeight, l.buttonTop, l.buttonWidth}), "layout");
+        QTEST(QList<int>({l.blnChanged, l.intListHeight, l.intButtonTop, l.intButtonWidth}),
+              "layout");
     }
 };
 
