@@ -223,22 +223,22 @@ qsizetype cNumberDB::FindKey(QByteArrayView bytes, QByteArrayView key) {
     }
 }
 
-tCarrierCode cNumberDB::CodeAt(qsizetype intFrom) const {
+tCarrierCode cNumberDB::CodeAt(qsizetype lngFrom) const {
     tCarrierCode code;
     code.len = 0;
-    const qsizetype end = qMin<qsizetype>(m_bytes.size(), intFrom + 4);
+    const qsizetype end = qMin<qsizetype>(m_bytes.size(), lngFrom + 4);
     const auto* b = reinterpret_cast<const uchar*>(m_bytes.constData());
     bool asIs = true;
-    for (qsizetype i = intFrom; i < end; ++i)
+    for (qsizetype i = lngFrom; i < end; ++i)
         asIs = asIs && IsShownAsIs(b[i]);
     if (asIs) {
-        for (qsizetype i = intFrom; i < end; ++i)
+        for (qsizetype i = lngFrom; i < end; ++i)
             code.ch[code.len++] = b[i];
         return code;
     }
     // Anything else goes through the decoder; four characters take at most 8 bytes.
     const QString text = Decode(
-        QByteArrayView(m_bytes).sliced(intFrom, qMin<qsizetype>(8, m_bytes.size() - intFrom)));
+        QByteArrayView(m_bytes).sliced(lngFrom, qMin<qsizetype>(8, m_bytes.size() - lngFrom)));
     for (qsizetype i = 0; i < qMin<qsizetype>(4, text.size()); ++i)
         code.ch[code.len++] = text[i].unicode();
     return code;

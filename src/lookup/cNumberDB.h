@@ -64,7 +64,7 @@ public:
 
 private:
     void Adopt(QByteArray bytes, std::shared_ptr<cPageBlock> storage = {});
-    tCarrierCode CodeAt(qsizetype intFrom) const;
+    tCarrierCode CodeAt(qsizetype lngFrom) const;
 
     QByteArray m_bytes; // may point into m_storage
     std::shared_ptr<cPageBlock> m_storage;
