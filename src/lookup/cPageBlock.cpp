@@ -69,13 +69,13 @@ cPageBlock::~cPageBlock() {
         (m_way == eWay::System ? SystemFree : PortableFree)(m_data, m_capacity);
 }
 
-bool cPageBlock::Resize(size_t intBytes) {
-    if (intBytes == 0)
-        intBytes = 1;
-    char* p = (m_way == eWay::System ? SystemResize : PortableResize)(m_data, m_capacity, intBytes);
+bool cPageBlock::Resize(size_t lngBytes) {
+    if (lngBytes == 0)
+        lngBytes = 1;
+    char* p = (m_way == eWay::System ? SystemResize : PortableResize)(m_data, m_capacity, lngBytes);
     if (!p)
         return false;
     m_data = p;
-    m_capacity = intBytes;
+    m_capacity = lngBytes;
     return true;
 }
