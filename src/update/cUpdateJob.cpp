@@ -15,12 +15,12 @@ cUpdateJob::cUpdateJob(cNumberDB& db, const QString& strDataDir, cFileOps& files
     connect(m_reader, &ucrAsync::DigitError, this, [this] { m_blnDigitError = true; });
     connect(m_reader, &ucrAsync::RetCheckVer, this, &cUpdateJob::OnVersion);
     connect(m_reader, &ucrAsync::DownloadProgress, this,
-            [this](qint32 lngCurBytes, qint32 lngMaxBytes) {
-                emit Progress(eStage::Received, lngCurBytes, lngMaxBytes);
+            [this](qint32 intCurBytes, qint32 intMaxBytes) {
+                emit Progress(eStage::Received, intCurBytes, intMaxBytes);
             });
     connect(m_reader, &ucrAsync::DownloadComplete, this,
-            [this](qint32 lngMaxBytes, const QString&, const QByteArray& bytes) {
-                OnDownloaded(lngMaxBytes, bytes);
+            [this](qint32 intMaxBytes, const QString&, const QByteArray& bytes) {
+                OnDownloaded(intMaxBytes, bytes);
             });
     connect(m_reader, &ucrAsync::DownloadError, this, [this] { Finish(eOutcome::NoAnswer); });
     connect(m_reader, &ucrAsync::DownloadRefused, this, [this](const QString&, qint64 lngLimit) {
@@ -98,9 +98,9 @@ void cUpdateJob::OnVersion(const QString& strVersion) {
     m_reader->StartDownload(decision.strURL, modDataFolder::DBPath(m_strDataDir));
 }
 
-void cUpdateJob::OnDownloaded(qint32 lngMaxBytes, const QByteArray& bytes) {
+void cUpdateJob::OnDownloaded(qint32 intMaxBytes, const QByteArray& bytes) {
     QString strFound;
-    switch (modUpdate::CheckDownload(bytes, lngMaxBytes, m_intAnnounced, &strFound)) {
+    switch (modUpdate::CheckDownload(bytes, intMaxBytes, m_intAnnounced, &strFound)) {
     case modUpdate::eCheck::WrongSize:
         Finish(eOutcome::WrongSize);
         return;

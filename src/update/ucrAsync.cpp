@@ -116,18 +116,18 @@ bool ucrAsync::StartRead(const QString& strURL, const tRead& read, int* pErrNumb
     return true;
 }
 
-void ucrAsync::OnProgress(QNetworkReply* reply, qint64 curBytes, qint64 totalBytes) {
+void ucrAsync::OnProgress(QNetworkReply* reply, qint64 lngCurBytes, qint64 lngTotalBytes) {
     if (!m_reads.contains(reply))
         return;
-    m_reads[reply].lngReceived = curBytes;
-    if (curBytes > LimitOf(reply) || totalBytes > LimitOf(reply)) {
+    m_reads[reply].lngReceived = lngCurBytes;
+    if (lngCurBytes > LimitOf(reply) || lngTotalBytes > LimitOf(reply)) {
         Refuse(reply);
         return;
     }
     // Progress of the version check is never reported, nor any before the size is known.
     const qint64 maxBytes = AnnouncedSize(reply);
     if (maxBytes != 0 && m_reads.value(reply).purpose == eRead::Download)
-        emit DownloadProgress(qint32(curBytes), qint32(maxBytes), m_reads.value(reply).tag);
+        emit DownloadProgress(qint32(lngCurBytes), qint32(maxBytes), m_reads.value(reply).tag);
 }
 
 void ucrAsync::OnFinished(QNetworkReply* reply) {
