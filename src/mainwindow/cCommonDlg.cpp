@@ -27,9 +27,9 @@ QList<std::pair<QString, QString>> FileTypes(const QString& strDialogFilter) {
 
 // The dialog writes its answer and a NUL into a buffer of `size` characters and clears
 // the rest; an answer that does not fit is cut.
-QString ReturnedBuffer(const QString& strAnswer, qsizetype size) {
-    const QString strText = strAnswer.left(size - 1);
-    return strText + QString(size - strText.size(), Nul);
+QString ReturnedBuffer(const QString& strAnswer, qsizetype lngSize) {
+    const QString strText = strAnswer.left(lngSize - 1);
+    return strText + QString(lngSize - strText.size(), Nul);
 }
 
 } // namespace

@@ -65,9 +65,9 @@ std::optional<QString> cQtPlatform::GetSaveFileName(const tSaveFileRequest& requ
     dialog.selectFile(request.strProposedName);
     // An empty default extension still means "add the chosen type's extension"
     // to a name typed without one.
-    auto suffixOf = [](const QString& pattern) {
-        const qsizetype dot = pattern.lastIndexOf(u'.');
-        return dot < 0 || pattern.indexOf(u'*', dot) >= 0 ? QString() : pattern.mid(dot + 1);
+    auto suffixOf = [](const QString& strPattern) {
+        const qsizetype dot = strPattern.lastIndexOf(u'.');
+        return dot < 0 || strPattern.indexOf(u'*', dot) >= 0 ? QString() : strPattern.mid(dot + 1);
     };
     if (!request.strDefaultExt.isEmpty()) {
         dialog.setDefaultSuffix(request.strDefaultExt);
@@ -75,8 +75,8 @@ std::optional<QString> cQtPlatform::GetSaveFileName(const tSaveFileRequest& requ
         const int first = qBound(0, request.intSelectedType, int(request.lstFileTypes.size()) - 1);
         dialog.setDefaultSuffix(suffixOf(request.lstFileTypes[first].second));
         QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
-                         [&dialog, &request, filters, suffixOf](const QString& filter) {
-                             const qsizetype i = filters.indexOf(filter);
+                         [&dialog, &request, filters, suffixOf](const QString& strFilter) {
+                             const qsizetype i = filters.indexOf(strFilter);
                              if (i >= 0)
                                  dialog.setDefaultSuffix(suffixOf(request.lstFileTypes[i].second));
                          });
