@@ -32,7 +32,7 @@ public:
     // Whether it holds a database: the last LoadDB succeeded, or one was set.
     bool IsLoaded() const { return m_blnLoaded; }
 
-    void SetBytes(const QByteArray& bytes);
+    void SetBytes(const QByteArray& bytData);
     // The text in code page 932 (a character outside it becomes "?").
     void SetText(const QString& strText);
     qsizetype Size() const { return m_bytes.size(); }
@@ -46,9 +46,9 @@ public:
 
     // The up to 4 characters after the first occurrence of the key (ASCII letters
     // compared without case), or "0" when the key does not occur.
-    QString FindCode(QStringView key) const;
+    QString FindCode(QStringView strKey) const;
     // The same for a key of printable ASCII (0x20-0x7E), without allocating.
-    tCarrierCode LookupKey(QByteArrayView key) const;
+    tCarrierCode LookupKey(QByteArrayView bytKey) const;
 
     // Builds the record key index, for callers with many numbers to look up;
     // FindCode answers exactly as without it. LoadDB and SetBytes drop it.
@@ -60,10 +60,10 @@ public:
 
     // The first byte position where the key matches, on a character boundary,
     // ASCII letters compared without case; -1 when it does not occur.
-    static qsizetype FindKey(QByteArrayView bytes, QByteArrayView key);
+    static qsizetype FindKey(QByteArrayView bytData, QByteArrayView bytKey);
 
 private:
-    void Adopt(QByteArray bytes, std::shared_ptr<cPageBlock> storage = {});
+    void Adopt(QByteArray bytData, std::shared_ptr<cPageBlock> storage = {});
     tCarrierCode CodeAt(qsizetype lngFrom) const;
 
     QByteArray m_bytes; // may point into m_storage
