@@ -37,15 +37,15 @@ QString ShortWriteReason(const QFileDevice& file, int intErrno) {
 
 // Writes all bytes at the file's position; unbuffered, so a write cut short
 // (disk full, file size limit) shows in the count written.
-QString WriteAll(QFileDevice& file, QByteArrayView bytes) {
+QString WriteAll(QFileDevice& file, QByteArrayView bytData) {
     errno = 0;
-    const qint64 lngWritten = file.write(bytes.data(), bytes.size());
-    return lngWritten == bytes.size() ? QString() : ShortWriteReason(file, errno);
+    const qint64 lngWritten = file.write(bytData.data(), bytData.size());
+    return lngWritten == bytData.size() ? QString() : ShortWriteReason(file, errno);
 }
 
 // Fills and commits a save file that is already open.
-QString FillAndCommit(QSaveFile& file, const QByteArray& content) {
-    const QString strWhy = WriteAll(file, content);
+QString FillAndCommit(QSaveFile& file, const QByteArray& bytContent) {
+    const QString strWhy = WriteAll(file, bytContent);
     if (!strWhy.isEmpty()) {
         file.cancelWriting();
         file.commit();
@@ -69,14 +69,15 @@ QString FreeNameBeside(const QString& strPath) {
 
 // The old file stays whole until the new content fits: the part beyond the old
 // length is written first, so only the old length is rewritten in place.
-QString OverwriteInPlace(const QString& strPath, const QByteArray& content) {
+QString OverwriteInPlace(const QString& strPath, const QByteArray& bytContent) {
     QFile file(strPath);
     if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
         return CannotWrite(file.errorString());
     const qint64 lngOld = file.size();
-    if (content.size() > lngOld) {
-        QString strWhy = file.seek(lngOld) ? WriteAll(file, QByteArrayView(content).sliced(lngOld))
-                                           : file.errorString();
+    if (bytContent.size() > lngOld) {
+        QString strWhy = file.seek(lngOld)
+                             ? WriteAll(file, QByteArrayView(bytContent).sliced(lngOld))
+                             : file.errorString();
         if (!strWhy.isEmpty()) {
             const bool blnRestored = file.resize(lngOld);
             return CannotWrite(strWhy) +
@@ -84,10 +85,10 @@ QString OverwriteInPlace(const QString& strPath, const QByteArray& content) {
                                 : QStringLiteral("元のファイルの末尾に余分なデータが残りました。"));
         }
     }
-    const qint64 lngKept = qMin<qint64>(lngOld, content.size());
-    QString strWhy =
-        file.seek(0) ? WriteAll(file, QByteArrayView(content).first(lngKept)) : file.errorString();
-    if (strWhy.isEmpty() && content.size() < lngOld && !file.resize(content.size()))
+    const qint64 lngKept = qMin<qint64>(lngOld, bytContent.size());
+    QString strWhy = file.seek(0) ? WriteAll(file, QByteArrayView(bytContent).first(lngKept))
+                                  : file.errorString();
+    if (strWhy.isEmpty() && bytContent.size() < lngOld && !file.resize(bytContent.size()))
         strWhy = file.errorString();
     if (!strWhy.isEmpty())
         return CannotWrite(strWhy) + QStringLiteral("元のファイルは一部が書き換えられています。");
@@ -96,7 +97,8 @@ QString OverwriteInPlace(const QString& strPath, const QByteArray& content) {
 
 } // namespace
 
-QString WriteFileWhole(const QString& strPath, const QByteArray& content, bool blnInPlaceFallback) {
+QString WriteFileWhole(const QString& strPath, const QByteArray& bytContent,
+                       bool blnInPlaceFallback) {
     const QFileInfo target(strPath);
     if (target.isSymbolicLink()) {
         // The link itself is replaced: what it points to is none of this write's business.
@@ -104,7 +106,7 @@ QString WriteFileWhole(const QString& strPath, const QByteArray& content, bool b
         file.setDirectWriteFallback(false);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
             return CannotCreate(file.errorString());
-        QString strWhy = FillAndCommit(file, content);
+        QString strWhy = FillAndCommit(file, bytContent);
         if (strWhy.isEmpty() && !(strWhy = RenameOver(file.fileName(), strPath)).isEmpty())
             QFile::remove(file.fileName());
         return strWhy;
@@ -115,11 +117,11 @@ QString WriteFileWhole(const QString& strPath, const QByteArray& content, bool b
     QSaveFile file(strPath);
     file.setDirectWriteFallback(false);
     if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return FillAndCommit(file, content);
+        return FillAndCommit(file, bytContent);
     // No temporary file beside it (a folder that takes no new file): the owner
     // of the file may still rewrite the file itself.
     if (blnInPlaceFallback && target.isFile())
-        return OverwriteInPlace(strPath, content);
+        return OverwriteInPlace(strPath, bytContent);
     return CannotCreate(file.errorString());
 }
 

@@ -16,7 +16,7 @@ namespace modFileIO {
 // the file but not the folder) gets the file overwritten in place, as a plain
 // save would; the room for a longer content is taken first, so a full disk
 // leaves the old content as it was. The reason says what became of the old file.
-QString WriteFileWhole(const QString& strPath, const QByteArray& content,
+QString WriteFileWhole(const QString& strPath, const QByteArray& bytContent,
                        bool blnInPlaceFallback = false);
 
 // Renames strFrom to strTo in one step; an existing file or link at strTo is
