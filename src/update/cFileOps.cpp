@@ -9,8 +9,8 @@ cFileOps& cFileOps::Disk() {
     return disk;
 }
 
-QString cFileOps::WriteWhole(const QString& strPath, const QByteArray& bytes) {
-    return modFileIO::WriteFileWhole(strPath, bytes);
+QString cFileOps::WriteWhole(const QString& strPath, const QByteArray& bytData) {
+    return modFileIO::WriteFileWhole(strPath, bytData);
 }
 
 QString cFileOps::Link(const QString& strFrom, const QString& strTo) {

@@ -19,8 +19,8 @@ cUpdateJob::cUpdateJob(cNumberDB& db, const QString& strDataDir, cFileOps& files
                 emit Progress(eStage::Received, intCurBytes, intMaxBytes);
             });
     connect(m_reader, &ucrAsync::DownloadComplete, this,
-            [this](qint32 intMaxBytes, const QString&, const QByteArray& bytes) {
-                OnDownloaded(intMaxBytes, bytes);
+            [this](qint32 intMaxBytes, const QString&, const QByteArray& bytData) {
+                OnDownloaded(intMaxBytes, bytData);
             });
     connect(m_reader, &ucrAsync::DownloadError, this, [this] { Finish(eOutcome::NoAnswer); });
     connect(m_reader, &ucrAsync::DownloadRefused, this, [this](const QString&, qint64 lngLimit) {
@@ -98,9 +98,9 @@ void cUpdateJob::OnVersion(const QString& strVersion) {
     m_reader->StartDownload(decision.strURL, modDataFolder::DBPath(m_strDataDir));
 }
 
-void cUpdateJob::OnDownloaded(qint32 intMaxBytes, const QByteArray& bytes) {
+void cUpdateJob::OnDownloaded(qint32 intMaxBytes, const QByteArray& bytData) {
     QString strFound;
-    switch (modUpdate::CheckDownload(bytes, intMaxBytes, m_intAnnounced, &strFound)) {
+    switch (modUpdate::CheckDownload(bytData, intMaxBytes, m_intAnnounced, &strFound)) {
     case modUpdate::eCheck::WrongSize:
         Finish(eOutcome::WrongSize);
         return;
@@ -121,7 +121,7 @@ void cUpdateJob::OnDownloaded(qint32 intMaxBytes, const QByteArray& bytes) {
     }
     const QString tempPath = m_strDataDir + tempName;
     // The whole content or nothing: a failed write leaves nothing under the name.
-    if (const QString why = m_files.WriteWhole(tempPath, bytes); !why.isEmpty()) {
+    if (const QString why = m_files.WriteWhole(tempPath, bytData); !why.isEmpty()) {
         Finish(eOutcome::NotWritten, why);
         return;
     }
@@ -132,6 +132,6 @@ void cUpdateJob::OnDownloaded(qint32 intMaxBytes, const QByteArray& bytes) {
         return;
     }
     // db.dat now holds exactly these bytes: the program searches them from here on.
-    m_db.SetBytes(bytes);
+    m_db.SetBytes(bytData);
     Finish(eOutcome::Updated);
 }

@@ -72,7 +72,7 @@ signals:
 
 private:
     void OnVersion(const QString& strVersion);
-    void OnDownloaded(qint32 intMaxBytes, const QByteArray& bytes);
+    void OnDownloaded(qint32 intMaxBytes, const QByteArray& bytData);
     void Finish(eOutcome outcome, const QString& strDetail = QString(), qint64 lngNumber = 0);
 
     cNumberDB& m_db;

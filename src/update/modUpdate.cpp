@@ -27,8 +27,8 @@ tVersionText ReadVersionText(const QString& strVersion) {
     return fields;
 }
 
-std::optional<int> FieldNumber(QStringView field) {
-    const QStringView digits = field.trimmed();
+std::optional<int> FieldNumber(QStringView strField) {
+    const QStringView digits = strField.trimmed();
     if (digits.isEmpty() || digits.size() > 4 || !modInputCheck::IsAllDigits(digits))
         return std::nullopt;
     return digits.toInt();
@@ -81,12 +81,12 @@ QString MakeTempName(const QString& strFolder, bool blnBackup) {
     return QString();
 }
 
-eCheck CheckDownload(const QByteArray& bytes, qint64 lngMaxBytes, int intAnnounced,
+eCheck CheckDownload(const QByteArray& bytData, qint64 lngMaxBytes, int intAnnounced,
                      QString* pstrFound) {
-    if (lngMaxBytes <= 0 || bytes.size() != lngMaxBytes)
+    if (lngMaxBytes <= 0 || bytData.size() != lngMaxBytes)
         return eCheck::WrongSize;
     cNumberDB downloaded;
-    downloaded.SetBytes(bytes);
+    downloaded.SetBytes(bytData);
     if (!downloaded.HasValidTail())
         return eCheck::NotDatabase;
     if (pstrFound)

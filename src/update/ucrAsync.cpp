@@ -107,7 +107,7 @@ bool ucrAsync::StartRead(const QString& strURL, const tRead& read, int* pErrNumb
     connect(window, &QTimer::timeout, this, [this, reply] { CheckRate(reply); });
     window->start(m_limits.intRateWindowMs);
     connect(reply, &QNetworkReply::downloadProgress, this,
-            [this, reply](qint64 cur, qint64 total) { OnProgress(reply, cur, total); });
+            [this, reply](qint64 lngCur, qint64 lngTotal) { OnProgress(reply, lngCur, lngTotal); });
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] {
         if (AnnouncedSize(reply) > LimitOf(reply))
             Refuse(reply);

@@ -56,7 +56,7 @@ signals:
     void DownloadError(QString strSaveFPath);
     // bytes: everything the read brought, which may be fewer than intMaxBytes
     // when the server closed early.
-    void DownloadComplete(qint32 intMaxBytes, QString strSaveFPath, QByteArray bytes);
+    void DownloadComplete(qint32 intMaxBytes, QString strSaveFPath, QByteArray bytData);
     // Raised just before a RetCheckVer whose text did not pass its check digit.
     void DigitError();
     void RetCheckVer(QString strVersion);
