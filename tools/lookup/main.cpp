@@ -87,12 +87,12 @@ public:
     }
 
     // The number as typed; the same in UTF-8 when the caller has it at hand.
-    void Answer(const cNumberDB& db, QStringView number, QByteArrayView utf8 = {}) {
-        const modSearch::tSearchResult result = modSearch::SearchNumber(db, number);
-        if (!utf8.isEmpty() && IsPlain(utf8) && !StartsFormula(utf8.front()))
-            m_buffer.append(utf8.data(), size_t(utf8.size()));
+    void Answer(const cNumberDB& db, QStringView strNumber, QByteArrayView bytUtf8 = {}) {
+        const modSearch::tSearchResult result = modSearch::SearchNumber(db, strNumber);
+        if (!bytUtf8.isEmpty() && IsPlain(bytUtf8) && !StartsFormula(bytUtf8.front()))
+            m_buffer.append(bytUtf8.data(), size_t(bytUtf8.size()));
         else
-            Append(Field(number));
+            Append(Field(strNumber));
         m_buffer += m_blnCsv ? ',' : '\t';
         if (!result.Accepted()) {
             m_buffer += '-';
@@ -130,14 +130,14 @@ private:
     static bool IsPlainChar(uint c) {
         return c > 0x20 && c < 0x7F && c != '\\' && c != ',' && c != '"';
     }
-    static bool IsPlain(QStringView s) {
-        for (QChar c : s)
+    static bool IsPlain(QStringView strText) {
+        for (QChar c : strText)
             if (!IsPlainChar(c.unicode()))
                 return false;
         return true;
     }
-    static bool IsPlain(QByteArrayView s) {
-        for (char c : s)
+    static bool IsPlain(QByteArrayView bytText) {
+        for (char c : bytText)
             if (!IsPlainChar(uchar(c)))
                 return false;
         return true;
@@ -149,8 +149,8 @@ private:
         return m_blnCsv && (c == '=' || c == '+' || c == '-' || c == '@' || c == '\t' || c == '\r');
     }
 
-    void Append(const QByteArray& bytes) {
-        m_buffer.append(bytes.constData(), size_t(bytes.size()));
+    void Append(const QByteArray& bytData) {
+        m_buffer.append(bytData.constData(), size_t(bytData.size()));
     }
 
     // A character that could break a line or a field, or hide itself (NUL, the
@@ -160,10 +160,10 @@ private:
                QChar::category(c) == QChar::Other_Format;
     }
 
-    QByteArray Field(QStringView s) const {
+    QByteArray Field(QStringView strText) const {
         // Such a field is shown as text: a quote mark first, as spreadsheets take it.
-        QByteArray out = !s.isEmpty() && StartsFormula(s.front().unicode()) ? "'" : "";
-        for (char32_t c : s.toUcs4()) {
+        QByteArray out = !strText.isEmpty() && StartsFormula(strText.front().unicode()) ? "'" : "";
+        for (char32_t c : strText.toUcs4()) {
             // CSV carries TAB and line ends inside quotes, and has no escapes of its own.
             const bool csvKeeps = c == u'\t' || c == u'\n' || c == u'\r' || c == u'\\';
             if (!IsUnsafe(c) || (m_blnCsv && csvKeeps))
@@ -195,12 +195,12 @@ private:
 };
 
 // Whether these first bytes could still grow into a byte order mark.
-bool MayStartByteOrderMark(QByteArrayView head) {
+bool MayStartByteOrderMark(QByteArrayView bytHead) {
     const QByteArrayView marks[] = {QByteArrayView("\xEF\xBB\xBF"), QByteArrayView("\xFE\xFF"),
                                     QByteArrayView("\xFF\xFE\0\0", 4),
                                     QByteArrayView("\0\0\xFE\xFF", 4)};
     for (QByteArrayView mark : marks)
-        if (head.size() < mark.size() && mark.startsWith(head))
+        if (bytHead.size() < mark.size() && mark.startsWith(bytHead))
             return true;
     return false;
 }
@@ -215,33 +215,33 @@ bool AnswerStream(const cNumberDB& db, cAnswerWriter& writer, QString* pstrWhy) 
     struct stat st;
     const bool blnFile = fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode);
     char16_t wide[64];
-    auto answerLine = [&](QByteArrayView line) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (line.isEmpty())
+    auto answerLine = [&](QByteArrayView bytLine) {
+        if (bytLine.endsWith('\r'))
+            bytLine.chop(1);
+        if (bytLine.isEmpty())
             return;
-        if (line.size() > MaxLineBytes) {
-            const QString text = QString::fromUtf8(line.first(MaxLineBytes));
+        if (bytLine.size() > MaxLineBytes) {
+            const QString text = QString::fromUtf8(bytLine.first(MaxLineBytes));
             const qsizetype shown = ShownOfLongLine - text[ShownOfLongLine - 1].isHighSurrogate();
             return writer.Answer(db, text.left(shown) + u'…');
         }
-        bool ascii = line.size() <= qsizetype(std::size(wide));
-        for (qsizetype i = 0; ascii && i < line.size(); ++i)
-            ascii = uchar(line[i]) < 0x80;
+        bool ascii = bytLine.size() <= qsizetype(std::size(wide));
+        for (qsizetype i = 0; ascii && i < bytLine.size(); ++i)
+            ascii = uchar(bytLine[i]) < 0x80;
         if (!ascii)
-            return writer.Answer(db, QString::fromUtf8(line));
-        for (qsizetype i = 0; i < line.size(); ++i)
-            wide[i] = uchar(line[i]);
-        writer.Answer(db, QStringView(wide, line.size()), line);
+            return writer.Answer(db, QString::fromUtf8(bytLine));
+        for (qsizetype i = 0; i < bytLine.size(); ++i)
+            wide[i] = uchar(bytLine[i]);
+        writer.Answer(db, QStringView(wide, bytLine.size()), bytLine);
     };
     // The line not yet ended; of a long one only as much as shows that it is long.
     QByteArray pending;
-    auto keep = [&](QByteArrayView part) {
-        pending.append(part.first(qMin(part.size(), MaxLineBytes + 2 - pending.size())));
+    auto keep = [&](QByteArrayView bytPart) {
+        pending.append(bytPart.first(qMin(bytPart.size(), MaxLineBytes + 2 - pending.size())));
     };
-    auto split = [&](QByteArrayView utf8) {
-        const char* from = utf8.data();
-        const char* const end = from + utf8.size();
+    auto split = [&](QByteArrayView bytUtf8) {
+        const char* from = bytUtf8.data();
+        const char* const end = from + bytUtf8.size();
         for (const char* nl;
              from != end && (nl = static_cast<const char*>(memchr(from, '\n', size_t(end - from))));
              from = nl + 1) {
