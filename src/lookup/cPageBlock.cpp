@@ -66,16 +66,17 @@ void SystemFree(char* data, size_t lngBytes) {
 
 cPageBlock::~cPageBlock() {
     if (m_data)
-        (m_way == eWay::System ? SystemFree : PortableFree)(m_data, m_capacity);
+        (m_way == eWay::System ? SystemFree : PortableFree)(m_data, m_lngCapacity);
 }
 
 bool cPageBlock::Resize(size_t lngBytes) {
     if (lngBytes == 0)
         lngBytes = 1;
-    char* p = (m_way == eWay::System ? SystemResize : PortableResize)(m_data, m_capacity, lngBytes);
+    char* p =
+        (m_way == eWay::System ? SystemResize : PortableResize)(m_data, m_lngCapacity, lngBytes);
     if (!p)
         return false;
     m_data = p;
-    m_capacity = lngBytes;
+    m_lngCapacity = lngBytes;
     return true;
 }

@@ -21,10 +21,10 @@ public:
     // such memory.
     bool Resize(size_t lngBytes);
     char* Data() const { return m_data; }
-    size_t Capacity() const { return m_capacity; }
+    size_t Capacity() const { return m_lngCapacity; }
 
 private:
     eWay m_way;
     char* m_data = nullptr;
-    size_t m_capacity = 0;
+    size_t m_lngCapacity = 0;
 };
