@@ -67,16 +67,16 @@ qsizetype FindInText(QStringView strText, QStringView strKey) {
 
 void cNumberDB::Adopt(QByteArray bytData, std::shared_ptr<cPageBlock> storage) {
     // The bytes may point into the old storage: they go first.
-    m_bytes = std::move(bytData);
+    m_bytDB = std::move(bytData);
     m_storage = std::move(storage);
     m_index.reset();
     m_blnLoaded = true;
     // 16 characters take at most 32 bytes; start on a boundary a little before.
-    const auto* b = reinterpret_cast<const uchar*>(m_bytes.constData());
-    qsizetype from = qMax<qsizetype>(0, m_bytes.size() - 40);
+    const auto* b = reinterpret_cast<const uchar*>(m_bytDB.constData());
+    qsizetype from = qMax<qsizetype>(0, m_bytDB.size() - 40);
     if (from > 0 && !IsCharStart(b, from))
         ++from;
-    m_strTail = Decode(QByteArrayView(m_bytes).sliced(from)).right(16);
+    m_strTail = Decode(QByteArrayView(m_bytDB).sliced(from)).right(16);
 }
 
 void cNumberDB::SetBytes(const QByteArray& bytData) {
@@ -146,8 +146,8 @@ bool cNumberDB::HasValidTail() const {
         return strText.size() == lngCount && modInputCheck::IsAllDigits(strText);
     };
     // A lead byte left over at the end is no character: the file was cut.
-    const auto* b = reinterpret_cast<const uchar*>(m_bytes.constData());
-    const bool cut = LeadsBefore(b, m_bytes.size()) % 2 == 1;
+    const auto* b = reinterpret_cast<const uchar*>(m_bytDB.constData());
+    const bool cut = LeadsBefore(b, m_bytDB.size()) % 2 == 1;
     return !cut && m_strTail.size() == 16 && digits(DBDate(), 8) && digits(DBVersion(), 4);
 }
 
@@ -226,8 +226,8 @@ qsizetype cNumberDB::FindKey(QByteArrayView bytData, QByteArrayView bytKey) {
 tCarrierCode cNumberDB::CodeAt(qsizetype lngFrom) const {
     tCarrierCode code;
     code.len = 0;
-    const qsizetype end = qMin<qsizetype>(m_bytes.size(), lngFrom + 4);
-    const auto* b = reinterpret_cast<const uchar*>(m_bytes.constData());
+    const qsizetype end = qMin<qsizetype>(m_bytDB.size(), lngFrom + 4);
+    const auto* b = reinterpret_cast<const uchar*>(m_bytDB.constData());
     bool asIs = true;
     for (qsizetype i = lngFrom; i < end; ++i)
         asIs = asIs && IsShownAsIs(b[i]);
@@ -238,7 +238,7 @@ tCarrierCode cNumberDB::CodeAt(qsizetype lngFrom) const {
     }
     // Anything else goes through the decoder; four characters take at most 8 bytes.
     const QString text = Decode(
-        QByteArrayView(m_bytes).sliced(lngFrom, qMin<qsizetype>(8, m_bytes.size() - lngFrom)));
+        QByteArrayView(m_bytDB).sliced(lngFrom, qMin<qsizetype>(8, m_bytDB.size() - lngFrom)));
     for (qsizetype i = 0; i < qMin<qsizetype>(4, text.size()); ++i)
         code.ch[code.len++] = text[i].unicode();
     return code;
@@ -252,7 +252,7 @@ tCarrierCode cNumberDB::LookupKey(QByteArrayView bytKey) const {
     if (found == cKeyIndex::CodeGiven)
         return code;
     if (found == cKeyIndex::NoSlot)
-        found = FindKey(m_bytes, bytKey);
+        found = FindKey(m_bytDB, bytKey);
     if (found < 0)
         return tCarrierCode();
     return CodeAt(found + bytKey.size());
@@ -266,7 +266,7 @@ QString cNumberDB::FindCode(QStringView strKey) const {
         bytesShowKey = bytesShowKey && c.unicode() < 0x80 && IsShownAsIs(uchar(c.unicode()));
     if (bytesShowKey)
         return LookupKey(strKey.toLatin1()).toString();
-    const QString text = Decode(m_bytes);
+    const QString text = Decode(m_bytDB);
     const qsizetype found = FindInText(text, strKey);
     return found < 0 ? QStringLiteral("0") : text.mid(found + strKey.size(), 4);
 }
@@ -277,5 +277,5 @@ void cNumberDB::Prefetch(QStringView strNumber) const {
 }
 
 void cNumberDB::BuildIndex() {
-    m_index = cKeyIndex::Build(m_bytes);
+    m_index = cKeyIndex::Build(m_bytDB);
 }

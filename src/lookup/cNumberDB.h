@@ -35,7 +35,7 @@ public:
     void SetBytes(const QByteArray& bytData);
     // The text in code page 932 (a character outside it becomes "?").
     void SetText(const QString& strText);
-    qsizetype Size() const { return m_bytes.size(); }
+    qsizetype Size() const { return m_bytDB.size(); }
 
     // Tail fields, counted from the end of the decoded text; a short text gives shorter fields.
     QString DBDate() const { return m_strTail.mid(0, 8); }
@@ -66,7 +66,7 @@ private:
     void Adopt(QByteArray bytData, std::shared_ptr<cPageBlock> storage = {});
     tCarrierCode CodeAt(qsizetype lngFrom) const;
 
-    QByteArray m_bytes; // may point into m_storage
+    QByteArray m_bytDB; // may point into m_storage
     std::shared_ptr<cPageBlock> m_storage;
     QString m_strTail; // the last 16 characters
     QString m_strError;
