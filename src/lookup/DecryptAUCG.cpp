@@ -31,10 +31,10 @@ char16_t Upper(QChar c) {
 // A character code as a one-byte character of code page 932: ASCII, the
 // half-width katakana and the few other single bytes. A lead byte alone is no
 // character, nor is any code beyond one byte.
-std::optional<QChar> CharForCode(int code) {
-    if (code < 0 || code > 255 || modText::IsLeadByte(uchar(code)))
+std::optional<QChar> CharForCode(int intCode) {
+    if (intCode < 0 || intCode > 255 || modText::IsLeadByte(uchar(intCode)))
         return std::nullopt;
-    const char byte = static_cast<char>(code);
+    const char byte = static_cast<char>(intCode);
     return modText::DecodeCp932(QByteArrayView(&byte, 1)).front();
 }
 
@@ -56,10 +56,10 @@ std::optional<char16_t> PairDigit(QChar first, QChar second) {
     return std::nullopt;
 }
 
-QList<QString> PairsForDigit(int digit) {
+QList<QString> PairsForDigit(int intDigit) {
     QList<QString> pairs;
     for (const tPair& p : PairTable)
-        if (p.digit == char16_t(u'0' + digit))
+        if (p.digit == char16_t(u'0' + intDigit))
             pairs.append(QString(QChar(p.first)) + QChar(p.second));
     return pairs;
 }

@@ -16,7 +16,7 @@ namespace DecryptAUCG {
 // The digit a pair stands for, or nothing for a pair outside the table.
 std::optional<char16_t> PairDigit(QChar first, QChar second);
 // Every pair ("AU", ...) that stands for the digit.
-QList<QString> PairsForDigit(int digit);
+QList<QString> PairsForDigit(int intDigit);
 
 // Mod-10 check digit with weights 3 and 1 from the right (as in EAN-13).
 int CalcCheckDigit(const QString& strDigits);

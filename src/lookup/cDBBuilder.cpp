@@ -13,35 +13,37 @@ namespace {
 const QString SteerToKindG = QStringLiteral("C160");
 const QString SteerToKindH = QStringLiteral("C161");
 
-bool IsDigits(QStringView s) {
-    return !s.isEmpty() && modInputCheck::IsAllDigits(s);
+bool IsDigits(QStringView strText) {
+    return !strText.isEmpty() && modInputCheck::IsAllDigits(strText);
 }
 
-bool IsValidPrefix(const QString& s) {
-    return s.size() >= 6 && s.size() <= 9 && IsDigits(s) && modInputCheck::HasMobilePrefix(s);
+bool IsValidPrefix(const QString& strText) {
+    return strText.size() >= 6 && strText.size() <= 9 && IsDigits(strText) &&
+           modInputCheck::HasMobilePrefix(strText);
 }
 
 // A carrier code as the lookups return it: a capital letter and three digits.
-bool IsValidCode(const QString& s) {
-    return s.size() == 4 && s[0] >= u'A' && s[0] <= u'Z' && IsDigits(QStringView(s).mid(1));
+bool IsValidCode(const QString& strText) {
+    return strText.size() == 4 && strText[0] >= u'A' && strText[0] <= u'Z' &&
+           IsDigits(QStringView(strText).mid(1));
 }
 
 // A field from the table as its message quotes it: a huge field would otherwise
 // flood the terminal, and control characters would act on it.
-QString Quoted(QStringView s) {
+QString Quoted(QStringView strText) {
     constexpr qsizetype MaxShown = 40;
-    QString shown = s.left(MaxShown).toString();
+    QString shown = strText.left(MaxShown).toString();
     for (QChar& c : shown)
         if (c.unicode() < 0x20 || c.unicode() == 0x7f)
             c = u'?';
-    if (s.size() > MaxShown)
+    if (strText.size() > MaxShown)
         shown += u'…';
     return u'"' + shown + u'"';
 }
 
-bool HasLongerEntry(const QMap<QString, QString>& entries, const QString& prefix) {
-    auto it = entries.upperBound(prefix);
-    return it != entries.end() && it.key().startsWith(prefix);
+bool HasLongerEntry(const QMap<QString, QString>& entries, const QString& strPrefix) {
+    auto it = entries.upperBound(strPrefix);
+    return it != entries.end() && it.key().startsWith(strPrefix);
 }
 
 } // namespace
@@ -171,10 +173,11 @@ bool cDBBuilder::BuildFile(const QString& strPath, const QString& strDate,
     return true;
 }
 
-QList<std::pair<qsizetype, qsizetype>> cDBBuilder::KeyOccurrences(QStringView text) {
+QList<std::pair<qsizetype, qsizetype>> cDBBuilder::KeyOccurrences(QStringView strText) {
     QList<std::pair<qsizetype, qsizetype>> found;
-    for (qsizetype start = 0; start < text.size(); ++start)
-        if (const qsizetype n = modRecordKey::KeyLengthAt(text.data() + start, text.size() - start))
+    for (qsizetype start = 0; start < strText.size(); ++start)
+        if (const qsizetype n =
+                modRecordKey::KeyLengthAt(strText.data() + start, strText.size() - start))
             found.append({start, n});
     return found;
 }

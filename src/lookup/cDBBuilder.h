@@ -35,7 +35,7 @@ public:
 
     // Where the text holds something a lookup would take for a record key:
     // positions and lengths, in text order.
-    static QList<std::pair<qsizetype, qsizetype>> KeyOccurrences(QStringView text);
+    static QList<std::pair<qsizetype, qsizetype>> KeyOccurrences(QStringView strText);
 
 private:
     struct tEntry {

@@ -20,13 +20,13 @@ using modRecordKey::FieldsForLetter;
 
 // Calls f(q) for every byte q that is a kind letter in either case, in order;
 // 16 bytes at a time where the processor allows.
-template <typename tFn> void ForEachKindLetter(const uchar* t, qsizetype size, tFn f) {
+template <typename tFn> void ForEachKindLetter(const uchar* t, qsizetype lngSize, tFn f) {
     qsizetype q = 0;
 #if defined(__SSE2__)
     const __m128i fold = _mm_set1_epi8(0x20);
     const __m128i a = _mm_set1_epi8('a'), lf = _mm_set1_epi8('f'), g = _mm_set1_epi8('g'),
                   h = _mm_set1_epi8('h');
-    for (; q + 16 <= size; q += 16) {
+    for (; q + 16 <= lngSize; q += 16) {
         const __m128i v =
             _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + q)), fold);
         const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, a), _mm_cmpeq_epi8(v, lf)),
@@ -35,7 +35,7 @@ template <typename tFn> void ForEachKindLetter(const uchar* t, qsizetype size, t
             f(q + __builtin_ctz(bits));
     }
 #endif
-    for (; q < size; ++q)
+    for (; q < lngSize; ++q)
         if (FieldsForLetter(t[q]) != 0)
             f(q);
 }
@@ -46,8 +46,8 @@ bool IsDigit(uchar c) {
 
 constexpr size_t DirectBytes = size_t(cKeyIndex::SlotCount) * sizeof(quint32);
 
-quint64 HashOf(qsizetype slot) {
-    return quint64(slot) * 0x9E3779B97F4A7C15ull >> 20;
+quint64 HashOf(qsizetype lngSlot) {
+    return quint64(lngSlot) * 0x9E3779B97F4A7C15ull >> 20;
 }
 
 } // namespace
@@ -63,35 +63,35 @@ void cKeyIndex::Prefetch(QStringView strNumber) const {
     }
 }
 
-qsizetype cKeyIndex::Slot(QByteArrayView key) {
+qsizetype cKeyIndex::Slot(QByteArrayView bytKey) {
     // A key's number lies below 3 * 10^fields: the kinds' slots do not overlap.
-    const qint32 value = modRecordKey::ReadKey(key.data(), key.size());
-    return value < 0 ? -1 : SlotBase[(key.size() - 3) / 2] + value;
+    const qint32 value = modRecordKey::ReadKey(bytKey.data(), bytKey.size());
+    return value < 0 ? -1 : SlotBase[(bytKey.size() - 3) / 2] + value;
 }
 
-void cKeyIndex::Store(qsizetype slot, quint32 entry) {
+void cKeyIndex::Store(qsizetype lngSlot, quint32 entry) {
     if (m_first) {
-        if (m_first[slot] == 0)
-            m_first[slot] = entry;
+        if (m_first[lngSlot] == 0)
+            m_first[lngSlot] = entry;
         return;
     }
-    for (quint64 h = HashOf(slot) & m_mask;; h = (h + 1) & m_mask) {
+    for (quint64 h = HashOf(lngSlot) & m_mask;; h = (h + 1) & m_mask) {
         if (m_table[h] == 0) {
-            m_table[h] = quint64(slot + 1) << 32 | entry;
+            m_table[h] = quint64(lngSlot + 1) << 32 | entry;
             return;
         }
-        if (qsizetype(m_table[h] >> 32) == slot + 1)
+        if (qsizetype(m_table[h] >> 32) == lngSlot + 1)
             return; // the first occurrence is kept
     }
 }
 
-std::shared_ptr<const cKeyIndex> cKeyIndex::Build(QByteArrayView bytes) {
-    if (bytes.size() >= qsizetype(0x7FFFFFFF))
+std::shared_ptr<const cKeyIndex> cKeyIndex::Build(QByteArrayView bytData) {
+    if (bytData.size() >= qsizetype(0x7FFFFFFF))
         return nullptr;
-    const auto* t = reinterpret_cast<const uchar*>(bytes.data());
+    const auto* t = reinterpret_cast<const uchar*>(bytData.data());
     // Every occurrence of a key ends in its kind letter: their count bounds the keys.
     qsizetype letters = 0;
-    ForEachKindLetter(t, bytes.size(), [&](qsizetype) { ++letters; });
+    ForEachKindLetter(t, bytData.size(), [&](qsizetype) { ++letters; });
     auto index = std::make_shared<cKeyIndex>();
     try {
         // Half full at most; the hash table wins while it is smaller than the slots.
@@ -112,17 +112,17 @@ std::shared_ptr<const cKeyIndex> cKeyIndex::Build(QByteArrayView bytes) {
     }
     // For one kind the start moves on with the letter, so the first one stored
     // is the first in the bytes.
-    ForEachKindLetter(t, bytes.size(), [&](qsizetype q) {
-        const qsizetype length = modRecordKey::KeyLength(FieldsForLetter(t[q]));
-        const qsizetype start = q + 1 - length;
+    ForEachKindLetter(t, bytData.size(), [&](qsizetype lngPos) {
+        const qsizetype length = modRecordKey::KeyLength(FieldsForLetter(t[lngPos]));
+        const qsizetype start = lngPos + 1 - length;
         // A key after a lone lead byte is no key: its first digit is that byte's pair.
-        if (start < 0 || !modText::StartsCharacter(bytes, start))
+        if (start < 0 || !modText::StartsCharacter(bytData, start))
             return;
-        const qsizetype slot = Slot(bytes.sliced(start, length));
+        const qsizetype slot = Slot(bytData.sliced(start, length));
         if (slot < 0)
             return;
-        const uchar* code = t + q + 1;
-        const bool usual = q + 4 < bytes.size() && (code[0] == 'C' || code[0] == 'P') &&
+        const uchar* code = t + lngPos + 1;
+        const bool usual = lngPos + 4 < bytData.size() && (code[0] == 'C' || code[0] == 'P') &&
                            IsDigit(code[1]) && IsDigit(code[2]) && IsDigit(code[3]);
         index->Store(slot, usual ? 0x80000000u | (code[0] == 'P' ? 1024u : 0u) |
                                        quint32((code[1] - '0') * 100 + (code[2] - '0') * 10 +
@@ -132,18 +132,18 @@ std::shared_ptr<const cKeyIndex> cKeyIndex::Build(QByteArrayView bytes) {
     return index;
 }
 
-quint32 cKeyIndex::Entry(qsizetype slot) const {
+quint32 cKeyIndex::Entry(qsizetype lngSlot) const {
     if (m_first)
-        return m_first[slot];
-    for (quint64 h = HashOf(slot) & m_mask;; h = (h + 1) & m_mask) {
+        return m_first[lngSlot];
+    for (quint64 h = HashOf(lngSlot) & m_mask;; h = (h + 1) & m_mask) {
         const quint64 e = m_table[h];
-        if (e == 0 || qsizetype(e >> 32) == slot + 1)
+        if (e == 0 || qsizetype(e >> 32) == lngSlot + 1)
             return quint32(e);
     }
 }
 
-qsizetype cKeyIndex::Find(QByteArrayView key, tCarrierCode* pCode) const {
-    const qsizetype slot = Slot(key);
+qsizetype cKeyIndex::Find(QByteArrayView bytKey, tCarrierCode* pCode) const {
+    const qsizetype slot = Slot(bytKey);
     if (slot < 0)
         return NoSlot;
     const quint32 entry = Entry(slot);

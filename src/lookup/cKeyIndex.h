@@ -27,7 +27,7 @@ class cPageBlock;
 class cKeyIndex {
 public:
     // Nothing for bytes too long for 32-bit positions, or without the memory.
-    static std::shared_ptr<const cKeyIndex> Build(QByteArrayView bytes);
+    static std::shared_ptr<const cKeyIndex> Build(QByteArrayView bytData);
 
     // The first position of the key, -1 when it does not occur, NoSlot when the
     // key has no slot (then the bytes must be searched), or CodeGiven with the
@@ -35,19 +35,19 @@ public:
     // "C" or "P" and three digits, kept in the entry so that a batch does not
     // read the database at a random place.
     static constexpr qsizetype NoSlot = -2, CodeGiven = -3;
-    qsizetype Find(QByteArrayView key, tCarrierCode* pCode) const;
+    qsizetype Find(QByteArrayView bytKey, tCarrierCode* pCode) const;
 
     // Asks the processor for the entries of the number's keys (kinds A to H)
     // ahead of the lookups, so that their cache misses overlap.
     void Prefetch(QStringView strNumber) const;
 
     // The slot of a key-shaped text (its letter in either case), or -1.
-    static qsizetype Slot(QByteArrayView key);
+    static qsizetype Slot(QByteArrayView bytKey);
     static constexpr qsizetype SlotCount = 3000 + 30000 + 300000 + 3000000;
 
 private:
-    quint32 Entry(qsizetype slot) const;
-    void Store(qsizetype slot, quint32 entry);
+    quint32 Entry(qsizetype lngSlot) const;
+    void Store(qsizetype lngSlot, quint32 entry);
 
     // An entry is 0 where the key does not occur, else the position + 1 (below
     // 2^31), or 2^31 + 1024 for "P" + the three digits of the code.

@@ -29,11 +29,13 @@ public:
     // and LastError() tells why.
     bool LoadDB(const QString& strFilePath);
     const tIoError& LastError() const { return m_error; }
+    // Whether it holds a database: the last LoadDB succeeded, or one was set.
+    bool IsLoaded() const { return m_blnLoaded; }
 
-    void SetBytes(const QByteArray& bytes);
+    void SetBytes(const QByteArray& bytData);
     // The text in code page 932 (a character outside it becomes "?").
     void SetText(const QString& strText);
-    qsizetype Size() const { return m_bytes.size(); }
+    qsizetype Size() const { return m_bytDB.size(); }
 
     // Tail fields, counted from the end of the decoded text; a short text gives shorter fields.
     QString DBDate() const { return m_strTail.mid(0, 8); }
@@ -44,9 +46,9 @@ public:
 
     // The up to 4 characters after the first occurrence of the key (ASCII letters
     // compared without case), or "0" when the key does not occur.
-    QString FindCode(QStringView key) const;
+    QString FindCode(QStringView strKey) const;
     // The same for a key of printable ASCII (0x20-0x7E), without allocating.
-    tCarrierCode LookupKey(QByteArrayView key) const;
+    tCarrierCode LookupKey(QByteArrayView bytKey) const;
 
     // Builds the record key index, for callers with many numbers to look up;
     // FindCode answers exactly as without it. LoadDB and SetBytes drop it.
@@ -58,15 +60,16 @@ public:
 
     // The first byte position where the key matches, on a character boundary,
     // ASCII letters compared without case; -1 when it does not occur.
-    static qsizetype FindKey(QByteArrayView bytes, QByteArrayView key);
+    static qsizetype FindKey(QByteArrayView bytData, QByteArrayView bytKey);
 
 private:
-    void Adopt(QByteArray bytes, std::shared_ptr<cPageBlock> storage = {});
-    tCarrierCode CodeAt(qsizetype intFrom) const;
+    void Adopt(QByteArray bytData, std::shared_ptr<cPageBlock> storage = {});
+    tCarrierCode CodeAt(qsizetype lngFrom) const;
 
-    QByteArray m_bytes; // may point into m_storage
+    QByteArray m_bytDB; // may point into m_storage
     std::shared_ptr<cPageBlock> m_storage;
     QString m_strTail; // the last 16 characters
     tIoError m_error;  // of the last LoadDB
+    bool m_blnLoaded = false;
     std::shared_ptr<const cKeyIndex> m_index;
 };

@@ -13,12 +13,12 @@
 namespace {
 
 // Plain allocation: zeroed on the way in and when grown.
-char* PortableResize(char* data, size_t old, size_t bytes) {
+char* PortableResize(char* data, size_t lngOldBytes, size_t lngBytes) {
     if (!data)
-        return static_cast<char*>(std::calloc(bytes, 1));
-    auto* grown = static_cast<char*>(std::realloc(data, bytes));
-    if (grown && bytes > old)
-        std::memset(grown + old, 0, bytes - old);
+        return static_cast<char*>(std::calloc(lngBytes, 1));
+    auto* grown = static_cast<char*>(std::realloc(data, lngBytes));
+    if (grown && lngBytes > lngOldBytes)
+        std::memset(grown + lngOldBytes, 0, lngBytes - lngOldBytes);
     return grown;
 }
 
@@ -28,25 +28,25 @@ void PortableFree(char* data, size_t) {
 
 #if defined(__linux__)
 // Anonymous mappings come zeroed, and grow by remapping instead of copying.
-char* SystemResize(char* data, size_t old, size_t bytes) {
+char* SystemResize(char* data, size_t lngOldBytes, size_t lngBytes) {
     void* p =
-        data ? mremap(data, old, bytes, MREMAP_MAYMOVE)
-             : mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        data ? mremap(data, lngOldBytes, lngBytes, MREMAP_MAYMOVE)
+             : mmap(nullptr, lngBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (p == MAP_FAILED)
         return nullptr;
-    madvise(p, bytes, MADV_HUGEPAGE);
+    madvise(p, lngBytes, MADV_HUGEPAGE);
     return static_cast<char*>(p);
 }
-void SystemFree(char* data, size_t bytes) {
-    munmap(data, bytes);
+void SystemFree(char* data, size_t lngBytes) {
+    munmap(data, lngBytes);
 }
 #elif defined(_WIN32)
 // Committed pages come zeroed; growing takes a new range and copies.
-char* SystemResize(char* data, size_t old, size_t bytes) {
-    auto* p =
-        static_cast<char*>(VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+char* SystemResize(char* data, size_t lngOldBytes, size_t lngBytes) {
+    auto* p = static_cast<char*>(
+        VirtualAlloc(nullptr, lngBytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
     if (p && data) {
-        std::memcpy(p, data, old < bytes ? old : bytes);
+        std::memcpy(p, data, lngOldBytes < lngBytes ? lngOldBytes : lngBytes);
         VirtualFree(data, 0, MEM_RELEASE);
     }
     return p;
@@ -55,11 +55,11 @@ void SystemFree(char* data, size_t) {
     VirtualFree(data, 0, MEM_RELEASE);
 }
 #else
-char* SystemResize(char* data, size_t old, size_t bytes) {
-    return PortableResize(data, old, bytes);
+char* SystemResize(char* data, size_t lngOldBytes, size_t lngBytes) {
+    return PortableResize(data, lngOldBytes, lngBytes);
 }
-void SystemFree(char* data, size_t bytes) {
-    PortableFree(data, bytes);
+void SystemFree(char* data, size_t lngBytes) {
+    PortableFree(data, lngBytes);
 }
 #endif
 
@@ -67,16 +67,17 @@ void SystemFree(char* data, size_t bytes) {
 
 cPageBlock::~cPageBlock() {
     if (m_data)
-        (m_way == eWay::System ? SystemFree : PortableFree)(m_data, m_capacity);
+        (m_way == eWay::System ? SystemFree : PortableFree)(m_data, m_lngCapacity);
 }
 
-bool cPageBlock::Resize(size_t intBytes) {
-    if (intBytes == 0)
-        intBytes = 1;
-    char* p = (m_way == eWay::System ? SystemResize : PortableResize)(m_data, m_capacity, intBytes);
+bool cPageBlock::Resize(size_t lngBytes) {
+    if (lngBytes == 0)
+        lngBytes = 1;
+    char* p =
+        (m_way == eWay::System ? SystemResize : PortableResize)(m_data, m_lngCapacity, lngBytes);
     if (!p)
         return false;
     m_data = p;
-    m_capacity = intBytes;
+    m_lngCapacity = lngBytes;
     return true;
 }

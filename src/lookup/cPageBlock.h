@@ -17,15 +17,15 @@ public:
     cPageBlock(const cPageBlock&) = delete;
     cPageBlock& operator=(const cPageBlock&) = delete;
 
-    // Makes the block intBytes long (at least 1), keeping what it holds; new
+    // Makes the block lngBytes long (at least 1), keeping what it holds; new
     // bytes are zero. False, with the block as it was, when the system has no
     // such memory.
-    bool Resize(size_t intBytes);
+    bool Resize(size_t lngBytes);
     char* Data() const { return m_data; }
-    size_t Capacity() const { return m_capacity; }
+    size_t Capacity() const { return m_lngCapacity; }
 
 private:
     eWay m_way;
     char* m_data = nullptr;
-    size_t m_capacity = 0;
+    size_t m_lngCapacity = 0;
 };

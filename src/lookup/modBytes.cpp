@@ -10,21 +10,22 @@
 
 namespace modBytes {
 
-qsizetype Find(QByteArrayView hay, QByteArrayView needle, eWay way) {
-    if (needle.isEmpty())
+qsizetype Find(QByteArrayView bytHay, QByteArrayView bytNeedle, eWay way) {
+    if (bytNeedle.isEmpty())
         return 0;
 #if defined(__GLIBC__)
     if (way == eWay::System) {
-        const void* hit =
-            memmem(hay.data(), size_t(hay.size()), needle.data(), size_t(needle.size()));
-        return hit ? static_cast<const char*>(hit) - hay.data() : -1;
+        const void* hit = memmem(bytHay.data(), size_t(bytHay.size()), bytNeedle.data(),
+                                 size_t(bytNeedle.size()));
+        return hit ? static_cast<const char*>(hit) - bytHay.data() : -1;
     }
 #else
     Q_UNUSED(way);
 #endif
-    const auto hit = std::search(hay.begin(), hay.end(),
-                                 std::boyer_moore_horspool_searcher(needle.begin(), needle.end()));
-    return hit == hay.end() ? -1 : hit - hay.begin();
+    const auto hit =
+        std::search(bytHay.begin(), bytHay.end(),
+                    std::boyer_moore_horspool_searcher(bytNeedle.begin(), bytNeedle.end()));
+    return hit == bytHay.end() ? -1 : hit - bytHay.begin();
 }
 
 } // namespace modBytes

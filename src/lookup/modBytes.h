@@ -10,6 +10,6 @@ namespace modBytes {
 enum class eWay { System, Portable };
 
 // The first position of needle in hay, or -1; an empty needle is found at 0.
-qsizetype Find(QByteArrayView hay, QByteArrayView needle, eWay way = eWay::System);
+qsizetype Find(QByteArrayView bytHay, QByteArrayView bytNeedle, eWay way = eWay::System);
 
 } // namespace modBytes

@@ -24,15 +24,9 @@
 
 namespace modDataFolder {
 
-namespace {
-
-const QString DBName = QStringLiteral("db.dat");
-
 QString DBPath(const QString& strFolder) {
-    return modCheckPath::CheckPath(strFolder) + DBName;
+    return modCheckPath::CheckPath(strFolder) + QStringLiteral("db.dat");
 }
-
-} // namespace
 
 namespace {
 

@@ -12,6 +12,10 @@
 // then replaces.
 namespace modDataFolder {
 
+// The database file in a folder (with or without a closing separator); every
+// reader and writer of db.dat takes its path from here.
+QString DBPath(const QString& strFolder);
+
 // Why the user's copy is not read or could not be made ready.
 enum class eCopyProblem {
     None,

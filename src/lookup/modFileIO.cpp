@@ -24,10 +24,10 @@ constexpr tIoError NoError{};
 
 // Writes all bytes at the file's position; unbuffered, so a write cut short
 // (disk full, file size limit) shows in the count written.
-tIoError WriteAll(QFileDevice& file, QByteArrayView bytes) {
+tIoError WriteAll(QFileDevice& file, QByteArrayView bytData) {
     tIoError::ClearLastSystemCode();
-    const qint64 lngWritten = file.write(bytes.data(), bytes.size());
-    if (lngWritten == bytes.size())
+    const qint64 lngWritten = file.write(bytData.data(), bytData.size());
+    if (lngWritten == bytData.size())
         return NoError;
     const int intCode = tIoError::LastSystemCode();
     // Short without a reason from the system: the file system took no more.
@@ -37,8 +37,8 @@ tIoError WriteAll(QFileDevice& file, QByteArrayView bytes) {
 }
 
 // Fills and commits a save file that is already open.
-tIoError FillAndCommit(QSaveFile& file, const QByteArray& content) {
-    const tIoError error = WriteAll(file, content);
+tIoError FillAndCommit(QSaveFile& file, const QByteArray& bytContent) {
+    const tIoError error = WriteAll(file, bytContent);
     if (error.Failed()) {
         file.cancelWriting();
         file.commit();
@@ -67,24 +67,24 @@ QString FreeNameBeside(const QString& strPath) {
 
 // The old file stays whole until the new content fits: the part beyond the old
 // length is written first, so only the old length is rewritten in place.
-tIoError OverwriteInPlace(const QString& strPath, const QByteArray& content) {
+tIoError OverwriteInPlace(const QString& strPath, const QByteArray& bytContent) {
     QFile file(strPath);
     tIoError::ClearLastSystemCode();
     if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
         return OpenError(file);
     const qint64 lngOld = file.size();
-    if (content.size() > lngOld) {
-        tIoError error = file.seek(lngOld) ? WriteAll(file, QByteArrayView(content).sliced(lngOld))
+    if (bytContent.size() > lngOld) {
+        tIoError error = file.seek(lngOld) ? WriteAll(file, QByteArrayView(bytContent).sliced(lngOld))
                                            : OpenError(file);
         if (error.Failed()) {
             error.oldFile = file.resize(lngOld) ? eOldFile::Restored : eOldFile::TailLeft;
             return error;
         }
     }
-    const qint64 lngKept = qMin<qint64>(lngOld, content.size());
+    const qint64 lngKept = qMin<qint64>(lngOld, bytContent.size());
     tIoError error =
-        file.seek(0) ? WriteAll(file, QByteArrayView(content).first(lngKept)) : OpenError(file);
-    if (!error.Failed() && content.size() < lngOld && !file.resize(content.size()))
+        file.seek(0) ? WriteAll(file, QByteArrayView(bytContent).first(lngKept)) : OpenError(file);
+    if (!error.Failed() && bytContent.size() < lngOld && !file.resize(bytContent.size()))
         error = OpenError(file);
     if (error.Failed())
         error.oldFile = eOldFile::PartlyRewritten;
@@ -93,7 +93,7 @@ tIoError OverwriteInPlace(const QString& strPath, const QByteArray& content) {
 
 } // namespace
 
-tIoError WriteFileWhole(const QString& strPath, const QByteArray& content,
+tIoError WriteFileWhole(const QString& strPath, const QByteArray& bytContent,
                         bool blnInPlaceFallback) {
     const QFileInfo target(strPath);
     if (target.isSymbolicLink()) {
@@ -103,7 +103,7 @@ tIoError WriteFileWhole(const QString& strPath, const QByteArray& content,
         tIoError::ClearLastSystemCode();
         if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
             return OpenError(file);
-        tIoError error = FillAndCommit(file, content);
+        tIoError error = FillAndCommit(file, bytContent);
         if (!error.Failed() && (error = RenameOver(file.fileName(), strPath)).Failed())
             QFile::remove(file.fileName());
         return error;
@@ -114,12 +114,12 @@ tIoError WriteFileWhole(const QString& strPath, const QByteArray& content,
     file.setDirectWriteFallback(false);
     tIoError::ClearLastSystemCode();
     if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return FillAndCommit(file, content);
+        return FillAndCommit(file, bytContent);
     const tIoError error = OpenError(file);
     // No temporary file beside it (a folder that takes no new file): the owner
     // of the file may still rewrite the file itself.
     if (blnInPlaceFallback && target.isFile())
-        return OverwriteInPlace(strPath, content);
+        return OverwriteInPlace(strPath, bytContent);
     return error;
 }
 

@@ -18,8 +18,8 @@ namespace modFileIO {
 // With blnInPlaceFallback, a folder that takes no new file (the user may write
 // the file but not the folder) gets the file overwritten in place, as a plain
 // save would; the room for a longer content is taken first, so a full disk
-// leaves the old content as it was. A failure tells what became of the old file.
-tIoError WriteFileWhole(const QString& strPath, const QByteArray& content,
+// leaves the old bytContent as it was. A failure tells what became of the old file.
+tIoError WriteFileWhole(const QString& strPath, const QByteArray& bytContent,
                         bool blnInPlaceFallback = false);
 
 // Renames strFrom to strTo in one step; an existing file or link at strTo is

@@ -82,11 +82,11 @@ template <typename tChar> constexpr void WritePrefix(tChar* key, int intPrefixCo
     key[1] = tChar('0' + intPrefixCode);
 }
 
-// Field k (from 1) for the digit (0-9) at the number's position k + 3.
-template <typename tChar> constexpr void WriteField(tChar* key, int k, int intDigit) {
-    const int value = intDigit + k;
-    key[2 * k] = tChar('0' + value / 10);
-    key[2 * k + 1] = tChar('0' + value % 10);
+// Field intField (from 1) for the digit (0-9) at the number's position intField + 3.
+template <typename tChar> constexpr void WriteField(tChar* key, int intField, int intDigit) {
+    const int value = intDigit + intField;
+    key[2 * intField] = tChar('0' + value / 10);
+    key[2 * intField + 1] = tChar('0' + value % 10);
 }
 
 // The kind letter after the fields; returns the key's length.
@@ -116,12 +116,13 @@ inline QString KeyText(QStringView strLead) {
 // code, then the number's digits from the 4th on (a key of f fields gives a
 // number below 3 * 10^f); -1 when they are no key: a wrong length or prefix
 // code, a field that is no digit plus its place, or a letter for another count.
-template <typename tChar> constexpr qint32 ReadKey(const tChar* key, qsizetype n) {
-    if (n < KeyLength(MinFields) || n > MaxKeyLength || n % 2 == 0)
+template <typename tChar> constexpr qint32 ReadKey(const tChar* key, qsizetype lngCount) {
+    if (lngCount < KeyLength(MinFields) || lngCount > MaxKeyLength || lngCount % 2 == 0)
         return -1;
-    const int fields = int(n - 3) / 2;
-    auto at = [&](qsizetype i) { return CodeOf(key[i]); };
-    if (FieldsForLetter(at(n - 1)) != fields || at(0) != u'0' || at(1) < u'0' || at(1) > u'2')
+    const int fields = int(lngCount - 3) / 2;
+    auto at = [&](qsizetype lngIndex) { return CodeOf(key[lngIndex]); };
+    if (FieldsForLetter(at(lngCount - 1)) != fields || at(0) != u'0' || at(1) < u'0' ||
+        at(1) > u'2')
         return -1;
     qint32 value = at(1) - u'0';
     for (int k = 1; k <= fields; ++k) {
@@ -145,10 +146,10 @@ constexpr qint32 LeadValue(QStringView strLead) {
     return value;
 }
 
-// The length of the key that starts at key, with n characters available; 0
+// The length of the key that starts at key, with lngCount characters available; 0
 // when none does. At most one length fits: a kind letter is no field.
-template <typename tChar> constexpr qsizetype KeyLengthAt(const tChar* key, qsizetype n) {
-    for (int fields = MinFields; fields <= MaxFields && KeyLength(fields) <= n; ++fields)
+template <typename tChar> constexpr qsizetype KeyLengthAt(const tChar* key, qsizetype lngCount) {
+    for (int fields = MinFields; fields <= MaxFields && KeyLength(fields) <= lngCount; ++fields)
         if (ReadKey(key, KeyLength(fields)) >= 0)
             return KeyLength(fields);
     return 0;

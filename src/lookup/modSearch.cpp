@@ -35,12 +35,14 @@ tCarrierCode FindCarrierCode(const cNumberDB& db, QStringView strNumber) {
     using namespace modRecordKey;
     char key[MaxKeyLength];
     WritePrefix(key, PrefixCode(strNumber));
-    auto field = [&](int k) { WriteField(key, k, strNumber[2 + k].unicode() - u'0'); };
+    auto field = [&](int intField) {
+        WriteField(key, intField, strNumber[2 + intField].unicode() - u'0');
+    };
     db.Prefetch(strNumber);
     field(1);
     field(2);
-    auto step = [&](qsizetype lead) {
-        const int fields = FieldsForLead(lead);
+    auto step = [&](qsizetype lngLead) {
+        const int fields = FieldsForLead(lngLead);
         field(fields);
         return db.LookupKey(QByteArrayView(key, WriteLetter(key, fields)));
     };

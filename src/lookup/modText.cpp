@@ -24,11 +24,11 @@ const std::array<quint16, 0x10000>& CodesByUnit() {
                 (*table)[modCp932Tables::Singles[b]] = quint16(b);
         // Pairs from the highest code down, rows 0xED and 0xEE before all others,
         // so that the code that counts is written last.
-        auto add = [&](int lead) {
+        auto add = [&](int intLead) {
             for (int trail = 255; trail >= 0; --trail) {
-                const char16_t ch = modCp932Tables::Pairs[LeadRow(uchar(lead)) * 256 + trail];
+                const char16_t ch = modCp932Tables::Pairs[LeadRow(uchar(intLead)) * 256 + trail];
                 if (ch != 0)
-                    (*table)[ch] = quint16(lead << 8 | trail);
+                    (*table)[ch] = quint16(intLead << 8 | trail);
             }
         };
         add(0xEE);
@@ -43,23 +43,23 @@ const std::array<quint16, 0x10000>& CodesByUnit() {
 
 } // namespace
 
-bool StartsCharacter(QByteArrayView bytes, qsizetype p) {
-    const auto* b = reinterpret_cast<const uchar*>(bytes.data());
+bool StartsCharacter(QByteArrayView bytData, qsizetype lngPos) {
+    const auto* b = reinterpret_cast<const uchar*>(bytData.data());
     qsizetype leads = 0;
-    while (leads < p && IsLeadByte(b[p - 1 - leads]))
+    while (leads < lngPos && IsLeadByte(b[lngPos - 1 - leads]))
         ++leads;
-    return leads % 2 == 0 || b[p] == 0;
+    return leads % 2 == 0 || b[lngPos] == 0;
 }
 
-QString DecodeCp932(QByteArrayView bytes) {
-    QString text(bytes.size(), Qt::Uninitialized);
+QString DecodeCp932(QByteArrayView bytData) {
+    QString text(bytData.size(), Qt::Uninitialized);
     char16_t* out = reinterpret_cast<char16_t*>(text.data());
     qsizetype n = 0;
-    const auto* b = reinterpret_cast<const uchar*>(bytes.data());
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
+    const auto* b = reinterpret_cast<const uchar*>(bytData.data());
+    for (qsizetype i = 0; i < bytData.size(); ++i) {
         if (!IsLeadByte(b[i])) {
             out[n++] = modCp932Tables::Singles[b[i]];
-        } else if (i + 1 == bytes.size() || b[i + 1] == 0) {
+        } else if (i + 1 == bytData.size() || b[i + 1] == 0) {
             out[n++] = NoCharacter;
         } else {
             const char16_t ch = modCp932Tables::Pairs[LeadRow(b[i]) * 256 + b[i + 1]];

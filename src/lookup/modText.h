@@ -24,12 +24,12 @@ constexpr bool IsLeadByte(unsigned char b) {
 // lead byte ends a character (alone or as the second byte of a pair), so the
 // lead bytes just before p pair off from a boundary: an odd number leaves the
 // last one to take the byte at p with it, unless that byte is 0x00.
-bool StartsCharacter(QByteArrayView bytes, qsizetype p);
+bool StartsCharacter(QByteArrayView bytData, qsizetype lngPos);
 
 // The text of code page 932 bytes. A lead byte takes the next byte with it
 // unless that is 0x00; a pair without a character, and a lead byte at the end
 // or before 0x00, become U+30FB. Every other byte is a character of its own.
-QString DecodeCp932(QByteArrayView bytes);
+QString DecodeCp932(QByteArrayView bytData);
 
 // The bytes of the text in code page 932. A character with two codes takes the
 // lowest, the rows 0xED and 0xEE last; a UTF-16 code unit outside the code

@@ -12,11 +12,11 @@ struct tCarrierCode {
 
     QStringView View() const { return QStringView(ch, len); }
     QString toString() const { return View().toString(); }
-    friend bool operator==(const tCarrierCode& a, QStringView b) {
-        if (a.len != b.size())
+    friend bool operator==(const tCarrierCode& a, QStringView strOther) {
+        if (a.len != strOther.size())
             return false;
         for (qint8 i = 0; i < a.len; ++i)
-            if (a.ch[i] != b[i].unicode())
+            if (a.ch[i] != strOther[i].unicode())
                 return false;
         return true;
     }

@@ -28,9 +28,9 @@ QList<std::pair<QString, QString>> FileTypes(const QString& strDialogFilter) {
 
 // The dialog writes its answer and a NUL into a buffer of `size` characters and clears
 // the rest; an answer that does not fit is cut.
-QString ReturnedBuffer(const QString& strAnswer, qsizetype size) {
-    const QString strText = strAnswer.left(size - 1);
-    return strText + QString(size - strText.size(), Nul);
+QString ReturnedBuffer(const QString& strAnswer, qsizetype lngSize) {
+    const QString strText = strAnswer.left(lngSize - 1);
+    return strText + QString(lngSize - strText.size(), Nul);
 }
 
 } // namespace
@@ -62,27 +62,28 @@ void cCommonDlg::SetAction(qint16 intNewAction) {
 
 void cCommonDlg::ShowDialog(qint16 intKind) {
     m_intAction = intKind;
-    m_lngLastResult = 0;
-    m_lngErrNumber = 0;
+    m_intLastResult = 0;
+    m_intErrNumber = 0;
 
     // A file-name buffer has room for at least its closing NUL; with less there is
     // nothing to show, and the call ends quietly.
-    if (m_lngMaxFileSize < 1)
+    if (m_intMaxFileSize < 1)
         return;
 
     tSaveFileRequest request;
-    request.owner = m_Form;
-    request.caption = CString(m_strDialogTitle);
-    request.fileTypes = FileTypes(m_strDialogFilter);
+    request.owner = m_form;
+    request.strCaption = CString(m_strDialogTitle);
+    request.lstFileTypes = FileTypes(m_strDialogFilter);
     // The type index counts from 1; 0 (or one out of range) opens on the first type.
-    request.selectedType = (m_intFilterIndex >= 1 && m_intFilterIndex <= request.fileTypes.size())
-                               ? m_intFilterIndex - 1
-                               : 0;
-    request.initialDir = CString(m_strInitDir);
-    request.proposedName = CString(m_strFileName.left(m_lngMaxFileSize - 1));
-    request.defaultExt = CString(m_strDefaultExt);
-    request.overwritePrompt = (m_lngFlags & OFN_OVERWRITEPROMPT) != 0;
-    request.pathMustExist = (m_lngFlags & OFN_PATHMUSTEXIST) != 0;
+    request.intSelectedType =
+        (m_intFilterIndex >= 1 && m_intFilterIndex <= request.lstFileTypes.size())
+            ? m_intFilterIndex - 1
+            : 0;
+    request.strInitialDir = CString(m_strInitDir);
+    request.strProposedName = CString(m_strFileName.left(m_intMaxFileSize - 1));
+    request.strDefaultExt = CString(m_strDefaultExt);
+    request.blnOverwritePrompt = (m_intFlags & OFN_OVERWRITEPROMPT) != 0;
+    request.blnPathMustExist = (m_intFlags & OFN_PATHMUSTEXIST) != 0;
     const qsizetype nMaxFileTitle = m_strFileTitle.size() + 1;
 
     if (intKind != 2)
@@ -91,12 +92,12 @@ void cCommonDlg::ShowDialog(qint16 intKind) {
     const std::optional<QString> answer = m_platform.GetSaveFileName(request);
     // A path longer than the buffer can take fails the dialog, as a too small
     // buffer does on the platform the class was made for.
-    const bool blnFits = answer && answer->size() <= qint64(m_lngMaxFileSize) - 1;
-    m_lngLastResult = blnFits ? 1 : 0;
+    const bool blnFits = answer && answer->size() <= qint64(m_intMaxFileSize) - 1;
+    m_intLastResult = blnFits ? 1 : 0;
     if (answer && !blnFits)
-        m_lngErrNumber = ErrBufferTooSmall;
+        m_intErrNumber = ErrBufferTooSmall;
 
-    if (m_lngLastResult == 0) {
+    if (m_intLastResult == 0) {
         if (m_blnCancelError) {
             m_blnCancelButton = true;
             m_strFileName.clear();
@@ -107,7 +108,7 @@ void cCommonDlg::ShowDialog(qint16 intKind) {
     // The returned file buffer is the path padded with NULs to MaxFileSize; only its
     // first two NULs decide where FileName ends, so the rest is never built.
     const QString strFileBuffer =
-        *answer + QString(qMin<qint64>(qint64(m_lngMaxFileSize) - answer->size(), 2), Nul);
+        *answer + QString(qMin<qint64>(qint64(m_intMaxFileSize) - answer->size(), 2), Nul);
     const qsizetype end = strFileBuffer.indexOf(QString(2, Nul));
     if (end < 0) {
         // A path that fills the buffer leaves no pair of NULs to cut at.
@@ -126,8 +127,8 @@ void cCommonDlg::ShowDialog(qint16 intKind) {
     m_strFileTitle = strTitleBuffer.mid(first, last - first);
 }
 
-QString cCommonDlg::ErrDescriptionFor(qint32 lngErrNumber) {
-    switch (lngErrNumber) {
+QString cCommonDlg::ErrDescriptionFor(qint32 intErrNumber) {
+    switch (intErrNumber) {
     case -32768:
         return QStringLiteral("関数がダイアログ ボックスをロードできません。");
     case 20476:

@@ -20,34 +20,29 @@ public:
 
     QString Filter() const { return m_strFilter; }
     void SetFilter(const QString& strNewFilter);
-    void SetFlags(qint32 lngNewFlags) { m_lngFlags = lngNewFlags; }
+    void SetFlags(qint32 intNewFlags) { m_intFlags = intNewFlags; }
     void SetDialogTitle(const QString& strNewDialogTitle) { m_strDialogTitle = strNewDialogTitle; }
     void ShowSave();
-    void SetMaxFileSize(qint32 lngNewMaxFileSize) { m_lngMaxFileSize = lngNewMaxFileSize; }
+    void SetMaxFileSize(qint32 intNewMaxFileSize) { m_intMaxFileSize = intNewMaxFileSize; }
     void SetInitDir(const QString& strNewInitDir) { m_strInitDir = strNewInitDir; }
     QString FileName() const { return m_strFileName; }
     void SetFileName(const QString& strNewFileName) { m_strFileName = strNewFileName; }
     void SetFilterIndex(qint16 intNewFilterIndex) { m_intFilterIndex = intNewFilterIndex; }
     void SetDefaultExt(const QString& strNewDefaultExt) { m_strDefaultExt = strNewDefaultExt; }
-    // After an accepted call: the title buffer as returned, spaces trimmed, NULs kept.
-    QString FileTitle() const { return m_strFileTitle; }
     void SetFileTitle(const QString& strNewFileTitle) { m_strFileTitle = strNewFileTitle; }
-    QObject* Form() const { return m_Form; }
-    void SetForm(QObject* NewForm) { m_Form = NewForm; }
+    QObject* Form() const { return m_form; }
+    void SetForm(QObject* NewForm) { m_form = NewForm; }
     bool CancelError() const { return m_blnCancelError; }
     void SetCancelError(bool blnNewCancelErr) { m_blnCancelError = blnNewCancelErr; }
     qint16 Action() const { return m_intAction; }
     // Stores the kind; 2 shows the save dialog.
     void SetAction(qint16 intNewAction);
     bool CancelButton() const { return m_blnCancelButton; }
-    QString ErrDescription() const { return ErrDescriptionFor(m_lngErrNumber); }
-    qint32 ErrNumber() const { return m_lngErrNumber; }
+    QString ErrDescription() const { return ErrDescriptionFor(m_intErrNumber); }
+    qint32 ErrNumber() const { return m_intErrNumber; }
 
     // The fixed text for an error number; numbers outside the table share one text.
-    static QString ErrDescriptionFor(qint32 lngErrNumber);
-
-    // Set when the chosen path does not fit the file-name buffer.
-    static constexpr qint32 ErrBufferTooSmall = 20476;
+    static QString ErrDescriptionFor(qint32 intErrNumber);
 
     // Bits of flags, as the common dialog library numbers them. Of these the dialog
     // acts on the overwrite prompt and the path check; the others describe its look.
@@ -58,15 +53,18 @@ public:
     static constexpr qint32 OFN_LONGNAMES = 2097152;
 
 private:
+    // Set when the chosen path does not fit the file-name buffer.
+    static constexpr qint32 ErrBufferTooSmall = 20476;
+
     void ShowDialog(qint16 intKind);
 
     cPlatform& m_platform;
-    QPointer<QObject> m_Form;
+    QPointer<QObject> m_form;
     QString m_strFilter;
     QString m_strDialogFilter;
-    qint32 m_lngFlags = 0;
+    qint32 m_intFlags = 0;
     QString m_strDialogTitle;
-    qint32 m_lngMaxFileSize = 255;
+    qint32 m_intMaxFileSize = 255;
     QString m_strInitDir;
     QString m_strFileName;
     qint16 m_intFilterIndex = 0;
@@ -75,6 +73,6 @@ private:
     bool m_blnCancelError = false;
     bool m_blnCancelButton = false;
     qint16 m_intAction = 0;
-    qint32 m_lngErrNumber = 0;
-    qint32 m_lngLastResult = 0;
+    qint32 m_intErrNumber = 0;
+    qint32 m_intLastResult = 0;
 };

@@ -20,6 +20,23 @@ class frmAbout : public QDialog {
     Q_OBJECT
 
 public:
+    // owner: the main window (for modality and the position: left +2000 twips,
+    // top +200 twips relative to the owner's frame). job: the update of the
+    // database the main window searches; the window shows that database's version.
+    frmAbout(cPlatform& platform, cUpdateJob& job, QWidget* owner);
+    ~frmAbout() override;
+
+    // "Software Version: 1.30   DataBase Version: 1000  2004/01/15"
+    QString GetVersionText() const;
+    // The window's current outer height.
+    int HeightTwips() const;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void done(int intResult) override;
+
+private:
     // Outer window sizes, frame and caption included.
     static constexpr int WidthTwips = 6210;
     static constexpr int NormalHeightTwips = 3240;
@@ -29,28 +46,11 @@ public:
     static const QString AuthorURL;
     static const QColor StatusOrange;
 
-    // owner: the main window (for modality and the position: left +2000 twips,
-    // top +200 twips relative to the owner's frame). job: the update of the
-    // database the main window searches; the window shows that database's version.
-    frmAbout(cPlatform& platform, cUpdateJob& job, QWidget* owner);
-    ~frmAbout() override;
-
-    // The notice, four lines joined by CR LF, with the author web page.
-    static QString NoticeText();
-    // "Software Version: 1.30   DataBase Version: 1000  2004/01/15"
-    QString GetVersionText() const;
-    // The window's current outer height.
-    int HeightTwips() const;
-
     // The system's button-text colour, the status line's colour while checking.
     static QColor ButtonTextColour();
+    // The notice, four lines joined by CR LF, with the author web page.
+    static QString NoticeText();
 
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void done(int intResult) override;
-
-private:
     void BuildControls();
     void SetAccessibility();
     void SetHeightTwips(int intTwips);

@@ -6,6 +6,7 @@
 #include "modLogExport.h"
 #include "modLogSave.h"
 #include "modTwips.h"
+#include "tLogLine.h"
 
 #include <QListWidget>
 #include <QPushButton>
@@ -58,13 +59,13 @@ void frmLog::resizeEvent(QResizeEvent*) {
 
 void frmLog::FormResize() {
     const tLayout layout = LayoutFor(modTwips::Twips(width()), modTwips::Twips(height()));
-    if (!layout.changed)
+    if (!layout.blnChanged)
         return;
-    lstLog->setGeometry(modTwips::TwipsRect(0, 0, layout.listWidth, layout.listHeight));
+    lstLog->setGeometry(modTwips::TwipsRect(0, 0, layout.intListWidth, layout.intListHeight));
     cmdLogCommand[0]->setGeometry(
-        modTwips::TwipsRect(0, layout.buttonTop, layout.buttonWidth, 350));
-    cmdLogCommand[1]->setGeometry(
-        modTwips::TwipsRect(layout.buttonWidth, layout.buttonTop, layout.buttonWidth, 350));
+        modTwips::TwipsRect(0, layout.intButtonTop, layout.intButtonWidth, 350));
+    cmdLogCommand[1]->setGeometry(modTwips::TwipsRect(layout.intButtonWidth, layout.intButtonTop,
+                                                      layout.intButtonWidth, 350));
 }
 
 void frmLog::cmdLogCommand_Click(short intIndex) {
@@ -86,11 +87,18 @@ void frmLog::cmdLogCommand_Click(short intIndex) {
     }
 }
 
-int frmLog::AddLogLine(const QString& strLine) {
+void frmLog::EnableCommands() {
+    cmdLogCommand[0]->setEnabled(true);
+    cmdLogCommand[1]->setEnabled(true);
+}
+
+void frmLog::AddSearch(QStringView strNumber, QStringView strResult) {
     if (lstLog->count() >= MaxLines)
         delete lstLog->takeItem(0);
-    lstLog->addItem(strLine);
-    return lstLog->count();
+    lstLog->addItem(tLogLine::Make(strNumber, strResult).text);
+    const int count = lstLog->count();
+    setWindowTitle(QStringLiteral("検索ログ - %1件検索しました。").arg(count));
+    lstLog->setCurrentRow(count - 1);
 }
 
 QStringList frmLog::LogLines() const {

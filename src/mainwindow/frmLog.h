@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QStringList>
+#include <QStringView>
 #include <QWidget>
 
 class QListWidget;
@@ -19,21 +20,24 @@ public:
 
     // Where the list and the buttons go for a client area of W x H twips.
     struct tLayout {
-        bool changed;
-        int listWidth, listHeight;
-        int buttonTop, buttonWidth;
+        bool blnChanged;
+        int intListWidth, intListHeight;
+        int intButtonTop, intButtonWidth;
     };
     static tLayout LayoutFor(double dblWidth, double dblHeight);
 
     frmLog(cPlatform& platform, const cNumberDB& db);
 
-    QListWidget* lstLog;
-    QPushButton* cmdLogCommand[2];
-
-    void cmdLogCommand_Click(short intIndex);
-    // Appends a line, dropping the oldest when the log is full; returns the line count.
-    int AddLogLine(const QString& strLine);
+    // After an accepted search, logged or not: both commands become available.
+    void EnableCommands();
+    // Appends the search's line (the number padded to 11 with "X", "--->", the
+    // result), shows the line count in the caption and selects the new line.
+    void AddSearch(QStringView strNumber, QStringView strResult);
+    // The log's lines, oldest first.
     QStringList LogLines() const;
+
+    // 0 clears the log, 1 saves it; any other index is reported.
+    void cmdLogCommand_Click(short intIndex);
 
     // The export: 0 when the file was written, 1 when nothing was saved.
     int SaveLogFile();
@@ -47,6 +51,10 @@ protected:
 private:
     void FormResize();
     void SetAccessibility();
+
+    // Controls, by their names.
+    QListWidget* lstLog;
+    QPushButton* cmdLogCommand[2];
 
     cPlatform& m_platform;
     const cNumberDB& m_db;

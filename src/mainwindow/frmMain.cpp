@@ -7,14 +7,13 @@
 #include "cUpdateJob.h"
 #include "frmAbout.h"
 #include "frmLog.h"
-#include "modCheckPath.h"
+#include "modDataFolder.h"
 #include "modErrorWords.h"
 #include "modInputCheck.h"
 #include "modSearch.h"
 #include "modText.h"
 #include "modTwips.h"
 #include "modUiAssets.h"
-#include "tLogLine.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -22,7 +21,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -41,7 +39,7 @@ namespace {
 // Where each area of the map lies: its place on the base map, its size, and
 // its place on the highlight sheet (pixels).
 struct tAreaRect {
-    int destX, destY, width, height, srcX, srcY;
+    int intDestX, intDestY, intWidth, intHeight, intSrcX, intSrcY;
 };
 constexpr tAreaRect AreaRects[10] = {
     {55, 99, 23, 27, 80, 22},  // 0 関西
@@ -65,24 +63,24 @@ constexpr int NoInputLimit = 32767;
 // dropping all pass through here.
 class cLateLimitValidator : public QValidator {
 public:
-    cLateLimitValidator(const int& intMaxLength, const qsizetype& intLastLength, QObject* parent)
-        : QValidator(parent), m_intMaxLength(intMaxLength), m_intLastLength(intLastLength) {}
+    cLateLimitValidator(const int& intMaxLength, const qsizetype& lngLastLength, QObject* parent)
+        : QValidator(parent), m_intMaxLength(intMaxLength), m_lngLastLength(lngLastLength) {}
     State validate(QString& strInput, int&) const override {
-        return strInput.size() <= m_intMaxLength || strInput.size() <= m_intLastLength ? Acceptable
+        return strInput.size() <= m_intMaxLength || strInput.size() <= m_lngLastLength ? Acceptable
                                                                                        : Invalid;
     }
 
 private:
     const int& m_intMaxLength;
-    const qsizetype& m_intLastLength;
+    const qsizetype& m_lngLastLength;
 };
 
 } // namespace
 
-frmMain::frmMain(cPlatform& platform, cNumberDB& db, const QString& strAppDir, QWidget* parent)
+frmMain::frmMain(cPlatform& platform, cNumberDB& db, const QString& strDataDir, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      m_platform(platform), m_db(db), m_strAppDir(strAppDir) {
+      m_platform(platform), m_db(db), m_strDataDir(strDataDir) {
     // The pictures live in the window library; make sure they are linked in.
     modUiAssets::InitAssets();
     setObjectName(QStringLiteral("frmMain"));
@@ -131,14 +129,14 @@ frmMain::frmMain(cPlatform& platform, cNumberDB& db, const QString& strAppDir, Q
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, cmdExit, &QPushButton::click);
     connect(txtInputNum, &QLineEdit::textChanged, this, [this] {
-        m_intInputLength = txtInputNum->text().size();
+        m_lngInputLength = txtInputNum->text().size();
         // A limit switched on over a longer text takes hold once the text fits.
         if (txtInputNum->maxLength() != m_intInputMaxLength &&
-            m_intInputLength <= m_intInputMaxLength)
+            m_lngInputLength <= m_intInputMaxLength)
             txtInputNum->setMaxLength(m_intInputMaxLength);
     });
     txtInputNum->setValidator(
-        new cLateLimitValidator(m_intInputMaxLength, m_intInputLength, txtInputNum));
+        new cLateLimitValidator(m_intInputMaxLength, m_lngInputLength, txtInputNum));
     txtInputNum->installEventFilter(this);
 
     FormLoad();
@@ -248,18 +246,12 @@ void frmMain::FormLoad() {
     LoadDB();
     txtInputNum->setFocus();
 
-    m_updateJob = new cUpdateJob(m_db, m_strAppDir, this);
-    // An update puts a checked database with its date and version in place.
-    connect(m_updateJob, &cUpdateJob::Finished, this, [this](const cUpdateJob::tResult& result) {
-        if (result.outcome == cUpdateJob::eOutcome::Updated)
-            m_blnDBLoaded = true;
-    });
+    m_updateJob = new cUpdateJob(m_db, m_strDataDir, this);
 }
 
 bool frmMain::LoadDB() {
-    const QString path = modCheckPath::CheckPath(m_strAppDir) + QStringLiteral("db.dat");
-    m_blnDBLoaded = m_db.LoadDB(path);
-    if (!m_blnDBLoaded) {
+    const QString path = modDataFolder::DBPath(m_strDataDir);
+    if (!m_db.LoadDB(path)) {
         m_platform.MsgBox(QStringLiteral("番号検索データベースを読み込めませんでした。") + CrLf +
                               path + CrLf + modErrorWords::IoErrorText(m_db.LastError()) + CrLf +
                               QStringLiteral("番号の検索はできません。バージョン情報の画面から"
@@ -277,7 +269,7 @@ bool frmMain::LoadDB() {
 
 void frmMain::cmdSearch_Click() {
     const QString number = txtInputNum->text();
-    const modSearch::tSearchResult result = modSearch::SearchNumber(m_db, number, m_blnDBLoaded);
+    const modSearch::tSearchResult result = modSearch::SearchNumber(m_db, number, m_db.IsLoaded());
     if (!result.Accepted()) {
         // The refusal stands in the result box; map and log stay as they were.
         m_platform.Beep();
@@ -286,9 +278,7 @@ void frmMain::cmdSearch_Click() {
         return;
     }
 
-    frmLog* log = LogWindow();
-    log->cmdLogCommand[0]->setEnabled(true);
-    log->cmdLogCommand[1]->setEnabled(true);
+    LogWindow()->EnableCommands();
 
     ShowCarrier(result);
     AddSearchLog(number, result);
@@ -322,7 +312,8 @@ void frmMain::MarkArea(short intArea) {
     if (intArea < 0 || intArea > AreaKyushuOkinawa)
         return;
     auto copy = [this](const tAreaRect& r) {
-        return picMap[0]->BitBlt(r.destX, r.destY, r.width, r.height, *picMap[1], r.srcX, r.srcY);
+        return picMap[0]->BitBlt(r.intDestX, r.intDestY, r.intWidth, r.intHeight, *picMap[1],
+                                 r.intSrcX, r.intSrcY);
     };
     bool copied;
     if (intArea == AreaKyushuOkinawa) {
@@ -341,10 +332,7 @@ void frmMain::AddSearchLog(const QString& strNumber, const modSearch::tSearchRes
     // The notices that ask for more digits are no outcome worth logging.
     if (!result.Logged() || ChkValue(0) != 1)
         return;
-    frmLog* log = LogWindow();
-    const int count = log->AddLogLine(tLogLine::Make(strNumber, result.Text()).text);
-    log->setWindowTitle(QStringLiteral("検索ログ - %1件検索しました。").arg(count));
-    log->lstLog->setCurrentRow(count - 1);
+    LogWindow()->AddSearch(strNumber, result.Text());
 }
 
 void frmMain::cmdVer_Click() {

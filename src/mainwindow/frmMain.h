@@ -37,38 +37,17 @@ public:
     // The address offered after a number found in no record.
     static const QString SupportMailAddress;
 
-    frmMain(cPlatform& platform, cNumberDB& db, const QString& strAppDir,
+    // strDataDir: the folder whose db.dat the window reads and the update replaces.
+    frmMain(cPlatform& platform, cNumberDB& db, const QString& strDataDir,
             QWidget* parent = nullptr);
     ~frmMain() override;
 
-    // Controls, by their names.
-    QLineEdit* txtInputNum;
-    QPushButton* cmdSearch;
-    QLabel* lblInfo[2];
-    QLineEdit* txtResult;
-    cPictureBox* picMap[2];
-    QGroupBox* fraSettings;
-    QCheckBox* chkSettings[3];
-    QWidget* picCmdBase;
-    QPushButton* cmdVer;
-    QPlainTextEdit* txtNumDB;
-    QPushButton* cmdExit;
-
-    // Reads db.dat from the program's folder; reports a failure and leaves the
+    // Reads db.dat from the data folder; reports a failure and leaves the
     // window answering searches with a notice. True when the database loaded.
     bool LoadDB();
 
-    // The search command: checks and searches the typed number, then shows the
-    // outcome, marks the map and feeds the log.
-    void cmdSearch_Click();
-    void ShowCarrier(const modSearch::tSearchResult& result);
+    // Clears the map and marks the area (0 to 10; any other number marks none).
     void MarkArea(short intArea);
-    // The region an area number marks on the map, as a screen reader tells it.
-    static QString AreaName(short intArea);
-    void AddSearchLog(const QString& strNumber, const modSearch::tSearchResult& result);
-    void cmdVer_Click();
-    void chkSettings_Click(short intIndex);
-    void PlaceLogWindow();
 
     // The search-log window, created hidden on first use.
     frmLog* LogWindow();
@@ -87,12 +66,35 @@ private:
     void SetInputMaxLength(int intMaxLength);
     int ChkValue(short intIndex) const;
 
+    // The search command: checks and searches the typed number, then shows the
+    // outcome, marks the map and feeds the log.
+    void cmdSearch_Click();
+    void ShowCarrier(const modSearch::tSearchResult& result);
+    // The region an area number marks on the map, as a screen reader tells it.
+    static QString AreaName(short intArea);
+    void AddSearchLog(const QString& strNumber, const modSearch::tSearchResult& result);
+    void cmdVer_Click();
+    void chkSettings_Click(short intIndex);
+    void PlaceLogWindow();
+
+    // Controls, by their names.
+    QLineEdit* txtInputNum;
+    QPushButton* cmdSearch;
+    QLabel* lblInfo[2];
+    QLineEdit* txtResult;
+    cPictureBox* picMap[2];
+    QGroupBox* fraSettings;
+    QCheckBox* chkSettings[3];
+    QWidget* picCmdBase;
+    QPushButton* cmdVer;
+    QPlainTextEdit* txtNumDB;
+    QPushButton* cmdExit;
+
     cPlatform& m_platform;
     cNumberDB& m_db;
-    QString m_strAppDir;
-    bool m_blnDBLoaded = false;
+    QString m_strDataDir;
     int m_intInputMaxLength = 11;
-    qsizetype m_intInputLength = 0; // the input's length after its last accepted edit
+    qsizetype m_lngInputLength = 0; // the input's length after its last accepted edit
     QPointer<frmLog> m_frmLog;
     cUpdateJob* m_updateJob = nullptr;
 };

@@ -23,14 +23,14 @@ enum class eMsgAnswer : int { OK = 1, Cancel = 2 };
 // ("テキストファイル (*.txt)") and its pattern ("*.txt").
 struct tSaveFileRequest {
     QObject* owner = nullptr;
-    QString caption;
-    QList<std::pair<QString, QString>> fileTypes;
-    int selectedType = 0;
-    QString initialDir;
-    QString proposedName;
-    QString defaultExt;
-    bool overwritePrompt = true;
-    bool pathMustExist = true;
+    QString strCaption;
+    QList<std::pair<QString, QString>> lstFileTypes;
+    int intSelectedType = 0;
+    QString strInitialDir;
+    QString strProposedName;
+    QString strDefaultExt;
+    bool blnOverwritePrompt = true;
+    bool blnPathMustExist = true;
 };
 
 // Everything the windows need from the desktop goes through this seam, so that
@@ -42,13 +42,13 @@ public:
 
     // Shows a modal message box; an empty title means the program's title.
     // Returns eMsgAnswer::OK or eMsgAnswer::Cancel.
-    virtual eMsgAnswer MsgBox(const QString& prompt, eMsgStyle style,
-                              const QString& title = QString()) = 0;
+    virtual eMsgAnswer MsgBox(const QString& strPrompt, eMsgStyle style,
+                              const QString& strTitle = QString()) = 0;
     virtual void Beep() = 0;
     virtual void ClipboardClear() = 0;
-    virtual void ClipboardSetText(const QString& text) = 0;
+    virtual void ClipboardSetText(const QString& strText) = 0;
     // The chosen full path, or nothing when the user cancelled.
     virtual std::optional<QString> GetSaveFileName(const tSaveFileRequest& request) = 0;
-    virtual void OpenURL(const QString& url) = 0;
+    virtual void OpenURL(const QString& strURL) = 0;
     virtual int ScreenWidthPixels() = 0;
 };

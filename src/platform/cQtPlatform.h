@@ -7,12 +7,12 @@
 // file dialog, desktop services and screen.
 class cQtPlatform : public cPlatform {
 public:
-    eMsgAnswer MsgBox(const QString& prompt, eMsgStyle style,
-                      const QString& title = QString()) override;
+    eMsgAnswer MsgBox(const QString& strPrompt, eMsgStyle style,
+                      const QString& strTitle = QString()) override;
     void Beep() override;
     void ClipboardClear() override;
-    void ClipboardSetText(const QString& text) override;
+    void ClipboardSetText(const QString& strText) override;
     std::optional<QString> GetSaveFileName(const tSaveFileRequest& request) override;
-    void OpenURL(const QString& url) override;
+    void OpenURL(const QString& strURL) override;
     int ScreenWidthPixels() override;
 };

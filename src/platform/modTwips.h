@@ -10,12 +10,13 @@ namespace modTwips {
 
 constexpr int TwipsPerPixel = 15;
 
-constexpr int Px(double twips) {
-    return twips >= 0 ? int(twips / TwipsPerPixel + 0.5) : -int(-twips / TwipsPerPixel + 0.5);
+constexpr int Px(double dblTwips) {
+    return dblTwips >= 0 ? int(dblTwips / TwipsPerPixel + 0.5)
+                         : -int(-dblTwips / TwipsPerPixel + 0.5);
 }
 
-constexpr int Twips(int pixels) {
-    return pixels * TwipsPerPixel;
+constexpr int Twips(int intPixels) {
+    return intPixels * TwipsPerPixel;
 }
 
 // A control's rectangle given in twips, as the windows' layout tables give it.

@@ -10,8 +10,8 @@ cFileOps& cFileOps::Disk() {
     return disk;
 }
 
-tIoError cFileOps::WriteWhole(const QString& strPath, const QByteArray& bytes) {
-    return modFileIO::WriteFileWhole(strPath, bytes);
+tIoError cFileOps::WriteWhole(const QString& strPath, const QByteArray& bytData) {
+    return modFileIO::WriteFileWhole(strPath, bytData);
 }
 
 tIoError cFileOps::Link(const QString& strFrom, const QString& strTo) {

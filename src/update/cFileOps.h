@@ -19,7 +19,7 @@ public:
 
     // The whole content or nothing: an existing file is replaced only once the new
     // content is on disk whole.
-    virtual tIoError WriteWhole(const QString& strPath, const QByteArray& bytes);
+    virtual tIoError WriteWhole(const QString& strPath, const QByteArray& bytData);
     // A second name strTo (which must not exist) for the file strFrom: a hard
     // link, or a whole copy where the file system has none.
     virtual tIoError Link(const QString& strFrom, const QString& strTo);

@@ -5,23 +5,23 @@
 #include "cNumberDB.h"
 #include "modAppInfo.h"
 #include "modCheckPath.h"
+#include "modDataFolder.h"
 #include "modUpdate.h"
 #include "ucrAsync.h"
 
-cUpdateJob::cUpdateJob(cNumberDB& db, const QString& strDataFolder, cFileOps& files,
-                       QObject* parent)
-    : QObject(parent), m_db(db), m_strFolder(modCheckPath::CheckPath(strDataFolder)),
-      m_files(files), m_reader(new ucrAsync(this)) {
+cUpdateJob::cUpdateJob(cNumberDB& db, const QString& strDataDir, cFileOps& files, QObject* parent)
+    : QObject(parent), m_db(db), m_strDataDir(modCheckPath::CheckPath(strDataDir)), m_files(files),
+      m_reader(new ucrAsync(this)) {
     setObjectName(QStringLiteral("cUpdateJob"));
     connect(m_reader, &ucrAsync::DigitError, this, [this] { m_blnDigitError = true; });
     connect(m_reader, &ucrAsync::RetCheckVer, this, &cUpdateJob::OnVersion);
     connect(m_reader, &ucrAsync::DownloadProgress, this,
-            [this](qint32 lngCurBytes, qint32 lngMaxBytes) {
-                emit Progress(eStage::Received, lngCurBytes, lngMaxBytes);
+            [this](qint32 intCurBytes, qint32 intMaxBytes) {
+                emit Progress(eStage::Received, intCurBytes, intMaxBytes);
             });
     connect(m_reader, &ucrAsync::DownloadComplete, this,
-            [this](qint32 lngMaxBytes, const QString&, const QByteArray& bytes) {
-                OnDownloaded(lngMaxBytes, bytes);
+            [this](qint32 intMaxBytes, const QString&, const QByteArray& bytData) {
+                OnDownloaded(intMaxBytes, bytData);
             });
     connect(m_reader, &ucrAsync::DownloadError, this, [this] { Finish(eOutcome::NoAnswer); });
     connect(m_reader, &ucrAsync::DownloadRefused, this, [this](const QString&, qint64 lngLimit) {
@@ -35,8 +35,8 @@ cUpdateJob::cUpdateJob(cNumberDB& db, const QString& strDataFolder, cFileOps& fi
             });
 }
 
-cUpdateJob::cUpdateJob(cNumberDB& db, const QString& strDataFolder, QObject* parent)
-    : cUpdateJob(db, strDataFolder, cFileOps::Disk(), parent) {}
+cUpdateJob::cUpdateJob(cNumberDB& db, const QString& strDataDir, QObject* parent)
+    : cUpdateJob(db, strDataDir, cFileOps::Disk(), parent) {}
 
 cUpdateJob::~cUpdateJob() {
     Cancel();
@@ -89,19 +89,19 @@ void cUpdateJob::OnVersion(const QString& strVersion) {
     }
     // The program reads the installed database only when the user's copy cannot
     // be read; the installed folder is still not the update's to write, even for root.
-    if (modAppInfo::IsInstalledFolder(m_strFolder)) {
+    if (modAppInfo::IsInstalledFolder(m_strDataDir)) {
         Finish(eOutcome::InstalledFolder);
         return;
     }
     m_intAnnounced = decision.intAnnounced;
     emit Progress(eStage::Downloading, 0, 0);
     // The bytes are meant for db.dat; they reach it only through the checks and the swap.
-    m_reader->StartDownload(decision.strURL, m_strFolder + QStringLiteral("db.dat"));
+    m_reader->StartDownload(decision.strURL, modDataFolder::DBPath(m_strDataDir));
 }
 
-void cUpdateJob::OnDownloaded(qint32 lngMaxBytes, const QByteArray& bytes) {
+void cUpdateJob::OnDownloaded(qint32 intMaxBytes, const QByteArray& bytData) {
     QString strFound;
-    switch (modUpdate::CheckDownload(bytes, lngMaxBytes, m_intAnnounced, &strFound)) {
+    switch (modUpdate::CheckDownload(bytData, intMaxBytes, m_intAnnounced, &strFound)) {
     case modUpdate::eCheck::WrongSize:
         Finish(eOutcome::WrongSize);
         return;
@@ -115,23 +115,23 @@ void cUpdateJob::OnDownloaded(qint32 lngMaxBytes, const QByteArray& bytes) {
         break;
     }
     // The name is taken just before the write, so that no other file can take it meanwhile.
-    const QString tempName = modUpdate::MakeTempName(m_strFolder, false);
+    const QString tempName = modUpdate::MakeTempName(m_strDataDir, false);
     if (tempName.isEmpty()) {
         Finish(eOutcome::NoTempName, tIoError::Of(eIoError::NoFreeName));
         return;
     }
-    const QString tempPath = m_strFolder + tempName;
+    const QString tempPath = m_strDataDir + tempName;
     // The whole content or nothing: a failed write leaves nothing under the name.
-    if (const tIoError error = m_files.WriteWhole(tempPath, bytes); error.Failed()) {
+    if (const tIoError error = m_files.WriteWhole(tempPath, bytData); error.Failed()) {
         Finish(eOutcome::NotWritten, error);
         return;
     }
     // The swap removes the download and the backup whatever happens.
-    if (const tIoError error = modUpdate::SwapIn(m_files, m_strFolder, tempPath); error.Failed()) {
+    if (const tIoError error = modUpdate::SwapIn(m_files, m_strDataDir, tempPath); error.Failed()) {
         Finish(eOutcome::SwapFailed, error);
         return;
     }
     // db.dat now holds exactly these bytes: the program searches them from here on.
-    m_db.SetBytes(bytes);
+    m_db.SetBytes(bytData);
     Finish(eOutcome::Updated);
 }

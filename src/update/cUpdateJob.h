@@ -55,11 +55,11 @@ public:
     };
     Q_ENUM(eStage)
 
-    // db: the database the program searches; strDataFolder: the folder of its
+    // db: the database the program searches; strDataDir: the folder of its
     // db.dat. files: the disk's, or one a test makes fail.
-    cUpdateJob(cNumberDB& db, const QString& strDataFolder, cFileOps& files,
+    cUpdateJob(cNumberDB& db, const QString& strDataDir, cFileOps& files,
                QObject* parent = nullptr);
-    cUpdateJob(cNumberDB& db, const QString& strDataFolder, QObject* parent = nullptr);
+    cUpdateJob(cNumberDB& db, const QString& strDataDir, QObject* parent = nullptr);
     ~cUpdateJob() override;
 
     // Starts an update; false, and nothing starts, while one is running.
@@ -78,12 +78,12 @@ signals:
 
 private:
     void OnVersion(const QString& strVersion);
-    void OnDownloaded(qint32 lngMaxBytes, const QByteArray& bytes);
+    void OnDownloaded(qint32 intMaxBytes, const QByteArray& bytData);
     void Finish(eOutcome outcome, const tIoError& error = tIoError(),
                 const QString& strDetail = QString());
 
     cNumberDB& m_db;
-    QString m_strFolder;
+    QString m_strDataDir;
     cFileOps& m_files;
     ucrAsync* m_reader;
     bool m_blnRunning = false;

@@ -3,6 +3,7 @@
 
 #include "cFileOps.h"
 #include "cNumberDB.h"
+#include "modDataFolder.h"
 #include "modFileIO.h"
 #include "modInputCheck.h"
 
@@ -27,8 +28,8 @@ tVersionText ReadVersionText(const QString& strVersion) {
     return fields;
 }
 
-std::optional<int> FieldNumber(QStringView field) {
-    const QStringView digits = field.trimmed();
+std::optional<int> FieldNumber(QStringView strField) {
+    const QStringView digits = strField.trimmed();
     if (digits.isEmpty() || digits.size() > 4 || !modInputCheck::IsAllDigits(digits))
         return std::nullopt;
     return digits.toInt();
@@ -81,12 +82,12 @@ QString MakeTempName(const QString& strFolder, bool blnBackup) {
     return QString();
 }
 
-eCheck CheckDownload(const QByteArray& bytes, qint64 lngMaxBytes, int intAnnounced,
+eCheck CheckDownload(const QByteArray& bytData, qint64 lngMaxBytes, int intAnnounced,
                      QString* pstrFound) {
-    if (lngMaxBytes <= 0 || bytes.size() != lngMaxBytes)
+    if (lngMaxBytes <= 0 || bytData.size() != lngMaxBytes)
         return eCheck::WrongSize;
     cNumberDB downloaded;
-    downloaded.SetBytes(bytes);
+    downloaded.SetBytes(bytData);
     if (!downloaded.HasValidTail())
         return eCheck::NotDatabase;
     if (pstrFound)
@@ -97,7 +98,7 @@ eCheck CheckDownload(const QByteArray& bytes, qint64 lngMaxBytes, int intAnnounc
 }
 
 tIoError SwapIn(cFileOps& files, const QString& strFolder, const QString& strDownloaded) {
-    const QString dbPath = strFolder + QStringLiteral("db.dat");
+    const QString dbPath = modDataFolder::DBPath(strFolder);
     const QFileInfo db(dbPath);
     QString backupPath;
     const auto fail = [&](const tIoError& error) {
@@ -161,7 +162,7 @@ void RecoverFolder(cFileOps& files, const QString& strFolder, int intMinAgeSecs)
         }
     }
 
-    const QString dbPath = strFolder + QStringLiteral("db.dat");
+    const QString dbPath = modDataFolder::DBPath(strFolder);
     const QFileInfo db(dbPath);
     const bool absent = !db.exists() && !db.isSymLink();
     int version = absent ? -2 : VersionAtEnd(dbPath);

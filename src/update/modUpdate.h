@@ -29,7 +29,7 @@ struct tVersionText {
 tVersionText ReadVersionText(const QString& strVersion);
 
 // The value of a version field: up to 4 decimal digits, blanks around them allowed.
-std::optional<int> FieldNumber(QStringView field);
+std::optional<int> FieldNumber(QStringView strField);
 
 enum class eVerdict { Newer, Same, Older, SoftwareDiffers, Unusable };
 
@@ -55,7 +55,7 @@ enum class eCheck { Accepted, WrongSize, NotDatabase, VersionDiffers };
 // announced total (an unknown total, 0, never passes), a database with a date
 // and version tail, and that version is the one the version text announced.
 // *pstrFound receives the version found in the bytes.
-eCheck CheckDownload(const QByteArray& bytes, qint64 lngMaxBytes, int intAnnounced,
+eCheck CheckDownload(const QByteArray& bytData, qint64 lngMaxBytes, int intAnnounced,
                      QString* pstrFound = nullptr);
 
 // Puts the download in place of db.dat in the folder (which ends in a separator).

@@ -99,7 +99,7 @@ tIoError ucrAsync::StartRead(const QString& strURL, const tRead& read) {
     connect(window, &QTimer::timeout, this, [this, reply] { CheckRate(reply); });
     window->start(m_limits.intRateWindowMs);
     connect(reply, &QNetworkReply::downloadProgress, this,
-            [this, reply](qint64 cur, qint64 total) { OnProgress(reply, cur, total); });
+            [this, reply](qint64 lngCur, qint64 lngTotal) { OnProgress(reply, lngCur, lngTotal); });
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] {
         if (AnnouncedSize(reply) > LimitOf(reply))
             Refuse(reply);
@@ -108,18 +108,18 @@ tIoError ucrAsync::StartRead(const QString& strURL, const tRead& read) {
     return tIoError();
 }
 
-void ucrAsync::OnProgress(QNetworkReply* reply, qint64 curBytes, qint64 totalBytes) {
+void ucrAsync::OnProgress(QNetworkReply* reply, qint64 lngCurBytes, qint64 lngTotalBytes) {
     if (!m_reads.contains(reply))
         return;
-    m_reads[reply].lngReceived = curBytes;
-    if (curBytes > LimitOf(reply) || totalBytes > LimitOf(reply)) {
+    m_reads[reply].lngReceived = lngCurBytes;
+    if (lngCurBytes > LimitOf(reply) || lngTotalBytes > LimitOf(reply)) {
         Refuse(reply);
         return;
     }
     // Progress of the version check is never reported, nor any before the size is known.
     const qint64 maxBytes = AnnouncedSize(reply);
     if (maxBytes != 0 && m_reads.value(reply).purpose == eRead::Download)
-        emit DownloadProgress(qint32(curBytes), qint32(maxBytes), m_reads.value(reply).tag);
+        emit DownloadProgress(qint32(lngCurBytes), qint32(maxBytes), m_reads.value(reply).tag);
 }
 
 void ucrAsync::OnFinished(QNetworkReply* reply) {

@@ -57,13 +57,13 @@ public:
 
 signals:
     void DownloadError(QString strSaveFPath);
-    // bytes: everything the read brought, which may be fewer than lngMaxBytes
+    // bytes: everything the read brought, which may be fewer than intMaxBytes
     // when the server closed early.
-    void DownloadComplete(qint32 lngMaxBytes, QString strSaveFPath, QByteArray bytes);
+    void DownloadComplete(qint32 intMaxBytes, QString strSaveFPath, QByteArray bytData);
     // Raised just before a RetCheckVer whose text did not pass its check digit.
     void DigitError();
     void RetCheckVer(QString strVersion);
-    void DownloadProgress(qint32 lngCurBytes, qint32 lngMaxBytes, QString strSaveFPath);
+    void DownloadProgress(qint32 intCurBytes, qint32 intMaxBytes, QString strSaveFPath);
     // A read whose size went beyond what its purpose allows was stopped; no bytes were kept.
     void DownloadRefused(QString strSaveFPath, qint64 lngLimitBytes);
     // A read that could not start: strCaller is "CheckVer" or "StartDownload";
@@ -85,7 +85,7 @@ private:
     void StartOrReport(const QString& strURL, const tRead& read, const QString& strCaller);
     // Starts a read, or tells why it cannot start.
     tIoError StartRead(const QString& strURL, const tRead& read);
-    void OnProgress(QNetworkReply* reply, qint64 curBytes, qint64 totalBytes);
+    void OnProgress(QNetworkReply* reply, qint64 lngCurBytes, qint64 lngTotalBytes);
     void OnFinished(QNetworkReply* reply);
     void Refuse(QNetworkReply* reply);
     // Ends a read as one that brought nothing.

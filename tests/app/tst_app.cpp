@@ -190,7 +190,8 @@ private slots:
                                    "東北", "北陸", "北海道", "沖縄", "九州・沖縄", ""};
         for (short area : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 99}) {
             main.MarkArea(area);
-            QCOMPARE(main.picMap[0]->accessibleDescription(), regions[qMin<int>(area, 11)]);
+            QCOMPARE(main.findChild<QWidget*>("picMap(0)")->accessibleDescription(),
+                     regions[qMin<int>(area, 11)]);
         }
     }
 

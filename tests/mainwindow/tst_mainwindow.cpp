@@ -14,6 +14,7 @@
 
 using modTestFiles::AddDataRows;
 using modTestFiles::DataRows;
+using tBox = cFakePlatform::tMsgBoxCall;
 
 namespace {
 
@@ -22,13 +23,7 @@ namespace {
 const char* const Table = "090123,C130\n090124,C138\n090125,C131\n090126,C150\n"
                           "09012805,C102\n090129123,C109\n";
 
-// A message box from messages.txt, as the fake platform shows it.
-QString Message(const QString& name) {
-    for (const QStringList& row : DataRows(QFINDTESTDATA("messages.txt")))
-        if (row[0] == name)
-            return row[1];
-    return "no message " + name;
-}
+const tBox MarkingFailed{QStringLiteral("エリアマーキングの際、エラーが発生しました。")};
 
 } // namespace
 
@@ -39,9 +34,14 @@ class tst_mainwindow : public QObject {
     std::unique_ptr<cNumberDB> db;
     std::unique_ptr<frmMain> w;
 
+    // A control of the main window, or of the log window, by its name.
+    template <class T = QWidget> T* C(const char* name) const {
+        T* control = w->findChild<T*>(name);
+        return control || !w->LogWindowLoaded() ? control : w->LogWindow()->findChild<T*>(name);
+    }
     void Search(const QString& number) {
-        w->txtInputNum->setText(number);
-        QTest::mouseClick(w->cmdSearch, Qt::LeftButton);
+        C<QLineEdit>("txtInputNum")->setText(number);
+        C<QPushButton>("cmdSearch")->click();
     }
     QWidget* Focus() const { return QApplication::focusWidget(); }
 
@@ -60,13 +60,12 @@ private slots:
     }
 
     void startState() {
-        QTRY_COMPARE(Focus(), w->txtInputNum);
-        QVERIFY(!w->LogWindowLoaded() && platform->msgBoxes.isEmpty());
-        QVERIFY(w->picMap[0]->Image() == w->picMap[0]->Picture());
-        for (QWidget* next :
-             {(QWidget*)w->txtResult, (QWidget*)w->cmdVer, (QWidget*)w->cmdSearch}) {
+        QTRY_COMPARE(Focus(), C("txtInputNum"));
+        QVERIFY(!w->LogWindowLoaded() && platform->msgBoxes.isEmpty() && db->IsLoaded());
+        QVERIFY(C<cPictureBox>("picMap(0)")->Image() == C<cPictureBox>("picMap(0)")->Picture());
+        for (const char* next : {"txtResult", "cmdVer", "cmdSearch"}) {
             QTest::keyClick(Focus(), Qt::Key_Tab);
-            QTRY_COMPARE(Focus(), next);
+            QTRY_COMPARE(Focus(), C(next));
         }
         // Esc closes the program, the log window with it.
         QPointer<frmLog> log = w->LogWindow();
@@ -79,9 +78,10 @@ private slots:
     void fixedTexts() {
         QFETCH(QStringList, row);
         const QString name = row[0].section(u'.', 0, 0), property = row[0].section(u'.', 1);
-        QObject* o = nullptr;
-        for (QObject* window : std::initializer_list<QObject*>{w.get(), w->LogWindow()})
-            o = o ? o : window->objectName() == name ? window : window->findChild<QObject*>(name);
+        w->LogWindow();
+        QObject* o = name == u"frmMain"  ? w.get()
+                     : name == u"frmLog" ? w->LogWindow()
+                                         : C<QObject>(qPrintable(name));
         QVERIFY(o);
         const QStringList t = row[1].split(u','); // a rectangle in twips, 15 to a pixel
         auto px = [&](int i) { return qRound(t.value(i).toInt() / 15.0); };
@@ -90,35 +90,50 @@ private slots:
                  property == u"geometry" ? QVariant(QRect(px(0), px(1), px(2), px(3))) : row[1]);
     }
 
-    void searchWaysAgree_data() { AddDataRows(QFINDTESTDATA("search-ways.txt")); }
+    // The answer shown and the log line ("": not logged); refused numbers are turned
+    // down before any search.
+    void searchWaysAgree_data() {
+        QTest::addColumn<QStringList>("r");
+        // clang-format off
+        QTest::newRow("11 digits") << QStringList{"09012345678", "ドコモ関西", "09012345678--->ドコモ関西"};
+        QTest::newRow("7 digits") << QStringList{"0901234", "ドコモ関西", "0901234XXXX--->ドコモ関西"};
+        QTest::newRow("needs 8") << QStringList{"0901280", "このエリアは8桁入力が必要です", ""};
+        QTest::newRow("needs 9") << QStringList{"09012912", "このエリアは9桁入力が必要です", ""};
+        QTest::newRow("unlisted, 10 digits") << QStringList{"0901280600", "未使用or未確認", "0901280600X--->未使用or未確認"};
+        QTest::newRow("refused: 050") << QStringList{"05012345678", "090,080,070から入力して下さい", ""};
+        QTest::newRow("refused: hyphen") << QStringList{"090-1234", "数字のみ入力して下さい", ""};
+        // clang-format on
+    }
     void searchWaysAgree() {
-        QFETCH(QStringList, row);
-        const QString number = row[1], text = row[2], logLine = row.value(3);
-        w->chkSettings[1]->setChecked(false);
-        w->chkSettings[0]->setChecked(true);
-        frmLog* log = w->LogWindow();
+        QFETCH(QStringList, r);
+        const QString number = r[0], text = r[1], logLine = r[2];
+        const bool refused = QString(QTest::currentDataTag()).startsWith(u"refused");
+        C<QCheckBox>("chkSettings(1)")->setChecked(false);
+        C<QCheckBox>("chkSettings(0)")->setChecked(true);
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        auto* input = C<QLineEdit>("txtInputNum");
         for (int way = 0; way < 3; ++way) {
-            w->txtInputNum->setText(number);
-            w->txtResult->clear();
+            input->setText(number);
+            C<QLineEdit>("txtResult")->clear();
             if (way == 0)
-                QTest::mouseClick(w->cmdSearch, Qt::LeftButton);
+                QTest::mouseClick(C("cmdSearch"), Qt::LeftButton);
             else if (way == 1)
-                QTest::keyClick(w->txtInputNum, Qt::Key_Return);
+                QTest::keyClick(input, Qt::Key_Return);
             else
                 QTest::keyClick(w.get(), Qt::Key_A, Qt::AltModifier); // clicks after a moment
-            QTRY_COMPARE(w->txtResult->text(), text);
-            QTRY_COMPARE(Focus(), w->txtInputNum);
+            QTRY_COMPARE(C<QLineEdit>("txtResult")->text(), text);
+            QTRY_COMPARE(Focus(), input);
         }
         const int lines = logLine.isEmpty() ? 0 : 3;
-        QCOMPARE(log->LogLines(), QStringList(lines, logLine));
-        QCOMPARE(log->windowTitle(), QString(lines ? "検索ログ - 3件検索しました。" : "検索ログ"));
-        QCOMPARE(log->lstLog->currentRow(), lines - 1);
+        QCOMPARE(w->LogWindow()->LogLines(), QStringList(lines, logLine));
+        QCOMPARE(w->LogWindow()->windowTitle(),
+                 QString(lines ? "検索ログ - 3件検索しました。" : "検索ログ"));
+        QCOMPARE(C<QListWidget>("lstLog")->currentRow(), lines - 1);
         // Accepted numbers enable saving the log, logged or not.
-        QCOMPARE(log->cmdLogCommand[1]->isEnabled(), !row[0].startsWith(u"refused"));
+        QCOMPARE(C("cmdLogCommand(1)")->isEnabled(), !refused);
         QCOMPARE(platform->msgBoxes.size(), text == u"未使用or未確認" ? 3 : 0);
-        QCOMPARE(platform->beeps, row[0].startsWith(u"refused") ? 3 : 0);
+        QCOMPARE(platform->beeps, refused ? 3 : 0);
         // The command-line tool answers the same for the same number.
         QProcess lookup;
         lookup.start(LUMIVO_LOOKUP_EXE, {"--db", dir.filePath("db.dat"), number});
@@ -127,17 +142,33 @@ private slots:
                  text);
     }
 
-    void keyFilter_data() { AddDataRows(QFINDTESTDATA("key-filter.txt")); }
+    // The text is set with the limit off, then the limit goes on; a key and a typed
+    // "5" follow, with "99" on the clipboard.
+    void keyFilter_data() {
+        QTest::addColumn<QStringList>("r");
+        const QString n = QStringLiteral("0901234");
+        // clang-format off
+        for (const char* key : {"A", "-", "Space", "Ctrl+V", "Ctrl+Backspace"})
+            QTest::newRow(key) << QStringList{n, key, "09012345"};
+        QTest::newRow("Backspace") << QStringList{n, "Backspace", "0901235"};
+        QTest::newRow("Left") << QStringList{n, "Left", "09012354"};
+        QTest::newRow("Ctrl+Left") << QStringList{n, "Ctrl+Left", "50901234"};
+        QTest::newRow("Shift+Insert pastes") << QStringList{n, "Shift+Ins", "0901234995"};
+        QTest::newRow("late limit, 13 chars") << QStringList{"0901234567812", "Shift+Ins", "0901234567812"};
+        QTest::newRow("late limit, typing at 12") << QStringList{"090123456781", "3", "090123456781"};
+        // clang-format on
+    }
     void keyFilter() {
-        QFETCH(QStringList, row);
+        QFETCH(QStringList, r);
         QGuiApplication::clipboard()->setText(QStringLiteral("99"));
-        w->chkSettings[1]->setChecked(false);
-        w->txtInputNum->setText(row[1]);
-        w->chkSettings[1]->setChecked(true); // a longer text stays, but grows no more
-        const QKeyCombination key = QKeySequence::fromString(row[2])[0];
-        QTest::keyClick(w->txtInputNum, key.key(), key.keyboardModifiers());
-        QTest::keyClicks(w->txtInputNum, "5");
-        QCOMPARE(w->txtInputNum->text(), row[3]);
+        auto* input = C<QLineEdit>("txtInputNum");
+        C<QCheckBox>("chkSettings(1)")->setChecked(false);
+        input->setText(r[0]);
+        C<QCheckBox>("chkSettings(1)")->setChecked(true); // a longer text stays, but grows no more
+        const QKeyCombination combination = QKeySequence::fromString(r[1])[0];
+        QTest::keyClick(input, combination.key(), combination.keyboardModifiers());
+        QTest::keyClicks(input, "5");
+        QCOMPARE(input->text(), r[2]);
     }
 
     void mapMarksExactRectangles() {
@@ -148,8 +179,9 @@ private slots:
         for (int y = 0; y < 96; ++y)
             for (int x = 0; x < 107; ++x)
                 sheet.setPixel(x, y, qRgb(x, y, 7));
-        w->picMap[0]->SetPicture(base);
-        w->picMap[1]->SetPicture(sheet);
+        auto *map = C<cPictureBox>("picMap(0)"), *highlight = C<cPictureBox>("picMap(1)");
+        map->SetPicture(base);
+        highlight->SetPicture(sheet);
         QMap<int, QList<int>> rects;
         for (const QStringList& row : DataRows(QFINDTESTDATA("area-rects.txt")))
             for (const QString& field : row.mid(1))
@@ -165,25 +197,33 @@ private slots:
             painter.end();
             w->MarkArea(9); // never an accumulation: each mark starts from the clean map
             w->MarkArea(area);
-            QVERIFY2(w->picMap[0]->Image() == expected, qPrintable(QString::number(area)));
+            QVERIFY2(map->Image() == expected, qPrintable(QString::number(area)));
         }
         // A copy that leaves the sheet fails; for area 10 only the second copy (area 9) counts.
         const std::tuple<QSize, short, int> failures[] = {
             {{100, 96}, 10, 1}, {{107, 87}, 10, 1}, {{107, 95}, 4, 2}, {{107, 96}, 4, 2}};
         for (const auto& [size, area, boxes] : failures) {
-            w->picMap[1]->SetPicture(sheet.copy(QRect(QPoint(0, 0), size)));
+            highlight->SetPicture(sheet.copy(QRect(QPoint(0, 0), size)));
             w->MarkArea(area);
             QCOMPARE(platform->msgBoxes.size(), boxes);
         }
-        QCOMPARE(platform->Shown(1), Message("marking failed"));
+        QCOMPARE(platform->msgBoxes.value(1), MarkingFailed);
     }
 
     void unlistedNoticeOffersTheAddress() {
         platform->clipboard = "before";
         platform->msgBoxAnswers << eMsgAnswer::Cancel << eMsgAnswer::OK;
         Search("0801234");
-        QCOMPARE(platform->msgBoxes.size(), 1);
-        QCOMPARE(platform->Shown(0), Message("unlisted").arg(frmMain::SupportMailAddress));
+        const tBox notice{
+            QStringLiteral(
+                "入力された電話番号は、未使用or未確認の状態です。\r\nもし存在する電話番号"
+                "でしたら、%1まで\r\nこの電話番号の先頭7桁と事業者と購入された地域を"
+                "ご連絡ください。\r\nお手数ですが、データベース更新のためご協力おねが"
+                "いします。\r\n[OK]を押すと、メールアドレスをクリップボードへコピーし"
+                "ます。")
+                .arg(frmMain::SupportMailAddress),
+            eMsgStyle::OkCancelInformation, QStringLiteral("ご協力おねがいします。")};
+        QCOMPARE(platform->msgBoxes, QList<tBox>{notice});
         QCOMPARE(platform->clipboard, QStringLiteral("before")); // Cancel changes nothing
         Search("0801234");
         QCOMPARE(platform->clipboard, frmMain::SupportMailAddress);
@@ -192,9 +232,9 @@ private slots:
 
     void logFeedHideAndRestore() {
         Search("09012345678"); // the log setting is off: nothing is logged
-        w->chkSettings[0]->setChecked(true);
+        C<QCheckBox>("chkSettings(0)")->setChecked(true);
         frmLog* log = w->LogWindow();
-        QVERIFY(log->isVisible() && log->lstLog->count() == 0);
+        QVERIFY(log->isVisible() && w->LogWindow()->LogLines().isEmpty());
         // Closed by the user, it unloads; a restore brings back a fresh one.
         log->close();
         QTRY_VERIFY(!w->LogWindowLoaded());
@@ -208,45 +248,70 @@ private slots:
         QTRY_VERIFY(!log->isVisible());
         w->showNormal();
         QTRY_VERIFY(log->isVisible() && log->pos() == where);
-        // Hiding the number hides the log and greys out its setting, which stays checked.
-        w->chkSettings[2]->setChecked(true);
-        QVERIFY(!log->isVisible() && !w->chkSettings[0]->isEnabled() &&
-                w->chkSettings[0]->isChecked());
-        QCOMPARE(w->txtInputNum->echoMode(), QLineEdit::Password);
+        // Hiding the number hides the log and greys out its setting, which stays checked;
+        // searches are still logged.
+        C<QCheckBox>("chkSettings(2)")->setChecked(true);
+        QVERIFY(!log->isVisible() && !C<QCheckBox>("chkSettings(0)")->isEnabled() &&
+                C<QCheckBox>("chkSettings(0)")->isChecked());
+        QCOMPARE(C<QLineEdit>("txtInputNum")->echoMode(), QLineEdit::Password);
+        Search("0901234");
+        QCOMPARE(w->LogWindow()->LogLines(), QStringList{"0901234XXXX--->ドコモ関西"});
+        QCOMPARE(log->windowTitle(), QStringLiteral("検索ログ - 1件検索しました。"));
     }
 
-    void placeLogWindow_data() { AddDataRows(QFINDTESTDATA("log-placement.txt")); }
+    // Screen width and the main window's left and top less its own height (pixels),
+    // then where the log goes: -1, 0 or 1 for left/above, same, right/below.
+    void placeLogWindow_data() {
+        QTest::addColumn<QList<int>>("r");
+        QTest::newRow("1024 wide, left 319") << QList<int>{1024, 319, 0, 1, 0};
+        QTest::newRow("wide, left 320 (4800 twips)") << QList<int>{1280, 320, 0, -1, 0};
+        QTest::newRow("1023 wide, top one less than the height") << QList<int>{1023, 7, -1, 0, 1};
+        QTest::newRow("narrow, top equal to the height") << QList<int>{800, 7, 0, 0, -1};
+    }
     void placeLogWindow() {
-        QFETCH(QStringList, row);
-        platform->screenWidth = row[1].toInt();
-        const QPoint mainPos(row[2].toInt(), row[3].toInt() + w->frameGeometry().height());
+        QFETCH(QList<int>, r);
+        const int screen = r[0], left = r[1], top = r[2], side = r[3], below = r[4];
+        platform->screenWidth = screen;
+        const QPoint mainPos(left, top + w->frameGeometry().height());
         w->move(mainPos);
         QTRY_COMPARE(w->frameGeometry().topLeft(), mainPos);
-        w->chkSettings[0]->setChecked(true);
+        C<QCheckBox>("chkSettings(0)")->setChecked(true);
         const QRect main = w->frameGeometry(), placed = w->LogWindow()->frameGeometry();
-        const int side = row[4].toInt(), below = row[5].toInt();
         QCOMPARE(placed.size(), QSize(320, main.height())); // 4800 twips wide
         QCOMPARE(placed.left(), main.left() + side * (side > 0 ? main.width() : 320));
         QCOMPARE(placed.top(), main.top() + below * main.height());
     }
 
     void startupReports() {
-        // No db.dat, then a folder in its place: the box names the file and why, in Japanese.
+        // No db.dat, then a folder in its place: the box names the file and why, in
+        // Japanese; searches are answered with a notice.
         const QString path = dir.filePath("db.dat");
         QVERIFY(QFile::remove(path));
         w = std::make_unique<frmMain>(*platform, *db, dir.path());
-        const QString native = QDir::toNativeSeparators(path);
-        QCOMPARE(platform->Shown(0),
-                 Message("no database").arg(native, QStringLiteral("ファイルが見つかりません。")));
+        QVERIFY(!db->IsLoaded());
+        auto noDatabase = [&](const QString& strWhy) {
+            return tBox(QStringLiteral("番号検索データベースを読み込めませんでした。\r\n%1\r\n%2"
+                                       "\r\n番号の検索はできません。バージョン情報の画面から"
+                                       "データベースを更新してください。")
+                            .arg(QDir::toNativeSeparators(path), strWhy),
+                        eMsgStyle::Critical);
+        };
+        QCOMPARE(platform->msgBoxes,
+                 QList<tBox>{noDatabase(QStringLiteral("ファイルが見つかりません。"))});
+        Search("09012345678");
+        QCOMPARE(C<QLineEdit>("txtResult")->text(), QStringLiteral("db.datを読み込めませんでした"));
         QVERIFY(QDir().mkdir(path) && !w->LoadDB());
-        QCOMPARE(
-            platform->Shown(1),
-            Message("no database").arg(native, QStringLiteral("ファイルではなくフォルダーです。")));
+        QCOMPARE(platform->msgBoxes.value(1),
+                 noDatabase(QStringLiteral("ファイルではなくフォルダーです。")));
         QVERIFY(QDir().rmdir(path));
         // A database without its date and version loads, with a warning.
         QVERIFY(!modFileIO::WriteFileWhole(path, "00020406AC130\r\n2004041").Failed());
-        QVERIFY(w->LoadDB());
-        QCOMPARE(platform->Shown(2), Message("no tail").arg(native));
+        QVERIFY(w->LoadDB() && db->IsLoaded());
+        QCOMPARE(platform->msgBoxes.value(2),
+                 tBox({QStringLiteral("番号検索データベースの末尾に日付と版がありません。\r\n%1"
+                                      "\r\nファイルが壊れているおそれがあります。")
+                           .arg(QDir::toNativeSeparators(path)),
+                       eMsgStyle::Information}));
     }
 
     void qtMessageBoxAnswers() {

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "cFakePlatform.h"
 
-eMsgAnswer cFakePlatform::MsgBox(const QString& prompt, eMsgStyle style, const QString& title) {
-    msgBoxes.append({prompt, style, title});
+eMsgAnswer cFakePlatform::MsgBox(const QString& strPrompt, eMsgStyle style,
+                                 const QString& strTitle) {
+    msgBoxes.append({strPrompt, style, strTitle});
     return msgBoxAnswers.isEmpty() ? eMsgAnswer::OK : msgBoxAnswers.dequeue();
 }
 

@@ -18,6 +18,15 @@ using modTestFiles::SetPermissionOverride;
 
 namespace {
 
+using tBox = cFakePlatform::tMsgBoxCall;
+
+// What a log file held before it was saved over.
+const QByteArray Old(4000, 'z');
+
+QByteArray Cp932(const char* text) {
+    return modTestFiles::SystemCp932(QString::fromUtf8(text));
+}
+
 // A database whose tail says 2004-05-01, version 1001.
 cNumberDB DB() {
     cNumberDB db;
@@ -37,53 +46,100 @@ private slots:
         QCOMPARE(cCommonDlg::ErrDescriptionFor(row[0].toInt()), row[1]);
     }
 
-    void dialogAnswer_data() { AddDataRows(QFINDTESTDATA("dialog-answers.txt")); }
+    // MaxFileSize, CancelError, the answer (none: cancelled), then the name the dialog is
+    // offered, FileName and CancelButton afterwards.
+    void dialogAnswer_data() {
+        QTest::addColumn<QList<int>>("sizeAndCancelError");
+        QTest::addColumn<std::optional<QString>>("answer");
+        QTest::addColumn<QStringList>("after");
+        const std::optional<QString> cancel, path = QStringLiteral("/d/log.txt");
+        // clang-format off
+        QTest::newRow("cancel, CancelError on") << QList<int>{255, 1} << cancel << QStringList{"12-06-2026", "", "1"};
+        QTest::newRow("cancel, CancelError off") << QList<int>{255, 0} << cancel << QStringList{"12-06-2026", "12-06-2026", "0"};
+        QTest::newRow("MaxFileSize-1 kept") << QList<int>{10, 0} << cancel << QStringList{"12-06-202", "12-06-2026", "0"};
+        QTest::newRow("accepted") << QList<int>{255, 1} << path << QStringList{"12-06-2026", "/d/log.txt", "0"};
+        QTest::newRow("path too long") << QList<int>{10, 1} << path << QStringList{"12-06-202", "", "1"};
+        // clang-format on
+    }
     void dialogAnswer() {
-        QFETCH(QStringList, row);
+        QFETCH(QList<int>, sizeAndCancelError);
+        QFETCH(std::optional<QString>, answer);
         cFakePlatform platform;
-        platform.saveAnswers.enqueue(row[3] == u"-" ? std::nullopt : std::optional(row[3]));
+        platform.saveAnswers.enqueue(answer);
         cCommonDlg dlg(platform);
-        dlg.SetMaxFileSize(row[1].toInt());
+        dlg.SetMaxFileSize(sizeAndCancelError[0]);
         dlg.SetFileName(QStringLiteral("12-06-2026"));
-        dlg.SetCancelError(row[2] == u"1");
+        dlg.SetCancelError(sizeAndCancelError[1] == 1);
         // Type index 2 opens on the second type.
         dlg.SetFilter(QStringLiteral("A|*.a|B|*.b|"));
         dlg.SetFilterIndex(2);
-        dlg.SetAction(2);                                         // the save dialog
-        QCOMPARE(platform.saveRequests.value(0).selectedType, 1); // the second type
-        QCOMPARE(QStringList({platform.saveRequests[0].proposedName, dlg.FileName(),
-                              QString::number(dlg.CancelButton())}),
-                 row.mid(4));
+        dlg.SetAction(2);                                            // the save dialog
+        QCOMPARE(platform.saveRequests.value(0).intSelectedType, 1); // the second type
+        QTEST(QStringList({platform.saveRequests[0].strProposedName, dlg.FileName(),
+                           QString::number(dlg.CancelButton())}),
+              "after");
     }
 
-    void savedFile_data() { AddDataRows(QFINDTESTDATA("saved-files.txt")); }
+    // The name chosen, the log lines, then the file afterwards: Shift_JIS, no BOM, CR LF,
+    // an empty last line; Old (the name is refused) when it stays as it was. In a folder
+    // that takes no new file the log is written in place.
+    void savedFile_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QByteArray>("file");
+        const QStringList two = {"09012345678--->ドコモ関西", "0901234XXXX--->au関西"};
+        const QByteArray twoTxt = Cp932("2004年5月現在（Lumivov1.30 DBver1001）\r\n09012345678--->"
+                                        "ドコモ関西\r\n0901234XXXX--->au関西\r\n\r\n");
+        // clang-format off
+        QTest::newRow("empty log as TXT") << "log.txt" << QStringList() << QByteArray::fromHex("32303034944e358c8e8cbb8ddd81694c756d69766f76312e333020444276657231303031816a0d0a0d0a");
+        QTest::newRow("TXT, longer file replaced whole") << "log.TXT" << two << twoTxt;
+        QTest::newRow("CSV: empty result, comma kept, short field, outside the code page") << "log.Csv"
+            << QStringList{"0901234XXXX--->au関西", "09012345678--->", "08011112222--->a,b😀", "0901234"}
+            << Cp932("2004年5月現在（Lumivov1.30 DBver1001）,\r\n対象電話番号,事業者名\r\n090-1234XXXX,au関西\r\n"
+                     "090-12345678,\r\n080-11112222,a,b??\r\n   - 0901234,\r\n\r\n");
+        QTest::newRow("other extension") << "a.text" << two << Old;
+        QTest::newRow("no dot") << "logtxt" << two << Old;
+        QTest::newRow("trailing space") << "a.txt " << two << Old;
+        QTest::newRow("folder takes no new file") << "log.txt" << two << twoTxt;
+        QTest::newRow("folder takes no new file, read-only file") << "log.txt" << two << Old;
+        // clang-format on
+    }
     void savedFile() {
-        QFETCH(QStringList, row);
+        QFETCH(QString, name);
+        QFETCH(QStringList, lines);
+        QFETCH(QByteArray, file);
+        const bool refused = file == Old;
         QTemporaryDir tmp;
-        const QString strPath = tmp.filePath(row[1]);
-        const QString shown =
-            QString(row[4]).replace(QStringLiteral("%1"), QDir::toNativeSeparators(strPath));
-        QVERIFY(!modFileIO::WriteFileWhole(strPath, QByteArray(4000, 'z')).Failed());
-        const bool locked = row[0].startsWith(u"folder takes no new file");
+        const QString strPath = tmp.filePath(name);
+        QVERIFY(!modFileIO::WriteFileWhole(strPath, Old).Failed());
+        const QString tag = QTest::currentDataTag();
+        const bool locked = tag.startsWith("folder takes no new file");
+        const bool readOnly = tag.endsWith("read-only file");
         QFile::setPermissions(tmp.path(), QFile::Permissions(locked ? 0x5500 : 0x7700));
-        if (row[0].endsWith(u"read-only file"))
+        if (readOnly)
             QFile::setPermissions(strPath, QFile::ReadOwner);
         cFakePlatform platform;
         platform.saveAnswers.enqueue(strPath);
-        const QStringList lines = row[2].split(u'|', Qt::SkipEmptyParts);
         SetPermissionOverride(false);
         const int result = modLogSave::SaveLogFile(platform, nullptr, lines, DB());
         SetPermissionOverride(true);
         QFile::setPermissions(tmp.path(), QFile::Permissions(0x7700));
-        QCOMPARE(result, shown == "0||" ? 0 : 1);
-        QCOMPARE(platform.Shown(0), shown);
-        QCOMPARE(platform.saveRequests.value(0).caption, QStringLiteral("ログファイルの保存"));
-        QCOMPARE(ReadFile(strPath), row[3] == u"old" ? QByteArray(4000, 'z')
-                                    : row[3].startsWith(u"hex:")
-                                        ? QByteArray::fromHex(row[3].mid(4).toLatin1())
-                                        : modTestFiles::SystemCp932(row[3]));
+        QCOMPARE(result, refused ? 1 : 0);
+        const QList<tBox> extensionBox = {
+            {QStringLiteral(
+                 "ファイルの拡張子取得失敗。\r\n\r\nエラー内容：\r\n保存するファイルの拡張子を"
+                 "取得できませんでした。"),
+             eMsgStyle::Critical, QStringLiteral("ファイル拡張子取得失敗")}};
+        const QList<tBox> writeBox = {
+            {QStringLiteral("ログファイルを保存できませんでした。\r\n\r\n保存先：%1\r\nエラー内容：\r\n"
+                            "アクセスが拒否されました。")
+                 .arg(QDir::toNativeSeparators(strPath)),
+             eMsgStyle::Critical, QStringLiteral("ログファイル保存失敗")}};
+        QCOMPARE(platform.msgBoxes, readOnly ? writeBox : refused ? extensionBox : QList<tBox>());
+        QCOMPARE(platform.saveRequests.value(0).strCaption, QStringLiteral("ログファイルの保存"));
+        QCOMPARE(ReadFile(strPath), file);
         QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                 QStringList{row[1]});
+                 QStringList{name});
     }
 
     // A folder that takes no new file on a disk with little room: the log is
@@ -116,8 +172,8 @@ private slots:
                                 QStringLiteral("09012345678--->ドコモ関西\r\n").repeated(lines) +
                                 QStringLiteral("\r\n");
         QCOMPARE(ReadFile(strPath), saved ? modTestFiles::SystemCp932(written) : old);
-        QVERIFY(saved ? platform.Shown(0) == "0||"
-                      : platform.Shown(0).endsWith(
+        QVERIFY(saved ? platform.msgBoxes.isEmpty()
+                      : platform.msgBoxes.value(0).prompt.endsWith(
                             QStringLiteral("元のファイルは変更されていません。")));
     }
 
@@ -126,8 +182,8 @@ private slots:
         // a name without extension then gets the first type's.
         QTemporaryDir tmp;
         tSaveFileRequest request;
-        request.fileTypes = {{"T", "*.txt"}, {"C", "*.csv"}};
-        request.initialDir = tmp.path();
+        request.lstFileTypes = {{"T", "*.txt"}, {"C", "*.csv"}};
+        request.strInitialDir = tmp.path();
         QStringList boxes;
         QTimer poll;
         connect(&poll, &QTimer::timeout, this, [&] {
@@ -152,22 +208,39 @@ private slots:
         cFakePlatform platform;
         const cNumberDB db = DB();
         frmLog log(platform, db);
-        log.AddLogLine(QStringLiteral("0901234XXXX--->au関西"));
-        log.setWindowTitle("x");
-        log.cmdLogCommand[1]->setEnabled(true);
-        log.cmdLogCommand[1]->click(); // cancelled: the export itself shows nothing
-        QCOMPARE(platform.Shown(0), QStringLiteral("64||ログファイルは保存されませんでした。"));
-        log.cmdLogCommand_Click(0); // clear
-        QVERIFY(log.lstLog->count() == 0 && log.windowTitle() == QStringLiteral("検索ログ"));
-        QVERIFY(!log.cmdLogCommand[0]->isEnabled() && !log.cmdLogCommand[1]->isEnabled());
+        auto* save = log.findChild<QPushButton*>("cmdLogCommand(1)");
+        QVERIFY(!save->isEnabled());
+        log.AddSearch(u"0901234", u"au関西");
+        log.EnableCommands();
+        save->click(); // cancelled: the export itself shows nothing
+        log.cmdLogCommand_Click(2);
+        QCOMPARE(platform.msgBoxes,
+                 QList<tBox>({{QStringLiteral("ログファイルは保存されませんでした。"),
+                               eMsgStyle::Information},
+                              {QStringLiteral("Index値が異常です。")}}));
+        log.findChild<QPushButton*>("cmdLogCommand(0)")->click(); // clear
+        QVERIFY(log.LogLines().isEmpty() && log.windowTitle() == QStringLiteral("検索ログ"));
+        QVERIFY(!log.findChild<QWidget*>("cmdLogCommand(0)")->isEnabled() && !save->isEnabled());
     }
 
-    void logLayout_data() { AddDataRows(QFINDTESTDATA("log-layouts.txt")); }
+    // Client width and height (twips), then changed, list height, button top, half width.
+    void logLayout_data() {
+        QTest::addColumn<double>("width");
+        QTest::addColumn<double>("height");
+        QTest::addColumn<QList<int>>("layout");
+        QTest::newRow("load size") << 4680.0 << 3045.0 << QList<int>{1, 2580, 2625, 2340};
+        QTest::newRow("465 high") << 4680.0 << 465.0 << QList<int>{0, 0, 0, 0};
+        QTest::newRow("466 high") << 4680.0 << 466.0 << QList<int>{1, 1, 46, 2340};
+        QTest::newRow("odd width") << 4681.0 << 3045.0 << QList<int>{1, 2580, 2625, 2340};
+        QTest::newRow("tie up to even") << 4681.5 << 3045.0 << QList<int>{1, 2580, 2625, 2341};
+        QTest::newRow("tie down to even") << 4682.5 << 3045.0 << QList<int>{1, 2580, 2625, 2341};
+    }
     void logLayout() {
-        QFETCH(QStringList, row);
-        const frmLog::tLayout l = frmLog::LayoutFor(row[1].toDouble(), row[2].toDouble());
-        QCOMPARE(QList<int>({l.changed, l.listHeight, l.buttonTop, l.buttonWidth}),
-                 QList<int>({row[3].toInt(), row[4].toInt(), row[5].toInt(), row[6].toInt()}));
+        QFETCH(double, width);
+        QFETCH(double, height);
+        const frmLog::tLayout l = frmLog::LayoutFor(width, height);
+        QTEST(QList<int>({l.blnChanged, l.intListHeight, l.intButtonTop, l.intButtonWidth}),
+              "layout");
     }
 };
 

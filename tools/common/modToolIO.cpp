@@ -25,11 +25,11 @@ void GuardStandardStreams() {
 }
 
 namespace {
-qint64 SystemRead(int fd, char* buffer, qint64 lngMax) {
-    return _read(fd, buffer, unsigned(qMin<qint64>(lngMax, 1 << 30)));
+qint64 SystemRead(int intFd, char* buffer, qint64 lngMax) {
+    return _read(intFd, buffer, unsigned(qMin<qint64>(lngMax, 1 << 30)));
 }
-qint64 SystemWrite(int fd, const char* from, qint64 lngMax) {
-    return _write(fd, from, unsigned(qMin<qint64>(lngMax, 1 << 30)));
+qint64 SystemWrite(int intFd, const char* from, qint64 lngMax) {
+    return _write(intFd, from, unsigned(qMin<qint64>(lngMax, 1 << 30)));
 }
 } // namespace
 #else
@@ -47,11 +47,11 @@ void GuardStandardStreams() {
 }
 
 namespace {
-qint64 SystemRead(int fd, char* buffer, qint64 lngMax) {
-    return read(fd, buffer, size_t(lngMax));
+qint64 SystemRead(int intFd, char* buffer, qint64 lngMax) {
+    return read(intFd, buffer, size_t(lngMax));
 }
-qint64 SystemWrite(int fd, const char* from, qint64 lngMax) {
-    return write(fd, from, size_t(lngMax));
+qint64 SystemWrite(int intFd, const char* from, qint64 lngMax) {
+    return write(intFd, from, size_t(lngMax));
 }
 } // namespace
 #endif
@@ -106,9 +106,9 @@ QString IoErrorText(const tIoError& error) {
     return text;
 }
 
-qint64 ReadSome(int fd, char* buffer, qint64 lngMax, QString* pstrWhy) {
+qint64 ReadSome(int intFd, char* buffer, qint64 lngMax, QString* pstrWhy) {
     for (;;) {
-        const qint64 got = SystemRead(fd, buffer, lngMax);
+        const qint64 got = SystemRead(intFd, buffer, lngMax);
         if (got >= 0)
             return got;
         if (errno != EINTR) {
@@ -118,10 +118,10 @@ qint64 ReadSome(int fd, char* buffer, qint64 lngMax, QString* pstrWhy) {
     }
 }
 
-QString WriteAll(int fd, QByteArrayView bytes) {
-    const char* from = bytes.data();
-    for (qsizetype left = bytes.size(); left > 0;) {
-        const qint64 put = SystemWrite(fd, from, left);
+QString WriteAll(int intFd, QByteArrayView bytData) {
+    const char* from = bytData.data();
+    for (qsizetype left = bytData.size(); left > 0;) {
+        const qint64 put = SystemWrite(intFd, from, left);
         if (put < 0 && errno == EINTR)
             continue;
         if (put <= 0)
@@ -132,7 +132,7 @@ QString WriteAll(int fd, QByteArrayView bytes) {
     return QString();
 }
 
-bool SameFile(int fd, const QString& strPath) {
+bool SameFile(int intFd, const QString& strPath) {
 #if defined(_WIN32)
     // Volume and file index name a file on Windows, whatever the path to it.
     BY_HANDLE_FILE_INFORMATION open{}, named{};
@@ -141,7 +141,7 @@ bool SameFile(int fd, const QString& strPath) {
                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (other == INVALID_HANDLE_VALUE)
         return false;
-    const bool same = GetFileInformationByHandle(HANDLE(_get_osfhandle(fd)), &open) &&
+    const bool same = GetFileInformationByHandle(HANDLE(_get_osfhandle(intFd)), &open) &&
                       GetFileInformationByHandle(other, &named) &&
                       open.dwVolumeSerialNumber == named.dwVolumeSerialNumber &&
                       open.nFileIndexHigh == named.nFileIndexHigh &&
@@ -150,7 +150,8 @@ bool SameFile(int fd, const QString& strPath) {
     return same;
 #else
     struct stat openId, namedId;
-    return fstat(fd, &openId) == 0 && stat(QFile::encodeName(strPath).constData(), &namedId) == 0 &&
+    return fstat(intFd, &openId) == 0 &&
+           stat(QFile::encodeName(strPath).constData(), &namedId) == 0 &&
            openId.st_dev == namedId.st_dev && openId.st_ino == namedId.st_ino;
 #endif
 }

@@ -27,14 +27,14 @@ QString IoErrorText(const tIoError& error);
 
 // One read of at most lngMax bytes (repeated when a signal interrupts it): the
 // byte count, 0 at the end, or -1 with the reason in *pstrWhy.
-qint64 ReadSome(int fd, char* buffer, qint64 lngMax, QString* pstrWhy);
+qint64 ReadSome(int intFd, char* buffer, qint64 lngMax, QString* pstrWhy);
 
 // Writes all bytes. Returns why it could not, or the empty text.
-QString WriteAll(int fd, QByteArrayView bytes);
+QString WriteAll(int intFd, QByteArrayView bytData);
 
 // Whether the open file descriptor and the path name the same file, through
 // links of any kind.
-bool SameFile(int fd, const QString& strPath);
+bool SameFile(int intFd, const QString& strPath);
 
 // Writes a line to standard error: UTF-8, or the console's own characters
 // when it is a Windows console.

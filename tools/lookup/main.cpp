@@ -117,12 +117,12 @@ int PrintOut(const QString& strText) {
 }
 
 // Whether these first bytes could still grow into a byte order mark.
-bool MayStartByteOrderMark(QByteArrayView head) {
+bool MayStartByteOrderMark(QByteArrayView bytHead) {
     const QByteArrayView marks[] = {QByteArrayView("\xEF\xBB\xBF"), QByteArrayView("\xFE\xFF"),
                                     QByteArrayView("\xFF\xFE\0\0", 4),
                                     QByteArrayView("\0\0\xFE\xFF", 4)};
     for (QByteArrayView mark : marks)
-        if (head.size() < mark.size() && mark.startsWith(head))
+        if (bytHead.size() < mark.size() && mark.startsWith(bytHead))
             return true;
     return false;
 }
@@ -146,32 +146,32 @@ bool AnswerStream(const cNumberDB& db, cAnswerWriter& writer, bool blnStrict, QS
     struct stat st;
     const bool blnFile = fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode);
     char16_t wide[64];
-    // Every line is answered, a blank one too, so that answers and lines pair up.
-    auto answerLine = [&](QByteArrayView line) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (line.size() > MaxLineBytes) {
-            const QString text = QString::fromUtf8(line.first(MaxLineBytes));
+    // Every bytLine is answered, a blank one too, so that answers and lines pair up.
+    auto answerLine = [&](QByteArrayView bytLine) {
+        if (bytLine.endsWith('\r'))
+            bytLine.chop(1);
+        if (bytLine.size() > MaxLineBytes) {
+            const QString text = QString::fromUtf8(bytLine.first(MaxLineBytes));
             const qsizetype shown = ShownOfLongLine - text[ShownOfLongLine - 1].isHighSurrogate();
             return AnswerNumber(db, writer, blnStrict, text.left(shown) + u'…');
         }
-        bool ascii = line.size() <= qsizetype(std::size(wide));
-        for (qsizetype i = 0; ascii && i < line.size(); ++i)
-            ascii = uchar(line[i]) < 0x80;
+        bool ascii = bytLine.size() <= qsizetype(std::size(wide));
+        for (qsizetype i = 0; ascii && i < bytLine.size(); ++i)
+            ascii = uchar(bytLine[i]) < 0x80;
         if (!ascii)
-            return AnswerNumber(db, writer, blnStrict, QString::fromUtf8(line));
-        for (qsizetype i = 0; i < line.size(); ++i)
-            wide[i] = uchar(line[i]);
-        AnswerNumber(db, writer, blnStrict, QStringView(wide, line.size()), line);
+            return AnswerNumber(db, writer, blnStrict, QString::fromUtf8(bytLine));
+        for (qsizetype i = 0; i < bytLine.size(); ++i)
+            wide[i] = uchar(bytLine[i]);
+        AnswerNumber(db, writer, blnStrict, QStringView(wide, bytLine.size()), bytLine);
     };
     // The line not yet ended; of a long one only as much as shows that it is long.
     QByteArray pending;
-    auto keep = [&](QByteArrayView part) {
-        pending.append(part.first(qMin(part.size(), MaxLineBytes + 2 - pending.size())));
+    auto keep = [&](QByteArrayView bytPart) {
+        pending.append(bytPart.first(qMin(bytPart.size(), MaxLineBytes + 2 - pending.size())));
     };
-    auto split = [&](QByteArrayView utf8) {
-        const char* from = utf8.data();
-        const char* const end = from + utf8.size();
+    auto split = [&](QByteArrayView bytUtf8) {
+        const char* from = bytUtf8.data();
+        const char* const end = from + bytUtf8.size();
         for (const char* nl;
              from != end && (nl = static_cast<const char*>(memchr(from, '\n', size_t(end - from))));
              from = nl + 1) {

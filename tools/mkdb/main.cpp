@@ -56,8 +56,8 @@ int UsageError(const QCommandLineParser& parser, const QString& strWhy,
 
 // Standard output that cannot take the bytes (a full disk) is an error, not a
 // silently shortened answer.
-int WriteOut(const QByteArray& bytes) {
-    const QString strWhy = modToolIO::WriteAll(STDOUT_FILENO, bytes);
+int WriteOut(const QByteArray& bytData) {
+    const QString strWhy = modToolIO::WriteAll(STDOUT_FILENO, bytData);
     return strWhy.isEmpty() ? 0
                             : Fail(QStringLiteral("cannot write to standard output: ") + strWhy);
 }
@@ -101,16 +101,16 @@ void DescribeCommand(QCommandLineParser& parser, const QString& strCommand,
 // Parses a command's own arguments (the command name first). Returns the exit
 // status when that is all (a usage error, or the help shown); nothing when the
 // command may run.
-std::optional<int> ParseCommand(QCommandLineParser& parser, const QStringList& args) {
+std::optional<int> ParseCommand(QCommandLineParser& parser, const QStringList& lstArgs) {
     const QCommandLineOption help = parser.addHelpOption();
-    if (!parser.parse(args))
-        return UsageError(parser, parser.errorText(), args.at(1));
+    if (!parser.parse(lstArgs))
+        return UsageError(parser, parser.errorText(), lstArgs.at(1));
     if (parser.isSet(help))
         return WriteOut(parser.helpText().toUtf8());
     return std::nullopt;
 }
 
-int Build(const QStringList& args) {
+int Build(const QStringList& lstArgs) {
     QCommandLineParser parser;
     DescribeCommand(
         parser, QStringLiteral("build"),
@@ -131,7 +131,7 @@ int Build(const QStringList& args) {
     const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("The database to write."),
                                  QStringLiteral("FILE"));
     parser.addOptions({table, date, version, out});
-    if (const std::optional<int> status = ParseCommand(parser, args))
+    if (const std::optional<int> status = ParseCommand(parser, lstArgs))
         return *status;
     if (parser.positionalArguments().size() != 1)
         return UsageError(parser, QStringLiteral("build takes no arguments besides its options"),
@@ -169,7 +169,7 @@ int Build(const QStringList& args) {
         QStringLiteral("%1: %2 records\n").arg(outPath).arg(builder.RecordCount()).toUtf8());
 }
 
-int Encode(const QStringList& args) {
+int Encode(const QStringList& lstArgs) {
     QCommandLineParser parser;
     DescribeCommand(
         parser, QStringLiteral("encode"),
@@ -185,7 +185,7 @@ int Encode(const QStringList& args) {
                        "replaced only by the complete text."),
         QStringLiteral("FILE"));
     parser.addOptions({offset, out});
-    if (const std::optional<int> status = ParseCommand(parser, args))
+    if (const std::optional<int> status = ParseCommand(parser, lstArgs))
         return *status;
     if (parser.positionalArguments().size() != 2)
         return UsageError(parser, QStringLiteral("encode takes exactly one TEXT"),
@@ -214,7 +214,7 @@ int Encode(const QStringList& args) {
     return 0;
 }
 
-int Decode(const QStringList& args) {
+int Decode(const QStringList& lstArgs) {
     QCommandLineParser parser;
     DescribeCommand(
         parser, QStringLiteral("decode"),
@@ -223,7 +223,7 @@ int Decode(const QStringList& args) {
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("The version file (standard input without it)."),
                                  QStringLiteral("[FILE]"));
-    if (const std::optional<int> status = ParseCommand(parser, args))
+    if (const std::optional<int> status = ParseCommand(parser, lstArgs))
         return *status;
     const QStringList positional = parser.positionalArguments();
     if (positional.size() > 2)
