@@ -115,6 +115,10 @@ private slots:
         const QString tag = QTest::currentDataTag();
         const bool locked = tag.startsWith("folder takes no new file");
         const bool readOnly = tag.endsWith("read-only file");
+#ifdef Q_OS_WIN
+        if (readOnly)
+            QSKIP("a folder's rights cannot be taken away through Qt on Windows");
+#endif
         QFile::setPermissions(tmp.path(), QFile::Permissions(locked ? 0x5500 : 0x7700));
         if (readOnly)
             QFile::setPermissions(strPath, QFile::ReadOwner);
