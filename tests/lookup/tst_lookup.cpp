@@ -137,14 +137,18 @@ private slots:
     }
 
 #ifdef Q_OS_UNIX
-    // A file in a folder the user may not enter is refused, not missing.
-    void readBehindLockedFolder() {
+    // A file in a folder the user may not enter is refused, not missing; a FIFO is
+    // refused without waiting for a writer.
+    void readRefusals() {
         QTemporaryDir dir;
         const QString path = dir.filePath("db.dat");
+        QByteArray bytes;
+        if (modTestFiles::MakeFifo(dir.filePath("fifo")))
+            QCOMPARE(modFileIO::ReadRegularFile(dir.filePath("fifo"), &bytes).kind,
+                     eIoError::NotRegularFile);
         QVERIFY(WriteFile(path, "x"));
         QVERIFY(QFile::setPermissions(dir.path(), QFile::Permissions()));
         modTestFiles::SetPermissionOverride(false);
-        QByteArray bytes;
         const tIoError error = modFileIO::ReadRegularFile(path, &bytes);
         modTestFiles::SetPermissionOverride(true);
         QFile::setPermissions(dir.path(), QFile::Permissions(0x7700));

@@ -212,50 +212,22 @@ private slots:
     }
 
     // The publish script and a build's LUMIVO_UPDATE_HOST take the same hosts.
-    // A host, and whether it is taken; "<63>" stands for a label of 63 letters.
+    // "<63>" stands for a label of 63 letters; "no" is false to CMake, yet a host.
     void hostRule_data() {
         QTest::addColumn<QString>("host");
         QTest::addColumn<bool>("accepted");
-        // clang-format off
-        QTest::newRow("update.lumivo.example") << "update.lumivo.example" << true;
-        QTest::newRow("localhost") << "localhost" << true;
-        QTest::newRow("Example-Host.org:65535") << "Example-Host.org:65535" << true;
-        QTest::newRow("127.0.0.1:8080") << "127.0.0.1:8080" << true;
-        QTest::newRow("[::1]:8080") << "[::1]:8080" << true;
-        QTest::newRow("[2001:db8::1]") << "[2001:db8::1]" << true;
-        QTest::newRow("[1:2:3:4:5:6:7:8]") << "[1:2:3:4:5:6:7:8]" << true;
-        QTest::newRow("[::ffff:192.0.2.1]") << "[::ffff:192.0.2.1]" << true;
-        QTest::newRow("<63>.org:1") << "<63>.org:1" << true;
-        QTest::newRow("CMake false") << "no" << true;
-        QTest::newRow("]") << "]" << false;
-        QTest::newRow("a:b:c") << "a:b:c" << false;
-        QTest::newRow("host:0") << "host:0" << false;
-        QTest::newRow("host:65536") << "host:65536" << false;
-        QTest::newRow("host:080") << "host:080" << false;
-        QTest::newRow("host:") << "host:" << false;
-        QTest::newRow("-host.example") << "-host.example" << false;
-        QTest::newRow("host-.example") << "host-.example" << false;
-        QTest::newRow("a..b") << "a..b" << false;
-        QTest::newRow("host.") << "host." << false;
-        QTest::newRow("<63>a.org") << "<63>a.org" << false;
-        QTest::newRow("256.1.1.1") << "256.1.1.1" << false;
-        QTest::newRow("1.2.3") << "1.2.3" << false;
-        QTest::newRow("127.0.0.01") << "127.0.0.01" << false;
-        QTest::newRow("example.123") << "example.123" << false;
-        QTest::newRow("[1::2::3]") << "[1::2::3]" << false;
-        QTest::newRow("[12345::1]") << "[12345::1]" << false;
-        QTest::newRow("[1:2:3:4:5:6:7]") << "[1:2:3:4:5:6:7]" << false;
-        QTest::newRow("[1:2:3:4::5:6:7:8]") << "[1:2:3:4::5:6:7:8]" << false;
-        QTest::newRow("[1.2.3.4]") << "[1.2.3.4]" << false;
-        QTest::newRow("[::1]:") << "[::1]:" << false;
-        QTest::newRow("[::1") << "[::1" << false;
-        QTest::newRow("[::1]]") << "[::1]]" << false;
-        QTest::newRow("host/path") << "host/path" << false;
-        QTest::newRow("user@host") << "user@host" << false;
-        QTest::newRow("a b") << "a b" << false;
-        QTest::newRow("http://host") << "http://host" << false;
-        QTest::newRow("host!x") << "host!x" << false;
-        // clang-format on
+        for (const QString& host :
+             QString("update.lumivo.example|localhost|Example-Host.org:65535|127.0.0.1:8080|"
+                     "[::1]:8080|[2001:db8::1]|[1:2:3:4:5:6:7:8]|[::ffff:192.0.2.1]|<63>.org:1|no")
+                 .split('|'))
+            QTest::newRow(qPrintable(host)) << host << true;
+        for (const QString& host :
+             QString("]|a:b:c|host:0|host:65536|host:080|host:|-host.example|host-.example|a..b|"
+                     "host.|<63>a.org|256.1.1.1|1.2.3|127.0.0.01|example.123|[1::2::3]|[12345::1]|"
+                     "[1:2:3:4:5:6:7]|[1:2:3:4::5:6:7:8]|[1.2.3.4]|[::1]:|[::1|[::1]]|host/path|"
+                     "user@host|a b|http://host|host!x")
+                 .split('|'))
+            QTest::newRow(qPrintable(host)) << host << false;
     }
     void hostRule() {
         QFETCH(QString, host);

@@ -30,10 +30,10 @@ bool NeedsLinux(const QString& strStreams, const QStringList& args) {
 #endif
 }
 
-#if defined(Q_OS_LINUX)
 tRun Run(const QString& strExe, const QStringList& args, const QByteArray& input,
          const QString& strStreams) {
     QProcess p;
+#if defined(Q_OS_LINUX)
     int fd = -1; // the child's end of a socket or a pipe, held here until it has started
     int ends[2];
     int reader = -1; // the read end of standard output, where it is not Qt's
@@ -87,23 +87,16 @@ tRun Run(const QString& strExe, const QStringList& args, const QByteArray& input
         if (!blnFull)
             return {-1, QByteArray(), QStringLiteral("the tool neither filled the pipe nor ended")};
     }
-    if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit)
-        return {-1, QByteArray(), QStringLiteral("timed out or crashed")};
-    return {p.exitCode(), p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError())};
-}
 #else
-tRun Run(const QString& strExe, const QStringList& args, const QByteArray& input,
-         const QString& strStreams) {
     if (!strStreams.isEmpty())
         return {-1, QByteArray(), QStringLiteral("cannot set up ") + strStreams};
-    QProcess p;
     p.start(strExe, args);
     p.write(input);
     p.closeWriteChannel();
+#endif
     if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit)
         return {-1, QByteArray(), QStringLiteral("timed out or crashed")};
     return {p.exitCode(), p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError())};
 }
-#endif
 
 } // namespace modToolRun

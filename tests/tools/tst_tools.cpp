@@ -24,271 +24,246 @@ template <qsizetype N> QByteArray Bytes(const char (&s)[N]) {
 
 class tst_tools : public QObject {
     Q_OBJECT
+    QTemporaryDir m_dir; // holds a FIFO and a link to it
 
 private slots:
-    void initTestCase();
-    void lookupOptionsFormatsAndFailures_data();
-    void lookupOptionsFormatsAndFailures();
-    void lookupAnswersEachLineOfAPipeAtOnce();
-    void toolWords_data();
-    void toolWords();
-    void lookupTakesNumbersAsPeopleWriteThem_data();
-    void lookupTakesNumbersAsPeopleWriteThem();
-
-private:
-    QTemporaryDir m_dir; // holds a FIFO and a link to it
-};
-
-void tst_tools::initTestCase() {
-    if (modTestFiles::MakeFifo(m_dir.filePath("fifo")))
-        QVERIFY(QFile::link(m_dir.filePath("fifo"), m_dir.filePath("fifo.lnk")));
-}
-
-void tst_tools::lookupOptionsFormatsAndFailures_data() {
-    QTest::addColumn<QString>("streams");
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QByteArray>("input");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QByteArray>("out");
-    QTest::addColumn<QString>("errHas");
-    const QStringList db{"--db", LUMIVO_BUNDLED_DB};
-    const QStringList csv = db + QStringList{"--format", "csv"};
-    const QByteArray prefix = "090,080,070から入力して下さい";
-    const QByteArray csvHead = "\xEF\xBB\xBFnumber,code,text\r\n";
-    const QByteArray csvPrefix = ",-,\"" + prefix + "\"\r\n";
-    const QByteArray number = "09012345678\n";
-    const QByteArray answer = "09012345678\tC150\tau<不明>\n";
-    QTest::newRow("standard input, control and direction characters shown safely")
-        << "" << db << Bytes("0501234\r\n0901\n090\t12\x01\\34\na\0b\n\u202Ex\n") << 0
-        << "0501234\t-\t" + prefix +
-               "\n0901\t-\t最低7桁入力して下さい\n"
-               "090\\t12\\x01\\\\34\t-\t数字のみ入力して下さい\n"
-               "a\\x00b\t-\t" +
-               prefix + "\n\\u202ex\t-\t" + prefix + "\n"
-        << "";
-    // Blank lines are answered, and a last line without its line end.
-    const QByteArray lines = "\n090 1234 5678\r\n\n09012345678";
-    const QByteArray blankTsv = "\t-\t" + prefix + "\n";
-    QTest::newRow("every line answered, tsv")
-        << "" << db << lines << 0
-        << blankTsv + "090 1234 5678\tC150\tau<不明>\n" + blankTsv + answer << "";
-    QTest::newRow("every line answered, csv")
-        << "" << csv << lines << 0
-        << csvHead + csvPrefix + "090 1234 5678,C150,au<不明>\r\n" + csvPrefix +
-               "09012345678,C150,au<不明>\r\n"
-        << "";
-    const QByteArray blankJson = "{\"code\":null,\"number\":\"\",\"refusal\":\"prefix\","
-                                 "\"searched\":\"\",\"text\":\"" +
-                                 prefix + "\"}\n";
-    QTest::newRow("every line answered, jsonl")
-        << "" << db + QStringList{"--format", "jsonl"} << lines << 0
-        << blankJson +
-               "{\"code\":\"C150\",\"number\":\"090 1234 5678\",\"refusal\":null,"
-               "\"searched\":\"09012345678\",\"text\":\"au<不明>\"}\n" +
-               blankJson +
-               "{\"code\":\"C150\",\"number\":\"09012345678\",\"refusal\":null,"
-               "\"searched\":\"09012345678\",\"text\":\"au<不明>\"}\n"
-        << "";
-    QTest::newRow("jsonl escapes quotes, backslashes and control characters")
-        << "" << db + QStringList{"--format", "jsonl", "--strict", "\"\\\x01\n"} << QByteArray()
-        << 0
-        << "{\"code\":null,\"number\":\"\\\"\\\\\\u0001\\n\",\"refusal\":\"prefix\","
-           "\"searched\":\"\\\"\\\\\\u0001\\n\",\"text\":\"" +
-               prefix + "\"}\n"
-        << "";
-    QTest::newRow("csv in code page 932")
-        << "" << csv + QStringList{"--encoding", "cp932", "09012345678"} << QByteArray() << 0
-        << QByteArray("number,code,text\r\n09012345678,C150,au<\x95\x73\x96\xBE>\r\n") << "";
-    QTest::newRow("jsonl in code page 932")
-        << "" << db + QStringList{"--format", "jsonl", "--encoding", "cp932"} << QByteArray() << 2
-        << QByteArray() << "UTF-8 only";
-    QTest::newRow("csv") << "" << csv + QStringList{"0900012345", "0\"9,1", "=1+2"} << QByteArray()
-                         << 0
-                         << csvHead + "0900012345,0,未使用or未確認\r\n\"0\"\"9,1\"" + csvPrefix +
-                                "\"'=1+2\"" + csvPrefix
-                         << "";
-    QTest::newRow("csv, arguments led by TAB, CR or a direction mark")
-        << "" << csv + QStringList{"\t=1", "\r=1", "\u2066@1"} << QByteArray() << 0
-        << csvHead + "\"'\t=1\"" + csvPrefix + "\"'\r=1\"" + csvPrefix + "\\u2066@1" + csvPrefix
-        << "";
-    QTest::newRow("csv, standard input led by TAB, CR, NUL or a formula")
-        << "" << csv << Bytes("\t=1\n\r=1\r\n\0@1\n-1\n") << 0
-        << csvHead + "\"'\t=1\"" + csvPrefix + "\"'\r=1\"" + csvPrefix + "\\x00@1" + csvPrefix +
-               "\"'-1\"" + csvPrefix
-        << "";
-    QByteArray utf16 = "\xFF\xFE"; // little-endian
-    for (char c : number)
-        utf16 += QByteArray(1, c) + '\0';
-    QTest::newRow("standard input in UTF-16, as its byte order mark says")
-        << "" << db << utf16 << 0 << answer << "";
-    QTest::newRow("a line of megabytes, then a number")
-        << "little memory" << db << "090" + QByteArray(24 << 20, '5') + "\n" + number << 0
-        << "090" + QByteArray(37, '5') + "…\t-\t番号11桁を入力して下さい\n" + answer << "";
-    QTest::newRow("unknown option") << "" << db + QStringList{"--frmat", "csv", "0901234"}
-                                    << QByteArray() << 2 << QByteArray() << "Usage: lumivo-lookup";
-    QTest::newRow("version") << "" << QStringList{"--version"} << QByteArray() << 0
-                             << QByteArray("lumivo-lookup 1.30\n") << "";
-    QTest::newRow("version, full disk") << "full output" << QStringList{"--version"} << QByteArray()
-                                        << 2 << QByteArray() << "No space left on device";
-    QTest::newRow("missing database")
-        << "" << QStringList{"--db", "/no/db.dat", "0901234"} << QByteArray() << 2 << QByteArray()
-        << "/no/db.dat: file not found";
-    QTest::newRow("folder") << "" << QStringList{"--db", "/"} << QByteArray() << 2 << QByteArray()
-                            << "cannot read the number database /: is a folder";
-    for (const QString& path : {QString("/dev/zero"), m_dir.filePath("fifo.lnk")})
-        QTest::addRow("database %s", qPrintable(path))
-            << "" << QStringList{"--db", path} << QByteArray() << 2 << QByteArray()
-            << ": not a regular file";
-    const QStringList noTail{"--db", LUMIVO_PREFIX_TABLE, "09012345678"};
-    QTest::newRow("database without date and version")
-        << "" << noTail << QByteArray() << 2 << QByteArray()
-        << "does not end in a database date and version (--allow-no-tail";
-    QTest::newRow("database without date and version, allowed")
-        << "" << noTail + QStringList{"--allow-no-tail"} << QByteArray() << 0
-        << QByteArray("09012345678\t0\t未使用or未確認\n") << "warning: ";
-    QTest::newRow("standard input closed")
-        << "closed input" << db << QByteArray() << 2 << QByteArray()
-        << "cannot read standard input: Bad file descriptor";
-    QTest::newRow("standard input a folder")
-        << "folder input" << db << QByteArray() << 2 << QByteArray()
-        << "cannot read standard input: Is a directory";
-    QTest::newRow("standard input reset after a line")
-        << "reset input" << db << number + "0701234" << 2 << answer
-        << "cannot read standard input: Connection reset by peer";
-    QTest::newRow("full disk") << "full output" << db + QStringList{"0901234"} << QByteArray() << 2
-                               << QByteArray()
-                               << "cannot write the answers: No space left on device";
-    QTest::newRow("reader gone") << "broken output" << db + QStringList(3000, "09012345678")
-                                 << QByteArray() << 2 << QByteArray()
-                                 << "cannot write the answers: Broken pipe";
-}
-
-void tst_tools::lookupOptionsFormatsAndFailures() {
-    QFETCH(QString, streams);
-    QFETCH(QStringList, args);
-    QFETCH(QByteArray, input);
-    if (modToolRun::NeedsLinux(streams, args))
-        QSKIP("needs what only Linux offers a test");
-    const tRun run = Run(LUMIVO_LOOKUP_EXE, args, input, streams);
-    QTEST(run.exitCode, "exitCode");
-    QTEST(run.out, "out");
-    QFETCH(QString, errHas);
-    QVERIFY2(run.err.contains(errHas) && run.err.count(u'\n') <= 2, qPrintable(run.err));
-}
-
-// A caller that writes a number and waits for its answer gets it while the
-// pipe stays open; the bundled database answers the first and the last block of
-// each carrier in its table.
-void tst_tools::lookupAnswersEachLineOfAPipeAtOnce() {
-    QProcess p;
-    p.start(LUMIVO_LOOKUP_EXE, {"--db", LUMIVO_BUNDLED_DB});
-    const QByteArray answers[] = {"07038000000\tC109\t沖縄セルラー\n",
-                                  "09097900000\tC109\t沖縄セルラー\n",
-                                  "0702000\tC150\tau<不明>\n",
-                                  "09096799999\tC150\tau<不明>\n",
-                                  "07011000000\tC151\tボーダフォン<不明>\n",
-                                  "0909999\tC151\tボーダフォン<不明>\n",
-                                  "07010000000\tC153\tドコモ<不明>\n",
-                                  "09095999999\tC153\tドコモ<不明>\n"};
-    for (const QByteArray& answer : answers) {
-        p.write(answer.left(answer.indexOf('\t')) + '\n');
-        QTRY_VERIFY(p.canReadLine());
-        QCOMPARE(p.readLine(), answer);
+    void initTestCase() {
+        if (modTestFiles::MakeFifo(m_dir.filePath("fifo")))
+            QVERIFY(QFile::link(m_dir.filePath("fifo"), m_dir.filePath("fifo.lnk")));
     }
-    p.closeWriteChannel();
-    QVERIFY(p.waitForFinished());
-    QCOMPARE(p.exitCode(), 0);
-}
 
-// The tools' English words for every kind; "other" gives the number.
-void tst_tools::toolWords_data() {
-    QTest::addColumn<tIoError>("error");
-    QTest::addColumn<QString>("words");
-    using enum eIoError;
-    // clang-format off
-    QTest::newRow("not found") << tIoError::Of(NotFound, 2) << "file not found";
-    QTest::newRow("permission") << tIoError::Of(PermissionDenied, 13) << "permission denied";
-    QTest::newRow("no space") << tIoError::Of(NoSpace, 28) << "no space left on device";
-    QTest::newRow("read-only") << tIoError::Of(ReadOnly, 30) << "read-only file system";
-    QTest::newRow("folder") << tIoError::Of(IsFolder) << "is a folder";
-    QTest::newRow("not regular") << tIoError::Of(NotRegularFile) << "not a regular file";
-    QTest::newRow("too large") << tIoError::Of(TooLarge, 27) << "file too large";
-    QTest::newRow("too large, limit") << tIoError::Limit(4096) << "file too large (limit 4096 bytes)";
-    QTest::newRow("bad content") << tIoError::Of(BadContent) << "unexpected content";
-    QTest::newRow("memory") << tIoError::Of(NoMemory, 12) << "out of memory";
-    QTest::newRow("no free name") << tIoError::Of(NoFreeName) << "no free temporary file name";
-    QTest::newRow("bad URL") << tIoError::Of(BadAddress, 302) << "not a valid URL";
-    QTest::newRow("not HTTP") << tIoError::Of(NotHttp, 301) << "not an HTTP URL";
+    void lookupOptionsFormatsAndFailures_data() {
+        QTest::addColumn<QString>("streams");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("out");
+        QTest::addColumn<QString>("errHas");
+        const QStringList db{"--db", LUMIVO_BUNDLED_DB};
+        const QStringList csv = db + QStringList{"--format", "csv"};
+        const QByteArray prefix = "090,080,070から入力して下さい";
+        const QByteArray csvHead = "\xEF\xBB\xBFnumber,code,text\r\n";
+        const QByteArray csvPrefix = ",-,\"" + prefix + "\"\r\n";
+        const QByteArray number = "09012345678\n";
+        const QByteArray answer = "09012345678\tC150\tau<不明>\n";
+        QTest::newRow("standard input, control and direction characters shown safely")
+            << "" << db << Bytes("0501234\r\n0901\n090\t12\x01\\34\na\0b\n\u202Ex\n") << 0
+            << "0501234\t-\t" + prefix +
+                   "\n0901\t-\t最低7桁入力して下さい\n"
+                   "090\\t12\\x01\\\\34\t-\t数字のみ入力して下さい\n"
+                   "a\\x00b\t-\t" +
+                   prefix + "\n\\u202ex\t-\t" + prefix + "\n"
+            << "";
+        // Blank lines are answered, and a last line without its line end.
+        const QByteArray lines = "\n090 1234 5678\r\n0901\n09012345678";
+        const QByteArray shortTsv = "0901\t-\t最低7桁入力して下さい\n";
+        QTest::newRow("every line answered, tsv")
+            << "" << db << lines << 0
+            << "\t-\t" + prefix + "\n090 1234 5678\tC150\tau<不明>\n" + shortTsv + answer << "";
+        QTest::newRow("every line answered, csv")
+            << "" << csv << lines << 0
+            << csvHead + csvPrefix +
+                   "090 1234 5678,C150,au<不明>\r\n0901,-,最低7桁入力して下さい\r\n" +
+                   "09012345678,C150,au<不明>\r\n"
+            << "";
+        const QByteArray blankJson = "{\"code\":null,\"number\":\"\",\"refusal\":\"prefix\","
+                                     "\"searched\":\"\",\"text\":\"" +
+                                     prefix + "\"}\n";
+        QTest::newRow("every line answered, jsonl")
+            << "" << db + QStringList{"--format", "jsonl"} << lines << 0
+            << blankJson + "{\"code\":\"C150\",\"number\":\"090 1234 5678\",\"refusal\":null,"
+                           "\"searched\":\"09012345678\",\"text\":\"au<不明>\"}\n"
+                           "{\"code\":null,\"number\":\"0901\",\"refusal\":\"too-short\","
+                           "\"searched\":\"0901\",\"text\":\"最低7桁入力して下さい\"}\n"
+                           "{\"code\":\"C150\",\"number\":\"09012345678\",\"refusal\":null,"
+                           "\"searched\":\"09012345678\",\"text\":\"au<不明>\"}\n"
+            << "";
+        QTest::newRow("jsonl escapes quotes, backslashes and control characters")
+            << "" << db + QStringList{"--format", "jsonl", "--strict", "\"\\\x01\n"} << QByteArray()
+            << 0
+            << "{\"code\":null,\"number\":\"\\\"\\\\\\u0001\\n\",\"refusal\":\"prefix\","
+               "\"searched\":\"\\\"\\\\\\u0001\\n\",\"text\":\"" +
+                   prefix + "\"}\n"
+            << "";
+        QTest::newRow("csv in code page 932")
+            << "" << csv + QStringList{"--encoding", "cp932", "09012345678"} << QByteArray() << 0
+            << QByteArray("number,code,text\r\n09012345678,C150,au<\x95\x73\x96\xBE>\r\n") << "";
+        QTest::newRow(
+            "csv, arguments: unlisted, quoted, led by a formula, TAB, CR or a direction mark")
+            << "" << csv + QStringList{"0900012345", "0\"9,1", "=1+2", "\t=1", "\r=1", "\u2066@1"}
+            << QByteArray() << 0
+            << csvHead + "0900012345,0,未使用or未確認\r\n\"0\"\"9,1\"" + csvPrefix + "\"'=1+2\"" +
+                   csvPrefix + "\"'\t=1\"" + csvPrefix + "\"'\r=1\"" + csvPrefix + "\\u2066@1" +
+                   csvPrefix
+            << "";
+        QTest::newRow("csv, standard input led by TAB, CR, NUL or a formula")
+            << "" << csv << Bytes("\t=1\n\r=1\r\n\0@1\n-1\n") << 0
+            << csvHead + "\"'\t=1\"" + csvPrefix + "\"'\r=1\"" + csvPrefix + "\\x00@1" + csvPrefix +
+                   "\"'-1\"" + csvPrefix
+            << "";
+        QByteArray utf16 = "\xFF\xFE"; // little-endian
+        for (char c : number)
+            utf16 += QByteArray(1, c) + '\0';
+        QTest::newRow("standard input in UTF-16, as its byte order mark says")
+            << "" << db << utf16 << 0 << answer << "";
+        QTest::newRow("a line of megabytes, then a number")
+            << "little memory" << db << "090" + QByteArray(24 << 20, '5') + "\n" + number << 0
+            << "090" + QByteArray(37, '5') + "…\t-\t番号11桁を入力して下さい\n" + answer << "";
+        QTest::newRow("version") << "" << QStringList{"--version"} << QByteArray() << 0
+                                 << QByteArray("lumivo-lookup 1.30\n") << "";
+        const QStringList noTail{"--db", LUMIVO_PREFIX_TABLE, "09012345678"};
+        QTest::newRow("database without date and version, allowed")
+            << "" << noTail + QStringList{"--allow-no-tail"} << QByteArray() << 0
+            << QByteArray("09012345678\t0\t未使用or未確認\n") << "warning: ";
+        QTest::newRow("standard input reset after a line")
+            << "reset input" << db << number + "0701234" << 2 << answer
+            << "cannot read standard input: Connection reset by peer";
+        // Refused or failed: nothing on standard output.
+        const auto fails = [](const QString& name, const QString& streams, const QStringList& args,
+                              const QString& err) {
+            QTest::newRow(qPrintable(name))
+                << streams << args << QByteArray() << 2 << QByteArray() << err;
+        };
+        fails("jsonl in code page 932", "",
+              db + QStringList{"--format", "jsonl", "--encoding", "cp932"}, "UTF-8 only");
+        fails("unknown option", "", db + QStringList{"--frmat", "csv", "0901234"},
+              "Usage: lumivo-lookup");
+        fails("version, full disk", "full output", {"--version"}, "No space left on device");
+        fails("missing database", "", {"--db", "/no/db.dat", "0901234"},
+              "/no/db.dat: file not found");
+        fails("folder", "", {"--db", "/"}, "cannot read the number database /: is a folder");
+        for (const QString& path : {QString("/dev/zero"), m_dir.filePath("fifo.lnk")})
+            fails("database " + path, "", {"--db", path}, ": not a regular file");
+        fails("database without date and version", "", noTail,
+              "does not end in a database date and version (--allow-no-tail");
+        fails("standard input closed", "closed input", db,
+              "cannot read standard input: Bad file descriptor");
+        fails("standard input a folder", "folder input", db,
+              "cannot read standard input: Is a directory");
+        fails("full disk", "full output", db + QStringList{"0901234"},
+              "cannot write the answers: No space left on device");
+        fails("reader gone", "broken output", db + QStringList(3000, "09012345678"),
+              "cannot write the answers: Broken pipe");
+    }
+
+    void lookupOptionsFormatsAndFailures() {
+        QFETCH(QString, streams);
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, input);
+        if (modToolRun::NeedsLinux(streams, args))
+            QSKIP("needs what only Linux offers a test");
+        const tRun run = Run(LUMIVO_LOOKUP_EXE, args, input, streams);
+        QTEST(run.exitCode, "exitCode");
+        QTEST(run.out, "out");
+        QFETCH(QString, errHas);
+        QVERIFY2(run.err.contains(errHas) && run.err.count(u'\n') <= 2, qPrintable(run.err));
+    }
+
+    // A caller that writes a number and waits for its answer gets it while the
+    // pipe stays open; the bundled database answers the first and the last block of
+    // each carrier in its table.
+    void lookupAnswersEachLineOfAPipeAtOnce() {
+        QProcess p;
+        p.start(LUMIVO_LOOKUP_EXE, {"--db", LUMIVO_BUNDLED_DB});
+        const QByteArray answers[] = {"07038000000\tC109\t沖縄セルラー\n",
+                                      "09097900000\tC109\t沖縄セルラー\n",
+                                      "0702000\tC150\tau<不明>\n",
+                                      "09096799999\tC150\tau<不明>\n",
+                                      "07011000000\tC151\tボーダフォン<不明>\n",
+                                      "0909999\tC151\tボーダフォン<不明>\n",
+                                      "07010000000\tC153\tドコモ<不明>\n",
+                                      "09095999999\tC153\tドコモ<不明>\n"};
+        for (const QByteArray& answer : answers) {
+            p.write(answer.left(answer.indexOf('\t')) + '\n');
+            QTRY_VERIFY(p.canReadLine());
+            QCOMPARE(p.readLine(), answer);
+        }
+        p.closeWriteChannel();
+        QVERIFY(p.waitForFinished());
+        QCOMPARE(p.exitCode(), 0);
+    }
+
+    // The tools' English words for every kind; "other" gives the number.
+    void toolWords_data() {
+        QTest::addColumn<tIoError>("error");
+        QTest::addColumn<QString>("words");
+        using enum eIoError;
+        // clang-format off
+        QTest::newRow("not found") << tIoError::Of(NotFound, 2) << "file not found";
+        QTest::newRow("permission") << tIoError::Of(PermissionDenied, 13) << "permission denied";
+        QTest::newRow("no space") << tIoError::Of(NoSpace, 28) << "no space left on device";
+        QTest::newRow("read-only") << tIoError::Of(ReadOnly, 30) << "read-only file system";
+        QTest::newRow("folder") << tIoError::Of(IsFolder) << "is a folder";
+        QTest::newRow("not regular") << tIoError::Of(NotRegularFile) << "not a regular file";
+        QTest::newRow("too large") << tIoError::Of(TooLarge, 27) << "file too large";
+        QTest::newRow("too large, limit") << tIoError::Limit(4096) << "file too large (limit 4096 bytes)";
+        QTest::newRow("bad content") << tIoError::Of(BadContent) << "unexpected content";
+        QTest::newRow("memory") << tIoError::Of(NoMemory, 12) << "out of memory";
+        QTest::newRow("no free name") << tIoError::Of(NoFreeName) << "no free temporary file name";
+        QTest::newRow("bad URL") << tIoError::Of(BadAddress, 302) << "not a valid URL";
+        QTest::newRow("not HTTP") << tIoError::Of(NotHttp, 301) << "not an HTTP URL";
 #ifdef Q_OS_LINUX
-    QTest::newRow("other, with the system's words") << tIoError::Of(Other, 5) << "system error 5: Input/output error";
+        QTest::newRow("other, with the system's words") << tIoError::Of(Other, 5) << "system error 5: Input/output error";
 #else
-    QTest::newRow("other") << tIoError::Of(Other, 5) << "system error 5";
+        QTest::newRow("other") << tIoError::Of(Other, 5) << "system error 5";
 #endif
-    // clang-format on
-}
-
-void tst_tools::toolWords() {
-    QFETCH(tIoError, error);
-    QTEST(modToolIO::IoErrorText(error), "words");
-}
-
-void tst_tools::lookupTakesNumbersAsPeopleWriteThem_data() {
-    QTest::addColumn<QString>("given");
-    QTest::addColumn<QString>("searched");
-    QTest::addColumn<QString>("text");
-    const QString au = "au<不明>", okinawa = "沖縄セルラー", n = "09012345678";
-    const QString prefix = "090,080,070から入力して下さい", tooLong = "番号11桁を入力して下さい";
-    // clang-format off
-    QTest::newRow("spaces") << "090 1234\u30005678" << n << au;
-    QTest::newRow("hyphen, U+2010") << "090-1234\u20105678" << n << au;
-    QTest::newRow("U+2011, U+2012") << "090\u20111234\u20125678" << n << au;
-    QTest::newRow("en and em dash") << "090\u20131234\u20145678" << n << au;
-    QTest::newRow("bar, minus sign") << "090\u20151234\u22125678" << n << au;
-    QTest::newRow("full-width hyphen, long vowel marks") << "090\uFF0D1234\u30FC5678\uFF70" << n << au;
-    QTest::newRow("dots") << "090.1234\uFF0E5678" << n << au;
-    QTest::newRow("parentheses") << "(090)\uFF081234\uFF095678" << n << au;
-    QTest::newRow("full-width digits") << "\uFF10\uFF19\uFF10\uFF11\uFF12\uFF13\uFF14\uFF15\uFF16\uFF17\uFF18" << n << au;
-    QTest::newRow("full-width digits and hyphens") << "\uFF10\uFF19\uFF10-\uFF11\uFF12\uFF13\uFF14-\uFF15\uFF16\uFF17\uFF18" << n << au;
-    QTest::newRow("+81") << "+819012345678" << n << au;
-    QTest::newRow("+81 and 70, spaced") << "+81 70 3800 0000" << "07038000000" << okinawa;
-    QTest::newRow("full-width +81 and 80, hyphens") << "\uFF0B81-80-6123-4567" << "08061234567" << okinawa;
-    QTest::newRow("0081") << "0081 90 1234 5678" << n << au;
-    QTest::newRow("surrounding blanks") << " \t09012345678\t\r" << n << au;
-    QTest::newRow("digits alone: 10") << "0901234567" << "0901234567" << au;
-    QTest::newRow("full-width digits alone: 7") << "\u3000\uFF10\uFF19\uFF10\uFF11\uFF12\uFF13\uFF14" << "0901234" << au;
-    QTest::newRow("digits alone: 13") << "0901234567890" << "0901234567890" << tooLong;
-    QTest::newRow("refused: a digit short") << "090-1234-567" << "090-1234-567" << tooLong;
-    QTest::newRow("refused: a digit more") << "090 1234 56789" << "090 1234 56789" << tooLong;
-    QTest::newRow("refused: 8 digits with a hyphen") << "090-1234" << "090-1234" << "数字のみ入力して下さい";
-    QTest::newRow("refused: tildes") << "090~1234~5678" << "090~1234~5678" << tooLong;
-    QTest::newRow("refused: +1") << "+1 212 555 0100" << "+1 212 555 0100" << prefix;
-    QTest::newRow("refused: +81 and a fixed line") << "+81 3 1234 5678" << "+81 3 1234 5678" << prefix;
-    QTest::newRow("refused: +81 and 0") << "+81 090 1234 5678" << "+81 090 1234 5678" << prefix;
-    QTest::newRow("refused: letters") << "090I234S678" << "090I234S678" << "数字のみ入力して下さい";
-    QTest::newRow("strict: spaces") << "--strict 090 1234 5678" << "090 1234 5678" << "番号11桁を入力して下さい";
-    QTest::newRow("strict: full-width") << "--strict \uFF10\uFF19\uFF10\uFF11\uFF12\uFF13\uFF14" << "\uFF10\uFF19\uFF10\uFF11\uFF12\uFF13\uFF14" << prefix;
-    // clang-format on
-}
-
-// As an argument and as a line of standard input alike.
-void tst_tools::lookupTakesNumbersAsPeopleWriteThem() {
-    QFETCH(QString, given);
-    QStringList args{"--db", LUMIVO_BUNDLED_DB, "--format", "jsonl"};
-    if (given.startsWith("--strict ")) {
-        args << "--strict";
-        given = given.mid(9);
+        // clang-format on
     }
-    for (bool blnInput : {false, true}) {
-        const tRun run = Run(LUMIVO_LOOKUP_EXE, blnInput ? args : args + QStringList(given),
-                             blnInput ? given.toUtf8() : QByteArray());
-        QCOMPARE(run.exitCode, 0);
-        QCOMPARE(run.out.count('\n'), 1);
-        const QJsonObject answer = QJsonDocument::fromJson(run.out).object();
-        QCOMPARE(answer["number"].toString(), blnInput ? QString(given).remove('\r') : given);
-        QTEST(answer["searched"].toString(), "searched");
-        QTEST(answer["text"].toString(), "text");
+
+    void toolWords() {
+        QFETCH(tIoError, error);
+        QTEST(modToolIO::IoErrorText(error), "words");
     }
-}
+
+    void lookupTakesNumbersAsPeopleWriteThem_data() {
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QString>("searched");
+        QTest::addColumn<QString>("text");
+        const QString au = "au<不明>", okinawa = "沖縄セルラー", n = "09012345678";
+        const QString prefix = "090,080,070から入力して下さい",
+                      tooLong = "番号11桁を入力して下さい";
+        // clang-format off
+        QTest::newRow("blanks, hyphens and dashes") << "090 \u2010\u2011\u20121234\u3000-\u2013\u2014\u2015\u22125678" << n << au;
+        QTest::newRow("full-width hyphen, long vowel marks, dots") << "090\uFF0D\u30FC.1234\uFF0E5678\uFF70" << n << au;
+        QTest::newRow("parentheses") << "(090)\uFF081234\uFF095678" << n << au;
+        QTest::newRow("full-width digits and hyphens") << "\uFF10\uFF19\uFF10-\uFF11\uFF12\uFF13\uFF14-\uFF15\uFF16\uFF17\uFF18" << n << au;
+        QTest::newRow("+81 and 70, spaced") << "+81 70 3800 0000" << "07038000000" << okinawa;
+        QTest::newRow("full-width +81 and 80, hyphens") << "\uFF0B81-80-6123-4567" << "08061234567" << okinawa;
+        QTest::newRow("0081") << "0081 90 1234 5678" << n << au;
+        QTest::newRow("surrounding blanks") << " \t09012345678\t\r" << n << au;
+        QTest::newRow("full-width digits alone: 7") << "\u3000\uFF10\uFF19\uFF10\uFF11\uFF12\uFF13\uFF14" << "0901234" << au;
+        QTest::newRow("digits alone: 13") << "0901234567890" << "0901234567890" << tooLong;
+        QTest::newRow("refused: a digit short") << "090-1234-567" << "090-1234-567" << tooLong;
+        QTest::newRow("refused: a digit more") << "090 1234 56789" << "090 1234 56789" << tooLong;
+        QTest::newRow("refused: 8 digits with a hyphen") << "090-1234" << "090-1234" << "数字のみ入力して下さい";
+        QTest::newRow("refused: tildes") << "090~1234~5678" << "090~1234~5678" << tooLong;
+        QTest::newRow("refused: +81 and 0") << "+81 090 1234 5678" << "+81 090 1234 5678" << prefix;
+        QTest::newRow("refused: letters") << "090I234S678" << "090I234S678" << "数字のみ入力して下さい";
+        QTest::newRow("strict: spaces") << "--strict 090 1234 5678" << "090 1234 5678" << tooLong;
+        QTest::newRow("strict: full-width") << "--strict \uFF10\uFF19\uFF10\uFF11\uFF12\uFF13\uFF14" << "\uFF10\uFF19\uFF10\uFF11\uFF12\uFF13\uFF14" << prefix;
+        // clang-format on
+    }
+
+    // As an argument and as a line of standard input alike.
+    void lookupTakesNumbersAsPeopleWriteThem() {
+        QFETCH(QString, given);
+        QStringList args{"--db", LUMIVO_BUNDLED_DB, "--format", "jsonl"};
+        if (given.startsWith("--strict ")) {
+            args << "--strict";
+            given = given.mid(9);
+        }
+        for (bool blnInput : {false, true}) {
+            const tRun run = Run(LUMIVO_LOOKUP_EXE, blnInput ? args : args + QStringList(given),
+                                 blnInput ? given.toUtf8() : QByteArray());
+            QCOMPARE(run.exitCode, 0);
+            QCOMPARE(run.out.count('\n'), 1);
+            const QJsonObject answer = QJsonDocument::fromJson(run.out).object();
+            QCOMPARE(answer["number"].toString(), blnInput ? QString(given).remove('\r') : given);
+            QTEST(answer["searched"].toString(), "searched");
+            QTEST(answer["text"].toString(), "text");
+        }
+    }
+};
 
 QTEST_GUILESS_MAIN(tst_tools)
 #include "tst_tools.moc"
