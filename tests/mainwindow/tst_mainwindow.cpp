@@ -14,7 +14,6 @@
 
 using modTestFiles::AddDataRows;
 using modTestFiles::DataRows;
-using tBox = cFakePlatform::tMsgBoxCall;
 
 namespace {
 
@@ -22,8 +21,6 @@ namespace {
 // and an 8-digit block split by its 9th.
 const char* const Table = "090123,C130\n090124,C138\n090125,C131\n090126,C150\n"
                           "09012805,C102\n090129123,C109\n";
-
-const tBox MarkingFailed{QStringLiteral("エリアマーキングの際、エラーが発生しました。")};
 
 } // namespace
 
@@ -171,9 +168,12 @@ private slots:
         QCOMPARE(input->text(), r[2]);
     }
 
+    // Each area is marked alone, and the map's description names its region.
     void mapMarksExactRectangles() {
         // A plain base map and a sheet whose every pixel tells where it came from, so a
         // copy shows exactly which rectangle went where.
+        const QStringList regions = {"関西", "関東", "九州",   "四国", "中国",      "東海",
+                                     "東北", "北陸", "北海道", "沖縄", "九州・沖縄"};
         QImage base(144, 190, QImage::Format_RGB32), sheet(107, 96, QImage::Format_RGB32);
         base.fill(Qt::white);
         for (int y = 0; y < 96; ++y)
@@ -198,6 +198,7 @@ private slots:
             w->MarkArea(9); // never an accumulation: each mark starts from the clean map
             w->MarkArea(area);
             QVERIFY2(map->Image() == expected, qPrintable(QString::number(area)));
+            QCOMPARE(map->accessibleDescription(), regions.value(area));
         }
         // A copy that leaves the sheet fails; for area 10 only the second copy (area 9) counts.
         const std::tuple<QSize, short, int> failures[] = {
@@ -207,26 +208,23 @@ private slots:
             w->MarkArea(area);
             QCOMPARE(platform->msgBoxes.size(), boxes);
         }
-        QCOMPARE(platform->msgBoxes.value(1), MarkingFailed);
+        QCOMPARE(platform->msgBoxes.value(1), "0||エリアマーキングの際、エラーが発生しました。");
     }
 
     void unlistedNoticeOffersTheAddress() {
         platform->clipboard = "before";
         platform->msgBoxAnswers << eMsgAnswer::Cancel << eMsgAnswer::OK;
         Search("0801234");
-        const tBox notice{
-            QStringLiteral(
-                "入力された電話番号は、未使用or未確認の状態です。\r\nもし存在する電話番号"
-                "でしたら、%1まで\r\nこの電話番号の先頭7桁と事業者と購入された地域を"
-                "ご連絡ください。\r\nお手数ですが、データベース更新のためご協力おねが"
-                "いします。\r\n[OK]を押すと、メールアドレスをクリップボードへコピーし"
-                "ます。")
-                .arg(frmMain::SupportMailAddress),
-            eMsgStyle::OkCancelInformation, QStringLiteral("ご協力おねがいします。")};
-        QCOMPARE(platform->msgBoxes, QList<tBox>{notice});
-        QCOMPARE(platform->clipboard, QStringLiteral("before")); // Cancel changes nothing
+        QCOMPARE(platform->msgBoxes,
+                 QStringList(QStringLiteral(
+                     "65|ご協力おねがいします。|入力された電話番号は、未使用or未確認の状態です。"
+                     "\r\nもし存在する電話番号でしたら、numbers@lumivo.exampleまで\r\nこの電話番号"
+                     "の先頭7桁と事業者と購入された地域をご連絡ください。\r\nお手数ですが、"
+                     "データベース更新のためご協力おねがいします。\r\n[OK]を押すと、メール"
+                     "アドレスをクリップボードへコピーします。")));
+        QCOMPARE(platform->clipboard, "before"); // Cancel changes nothing
         Search("0801234");
-        QCOMPARE(platform->clipboard, frmMain::SupportMailAddress);
+        QCOMPARE(platform->clipboard, "numbers@lumivo.example");
         QCOMPARE(platform->clipboardClears, 1);
     }
 
@@ -289,29 +287,22 @@ private slots:
         QVERIFY(QFile::remove(path));
         w = std::make_unique<frmMain>(*platform, *db, dir.path());
         QVERIFY(!db->IsLoaded());
-        auto noDatabase = [&](const QString& strWhy) {
-            return tBox(QStringLiteral("番号検索データベースを読み込めませんでした。\r\n%1\r\n%2"
-                                       "\r\n番号の検索はできません。バージョン情報の画面から"
-                                       "データベースを更新してください。")
-                            .arg(QDir::toNativeSeparators(path), strWhy),
-                        eMsgStyle::Critical);
-        };
-        QCOMPARE(platform->msgBoxes,
-                 QList<tBox>{noDatabase(QStringLiteral("ファイルが見つかりません。"))});
+        const QString shown = QDir::toNativeSeparators(path);
+        const QString noDatabase = "16||番号検索データベースを読み込めませんでした。\r\n" + shown +
+                                   "\r\n%1\r\n番号の検索はできません。バージョン情報の画面から"
+                                   "データベースを更新してください。";
+        QCOMPARE(platform->msgBoxes, QStringList(noDatabase.arg("ファイルが見つかりません。")));
         Search("09012345678");
-        QCOMPARE(C<QLineEdit>("txtResult")->text(), QStringLiteral("db.datを読み込めませんでした"));
+        QCOMPARE(C<QLineEdit>("txtResult")->text(), "db.datを読み込めませんでした");
         QVERIFY(QDir().mkdir(path) && !w->LoadDB());
-        QCOMPARE(platform->msgBoxes.value(1),
-                 noDatabase(QStringLiteral("ファイルではなくフォルダーです。")));
+        QCOMPARE(platform->msgBoxes.value(1), noDatabase.arg("ファイルではなくフォルダーです。"));
         QVERIFY(QDir().rmdir(path));
         // A database without its date and version loads, with a warning.
         QVERIFY(!modFileIO::WriteFileWhole(path, "00020406AC130\r\n2004041").Failed());
         QVERIFY(w->LoadDB() && db->IsLoaded());
         QCOMPARE(platform->msgBoxes.value(2),
-                 tBox({QStringLiteral("番号検索データベースの末尾に日付と版がありません。\r\n%1"
-                                      "\r\nファイルが壊れているおそれがあります。")
-                           .arg(QDir::toNativeSeparators(path)),
-                       eMsgStyle::Information}));
+                 "64||番号検索データベースの末尾に日付と版がありません。\r\n" + shown +
+                     "\r\nファイルが壊れているおそれがあります。");
     }
 
     void qtMessageBoxAnswers() {

@@ -3,7 +3,7 @@
 
 eMsgAnswer cFakePlatform::MsgBox(const QString& strPrompt, eMsgStyle style,
                                  const QString& strTitle) {
-    msgBoxes.append({strPrompt, style, strTitle});
+    msgBoxes.append(QString::number(int(style)) + u'|' + strTitle + u'|' + strPrompt);
     return msgBoxAnswers.isEmpty() ? eMsgAnswer::OK : msgBoxAnswers.dequeue();
 }
 

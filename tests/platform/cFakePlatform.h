@@ -5,30 +5,11 @@
 
 #include <QList>
 #include <QQueue>
-#include <QTest>
 
 // Records every call the windows make to the desktop and answers from a script,
 // so tests can drive a window without a modal dialog or a real clipboard.
 class cFakePlatform : public cPlatform {
 public:
-    struct tMsgBoxCall {
-        tMsgBoxCall(const QString& strPrompt = QString(), eMsgStyle boxStyle = eMsgStyle::OkOnly,
-                    const QString& strTitle = QString())
-            : prompt(strPrompt), style(boxStyle), title(strTitle) {}
-
-        QString prompt;
-        eMsgStyle style;
-        QString title;
-
-        bool operator==(const tMsgBoxCall&) const = default;
-        // How QCOMPARE shows a box that differs.
-        friend char* toString(const tMsgBoxCall& box) {
-            return QTest::toString(QStringLiteral("style %1, title \"%2\": %3")
-                                       .arg(int(box.style))
-                                       .arg(box.title, box.prompt));
-        }
-    };
-
     eMsgAnswer MsgBox(const QString& strPrompt, eMsgStyle style,
                       const QString& strTitle = QString()) override;
     void Beep() override { ++beeps; }
@@ -38,14 +19,8 @@ public:
     void OpenURL(const QString& strURL) override { openedUrls.append(strURL); }
     int ScreenWidthPixels() override { return screenWidth; }
 
-    // What happened.
-    QList<tMsgBoxCall> msgBoxes;
-    // Message box i as "style|title|prompt"; "0||" when there is none. (The update
-    // tests' tables are written so; newer tests compare tMsgBoxCall values.)
-    QString Shown(int i) const {
-        const tMsgBoxCall b = msgBoxes.value(i);
-        return QString::number(int(b.style)) + u'|' + b.title + u'|' + b.prompt;
-    }
+    // What happened; each message box as "style|title|prompt", the style by its number.
+    QStringList msgBoxes;
     int beeps = 0;
     QString clipboard; // the clipboard's plain text, as the fake holds it
     int clipboardClears = 0;

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "modTestFiles.h"
 
+#include "cDBBuilder.h"
 #include "cNumberDB.h"
+#include "modText.h"
 
 #include <QFile>
 #include <QStringEncoder>
@@ -69,6 +71,12 @@ QByteArray SystemCp932(const QString& strText) {
 #else
     return QStringEncoder("windows-31j").encode(strText);
 #endif
+}
+
+QByteArray DBBytes(const QString& strVersion, const QString& strDate) {
+    cDBBuilder builder;
+    builder.AddEntry("090123", "C101");
+    return modText::EncodeCp932(builder.BuildText(strDate, strVersion).value());
 }
 
 bool MakeFifo(const QString& strPath) {

@@ -34,6 +34,9 @@ void AddDataRows(const QString& strPath);
 // what the program writes.
 QByteArray SystemCp932(const QString& strText);
 
+// A database of one block (090123: C101) ending in its date and version, as stored.
+QByteArray DBBytes(const QString& strVersion, const QString& strDate = "20261206");
+
 // Makes a FIFO at the path; false where the system has none (Windows).
 bool MakeFifo(const QString& strPath);
 

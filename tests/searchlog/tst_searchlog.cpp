@@ -18,8 +18,6 @@ using modTestFiles::SetPermissionOverride;
 
 namespace {
 
-using tBox = cFakePlatform::tMsgBoxCall;
-
 // What a log file held before it was saved over.
 const QByteArray Old(4000, 'z');
 
@@ -129,18 +127,16 @@ private slots:
         SetPermissionOverride(true);
         QFile::setPermissions(tmp.path(), QFile::Permissions(0x7700));
         QCOMPARE(result, refused ? 1 : 0);
-        const QList<tBox> extensionBox = {
-            {QStringLiteral(
-                 "ファイルの拡張子取得失敗。\r\n\r\nエラー内容：\r\n保存するファイルの拡張子を"
-                 "取得できませんでした。"),
-             eMsgStyle::Critical, QStringLiteral("ファイル拡張子取得失敗")}};
-        const QList<tBox> writeBox = {
-            {QStringLiteral("ログファイルを保存できませんでした。\r\n\r\n保存先：%1\r\nエラー内容：\r\n"
-                            "アクセスが拒否されました。")
-                 .arg(QDir::toNativeSeparators(strPath)),
-             eMsgStyle::Critical, QStringLiteral("ログファイル保存失敗")}};
-        QCOMPARE(platform.msgBoxes, readOnly ? writeBox : refused ? extensionBox : QList<tBox>());
-        QCOMPARE(platform.saveRequests.value(0).strCaption, QStringLiteral("ログファイルの保存"));
+        const QString writeBox = "16|ログファイル保存失敗|ログファイルを保存できませんでした。"
+                                 "\r\n\r\n保存先：%1\r\nエラー内容：\r\nアクセスが拒否されました。";
+        const QString extensionBox =
+            "16|ファイル拡張子取得失敗|ファイルの拡張子取得失敗。\r\n\r\n"
+            "エラー内容：\r\n保存するファイルの拡張子を取得できませんでした。";
+        QCOMPARE(platform.msgBoxes,
+                 readOnly  ? QStringList(writeBox.arg(QDir::toNativeSeparators(strPath)))
+                 : refused ? QStringList(extensionBox)
+                           : QStringList());
+        QCOMPARE(platform.saveRequests.value(0).strCaption, "ログファイルの保存");
         QCOMPARE(ReadFile(strPath), file);
         QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{name});
@@ -177,8 +173,7 @@ private slots:
                                 QStringLiteral("\r\n");
         QCOMPARE(ReadFile(strPath), saved ? modTestFiles::SystemCp932(written) : old);
         QVERIFY(saved ? platform.msgBoxes.isEmpty()
-                      : platform.msgBoxes.value(0).prompt.endsWith(
-                            QStringLiteral("元のファイルは変更されていません。")));
+                      : platform.msgBoxes.value(0).endsWith("元のファイルは変更されていません。"));
     }
 
     void qtDialogKeepsToExistingFolders() {
@@ -218,10 +213,8 @@ private slots:
         log.EnableCommands();
         save->click(); // cancelled: the export itself shows nothing
         log.cmdLogCommand_Click(2);
-        QCOMPARE(platform.msgBoxes,
-                 QList<tBox>({{QStringLiteral("ログファイルは保存されませんでした。"),
-                               eMsgStyle::Information},
-                              {QStringLiteral("Index値が異常です。")}}));
+        QCOMPARE(platform.msgBoxes, QStringList({"64||ログファイルは保存されませんでした。",
+                                                 "0||Index値が異常です。"}));
         log.findChild<QPushButton*>("cmdLogCommand(0)")->click(); // clear
         QVERIFY(log.LogLines().isEmpty() && log.windowTitle() == QStringLiteral("検索ログ"));
         QVERIFY(!log.findChild<QWidget*>("cmdLogCommand(0)")->isEnabled() && !save->isEnabled());
