@@ -113,9 +113,21 @@ install(FILES ${packaging}/copyright ${CMAKE_BINARY_DIR}/deb-doc/changelog.Debia
 install(FILES ${packaging}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
         RENAME lumivo)
 
+# The list of what this install put where, kept with the install itself, so
+# that removing it never depends on the build folder's install_manifest.txt,
+# which every later install or cpack rewrites for its own prefix. A package
+# gets none: dpkg keeps its own list.
+install(CODE "
+if(NOT \"\$ENV{DESTDIR}\" MATCHES \"/_CPack_Packages/\")
+    set(lumivo_list \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/lumivo/installed-files.txt\")
+    list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${lumivo_list}\")
+    list(JOIN CMAKE_INSTALL_MANIFEST_FILES \"\\n\" lumivo_files)
+    message(STATUS \"Listing what was installed: \$ENV{DESTDIR}\${lumivo_list}\")
+    file(WRITE \"\$ENV{DESTDIR}\${lumivo_list}\" \"\${lumivo_files}\\n\")
+endif()")
+
 # cpack -G DEB: a Debian package of the above under /usr. The shared libraries'
-# packages come from dpkg-shlibdeps; Qt's platform plugins, its Japanese texts
-# and the fonts that stand in for the Windows ones are named here.
+# packages come from dpkg-shlibdeps; Qt's platform plugins are named here.
 set(CPACK_PACKAGE_NAME lumivo)
 set(CPACK_PACKAGE_VENDOR "ルミボ工房")
 set(CPACK_PACKAGE_CONTACT "Lumivo <numbers@lumivo.example>")
@@ -143,8 +155,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://lumivo.example)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "qt6-qpa-plugins, qt6-translations-l10n, fonts-noto-cjk, fonts-liberation2")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# Qt's Japanese texts and the fonts that stand in for the Windows ones: the
+# program runs without them (Qt's dialogs in English, another Japanese font).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, fonts-noto-cjk, fonts-liberation2")
 if(LUMIVO_UPDATE_HOST STREQUAL "")
     # Packaging a build that asks the placeholder host is allowed, and said.
     file(WRITE ${CMAKE_BINARY_DIR}/cpack-placeholder-warning.cmake

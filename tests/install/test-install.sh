@@ -7,22 +7,46 @@
 set -u
 umask 022
 build=$(cd "$1" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/private-tree.sh"
 tmp=$(mktemp -d)
 chmod 755 "$tmp"
 root=$tmp/root
+pid=
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 need() { [ -e "$root$1" ] || [ -L "$root$1" ] || fail "not installed: $1"; }
+# Whatever happens, the program this test started ends with it.
+trap '[ -z "$pid" ] || kill $pid 2>/dev/null; chmod -R u+w "$tmp" 2>/dev/null; rm -rf "$tmp"' EXIT
+trap 'exit 2' HUP INT TERM
+
+# Nothing here may change the build folder; it is compared at the end.
+build_state() {
+    for f in "$build/db.dat" "$build/install_manifest.txt"; do
+        [ -e "$f" ] && sha256sum "$f" || echo "absent $f"
+    done
+}
+build_before=$(build_state)
+private_tree "$build" "$tmp/private" || exit 1
+tree=$tmp/private/tree
 
 # The build folder's db.dat is the live database of a program run from there: an
-# update replaces it. Installing afterwards must still take the bundled one.
-live=$build/db.dat
-cp -p "$live" "$tmp/live-db.dat"
-trap 'cp -p "$tmp/live-db.dat" "$live"; rm -rf "$tmp"' EXIT
+# update replaces it. Installing must still take the bundled one. Another
+# database stands in for an updated one inside a private mount namespace, so the
+# build folder itself never changes, even when the test is cut off.
 printf '090123,C150\n' | "$build/lumivo-mkdb" build --table - --date 20270401 --version 1001 \
-    --out "$live" || fail "cannot stand in for an updated database"
-
-DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null || fail "cmake --install"
+    --out "$tmp/updated.dat" >/dev/null || fail "cannot make a stand-in updated database"
+ns=
+if [ "$(id -u)" -eq 0 ]; then ns="unshare -m"; else ns="unshare -Urm"; fi
+# shellcheck disable=SC2016 # expanded by the inner shell
+if $ns sh -c 'mount --bind "$1" "$2" && cmp -s "$1" "$2"' sh "$tmp/updated.dat" \
+    "$build/db.dat" 2>/dev/null; then
+    $ns sh -c 'mount --bind "$1" "$2" && DESTDIR=$3 exec cmake --install "$4" --prefix /usr' sh \
+        "$tmp/updated.dat" "$build/db.dat" "$root" "$tree" >/dev/null || fail "cmake --install"
+else
+    echo "SKIP: no private mount namespace here; installed without an updated db.dat beside"
+    DESTDIR=$root cmake --install "$tree" --prefix /usr >/dev/null || fail "cmake --install"
+fi
 
 private=/usr/libexec/lumivo
 for f in /usr/bin/lumivo /usr/bin/lumivo-lookup /usr/bin/lumivo-mkdb \
@@ -77,6 +101,7 @@ run_installed() {
     if kill -0 $pid 2>/dev/null; then
         kill $pid
         wait $pid 2>/dev/null
+        pid=
     else
         fail "the installed program ended early ($*)"
     fi
@@ -105,7 +130,7 @@ after=$(cd "$root" && find . -type f -exec sha256sum {} + | sort)
 [ "$before" = "$after" ] || fail "running the installed program changed installed files"
 
 # The Debian package.
-(cd "$build" && cpack -G DEB -B "$tmp/pkg" >"$tmp/cpack.txt" 2>&1) ||
+(cd "$tmp" && cpack -G DEB --config "$tree/CPackConfig.cmake" -B "$tmp/pkg" >"$tmp/cpack.txt" 2>&1) ||
     { cat "$tmp/cpack.txt"; fail "cpack"; }
 deb=$(ls "$tmp"/pkg/lumivo_*.deb 2>/dev/null | head -n 1)
 if [ -z "$deb" ]; then
@@ -121,19 +146,47 @@ else
     dpkg-deb --fsys-tarfile "$deb" | tar -xOf - ./usr/libexec/lumivo/db.dat | tail -c 16 >"$tmp/tail"
     [ "$(cat "$tmp/tail")" = "$(printf '20261206  1000\r\n')" ] ||
         fail "the package's db.dat is not the bundled one of 20261206, version 1000"
+    # Fonts and Qt's Japanese texts make it look right but are not needed to run.
     depends=$(dpkg-deb -f "$deb" Depends)
-    for p in libqt6widgets6 libqt6network6 qt6-qpa-plugins qt6-translations-l10n \
-        fonts-noto-cjk fonts-liberation2; do
+    recommends=$(dpkg-deb -f "$deb" Recommends)
+    for p in libqt6widgets6 libqt6network6 qt6-qpa-plugins; do
         echo "$depends" | grep -qw -- "$p" || fail "package does not depend on $p: $depends"
     done
+    for p in qt6-translations-l10n fonts-noto-cjk fonts-liberation2; do
+        echo "$recommends" | grep -qw -- "$p" || fail "package does not recommend $p: $recommends"
+        echo "$depends" | grep -qw -- "$p" && fail "package depends on $p: $depends"
+    done
+    dpkg-deb -c "$deb" | grep -q 'installed-files' && fail "the package carries an install list"
     # What Debian's archive would say of the package: neither errors nor warnings.
     if command -v lintian >/dev/null; then
-        lintian --pedantic --fail-on error,warning "$deb" 2>/dev/null >"$tmp/lintian.txt" ||
+        TMPDIR=$tmp lintian --pedantic --fail-on error,warning "$deb" 2>/dev/null >"$tmp/lintian.txt" ||
             { cat "$tmp/lintian.txt"; fail "lintian"; }
     else
         echo "SKIP: lintian is not installed"
     fi
 fi
 
+# The README's install under /usr/local and its removal, on a system that also
+# has the package installed: the removal takes exactly what the install put
+# there and leaves the package's files alone.
+if [ -n "$deb" ]; then
+    both=$tmp/both
+    dpkg-deb -x "$deb" "$both"
+    (cd "$both" && find . ! -type d | sort) >"$tmp/deb-files.txt"
+    DESTDIR=$both cmake --install "$tree" --prefix /usr/local >/dev/null || fail "cmake --install under /usr/local"
+    list=$both/usr/local/share/lumivo/installed-files.txt
+    if [ ! -f "$list" ]; then
+        fail "the install under /usr/local kept no list of its files"
+    else
+        grep -v '^/usr/local/' "$list" && fail "the install list names files outside /usr/local"
+        sed "s|^|$both|" "$list" | xargs -d '\n' rm -f
+        [ -z "$(find "$both/usr/local" ! -type d)" ] ||
+            { find "$both/usr/local" ! -type d; fail "the README's removal left files of the install"; }
+        (cd "$both" && find . ! -type d | sort) | cmp -s - "$tmp/deb-files.txt" ||
+            fail "the README's removal touched the package's files"
+    fi
+fi
+
+[ "$(build_state)" = "$build_before" ] || fail "the test changed the build folder"
 [ $failures -eq 0 ] && echo "install test passed"
 [ $failures -eq 0 ]

@@ -10,15 +10,22 @@ set -u
 umask 022
 build=$(cd "$1" && pwd)
 table=$2
+. "$(cd "$(dirname "$0")/../install" && pwd)/private-tree.sh"
 tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+pid=
+# The window this test starts ends with it, however the test ends.
+trap '[ -z "$pid" ] || kill $pid 2>/dev/null; rm -rf "$tmp"' EXIT
+trap 'exit 2' HUP INT TERM
 chmod 755 "$tmp"
 root=$tmp/root
 private=$root/usr/libexec/lumivo
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null || { echo "FAIL: cmake --install"; exit 1; }
+# Installed from a tree of the test's own: the build folder is only read.
+private_tree "$build" "$tmp/private" || exit 1
+DESTDIR=$root cmake --install "$tmp/private/tree" --prefix /usr >/dev/null ||
+    { echo "FAIL: cmake --install"; exit 1; }
 
 # The update moves 090123 from au<不明> to au関西.
 sed 's/^090123,C150$/090123,C100/' "$table" >"$tmp/updated.csv"
@@ -55,7 +62,10 @@ check() {
     [ -e "$home/.local" ] && fail "lumivo-lookup wrote into the home folder ($who)"
 
     # The window's start makes the user's copy; it is ended once the copy is there.
-    as_user "$home" "$root/usr/bin/lumivo" >/dev/null 2>&1 &
+    # Started as one command, not through a function: $! is then the program
+    # itself (setpriv and env exec it), which the kill below reaches.
+    $as env -i PATH=/usr/bin:/bin HOME="$home" XDG_RUNTIME_DIR="$home/run" \
+        QT_QPA_PLATFORM=offscreen "$root/usr/bin/lumivo" >/dev/null 2>&1 &
     pid=$!
     tries=0
     while ! cmp -s "$copy" "$private/db.dat" && kill -0 $pid 2>/dev/null && [ $tries -lt 600 ]; do
@@ -64,6 +74,7 @@ check() {
     done
     kill $pid 2>/dev/null
     wait $pid 2>/dev/null
+    pid=
     cmp -s "$copy" "$private/db.dat" || fail "the window made no copy of the installed database ($who)"
 
     # An update replaces the user's copy, as that user.
