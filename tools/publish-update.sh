@@ -99,23 +99,17 @@ software=$("$mkdb" --version | sed -n 's/^lumivo-mkdb \([0-9]\)\.\([0-9][0-9]\)$
 download=$root/download
 latest=$download/latestver.txt
 database=$download/$version.dat
-mkdir -p "$download" || die "cannot make the folder $download"
+mkdir -p "$download" ||
+    die "cannot make the folder $download (ROOT must be a folder this user may write: see README.md)"
 
 # One publish at a time: without it, two publishes that both passed the version
-# check could announce the older one last. The lock file lies in ROOT, out of
-# the web server's reach.
-lock=$root/.publish.lock
-if [ -L "$lock" ] || { [ -e "$lock" ] && [ ! -f "$lock" ]; }; then
-    die "$lock is not a regular file; remove it"
-fi
-# Only this user may open it: whoever can open it can hold the lock.
-umask_before=$(umask)
-umask 077
-exec 9>>"$lock" || die "cannot open the lock file $lock"
-umask "$umask_before"
+# check could announce the older one last. The lock is taken on the folder ROOT
+# itself, so no lock file lies in what the web server serves.
+[ -d "$root" ] || die "$root is not a folder"
+exec 9<"$root" || die "cannot open $root to lock it"
 if ! flock -n 9; then
     echo "$me: waiting for another publish into $root to finish" >&2
-    flock 9 || die "cannot lock $lock"
+    flock 9 || die "cannot lock $root"
 fi
 
 # The database version announced in latestver.txt; nothing when none is (no file,

@@ -101,6 +101,10 @@ private slots:
         probe.close();
         const QString download = m_dir + "/www/download";
         QCOMPARE(Publish(m_dir, "1001", host), 0);
+        // Nothing but what clients fetch lies in the served folder (no lock file).
+        QCOMPARE(QDir(m_dir + "/www").entryList(QDir::AllEntries | QDir::Hidden |
+                                                QDir::System | QDir::NoDotAndDotDot),
+                 QStringList{"download"});
         // A version that is not newer than the published one is refused.
         for (const QString version : {"1001", "0999"})
             QCOMPARE(Publish(m_dir, version, host), 2);
