@@ -51,6 +51,8 @@ void tst_mkdb::commandLine_data() {
     QTest::newRow("built") << Build << QByteArray("prefix,code\n# x\n\n 090123 , C130\r\n") << 0 << Built << "" << "";
     QTest::newRow("built, 8 and 9 digits under steering records") << Build << QByteArray("090123456,C130\n080000999,P105\n0709999,C101\n07012345,C102\n") << 0 << "0202040608FC160\r\n020204060810GC102\r\n0210111213FC101\r\n0101020313FC160\r\n010102031314GC161\r\n01010203131415HP105\r\n0002040608FC160\r\n000204060810GC161\r\n00020406081012HC130\r\n20261207  1001\r\n" << "" << "";
     QTest::newRow("built from standard input") << fromStdin << QByteArray("090123,C130\n") << 0 << Built << "" << "";
+    QTest::newRow("table a folder") << QStringList(Build).replaceInStrings("%D/table.csv", "%D") << QByteArray() << 2 << "" << "cannot read %D: is a folder" << "";
+    QTest::newRow("decode a folder") << QStringList{"decode", "%D"} << QByteArray() << 2 << "" << "cannot read %D: is a folder" << "";
     QTest::newRow("table cut by a read error") << fromStdin << QByteArray("090123,C130\n") << 2 << "" << "cannot read -: Connection reset by peer" << "reset input";
     QTest::newRow("out is the table") << BuildTo("%D/table.csv") << QByteArray("090123,C130\n") << 2 << "" << "is the table itself" << "";
     QTest::newRow("out links to the table") << BuildTo("%D/table.lnk") << QByteArray("090123,C130\n") << 2 << "" << "is the table itself" << "";
@@ -90,6 +92,7 @@ void tst_mkdb::commandLine() {
         QProcess::execute("sh", {"-c", "cat /dev/zero >\"$0/filler\" 2>/dev/null", folder});
 
     args.replaceInStrings("%D", folder).replaceInStrings("%O", folder + "/db.dat");
+    err.replace("%D", folder);
     const modToolRun::tRun run =
         modToolRun::Run(LUMIVO_MKDB_EXE, args, table, fullDisk ? QString() : setup);
     QCOMPARE(run.exitCode, exitCode);

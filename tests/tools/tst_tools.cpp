@@ -202,6 +202,7 @@ private slots:
         QTest::newRow("no free name") << tIoError::Of(NoFreeName) << "no free temporary file name";
         QTest::newRow("bad URL") << tIoError::Of(BadAddress, 302) << "not a valid URL";
         QTest::newRow("not HTTP") << tIoError::Of(NotHttp, 301) << "not an HTTP URL";
+        QTest::newRow("other, without a number") << tIoError::Of(Other) << "unknown error";
 #ifdef Q_OS_LINUX
         QTest::newRow("other, with the system's words") << tIoError::Of(Other, 5) << "system error 5: Input/output error";
 #else

@@ -93,6 +93,9 @@ QString IoErrorText(const tIoError& error) {
     case eIoError::Other:
         break;
     }
+    // No number, so no words of the system's either (never "Success").
+    if (error.intSystemCode == 0)
+        return QStringLiteral("unknown error");
     QString text = QStringLiteral("system error %1").arg(error.intSystemCode);
 #if !defined(_WIN32)
     // The C library's words, unless a locale made them other than English.

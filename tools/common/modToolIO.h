@@ -22,7 +22,8 @@ QString ErrorText(int intErrno);
 
 // What went wrong with a file or URL, in English: "file not found",
 // "permission denied", ...; a kind without words of its own gives the system's
-// error number, and the system's own text where that is English.
+// error number, and the system's own text where that is English; one without
+// a number is an "unknown error".
 QString IoErrorText(const tIoError& error);
 
 // One read of at most lngMax bytes (repeated when a signal interrupts it): the
