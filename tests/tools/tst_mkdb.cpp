@@ -6,6 +6,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#if defined(Q_OS_UNIX)
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 using modTestFiles::ReadFile;
 using modTestFiles::WriteFile;
 
@@ -29,6 +34,8 @@ class tst_mkdb : public QObject {
 private slots:
     void commandLine_data();
     void commandLine();
+    void outputs_data();
+    void outputs();
 };
 
 void tst_mkdb::commandLine_data() {
@@ -111,6 +118,97 @@ void tst_mkdb::commandLine() {
     QCOMPARE(ReadFile(folder + "/table.csv"), table);
     // No temporary file is left beside the table, db.dat, the three links and the filler.
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::System).size(), fullDisk ? 6 : 5);
+}
+
+void tst_mkdb::outputs_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("streams");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out"); // standard output, whole
+    QTest::addColumn<QString>("err");
+    QTest::addColumn<QString>("read"); // a file in %D read afterwards: the FIFO or db.dat
+    QTest::addColumn<QString>("bytes");
+    // "d" at offset 11: digits 11 111 9, each with a single pair.
+    const QStringList encode{"encode", "--offset", "11", "d", "--out"};
+    const QString encoded = "UUUUUUUUUUAG";
+    // clang-format off
+    QTest::newRow("build to -") << BuildTo("-") << "" << 0 << Built << "-: 1 records" << "" << "";
+    QTest::newRow("encode to -") << encode + QStringList("-") << "" << 0 << encoded << "" << "" << "";
+    QTest::newRow("build to -, standard output full") << BuildTo("-") << "full output" << 2 << "" << "cannot write -: No space left on device" << "" << "";
+    QTest::newRow("build into a FIFO") << BuildTo("%D/fifo") << "" << 0 << "%D/fifo: 1 records\n" << "" << "fifo" << Built;
+    QTest::newRow("encode through a link to a FIFO") << encode + QStringList("%D/fifo.lnk") << "" << 0 << "" << "" << "fifo" << encoded;
+    QTest::newRow("build into /dev/null") << BuildTo("/dev/null") << "" << 0 << "/dev/null: 1 records\n" << "" << "" << "";
+    QTest::newRow("build through a link to /dev/null") << BuildTo("%D/null.lnk") << "" << 0 << "%D/null.lnk: 1 records\n" << "" << "" << "";
+    QTest::newRow("build through a link to standard output, a file") << BuildTo("%D/stdout.lnk") << "file output" << 0 << Built << "%D/stdout.lnk: 1 records" << "" << "";
+    QTest::newRow("build through a link to a folder") << BuildTo("%D/folder.lnk") << "" << 2 << "" << "cannot write %D/folder.lnk: a link to a folder" << "" << "";
+    QTest::newRow("encode through a link to nothing") << encode + QStringList("%D/none.lnk") << "" << 2 << "" << "cannot write %D/none.lnk: a link that leads to no file" << "" << "";
+    QTest::newRow("built, but its summary line cannot be written") << BuildTo("%D/db.dat") << "full output" << 0 << "" << "warning: %D/db.dat written" << "db.dat" << Built;
+    // clang-format on
+}
+
+// What the folder holds: each name with its kind, and a link's target.
+QStringList Entries(const QString& strFolder) {
+    QStringList entries;
+    for (const QFileInfo& info : QDir(strFolder).entryInfoList(
+             QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name))
+        entries << info.fileName() + (info.isSymLink() ? " -> " + info.symLinkTarget()
+                                      : info.isFile()  ? " file"
+                                                       : " special");
+    return entries;
+}
+
+// Devices, FIFOs and the system's links are written through, never replaced;
+// "-" is standard output; a written database stays written.
+void tst_mkdb::outputs() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, streams);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QFETCH(QString, read);
+    QFETCH(QString, bytes);
+    if (modToolRun::NeedsLinux(streams, args))
+        QSKIP("needs what only Linux offers a test");
+    QTemporaryDir dir;
+    const QString folder = dir.path();
+    // A name such as "-" taken for a file lands here, not in the build folder.
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(folder));
+    const std::unique_ptr<const QString, void (*)(const QString*)> back(
+        &before, [](const QString* p) { QDir::setCurrent(*p); });
+    QVERIFY(WriteFile(folder + "/table.csv", "090123,C130\n"));
+    QVERIFY(WriteFile(folder + "/db.dat", "OLD"));
+    int reader = -1;
+#if defined(Q_OS_UNIX)
+    QVERIFY(modTestFiles::MakeFifo(folder + "/fifo"));
+    // Open before the tool opens it for writing, so that neither waits.
+    reader = open(QFile::encodeName(folder + "/fifo").constData(), O_RDONLY | O_NONBLOCK);
+    QVERIFY(reader >= 0);
+    const std::unique_ptr<int, void (*)(int*)> closeReader(&reader, [](int* p) { close(*p); });
+    QVERIFY(QFile::link("fifo", folder + "/fifo.lnk") &&
+            QFile::link("/dev/null", folder + "/null.lnk") &&
+            QFile::link(".", folder + "/folder.lnk") && QFile::link("none", folder + "/none.lnk") &&
+            QFile::link("/proc/self/fd/1", folder + "/stdout.lnk"));
+#endif
+    const QStringList entries = Entries(folder);
+
+    args.replaceInStrings("%D", folder);
+    const modToolRun::tRun run = modToolRun::Run(LUMIVO_MKDB_EXE, args, QByteArray(), streams);
+    QTEST(run.exitCode, "exitCode");
+    QCOMPARE(run.out, out.replace("%D", folder).toLatin1());
+    QVERIFY2(run.err.contains(err.replace("%D", folder)) && run.err.count(u'\n') == !err.isEmpty(),
+             qPrintable(run.err));
+    QCOMPARE(Entries(folder), entries);
+    QByteArray got;
+    if (read == u"fifo") {
+#if defined(Q_OS_UNIX)
+        got.resize(4096);
+        got.resize(qMax<qsizetype>(0, ::read(reader, got.data(), size_t(got.size()))));
+#endif
+    } else if (!read.isEmpty()) {
+        got = ReadFile(folder + u'/' + read);
+    }
+    QCOMPARE(got, bytes.toLatin1());
+    QCOMPARE(ReadFile("/dev/null"), QByteArray()); // still the device
 }
 
 QTEST_GUILESS_MAIN(tst_mkdb)
