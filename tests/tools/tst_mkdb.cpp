@@ -67,6 +67,7 @@ void tst_mkdb::commandLine_data() {
     QTest::newRow("out replaces a link, not its target") << BuildTo("%D/db.lnk") << QByteArray("090123,C130\n") << 0 << Built << "" << "";
     QTest::newRow("conflict") << Build << QByteArray("090123,C130\n090123,C135\n") << 2 << "" << "090123" << "";
     QTest::newRow("offset 100") << QStringList{"encode", "--offset", "100", "A"} << QByteArray() << 2 << "" << "0 to 99" << "";
+    QTest::newRow("encode an empty text") << QStringList{"encode", ""} << QByteArray() << 2 << "" << "an empty TEXT" << "";
     QTest::newRow("decoded") << QStringList{"decode", "%D/table.csv"} << Encoded + "\r\n" << 0 << "Aa\n" << "" << "";
     QTest::newRow("check digit") << QStringList{"decode", "%D/table.csv"} << "UU" + Encoded.mid(2) << 2 << "" << "check digit" << "";
     QTest::newRow("build, disk full") << Build << QByteArray("090123,C130") << 2 << "" << "db.dat: no space left on device" << "full disk";

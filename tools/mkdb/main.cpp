@@ -199,7 +199,8 @@ int Encode(const QStringList& lstArgs) {
     QCommandLineParser parser;
     DescribeCommand(
         parser, QStringLiteral("encode"),
-        QStringLiteral("Writes TEXT in the letter-pair code of the version file, for example\n"
+        QStringLiteral("Writes TEXT, which must not be empty, in the letter-pair code of the\n"
+                       "version file, for example\n"
                        "\"130 1001 spring update!host/download/1001.dat \"."));
     parser.addPositionalArgument(QStringLiteral("TEXT"), QStringLiteral("The text to encode."));
     const QCommandLineOption offset(QStringLiteral("offset"),
@@ -225,8 +226,11 @@ int Encode(const QStringList& lstArgs) {
             return UsageError(parser, QStringLiteral("the offset must be a number from 0 to 99"),
                               QStringLiteral("encode"));
     }
-    const auto encoded = DecryptAUCG::EncodeText(parser.positionalArguments().at(1), intOffset,
-                                                 QRandomGenerator::global());
+    const QString text = parser.positionalArguments().at(1);
+    // Its code would be the offset and a check digit alone, which decode refuses.
+    if (text.isEmpty())
+        return Fail(QStringLiteral("an empty TEXT has no code that decode reads back"));
+    const auto encoded = DecryptAUCG::EncodeText(text, intOffset, QRandomGenerator::global());
     if (!encoded)
         return Fail(QStringLiteral("the text holds a character without a one-byte code"));
 
