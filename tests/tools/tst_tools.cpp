@@ -159,6 +159,24 @@ private slots:
         QVERIFY2(run.err.contains(errHas) && run.err.count(u'\n') <= 2, qPrintable(run.err));
     }
 
+    void lookupHelp_data() {
+        QTest::addColumn<QString>("option");
+        QTest::newRow("help") << "--help";
+        QTest::newRow("help-all") << "--help-all";
+    }
+
+    // Help and nothing else: no number read from standard input is answered.
+    void lookupHelp() {
+        QFETCH(QString, option);
+        const tRun run =
+            Run(LUMIVO_LOOKUP_EXE, {"--db", LUMIVO_BUNDLED_DB, option}, "09012345678\n");
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.out.startsWith("Usage: ") && run.out.contains("\nExit status: ") &&
+                     !run.out.contains("C150"),
+                 run.out.constData());
+        QCOMPARE(run.err, QString());
+    }
+
     // A caller that writes a number and waits for its answer gets it while the
     // pipe stays open; the bundled database answers the first and the last block of
     // each carrier in its table.

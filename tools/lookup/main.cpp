@@ -267,7 +267,8 @@ int main(int argc, char* argv[]) {
                                  QStringLiteral("[NUMBER ...]"));
     if (!parser.parse(app.arguments()))
         return UsageError(parser.errorText());
-    if (parser.isSet(QStringLiteral("help")))
+    // Qt's --help-all adds only Qt's options of a window program, which this is not.
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")))
         return PrintOut(parser.helpText());
     if (parser.isSet(QStringLiteral("version")))
         return PrintOut(QStringLiteral("lumivo-lookup %1\n").arg(modAppInfo::VersionLabel()));

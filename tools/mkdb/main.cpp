@@ -51,6 +51,22 @@ int Fail(const QString& strMessage) {
     return 2;
 }
 
+// The help, its usage line with a command's name before the command's options
+// (Qt writes "[options]" first, where the main program's options would go).
+QString HelpText(const QCommandLineParser& parser, const QString& strCommand = QString()) {
+    QString text = parser.helpText();
+    if (!strCommand.isEmpty())
+        text.replace(QStringLiteral(" [options] ") + strCommand,
+                     u' ' + strCommand + QStringLiteral(" [options]"));
+    return text;
+}
+
+// Whether the help was asked for: --help-all too, which adds nothing here (Qt's
+// own options are a window program's).
+bool HelpAsked(const QCommandLineParser& parser) {
+    return parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"));
+}
+
 // A command line we cannot run: the reason, the usage line and where to find more.
 int UsageError(const QCommandLineParser& parser, const QString& strWhy,
                const QString& strCommand = QString()) {
@@ -58,7 +74,7 @@ int UsageError(const QCommandLineParser& parser, const QString& strWhy,
         strCommand.isEmpty() ? QStringLiteral("--help") : strCommand + " --help";
     modToolIO::Message(
         QStringLiteral("%1: %2\n%3\nTry \"%1 %4\" for more.")
-            .arg(ProgramName, strWhy, parser.helpText().section(u'\n', 0, 0), strHelp));
+            .arg(ProgramName, strWhy, HelpText(parser, strCommand).section(u'\n', 0, 0), strHelp));
     return 2;
 }
 
@@ -110,11 +126,11 @@ void DescribeCommand(QCommandLineParser& parser, const QString& strCommand,
 // status when that is all (a usage error, or the help shown); nothing when the
 // command may run.
 std::optional<int> ParseCommand(QCommandLineParser& parser, const QStringList& lstArgs) {
-    const QCommandLineOption help = parser.addHelpOption();
+    parser.addHelpOption();
     if (!parser.parse(lstArgs))
         return UsageError(parser, parser.errorText(), lstArgs.at(1));
-    if (parser.isSet(help))
-        return WriteOut(parser.helpText().toUtf8());
+    if (HelpAsked(parser))
+        return WriteOut(HelpText(parser, lstArgs.at(1)).toUtf8());
     return std::nullopt;
 }
 
@@ -294,12 +310,12 @@ int main(int argc, char* argv[]) {
                                  QStringLiteral("COMMAND [ARGUMENTS]"));
     // Everything after the command is the command's own.
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
-    const QCommandLineOption help = parser.addHelpOption();
+    parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     if (!parser.parse(app.arguments()))
         return UsageError(parser, parser.errorText());
-    if (parser.isSet(help))
-        return WriteOut(parser.helpText().toUtf8());
+    if (HelpAsked(parser))
+        return WriteOut(HelpText(parser).toUtf8());
     if (parser.isSet(version))
         return WriteOut((ProgramName + u' ' + modAppInfo::VersionLabel() + u'\n').toUtf8());
     const QStringList positional = parser.positionalArguments();
