@@ -85,6 +85,14 @@ private slots:
                "\"searched\":\"\\\"\\\\\\u0001\\n\",\"text\":\"" +
                    prefix + "\"}\n"
             << "";
+        // U+E0001, a format character beyond U+FFFF, as the surrogate pair JSON writes.
+        QTest::newRow("tsv, a character beyond U+FFFF escaped as a surrogate pair")
+            << "" << db + QStringList{"\U000E0001x"} << QByteArray() << 0
+            << "\\udb40\\udc01x\t-\t" + prefix + "\n"
+            << "";
+        QTest::newRow("csv, a character beyond U+FFFF escaped as a surrogate pair")
+            << "" << csv + QStringList{"\U000E0001x"} << QByteArray() << 0
+            << csvHead + "\\udb40\\udc01x" + csvPrefix << "";
         QTest::newRow("csv in code page 932")
             << "" << csv + QStringList{"--encoding", "cp932", "09012345678"} << QByteArray() << 0
             << QByteArray("number,code,text\r\n09012345678,C150,au<\x95\x73\x96\xBE>\r\n") << "";
