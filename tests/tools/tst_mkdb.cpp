@@ -180,7 +180,7 @@ void tst_mkdb::outputs() {
         &before, [](const QString* p) { QDir::setCurrent(*p); });
     QVERIFY(WriteFile(folder + "/table.csv", "090123,C130\n"));
     QVERIFY(WriteFile(folder + "/db.dat", "OLD"));
-    int reader = -1;
+    [[maybe_unused]] int reader = -1;
 #if defined(Q_OS_UNIX)
     QVERIFY(modTestFiles::MakeFifo(folder + "/fifo"));
     // Open before the tool opens it for writing, so that neither waits.
