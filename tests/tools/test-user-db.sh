@@ -18,7 +18,13 @@ private=$root/usr/libexec/lumivo
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null || { echo "FAIL: cmake --install"; exit 1; }
+# Installed as "cmake --install" does, but with its list of installed files
+# kept here rather than written into the build folder.
+sed "s|\"$build/\${CMAKE_INSTALL_MANIFEST}\"|\"$tmp/install_manifest.txt\"|" \
+    "$build/cmake_install.cmake" >"$tmp/cmake_install.cmake"
+grep -q "$tmp/install_manifest.txt" "$tmp/cmake_install.cmake" &&
+    DESTDIR=$root cmake -DCMAKE_INSTALL_PREFIX=/usr -P "$tmp/cmake_install.cmake" >/dev/null ||
+    { echo "FAIL: cmake --install"; exit 1; }
 
 # The update moves 090123 from au<不明> to au関西.
 sed 's/^090123,C150$/090123,C100/' "$table" >"$tmp/updated.csv"
