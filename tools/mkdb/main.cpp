@@ -242,11 +242,11 @@ int Encode(const QStringList& lstArgs) {
             return UsageError(parser, QStringLiteral("the offset must be a number from 0 to 99"),
                               QStringLiteral("encode"));
     }
-    const QString text = parser.positionalArguments().at(1);
+    const QString strText = parser.positionalArguments().at(1);
     // Its code would be the offset and a check digit alone, which decode refuses.
-    if (text.isEmpty())
+    if (strText.isEmpty())
         return Fail(QStringLiteral("an empty TEXT has no code that decode reads back"));
-    const auto encoded = DecryptAUCG::EncodeText(text, intOffset, QRandomGenerator::global());
+    const auto encoded = DecryptAUCG::EncodeText(strText, intOffset, QRandomGenerator::global());
     if (!encoded)
         return Fail(QStringLiteral("the text holds a character without a one-byte code"));
 
