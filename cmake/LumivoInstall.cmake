@@ -82,14 +82,25 @@ if(LUMIVO_HELP2MAN AND NOT CMAKE_CROSSCOMPILING)
             set(what "make Lumivo's number database and update version file")
             set(commands build encode decode)
         endif()
+        # Sections no help holds (FILES), where the tool has them.
+        set(sections)
+        if(EXISTS ${packaging}/${tool}.h2m)
+            set(sections ${packaging}/${tool}.h2m)
+        endif()
         add_custom_command(
             OUTPUT ${lumivo_man}/${tool}.1.gz
             COMMAND sh ${packaging}/make-manpage.sh $<TARGET_FILE:${tool}> ${what}
                     ${lumivo_release_date} ${lumivo_man}/${tool}.1.gz ${commands}
-            DEPENDS ${tool} ${packaging}/make-manpage.sh
+            DEPENDS ${tool} ${packaging}/make-manpage.sh ${sections}
             COMMENT "Writing the manual page of ${tool}"
             VERBATIM)
         list(APPEND lumivo_manpages ${lumivo_man}/${tool}.1.gz)
+        # The page as built, against the same made again (tests/tools).
+        add_test(NAME test_tools_manpage_${tool}
+                 COMMAND sh ${PROJECT_SOURCE_DIR}/tests/tools/test-manpage.sh
+                         ${lumivo_man}/${tool}.1.gz $<TARGET_FILE:${tool}> ${what}
+                         ${lumivo_release_date} ${commands})
+        set_tests_properties(test_tools_manpage_${tool} PROPERTIES SKIP_RETURN_CODE 77)
     endforeach()
 else()
     message(WARNING "help2man not found: lumivo-lookup and lumivo-mkdb get no manual page "

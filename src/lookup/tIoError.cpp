@@ -2,6 +2,7 @@
 #include "tIoError.h"
 
 #include <QFileDevice>
+#include <QFileInfo>
 
 #include <cerrno>
 
@@ -95,6 +96,11 @@ tIoError tIoError::FromErrorCode(const std::error_code& error) {
 }
 
 tIoError tIoError::FromFileDevice(const QFileDevice& file, int intSystemCode) {
+    // Qt opens a folder and then refuses it itself, without a system error on
+    // Unix and as "access denied" on Windows.
+    if (file.error() == QFileDevice::OpenError && !file.fileName().isEmpty() &&
+        QFileInfo(file.fileName()).isDir())
+        return Of(eIoError::IsFolder, intSystemCode);
     if (intSystemCode != 0)
         return FromSystemCode(intSystemCode);
     switch (file.error()) {

@@ -2,6 +2,7 @@
 #include "modToolRun.h"
 
 #include <QProcess>
+#include <QTemporaryFile>
 #include <QTest>
 
 #if defined(Q_OS_LINUX)
@@ -33,6 +34,7 @@ bool NeedsLinux(const QString& strStreams, const QStringList& args) {
 tRun Run(const QString& strExe, const QStringList& args, const QByteArray& input,
          const QString& strStreams) {
     QProcess p;
+    QTemporaryFile outFile; // for "file output"
 #if defined(Q_OS_LINUX)
     int fd = -1; // the child's end of a socket or a pipe, held here until it has started
     int ends[2];
@@ -53,6 +55,8 @@ tRun Run(const QString& strExe, const QStringList& args, const QByteArray& input
         p.setChildProcessModifier([fd] { dup2(fd, STDIN_FILENO); });
     } else if (strStreams == u"full output") {
         p.setStandardOutputFile(QStringLiteral("/dev/full"));
+    } else if (strStreams == u"file output" && outFile.open()) {
+        p.setStandardOutputFile(outFile.fileName());
     } else if (strStreams == u"broken output" && pipe2(ends, O_CLOEXEC) == 0) {
         reader = ends[0];
         fd = ends[1];
@@ -96,7 +100,8 @@ tRun Run(const QString& strExe, const QStringList& args, const QByteArray& input
 #endif
     if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit)
         return {-1, QByteArray(), QStringLiteral("timed out or crashed")};
-    return {p.exitCode(), p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError())};
+    return {p.exitCode(), outFile.isOpen() ? outFile.readAll() : p.readAllStandardOutput(),
+            QString::fromUtf8(p.readAllStandardError())};
 }
 
 } // namespace modToolRun

@@ -21,6 +21,7 @@ struct tRun {
 //   "folder input"    standard input a folder
 //   "reset input"     standard input a socket holding the input, then reset by its peer
 //   "full output"     standard output /dev/full
+//   "file output"     standard output a regular file, whose bytes are returned
 //   "broken output"   standard output a pipe never read, whose reader goes away once
 //                     it is full, in the middle of a write (SIGPIPE ignored)
 //   "little memory"   at most 16 MiB of data memory

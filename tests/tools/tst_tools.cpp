@@ -85,6 +85,14 @@ private slots:
                "\"searched\":\"\\\"\\\\\\u0001\\n\",\"text\":\"" +
                    prefix + "\"}\n"
             << "";
+        // U+E0001, a format character beyond U+FFFF, as the surrogate pair JSON writes.
+        QTest::newRow("tsv, a character beyond U+FFFF escaped as a surrogate pair")
+            << "" << db + QStringList{"\U000E0001x"} << QByteArray() << 0
+            << "\\udb40\\udc01x\t-\t" + prefix + "\n"
+            << "";
+        QTest::newRow("csv, a character beyond U+FFFF escaped as a surrogate pair")
+            << "" << csv + QStringList{"\U000E0001x"} << QByteArray() << 0
+            << csvHead + "\\udb40\\udc01x" + csvPrefix << "";
         QTest::newRow("csv in code page 932")
             << "" << csv + QStringList{"--encoding", "cp932", "09012345678"} << QByteArray() << 0
             << QByteArray("number,code,text\r\n09012345678,C150,au<\x95\x73\x96\xBE>\r\n") << "";
@@ -159,6 +167,24 @@ private slots:
         QVERIFY2(run.err.contains(errHas) && run.err.count(u'\n') <= 2, qPrintable(run.err));
     }
 
+    void lookupHelp_data() {
+        QTest::addColumn<QString>("option");
+        QTest::newRow("help") << "--help";
+        QTest::newRow("help-all") << "--help-all";
+    }
+
+    // Help and nothing else: no number read from standard input is answered.
+    void lookupHelp() {
+        QFETCH(QString, option);
+        const tRun run =
+            Run(LUMIVO_LOOKUP_EXE, {"--db", LUMIVO_BUNDLED_DB, option}, "09012345678\n");
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.out.startsWith("Usage: ") && run.out.contains("\nExit status: ") &&
+                     !run.out.contains("C150"),
+                 run.out.constData());
+        QCOMPARE(run.err, QString());
+    }
+
     // A caller that writes a number and waits for its answer gets it while the
     // pipe stays open; the bundled database answers the first and the last block of
     // each carrier in its table.
@@ -202,6 +228,7 @@ private slots:
         QTest::newRow("no free name") << tIoError::Of(NoFreeName) << "no free temporary file name";
         QTest::newRow("bad URL") << tIoError::Of(BadAddress, 302) << "not a valid URL";
         QTest::newRow("not HTTP") << tIoError::Of(NotHttp, 301) << "not an HTTP URL";
+        QTest::newRow("other, without a number") << tIoError::Of(Other) << "unknown error";
 #ifdef Q_OS_LINUX
         QTest::newRow("other, with the system's words") << tIoError::Of(Other, 5) << "system error 5: Input/output error";
 #else

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "modToolIO.h"
 
+#include "modFileIO.h"
+
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -93,6 +96,9 @@ QString IoErrorText(const tIoError& error) {
     case eIoError::Other:
         break;
     }
+    // No number, so no words of the system's either (never "Success").
+    if (error.intSystemCode == 0)
+        return QStringLiteral("unknown error");
     QString text = QStringLiteral("system error %1").arg(error.intSystemCode);
 #if !defined(_WIN32)
     // The C library's words, unless a locale made them other than English.
@@ -130,6 +136,83 @@ QString WriteAll(int intFd, QByteArrayView bytData) {
         left -= put;
     }
     return QString();
+}
+
+namespace {
+
+const QString LinkToFolder = QStringLiteral("a link to a folder");
+const QString LinkToNothing =
+    QStringLiteral("a link that leads to no file (only a link to a regular file is replaced)");
+
+#if defined(Q_OS_UNIX)
+// Whether the path, or a link it leads through, lies in /dev or /proc: the
+// system's names for devices and open files, no one's to replace.
+bool InSystemNames(const QString& strPath) {
+    QString strAt = QFileInfo(strPath).absoluteFilePath();
+    for (int intLinks = 0; intLinks < 40; ++intLinks) {
+        const QFileInfo at(strAt);
+        const QString strFolder = QFileInfo(at.absolutePath()).canonicalFilePath();
+        for (QLatin1String system : {QLatin1String("/dev"), QLatin1String("/proc")})
+            if (strFolder == system || strFolder.startsWith(system + u'/'))
+                return true;
+        if (!at.isSymLink())
+            return false;
+        strAt = at.symLinkTarget();
+    }
+    return false;
+}
+
+// Writes into what the path names as it is, without replacing anything: the
+// program's own standard output or error when that is it (keeping their
+// position), otherwise the path opened for writing.
+QString WriteDirectly(const QString& strPath, QByteArrayView bytData, bool blnRegular,
+                      bool* pblnStdout) {
+    for (int fd : {STDOUT_FILENO, STDERR_FILENO})
+        if (SameFile(fd, strPath)) {
+            *pblnStdout = fd == STDOUT_FILENO;
+            return WriteAll(fd, bytData);
+        }
+    const int fd = open(QFile::encodeName(strPath).constData(),
+                        O_WRONLY | O_NOCTTY | O_CLOEXEC | (blnRegular ? O_TRUNC : 0));
+    if (fd < 0)
+        return IoErrorText(tIoError::FromErrno(errno));
+    QString strWhy = WriteAll(fd, bytData);
+    if (close(fd) != 0 && strWhy.isEmpty())
+        strWhy = ErrorText(errno);
+    return strWhy;
+}
+#endif
+
+} // namespace
+
+QString WriteOutput(const QString& strPath, QByteArrayView bytData, bool* pblnStdout) {
+    *pblnStdout = strPath == u"-";
+    if (*pblnStdout)
+        return WriteAll(1, bytData);
+#if defined(Q_OS_UNIX)
+    const QByteArray native = QFile::encodeName(strPath);
+    struct stat named, target;
+    if (lstat(native.constData(), &named) == 0 && !S_ISREG(named.st_mode) &&
+        !S_ISDIR(named.st_mode)) {
+        if (stat(native.constData(), &target) != 0)
+            return errno == ENOENT || errno == ELOOP ? LinkToNothing
+                                                     : IoErrorText(tIoError::FromErrno(errno));
+        if (S_ISDIR(target.st_mode))
+            return LinkToFolder;
+        if (!S_ISREG(target.st_mode) || InSystemNames(strPath))
+            return WriteDirectly(strPath, bytData, S_ISREG(target.st_mode), pblnStdout);
+    }
+#else
+    // Devices and FIFOs are not written through here.
+    const QFileInfo info(strPath);
+    if (info.isSymLink() && !info.exists())
+        return LinkToNothing;
+    if (info.isSymLink() && info.isDir())
+        return LinkToFolder;
+    if (info.exists() && !info.isFile() && !info.isDir())
+        return IoErrorText(tIoError::Of(eIoError::NotRegularFile));
+#endif
+    return IoErrorText(modFileIO::WriteFileWhole(strPath, bytData.toByteArray()));
 }
 
 bool SameFile(int intFd, const QString& strPath) {

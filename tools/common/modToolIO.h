@@ -22,7 +22,8 @@ QString ErrorText(int intErrno);
 
 // What went wrong with a file or URL, in English: "file not found",
 // "permission denied", ...; a kind without words of its own gives the system's
-// error number, and the system's own text where that is English.
+// error number, and the system's own text where that is English; one without
+// a number is an "unknown error".
 QString IoErrorText(const tIoError& error);
 
 // One read of at most lngMax bytes (repeated when a signal interrupts it): the
@@ -31,6 +32,16 @@ qint64 ReadSome(int intFd, char* buffer, qint64 lngMax, QString* pstrWhy);
 
 // Writes all bytes. Returns why it could not, or the empty text.
 QString WriteAll(int intFd, QByteArrayView bytData);
+
+// Writes an output file named on the command line. "-" is standard output. A
+// regular file, new or old, or a link to one, is replaced only once the new
+// content is whole (the link itself is replaced, see modFileIO::WriteFileWhole).
+// A device or a FIFO, named or linked to, and whatever a link in /dev or /proc
+// leads to (/dev/stdout, /dev/fd/N) is opened and written directly, so the
+// system's links stay; a link to a folder or to nothing is refused. Returns
+// why it could not, or the empty text; *pblnStdout tells whether the bytes
+// went to this program's standard output.
+QString WriteOutput(const QString& strPath, QByteArrayView bytData, bool* pblnStdout);
 
 // Whether the open file descriptor and the path name the same file, through
 // links of any kind.

@@ -141,6 +141,10 @@ bool cAnswerWriter::IsUnsafe(char32_t c) {
            QChar::category(c) == QChar::Other_Format;
 }
 
+QByteArray cAnswerWriter::Escape16(char16_t c) {
+    return QByteArray("\\u") + QByteArray::number(uint(c), 16).rightJustified(4, '0');
+}
+
 QByteArray cAnswerWriter::Field(QStringView strText) const {
     // Such a field is shown as text: a quote mark first, as spreadsheets take it.
     QByteArray out = !strText.isEmpty() && StartsFormula(strText.front().unicode()) ? "'" : "";
@@ -159,8 +163,10 @@ QByteArray cAnswerWriter::Field(QStringView strText) const {
             out += "\\\\";
         else if (c < 0x100)
             out += QByteArray("\\x") + QByteArray::number(uint(c), 16).rightJustified(2, '0');
+        else if (QChar::requiresSurrogates(c)) // as JSON writes it: \uHHHH is four digits
+            out += Escape16(QChar::highSurrogate(c)) + Escape16(QChar::lowSurrogate(c));
         else
-            out += QByteArray("\\u") + QByteArray::number(uint(c), 16).rightJustified(4, '0');
+            out += Escape16(char16_t(c));
     }
     if (!m_blnCsv || (!out.contains(',') && !out.contains('"') && !out.contains('\n') &&
                       !out.contains('\r') && out.trimmed() == out && !out.startsWith('\'')))

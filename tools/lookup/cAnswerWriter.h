@@ -40,6 +40,7 @@ private:
     static bool IsPlain(QStringView strText);
     static bool IsPlain(QByteArrayView bytText);
     static bool IsUnsafe(char32_t c);
+    static QByteArray Escape16(char16_t c);
     bool StartsFormula(uint c) const;
     void Append(const QByteArray& bytText);
     QByteArray Field(QStringView strText) const;

@@ -60,9 +60,11 @@ const char* const Description =
     "header line comes first, fields are quoted where needed, control and format\n"
     "characters but TAB, CR and LF are written as \\xHH, \\uHHHH, a field that a\n"
     "spreadsheet would take for a formula (=, +, -, @, TAB or CR first) gets a ' in\n"
-    "front, and lines end in CR LF. Both are UTF-8, csv with a byte order mark first\n"
-    "(so that spreadsheets read it as UTF-8); --encoding cp932 writes them in\n"
-    "Shift_JIS instead (a character it lacks becomes \"?\").\n"
+    "front, and lines end in CR LF. A character beyond U+FFFF is escaped as JSON\n"
+    "does, as two \\uHHHH (a UTF-16 surrogate pair: \\udb40\\udc01 for U+E0001).\n"
+    "Both are UTF-8, csv with a byte order mark first (so that spreadsheets read it\n"
+    "as UTF-8); --encoding cp932 writes them in Shift_JIS instead (a character it\n"
+    "lacks becomes \"?\").\n"
     "jsonl: one JSON object per line, in UTF-8: \"number\" as given, \"searched\" (the\n"
     "text checked and searched), \"code\" (null when refused), \"text\" (what the\n"
     "result box shows) and \"refusal\" (null, or prefix, too-short, too-long or\n"
@@ -267,7 +269,8 @@ int main(int argc, char* argv[]) {
                                  QStringLiteral("[NUMBER ...]"));
     if (!parser.parse(app.arguments()))
         return UsageError(parser.errorText());
-    if (parser.isSet(QStringLiteral("help")))
+    // Qt's --help-all adds only Qt's options of a window program, which this is not.
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")))
         return PrintOut(parser.helpText());
     if (parser.isSet(QStringLiteral("version")))
         return PrintOut(QStringLiteral("lumivo-lookup %1\n").arg(modAppInfo::VersionLabel()));

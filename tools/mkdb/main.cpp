@@ -5,7 +5,6 @@
 #include "DecryptAUCG.h"
 #include "cDBBuilder.h"
 #include "modAppInfo.h"
-#include "modFileIO.h"
 #include "modText.h"
 #include "modToolIO.h"
 
@@ -22,15 +21,24 @@ namespace {
 
 const QString ProgramName = QStringLiteral("lumivo-mkdb");
 
-const QString Description = QStringLiteral(
-    "Makes what Lumivo reads: the number database and the update server's version file.\n"
-    "\n"
-    "Commands:\n"
-    "  build    builds a number database from a \"prefix,code\" table\n"
-    "  encode   writes a text in the letter-pair code of the version file\n"
-    "  decode   reads a version file back as plain text\n"
-    "See \"lumivo-mkdb COMMAND --help\" for the options of a command.\n"
-    "Exit status: 0 on success, 2 on any error (nothing is written then).");
+const QString Description =
+    QStringLiteral("Makes what Lumivo reads: the number database and the update server's version\n"
+                   "file.\n"
+                   "\n"
+                   "Commands:\n"
+                   "  build    builds a number database from a \"prefix,code\" table\n"
+                   "  encode   writes a text in the letter-pair code of the version file\n"
+                   "  decode   reads a version file back as plain text\n"
+                   "See \"lumivo-mkdb COMMAND --help\" for the options of a command.\n"
+                   "\n"
+                   "The --out FILE of build and encode: \"-\" is standard output. A regular file,\n"
+                   "or a link to one, is replaced only by the complete new file; a device or a\n"
+                   "FIFO, named or linked to, and what a link in /dev or /proc leads to\n"
+                   "(/dev/stdout) is written directly, the link kept; a link to a folder or to\n"
+                   "nothing is refused.\n"
+                   "\n"
+                   "Exit status: 0 when the output was written whole (a summary line that cannot\n"
+                   "be shown only draws a warning); 2 on any error, with a message.");
 
 // No version file comes near this; anything larger is not one.
 constexpr qint64 MaxVersionFileBytes = 64 * 1024;
@@ -43,6 +51,22 @@ int Fail(const QString& strMessage) {
     return 2;
 }
 
+// The help, its usage line with a command's name before the command's options
+// (Qt writes "[options]" first, where the main program's options would go).
+QString HelpText(const QCommandLineParser& parser, const QString& strCommand = QString()) {
+    QString text = parser.helpText();
+    if (!strCommand.isEmpty())
+        text.replace(QStringLiteral(" [options] ") + strCommand,
+                     u' ' + strCommand + QStringLiteral(" [options]"));
+    return text;
+}
+
+// Whether the help was asked for: --help-all too, which adds nothing here (Qt's
+// own options are a window program's).
+bool HelpAsked(const QCommandLineParser& parser) {
+    return parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"));
+}
+
 // A command line we cannot run: the reason, the usage line and where to find more.
 int UsageError(const QCommandLineParser& parser, const QString& strWhy,
                const QString& strCommand = QString()) {
@@ -50,7 +74,7 @@ int UsageError(const QCommandLineParser& parser, const QString& strWhy,
         strCommand.isEmpty() ? QStringLiteral("--help") : strCommand + " --help";
     modToolIO::Message(
         QStringLiteral("%1: %2\n%3\nTry \"%1 %4\" for more.")
-            .arg(ProgramName, strWhy, parser.helpText().section(u'\n', 0, 0), strHelp));
+            .arg(ProgramName, strWhy, HelpText(parser, strCommand).section(u'\n', 0, 0), strHelp));
     return 2;
 }
 
@@ -102,11 +126,11 @@ void DescribeCommand(QCommandLineParser& parser, const QString& strCommand,
 // status when that is all (a usage error, or the help shown); nothing when the
 // command may run.
 std::optional<int> ParseCommand(QCommandLineParser& parser, const QStringList& lstArgs) {
-    const QCommandLineOption help = parser.addHelpOption();
+    parser.addHelpOption();
     if (!parser.parse(lstArgs))
         return UsageError(parser, parser.errorText(), lstArgs.at(1));
-    if (parser.isSet(help))
-        return WriteOut(parser.helpText().toUtf8());
+    if (HelpAsked(parser))
+        return WriteOut(HelpText(parser, lstArgs.at(1)).toUtf8());
     return std::nullopt;
 }
 
@@ -114,11 +138,12 @@ int Build(const QStringList& lstArgs) {
     QCommandLineParser parser;
     DescribeCommand(
         parser, QStringLiteral("build"),
-        QStringLiteral("Builds a number database from a table of \"prefix,code\" lines (prefixes "
-                       "of 6 to 9 digits beginning 090, 080 or 070; '#' starts a comment line).\n"
-                       "A table that is inconsistent, lists no block or cannot be read to its "
-                       "end is refused; an existing FILE is replaced only by a complete "
-                       "database, and never when it is the table itself."));
+        QStringLiteral("Builds a number database from a table of \"prefix,code\" lines\n"
+                       "(prefixes of 6 to 9 digits beginning 090, 080 or 070; '#' starts a\n"
+                       "comment line). A table that is inconsistent, lists no block or cannot\n"
+                       "be read to its end is refused, and so is an --out that is the table\n"
+                       "itself. An existing FILE is replaced only by a complete database (see\n"
+                       "\"lumivo-mkdb --help\" for devices and links)."));
     const QCommandLineOption table(QStringLiteral("table"),
                                    QStringLiteral("The table to read (\"-\": standard input)."),
                                    QStringLiteral("FILE"));
@@ -128,8 +153,11 @@ int Build(const QStringList& lstArgs) {
     const QCommandLineOption version(QStringLiteral("version"),
                                      QStringLiteral("The database version, 4 digits."),
                                      QStringLiteral("NNNN"));
-    const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("The database to write."),
-                                 QStringLiteral("FILE"));
+    const QCommandLineOption out(
+        QStringLiteral("out"),
+        QStringLiteral("The database to write (\"-\": standard output; the summary line then "
+                       "goes to standard error)."),
+        QStringLiteral("FILE"));
     parser.addOptions({table, date, version, out});
     if (const std::optional<int> status = ParseCommand(parser, lstArgs))
         return *status;
@@ -160,20 +188,35 @@ int Build(const QStringList& lstArgs) {
     cDBBuilder builder;
     if (!builder.AddTableText(QString::fromUtf8(*bytes), tablePath))
         return Fail(tablePath + QStringLiteral(": ") + builder.ErrorText());
-    if (!builder.BuildFile(outPath, parser.value(date), parser.value(version)))
-        return Fail(builder.ErrorText() +
-                    (builder.FileError().Failed()
-                         ? QStringLiteral(": ") + modToolIO::IoErrorText(builder.FileError())
-                         : QString()));
-    return WriteOut(
-        QStringLiteral("%1: %2 records\n").arg(outPath).arg(builder.RecordCount()).toUtf8());
+    const std::optional<QString> text =
+        builder.BuildText(parser.value(date), parser.value(version));
+    if (!text)
+        return Fail(builder.ErrorText());
+    bool blnStdout = false;
+    if (const QString strWhy =
+            modToolIO::WriteOutput(outPath, modText::EncodeCp932(*text), &blnStdout);
+        !strWhy.isEmpty())
+        return Fail(QStringLiteral("cannot write %1: %2").arg(outPath, strWhy));
+    // The database is written: a summary that cannot be shown does not undo that.
+    const QString strSummary =
+        QStringLiteral("%1: %2 records").arg(outPath).arg(builder.RecordCount());
+    if (blnStdout)
+        modToolIO::Message(strSummary);
+    else if (const QString strWhy =
+                 modToolIO::WriteAll(STDOUT_FILENO, (strSummary + u'\n').toUtf8());
+             !strWhy.isEmpty())
+        modToolIO::Message(
+            QStringLiteral("%1: warning: %2 written, but standard output took no summary: %3")
+                .arg(ProgramName, outPath, strWhy));
+    return 0;
 }
 
 int Encode(const QStringList& lstArgs) {
     QCommandLineParser parser;
     DescribeCommand(
         parser, QStringLiteral("encode"),
-        QStringLiteral("Writes TEXT in the letter-pair code of the version file, for example\n"
+        QStringLiteral("Writes TEXT, which must not be empty, in the letter-pair code of the\n"
+                       "version file, for example\n"
                        "\"130 1001 spring update!host/download/1001.dat \"."));
     parser.addPositionalArgument(QStringLiteral("TEXT"), QStringLiteral("The text to encode."));
     const QCommandLineOption offset(QStringLiteral("offset"),
@@ -181,8 +224,8 @@ int Encode(const QStringList& lstArgs) {
                                     QStringLiteral("K"));
     const QCommandLineOption out(
         QStringLiteral("out"),
-        QStringLiteral("The file to write (standard output without it); an existing file is "
-                       "replaced only by the complete text."),
+        QStringLiteral("The file to write, the text without a line end (\"-\": standard "
+                       "output); without it, the text and a line end go to standard output."),
         QStringLiteral("FILE"));
     parser.addOptions({offset, out});
     if (const std::optional<int> status = ParseCommand(parser, lstArgs))
@@ -199,18 +242,21 @@ int Encode(const QStringList& lstArgs) {
             return UsageError(parser, QStringLiteral("the offset must be a number from 0 to 99"),
                               QStringLiteral("encode"));
     }
-    const auto encoded = DecryptAUCG::EncodeText(parser.positionalArguments().at(1), intOffset,
-                                                 QRandomGenerator::global());
+    const QString strText = parser.positionalArguments().at(1);
+    // Its code would be the offset and a check digit alone, which decode refuses.
+    if (strText.isEmpty())
+        return Fail(QStringLiteral("an empty TEXT has no code that decode reads back"));
+    const auto encoded = DecryptAUCG::EncodeText(strText, intOffset, QRandomGenerator::global());
     if (!encoded)
         return Fail(QStringLiteral("the text holds a character without a one-byte code"));
 
     if (!parser.isSet(out))
         return WriteOut(encoded->toLatin1() + '\n');
     const QString outPath = parser.value(out);
-    if (const tIoError error = modFileIO::WriteFileWhole(outPath, encoded->toLatin1());
-        error.Failed())
-        return Fail(
-            QStringLiteral("cannot write %1: %2").arg(outPath, modToolIO::IoErrorText(error)));
+    bool blnStdout = false;
+    if (const QString strWhy = modToolIO::WriteOutput(outPath, encoded->toLatin1(), &blnStdout);
+        !strWhy.isEmpty())
+        return Fail(QStringLiteral("cannot write %1: %2").arg(outPath, strWhy));
     return 0;
 }
 
@@ -264,12 +310,12 @@ int main(int argc, char* argv[]) {
                                  QStringLiteral("COMMAND [ARGUMENTS]"));
     // Everything after the command is the command's own.
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
-    const QCommandLineOption help = parser.addHelpOption();
+    parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     if (!parser.parse(app.arguments()))
         return UsageError(parser, parser.errorText());
-    if (parser.isSet(help))
-        return WriteOut(parser.helpText().toUtf8());
+    if (HelpAsked(parser))
+        return WriteOut(HelpText(parser).toUtf8());
     if (parser.isSet(version))
         return WriteOut((ProgramName + u' ' + modAppInfo::VersionLabel() + u'\n').toUtf8());
     const QStringList positional = parser.positionalArguments();
