@@ -38,8 +38,8 @@ if [ -n "$left" ]; then
     pkill -KILL -u "$user" || true
     status=1
 fi
-stuck=$(runuser -u "$user" -- find /tmp -mindepth 1 -newer "$marker" -user "$user" -type d \
-    ! -perm -u+wx -print 2>/dev/null | head -n 5)
+stuck=$( (runuser -u "$user" -- find /tmp -mindepth 1 -newer "$marker" -user "$user" -type d \
+    ! -perm -u+wx -print 2>/dev/null || true) | head -n 5)
 if [ -n "$stuck" ]; then
     echo "$stuck"
     echo "FAIL: the suite left folders in /tmp that $user cannot remove"
