@@ -340,8 +340,7 @@ private slots:
             else if (item == "bad host")
                 rig.job.Reader().SetHost(item);
             else if (const QStringList l = item.mid(7).split('/'); item.startsWith("limits="))
-                rig.job.Reader().SetLimits(
-                    {l[0].toInt(), l[1].toInt(), l[2].toInt(), l[3].toInt(), 3});
+                rig.job.SetLimits({l[0].toInt(), l[1].toInt(), l[2].toInt(), l[3].toInt(), 3});
             else
                 rig.files.failing.append(item);
         }
