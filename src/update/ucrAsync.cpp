@@ -34,6 +34,33 @@ ucrAsync::tReadResult ResultOf(ucrAsync::eStatus status, const tIoError& error =
     return result;
 }
 
+// Why the URL cannot be read; kind None when it can.
+tIoError UrlError(const QUrl& url) {
+    if (!url.isValid() || url.host().isEmpty())
+        return tIoError::Of(eIoError::BadAddress, QNetworkReply::ProtocolInvalidOperationError);
+    if (url.scheme() != u"http" && url.scheme() != u"https")
+        return tIoError::Of(eIoError::NotHttp, QNetworkReply::ProtocolUnknownError);
+    return tIoError();
+}
+
+QNetworkRequest HttpRequest(const QUrl& url, int intMaxRedirects) {
+    QNetworkRequest request(url);
+    // Always from the server: neither our cache nor one on the way may answer.
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    request.setRawHeader("Cache-Control", "no-cache");
+    request.setRawHeader("Pragma", "no-cache");
+    // The file is kept byte for byte as the server has it, so no transfer compression.
+    request.setRawHeader("Accept-Encoding", "identity");
+    // Another server could keep the read open for good, or serve anything: a
+    // redirect is followed only to the same scheme, host and port.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::SameOriginRedirectPolicy);
+    request.setMaximumRedirectsAllowed(intMaxRedirects);
+    return request;
+}
+
 } // namespace
 
 ucrAsync::ucrAsync(QObject* parent)
@@ -66,33 +93,13 @@ void ucrAsync::CancelAll() {
 
 void ucrAsync::Start(const tReadRequest& request) {
     const QUrl url(request.strURL, QUrl::StrictMode);
-    tIoError error;
-    if (!url.isValid() || url.host().isEmpty())
-        error = tIoError::Of(eIoError::BadAddress, QNetworkReply::ProtocolInvalidOperationError);
-    else if (url.scheme() != u"http" && url.scheme() != u"https")
-        error = tIoError::Of(eIoError::NotHttp, QNetworkReply::ProtocolUnknownError);
-    if (error.Failed()) {
+    if (const tIoError error = UrlError(url); error.Failed()) {
         tReadResult result = ResultOf(eStatus::NotStarted, error);
         result.strURL = request.strURL;
         emit Finished(result);
         return;
     }
-
-    QNetworkRequest http(url);
-    // Always from the server: neither our cache nor one on the way may answer.
-    http.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    http.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    http.setRawHeader("Cache-Control", "no-cache");
-    http.setRawHeader("Pragma", "no-cache");
-    // The file is kept byte for byte as the server has it, so no transfer compression.
-    http.setRawHeader("Accept-Encoding", "identity");
-    // Another server could keep the read open for good, or serve anything: a
-    // redirect is followed only to the same scheme, host and port.
-    http.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                      QNetworkRequest::SameOriginRedirectPolicy);
-    http.setMaximumRedirectsAllowed(request.limits.intMaxRedirects);
-
-    QNetworkReply* reply = m_manager->get(http);
+    QNetworkReply* reply = m_manager->get(HttpRequest(url, request.limits.intMaxRedirects));
     tRead& read = m_reads[reply];
     read.request = request;
     read.lngWindowEndMs = request.limits.intRateWindowMs;
