@@ -5,6 +5,7 @@
 #include "cFileOps.h"
 #include "cNumberDB.h"
 #include "cQtPlatform.h"
+#include "cUpdateJob.h"
 #include "frmMain.h"
 #include "modAppInfo.h"
 #include "modCheckPath.h"
@@ -76,7 +77,8 @@ int main(int argc, char* argv[]) {
     if (data.problem != modDataFolder::eCopyProblem::None)
         platform.MsgBox(CopyProblemText(data), eMsgStyle::Information);
     cNumberDB db;
-    frmMain window(platform, db, data.strFolder);
+    cUpdateJob updateJob(db, data.strFolder);
+    frmMain window(platform, db, updateJob, data.strFolder);
     window.show();
     return app.exec();
 }

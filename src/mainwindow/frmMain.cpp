@@ -4,7 +4,6 @@
 #include "cNumberDB.h"
 #include "cPictureBox.h"
 #include "cPlatform.h"
-#include "cUpdateJob.h"
 #include "frmAbout.h"
 #include "frmLog.h"
 #include "modDataFolder.h"
@@ -77,10 +76,11 @@ private:
 
 } // namespace
 
-frmMain::frmMain(cPlatform& platform, cNumberDB& db, const QString& strDataDir, QWidget* parent)
+frmMain::frmMain(cPlatform& platform, cNumberDB& db, cUpdateJob& updateJob,
+                 const QString& strDataDir, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      m_platform(platform), m_db(db), m_strDataDir(strDataDir) {
+      m_platform(platform), m_db(db), m_strDataDir(strDataDir), m_updateJob(updateJob) {
     // The pictures live in the window library; make sure they are linked in.
     modUiAssets::InitAssets();
     setObjectName(QStringLiteral("frmMain"));
@@ -245,8 +245,6 @@ void frmMain::FormLoad() {
     // 8. The database.
     LoadDB();
     txtInputNum->setFocus();
-
-    m_updateJob = new cUpdateJob(m_db, m_strDataDir, this);
 }
 
 bool frmMain::LoadDB() {
@@ -336,7 +334,7 @@ void frmMain::AddSearchLog(const QString& strNumber, const modSearch::tSearchRes
 }
 
 void frmMain::cmdVer_Click() {
-    frmAbout about(m_platform, *m_updateJob, this);
+    frmAbout about(m_platform, m_updateJob, this);
     about.exec();
 }
 

@@ -2,14 +2,15 @@
 #pragma once
 
 // How the pieces fit: the program (src/app) owns one cNumberDB (the engine,
-// src/lookup) and one cPlatform (src/platform), and hands both to this window.
+// src/lookup), the update job of that database (src/update) and one cPlatform
+// (src/platform), and hands them to this window.
 // The window checks a typed number, asks the engine's search for the carrier
 // code, shows the carrier text and marks the area on the map. It creates the
 // search-log window (frmLog, here) on first use and adds one line per search
 // while the log setting is on; the log file's format is src/searchlog's. It
 // opens the About window (frmAbout, here), which shows the progress and outcome
-// of the update job (src/update): that job can replace db.dat and reload the
-// database this window searches. Each folder is one library and sees only the
+// of the update job: that job can replace db.dat and reload the database this
+// window searches. Each folder is one library and sees only the
 // layers below it. Every message box, beep, clipboard use and the screen width
 // go through cPlatform, so tests drive the windows with a recording fake.
 
@@ -37,8 +38,9 @@ public:
     // The address offered after a number found in no record.
     static const QString SupportMailAddress;
 
-    // strDataDir: the folder whose db.dat the window reads and the update replaces.
-    frmMain(cPlatform& platform, cNumberDB& db, const QString& strDataDir,
+    // updateJob: the update of db, which the About window shows. strDataDir: the
+    // folder whose db.dat the window reads and the update replaces.
+    frmMain(cPlatform& platform, cNumberDB& db, cUpdateJob& updateJob, const QString& strDataDir,
             QWidget* parent = nullptr);
     ~frmMain() override;
 
@@ -96,5 +98,5 @@ private:
     int m_intInputMaxLength = 11;
     qsizetype m_lngInputLength = 0; // the input's length after its last accepted edit
     QPointer<frmLog> m_frmLog;
-    cUpdateJob* m_updateJob = nullptr;
+    cUpdateJob& m_updateJob;
 };

@@ -1,38 +1,24 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "cUpdateJob.h"
 
+#include "DecryptAUCG.h"
 #include "cFileOps.h"
 #include "cNumberDB.h"
 #include "modAppInfo.h"
 #include "modCheckPath.h"
-#include "modDataFolder.h"
+#include "modText.h"
 #include "modUpdate.h"
-#include "ucrAsync.h"
 
 cUpdateJob::cUpdateJob(cNumberDB& db, const QString& strDataDir, cFileOps& files, QObject* parent)
     : QObject(parent), m_db(db), m_strDataDir(modCheckPath::CheckPath(strDataDir)), m_files(files),
       m_reader(new ucrAsync(this)) {
     setObjectName(QStringLiteral("cUpdateJob"));
-    connect(m_reader, &ucrAsync::DigitError, this, [this] { m_blnDigitError = true; });
-    connect(m_reader, &ucrAsync::RetCheckVer, this, &cUpdateJob::OnVersion);
-    connect(m_reader, &ucrAsync::DownloadProgress, this,
-            [this](qint32 intCurBytes, qint32 intMaxBytes) {
-                emit Progress(eStage::Received, intCurBytes, intMaxBytes);
-            });
-    connect(m_reader, &ucrAsync::DownloadComplete, this,
-            [this](qint32 intMaxBytes, const QString&, const QByteArray& bytData) {
-                OnDownloaded(intMaxBytes, bytData);
-            });
-    connect(m_reader, &ucrAsync::DownloadError, this, [this] { Finish(eOutcome::NoAnswer); });
-    connect(m_reader, &ucrAsync::DownloadRefused, this, [this](const QString&, qint64 lngLimit) {
-        Finish(eOutcome::TooLarge, tIoError::Limit(lngLimit));
+    connect(m_reader, &ucrAsync::Finished, this, &cUpdateJob::OnRead);
+    // Bytes are shown only once the download runs, and only against a known size.
+    connect(m_reader, &ucrAsync::Progress, this, [this](qint64 lngCurBytes, qint64 lngAnnounced) {
+        if (m_read == eRead::Database && lngAnnounced != 0)
+            emit Progress(eStage::Received, lngCurBytes, lngAnnounced);
     });
-    connect(m_reader, &ucrAsync::ReadNotStarted, this,
-            [this](const QString& strCaller, const tIoError& error, const QString& strURL) {
-                Finish(strCaller == u"CheckVer" ? eOutcome::CheckNotStarted
-                                                : eOutcome::DownloadNotStarted,
-                       error, strURL);
-            });
 }
 
 cUpdateJob::cUpdateJob(cNumberDB& db, const QString& strDataDir, QObject* parent)
@@ -43,29 +29,63 @@ cUpdateJob::~cUpdateJob() {
 }
 
 bool cUpdateJob::Start() {
-    if (m_blnRunning)
+    if (Running())
         return false;
-    m_blnRunning = true;
-    m_blnDigitError = false;
     m_intAnnounced = -1;
-    m_reader->CheckVer();
+    m_read = eRead::Version;
+    m_reader->CheckVer(LimitsOf(eRead::Version));
     return true;
 }
 
 void cUpdateJob::Cancel() {
     // Nothing is on disk while a read runs: the bytes are written only after it.
     m_reader->CancelAll();
-    m_blnRunning = false;
+    m_read = eRead::None;
 }
 
 void cUpdateJob::Finish(eOutcome outcome, const tIoError& error, const QString& strDetail) {
-    m_blnRunning = false;
+    m_read = eRead::None;
     emit Finished({outcome, error, strDetail});
 }
 
-void cUpdateJob::OnVersion(const QString& strVersion) {
+ucrAsync::tReadLimits cUpdateJob::LimitsOf(eRead read) const {
+    const bool blnVersion = read == eRead::Version;
+    return {blnVersion ? modUpdate::MaxVersionFileBytes : cNumberDB::MaxFileBytes,
+            blnVersion ? m_limits.intCheckDeadlineMs : m_limits.intDownloadDeadlineMs,
+            m_limits.intRateWindowMs, m_limits.lngMinBytesPerWindow, m_limits.intMaxRedirects};
+}
+
+void cUpdateJob::OnRead(const ucrAsync::tReadResult& result) {
+    const bool blnVersion = m_read == eRead::Version;
+    switch (result.status) {
+    case ucrAsync::eStatus::NotStarted:
+        Finish(blnVersion ? eOutcome::CheckNotStarted : eOutcome::DownloadNotStarted, result.error,
+               result.strURL);
+        return;
+    case ucrAsync::eStatus::TooLarge:
+        Finish(eOutcome::TooLarge, result.error);
+        return;
+    case ucrAsync::eStatus::NoAnswer:
+        Finish(eOutcome::NoAnswer);
+        return;
+    case ucrAsync::eStatus::Received:
+        break;
+    }
+    // Neither file can be checked without its announced size: no answer.
+    if (result.lngAnnounced == 0)
+        Finish(eOutcome::NoAnswer);
+    else if (blnVersion)
+        OnVersion(result.bytData);
+    else
+        OnDownloaded(result.bytData, result.lngAnnounced);
+}
+
+void cUpdateJob::OnVersion(const QByteArray& bytData) {
     emit Progress(eStage::VersionRead, 0, 0);
-    if (m_blnDigitError) {
+    bool blnDigitError = false;
+    const QString strVersion =
+        DecryptAUCG::DecodeText(modText::DecodeCp932(bytData), &blnDigitError);
+    if (blnDigitError) {
         Finish(eOutcome::DigitError);
         return;
     }
@@ -94,14 +114,15 @@ void cUpdateJob::OnVersion(const QString& strVersion) {
         return;
     }
     m_intAnnounced = decision.intAnnounced;
+    m_read = eRead::Database;
     emit Progress(eStage::Downloading, 0, 0);
     // The bytes are meant for db.dat; they reach it only through the checks and the swap.
-    m_reader->StartDownload(decision.strURL, modDataFolder::DBPath(m_strDataDir));
+    m_reader->StartDownload(decision.strURL, LimitsOf(eRead::Database));
 }
 
-void cUpdateJob::OnDownloaded(qint32 intMaxBytes, const QByteArray& bytData) {
+void cUpdateJob::OnDownloaded(const QByteArray& bytData, qint64 lngAnnounced) {
     QString strFound;
-    switch (modUpdate::CheckDownload(bytData, intMaxBytes, m_intAnnounced, &strFound)) {
+    switch (modUpdate::CheckDownload(bytData, lngAnnounced, m_intAnnounced, &strFound)) {
     case modUpdate::eCheck::WrongSize:
         Finish(eOutcome::WrongSize);
         return;

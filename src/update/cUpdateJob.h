@@ -2,13 +2,13 @@
 #pragma once
 
 #include "tIoError.h"
+#include "ucrAsync.h"
 
 #include <QObject>
 #include <QString>
 
 class cFileOps;
 class cNumberDB;
-class ucrAsync;
 
 // The database update from start to end, below the windows: reads the version
 // text, decides, downloads the database into memory, checks the bytes there
@@ -55,6 +55,18 @@ public:
     };
     Q_ENUM(eStage)
 
+    // What each read may take: the version file a few hundred bytes, the database up
+    // to cNumberDB::MaxFileBytes, each with its own deadline. Tests shorten the times.
+    struct tLimits {
+        int intCheckDeadlineMs = 2 * 60 * 1000;
+        // A 50 MB database passes at 14 KB/s.
+        int intDownloadDeadlineMs = 60 * 60 * 1000;
+        // 1 KiB/s, counting the wait for the server's first byte.
+        int intRateWindowMs = 60 * 1000;
+        qint64 lngMinBytesPerWindow = 60 * 1024;
+        int intMaxRedirects = 3;
+    };
+
     // db: the database the program searches; strDataDir: the folder of its
     // db.dat. files: the disk's, or one a test makes fail.
     cUpdateJob(cNumberDB& db, const QString& strDataDir, cFileOps& files,
@@ -66,10 +78,12 @@ public:
     bool Start();
     // Ends the running update without a Finished; what it made is removed.
     void Cancel();
-    bool Running() const { return m_blnRunning; }
+    bool Running() const { return m_read != eRead::None; }
+    // For updates started from now on.
+    void SetLimits(const tLimits& limits) { m_limits = limits; }
 
     const cNumberDB& Database() const { return m_db; }
-    // The reads; tests point them at a loopback server and shorten their limits.
+    // The reads; tests point them at a loopback server.
     ucrAsync& Reader() { return *m_reader; }
 
 signals:
@@ -77,8 +91,13 @@ signals:
     void Finished(cUpdateJob::tResult result);
 
 private:
-    void OnVersion(const QString& strVersion);
-    void OnDownloaded(qint32 intMaxBytes, const QByteArray& bytData);
+    // The read under way.
+    enum class eRead { None, Version, Database };
+
+    ucrAsync::tReadLimits LimitsOf(eRead read) const;
+    void OnRead(const ucrAsync::tReadResult& result);
+    void OnVersion(const QByteArray& bytData);
+    void OnDownloaded(const QByteArray& bytData, qint64 lngAnnounced);
     void Finish(eOutcome outcome, const tIoError& error = tIoError(),
                 const QString& strDetail = QString());
 
@@ -86,8 +105,8 @@ private:
     QString m_strDataDir;
     cFileOps& m_files;
     ucrAsync* m_reader;
-    bool m_blnRunning = false;
-    bool m_blnDigitError = false;
+    tLimits m_limits;
+    eRead m_read = eRead::None;
     // The database version the version text announced.
     int m_intAnnounced = -1;
 };

@@ -1,10 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "ucrAsync.h"
 
-#include "DecryptAUCG.h"
-#include "cNumberDB.h"
-#include "modText.h"
-#include "modUpdate.h"
 #include "modUpdateHost.h"
 
 #include <QNetworkAccessManager>
@@ -13,14 +9,15 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <limits>
+
 // A trial build may be pointed at another server (cmake -DLUMIVO_UPDATE_HOST=host:port).
 const QString ucrAsync::UpdateHost = QString::fromLatin1(modUpdateHost::Host);
 const QString ucrAsync::VersionFilePath = QStringLiteral("/download/latestver.txt");
 
 namespace {
 
-// A read that receives nothing for this long ends as failed instead of hanging.
-constexpr int TransferTimeoutMs = 60000;
+constexpr qint64 NoCheck = std::numeric_limits<qint64>::max();
 
 // The size the server announced for a successful answer; 0 when there is none.
 qint64 AnnouncedSize(const QNetworkReply* reply) {
@@ -28,6 +25,40 @@ qint64 AnnouncedSize(const QNetworkReply* reply) {
         return 0;
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
     return length.isValid() ? qMax<qint64>(0, length.toLongLong()) : 0;
+}
+
+ucrAsync::tReadResult ResultOf(ucrAsync::eStatus status, const tIoError& error = tIoError()) {
+    ucrAsync::tReadResult result;
+    result.status = status;
+    result.error = error;
+    return result;
+}
+
+// Why the URL cannot be read; kind None when it can.
+tIoError UrlError(const QUrl& url) {
+    if (!url.isValid() || url.host().isEmpty())
+        return tIoError::Of(eIoError::BadAddress, QNetworkReply::ProtocolInvalidOperationError);
+    if (url.scheme() != u"http" && url.scheme() != u"https")
+        return tIoError::Of(eIoError::NotHttp, QNetworkReply::ProtocolUnknownError);
+    return tIoError();
+}
+
+QNetworkRequest HttpRequest(const QUrl& url, int intMaxRedirects) {
+    QNetworkRequest request(url);
+    // Always from the server: neither our cache nor one on the way may answer.
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    request.setRawHeader("Cache-Control", "no-cache");
+    request.setRawHeader("Pragma", "no-cache");
+    // The file is kept byte for byte as the server has it, so no transfer compression.
+    request.setRawHeader("Accept-Encoding", "identity");
+    // Another server could keep the read open for good, or serve anything: a
+    // redirect is followed only to the same scheme, host and port.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::SameOriginRedirectPolicy);
+    request.setMaximumRedirectsAllowed(intMaxRedirects);
+    return request;
 }
 
 } // namespace
@@ -41,18 +72,12 @@ ucrAsync::~ucrAsync() {
     CancelAll();
 }
 
-void ucrAsync::StartDownload(const QString& strTargetURL, const QString& strSaveFPath) {
-    StartOrReport(strTargetURL, {eRead::Download, strSaveFPath}, QStringLiteral("StartDownload"));
+void ucrAsync::CheckVer(const tReadLimits& limits) {
+    Start({QStringLiteral("http://") + m_strHost + VersionFilePath, limits});
 }
 
-void ucrAsync::CheckVer() {
-    StartOrReport(QStringLiteral("http://") + m_strHost + VersionFilePath,
-                  {eRead::CheckVer, QString()}, QStringLiteral("CheckVer"));
-}
-
-void ucrAsync::StartOrReport(const QString& strURL, const tRead& read, const QString& strCaller) {
-    if (const tIoError error = StartRead(strURL, read); error.Failed())
-        emit ReadNotStarted(strCaller, error, strURL);
+void ucrAsync::StartDownload(const QString& strTargetURL, const tReadLimits& limits) {
+    Start({strTargetURL, limits});
 }
 
 void ucrAsync::CancelAll() {
@@ -66,134 +91,115 @@ void ucrAsync::CancelAll() {
     }
 }
 
-tIoError ucrAsync::StartRead(const QString& strURL, const tRead& read) {
-    const QUrl url(strURL, QUrl::StrictMode);
-    if (!url.isValid() || url.host().isEmpty())
-        return tIoError::Of(eIoError::BadAddress, QNetworkReply::ProtocolInvalidOperationError);
-    if (url.scheme() != u"http" && url.scheme() != u"https")
-        return tIoError::Of(eIoError::NotHttp, QNetworkReply::ProtocolUnknownError);
-
-    QNetworkRequest request(url);
-    // Always from the server: neither our cache nor one on the way may answer.
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
-                         QNetworkRequest::AlwaysNetwork);
-    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    request.setRawHeader("Cache-Control", "no-cache");
-    request.setRawHeader("Pragma", "no-cache");
-    // The file is kept byte for byte as the server has it, so no transfer compression.
-    request.setRawHeader("Accept-Encoding", "identity");
-    request.setTransferTimeout(TransferTimeoutMs);
-    // Another server could keep the read open for good, or serve anything: a
-    // redirect is followed only to the same scheme, host and port.
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::SameOriginRedirectPolicy);
-    request.setMaximumRedirectsAllowed(m_limits.intMaxRedirects);
-
-    QNetworkReply* reply = m_manager->get(request);
-    m_reads.insert(reply, read);
-    // The timers live with the reply; a read that has ended ignores them.
-    QTimer::singleShot(read.purpose == eRead::CheckVer ? m_limits.intCheckDeadlineMs
-                                                       : m_limits.intDownloadDeadlineMs,
-                       reply, [this, reply] { Fail(reply); });
-    auto* window = new QTimer(reply);
-    connect(window, &QTimer::timeout, this, [this, reply] { CheckRate(reply); });
-    window->start(m_limits.intRateWindowMs);
+void ucrAsync::Start(const tReadRequest& request) {
+    const QUrl url(request.strURL, QUrl::StrictMode);
+    if (const tIoError error = UrlError(url); error.Failed()) {
+        tReadResult result = ResultOf(eStatus::NotStarted, error);
+        result.strURL = request.strURL;
+        emit Finished(result);
+        return;
+    }
+    QNetworkReply* reply = m_manager->get(HttpRequest(url, request.limits.intMaxRedirects));
+    tRead& read = m_reads[reply];
+    read.request = request;
+    read.lngWindowEndMs = request.limits.intRateWindowMs;
+    // The timer lives with the reply.
+    read.watchdog = new QTimer(reply);
+    read.watchdog->setSingleShot(true);
+    connect(read.watchdog, &QTimer::timeout, this, [this, reply] { OnWatchdog(reply); });
+    ArmWatchdog(read);
     connect(reply, &QNetworkReply::downloadProgress, this,
             [this, reply](qint64 lngCur, qint64 lngTotal) { OnProgress(reply, lngCur, lngTotal); });
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] {
-        if (AnnouncedSize(reply) > LimitOf(reply))
-            Refuse(reply);
+        const qint64 limit = m_reads.value(reply).request.limits.lngMaxBytes;
+        if (AnnouncedSize(reply) > limit)
+            End(reply, ResultOf(eStatus::TooLarge, tIoError::Limit(limit)));
     });
     connect(reply, &QNetworkReply::finished, this, [this, reply] { OnFinished(reply); });
-    return tIoError();
 }
 
 void ucrAsync::OnProgress(QNetworkReply* reply, qint64 lngCurBytes, qint64 lngTotalBytes) {
-    if (!m_reads.contains(reply))
+    const auto read = m_reads.find(reply);
+    if (read == m_reads.end())
         return;
-    m_reads[reply].lngReceived = lngCurBytes;
-    if (lngCurBytes > LimitOf(reply) || lngTotalBytes > LimitOf(reply)) {
-        Refuse(reply);
+    read->lngReceived = lngCurBytes;
+    const qint64 limit = read->request.limits.lngMaxBytes;
+    if (lngCurBytes > limit || lngTotalBytes > limit) {
+        End(reply, ResultOf(eStatus::TooLarge, tIoError::Limit(limit)));
         return;
     }
-    // Progress of the version check is never reported, nor any before the size is known.
-    const qint64 maxBytes = AnnouncedSize(reply);
-    if (maxBytes != 0 && m_reads.value(reply).purpose == eRead::Download)
-        emit DownloadProgress(qint32(lngCurBytes), qint32(maxBytes), m_reads.value(reply).tag);
+    emit Progress(lngCurBytes, AnnouncedSize(reply));
 }
 
 void ucrAsync::OnFinished(QNetworkReply* reply) {
     if (!m_reads.contains(reply))
         return;
-    const qint64 limit = LimitOf(reply);
-    const tRead read = m_reads.take(reply);
-    reply->deleteLater();
-
-    const QByteArray bytes = reply->readAll();
-    qint64 maxBytes = AnnouncedSize(reply);
-    if (reply->error() != QNetworkReply::NoError) {
-        // A server that closes the connection before the announced size has arrived
-        // still hands over what came: the size check of the update refuses it by name.
-        // Every other failure counts as no answer at all.
-        const bool cutShort = reply->error() == QNetworkReply::RemoteHostClosedError &&
-                              maxBytes > 0 && bytes.size() < maxBytes;
-        if (!cutShort)
-            maxBytes = 0;
+    const qint64 limit = m_reads.value(reply).request.limits.lngMaxBytes;
+    tReadResult result = ResultOf(eStatus::Received);
+    result.bytData = reply->readAll();
+    result.lngAnnounced = AnnouncedSize(reply);
+    const bool ok = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200;
+    // A server that closes the connection before the announced size has arrived
+    // still hands over what came: the caller's size check refuses it by name.
+    // Every other failure counts as no answer at all.
+    const bool cutShort = reply->error() == QNetworkReply::RemoteHostClosedError &&
+                          result.lngAnnounced > result.bytData.size();
+    if (!ok || (reply->error() != QNetworkReply::NoError && !cutShort)) {
+        result.status = eStatus::NoAnswer;
+        result.lngAnnounced = 0;
     }
-    if (bytes.size() > limit || maxBytes > limit) {
-        emit DownloadRefused(read.tag, limit);
-        return;
-    }
-    if (maxBytes == 0) {
-        emit DownloadError(read.tag);
-        return;
-    }
-
-    if (read.purpose == eRead::CheckVer) {
-        const QString text = modText::DecodeCp932(bytes);
-        bool blnDigitError = false;
-        const QString strVersion = DecryptAUCG::DecodeText(text, &blnDigitError);
-        if (blnDigitError)
-            emit DigitError();
-        emit RetCheckVer(strVersion);
-    } else {
-        emit DownloadComplete(qint32(maxBytes), read.tag, bytes);
-    }
+    if (result.bytData.size() > limit || result.lngAnnounced > limit)
+        result = ResultOf(eStatus::TooLarge, tIoError::Limit(limit));
+    else if (result.status == eStatus::NoAnswer)
+        result.bytData.clear();
+    End(reply, result);
 }
 
-void ucrAsync::Refuse(QNetworkReply* reply) {
-    if (!m_reads.contains(reply))
-        return;
-    const qint64 limit = LimitOf(reply);
-    const QString tag = m_reads.take(reply).tag;
-    reply->disconnect(this);
-    reply->abort();
-    reply->deleteLater();
-    emit DownloadRefused(tag, limit);
+qint64 ucrAsync::NextCheckMs(const tRead& read) {
+    const tReadLimits& limits = read.request.limits;
+    qint64 next = NoCheck;
+    if (limits.intDeadlineMs > 0)
+        next = limits.intDeadlineMs;
+    if (limits.intRateWindowMs > 0)
+        next = qMin(next, read.lngWindowEndMs);
+    return next;
 }
 
-void ucrAsync::Fail(QNetworkReply* reply) {
-    if (!m_reads.contains(reply))
-        return;
-    const QString tag = m_reads.take(reply).tag;
-    reply->disconnect(this);
-    reply->abort();
-    reply->deleteLater();
-    emit DownloadError(tag);
+void ucrAsync::ArmWatchdog(tRead& read) {
+    if (const qint64 next = NextCheckMs(read); next != NoCheck)
+        read.watchdog->start(int(next - read.lngWatchedMs));
 }
 
-void ucrAsync::CheckRate(QNetworkReply* reply) {
+void ucrAsync::OnWatchdog(QNetworkReply* reply) {
     const auto read = m_reads.find(reply);
     if (read == m_reads.end())
         return;
-    if (read->lngReceived - read->lngAtWindowStart < m_limits.lngMinBytesPerWindow) {
-        Fail(reply);
+    const tReadLimits& limits = read->request.limits;
+    read->lngWatchedMs = NextCheckMs(*read);
+    if (limits.intDeadlineMs > 0 && read->lngWatchedMs >= limits.intDeadlineMs) {
+        End(reply, ResultOf(eStatus::NoAnswer));
         return;
     }
-    read->lngAtWindowStart = read->lngReceived;
+    if (limits.intRateWindowMs > 0 && read->lngWatchedMs >= read->lngWindowEndMs) {
+        if (read->lngReceived - read->lngAtWindowStart < limits.lngMinBytesPerWindow) {
+            End(reply, ResultOf(eStatus::NoAnswer));
+            return;
+        }
+        read->lngAtWindowStart = read->lngReceived;
+        read->lngWindowEndMs += limits.intRateWindowMs;
+    }
+    ArmWatchdog(*read);
 }
 
-qint64 ucrAsync::LimitOf(QNetworkReply* reply) const {
-    return m_reads.value(reply).purpose == eRead::CheckVer ? modUpdate::MaxVersionFileBytes
-                                                           : cNumberDB::MaxFileBytes;
+void ucrAsync::End(QNetworkReply* reply, tReadResult result) {
+    if (!m_reads.contains(reply))
+        return;
+    const tRead read = m_reads.take(reply);
+    result.strURL = read.request.strURL;
+    read.watchdog->stop();
+    reply->disconnect(this);
+    if (reply->isRunning())
+        reply->abort();
+    reply->deleteLater();
+    emit Finished(result);
 }

@@ -3,17 +3,18 @@
 
 #include "tIoError.h"
 
+#include <QByteArray>
 #include <QHash>
 #include <QObject>
 #include <QString>
 
 class QNetworkAccessManager;
 class QNetworkReply;
+class QTimer;
 
-// The download control: reads a URL into memory under a size limit and, when
-// the read ends, hands over what it brought: the version check the decoded
-// version text, a download its bytes. It shows nothing and writes no file;
-// cUpdateJob decides what the bytes become and the window what is shown.
+// The download control: reads a URL into memory under the limits its request
+// sets, and ends every read with exactly one Finished. It knows nothing of
+// what the bytes mean; cUpdateJob decides that, and the window what is shown.
 class ucrAsync : public QObject {
     Q_OBJECT
 
@@ -22,79 +23,83 @@ public:
     static const QString UpdateHost;
     static const QString VersionFilePath;
 
-    // Every read ends: at its deadline, when it falls below the minimum rate, or
-    // when it is redirected to another server or too often. It then ends as a
-    // read that brought nothing (DownloadError).
-    struct tLimits {
-        // The version file is a few hundred bytes.
-        int intCheckDeadlineMs = 2 * 60 * 1000;
-        // A 50 MB database passes at 14 KB/s.
-        int intDownloadDeadlineMs = 60 * 60 * 1000;
-        // Each stretch of this length brings at least lngMinBytesPerWindow, or the
-        // read ends; 1 KiB/s, counting the wait for the server's first byte.
-        int intRateWindowMs = 60 * 1000;
-        qint64 lngMinBytesPerWindow = 60 * 1024;
-        // Redirects followed, each to the same host and port only.
+    // What a read may take before it ends. A time of 0 sets no limit.
+    struct tReadLimits {
+        qint64 lngMaxBytes = 0;
+        int intDeadlineMs = 0;
+        // Each stretch of intRateWindowMs, counted from the start and so taking in
+        // the wait for the first byte, brings at least lngMinBytesPerWindow.
+        int intRateWindowMs = 0;
+        qint64 lngMinBytesPerWindow = 0;
+        // Redirects followed, each to the same scheme, host and port only.
         int intMaxRedirects = 3;
+    };
+    struct tReadRequest {
+        QString strURL;
+        tReadLimits limits;
+    };
+
+    enum class eStatus {
+        Received,   // a 200 answer: bytData is what came, lngAnnounced its announced size
+        NotStarted, // error: why, with the network error number
+        NoAnswer,   // no answer, a failed one, or one past the deadline or below the rate
+        TooLarge,   // beyond lngMaxBytes (error.lngLimit), by announcement or by arrival
+    };
+    Q_ENUM(eStatus)
+    struct tReadResult {
+        eStatus status = eStatus::NoAnswer;
+        tIoError error;
+        // A server that closed the connection early leaves fewer bytes than announced.
+        QByteArray bytData;
+        // The size the server announced; 0 when it announced none.
+        qint64 lngAnnounced = 0;
+        QString strURL;
     };
 
     explicit ucrAsync(QObject* parent = nullptr);
     ~ucrAsync() override;
 
-    void StartDownload(const QString& strTargetURL, const QString& strSaveFPath);
-    void CheckVer();
+    // Starts a read. One that cannot start finishes before this returns.
+    void Start(const tReadRequest& request);
+    // The version file on the host.
+    void CheckVer(const tReadLimits& limits);
+    void StartDownload(const QString& strTargetURL, const tReadLimits& limits);
 
     // "host" or "host:port" of the version file; tests point it at a loopback server.
     void SetHost(const QString& strHost) { m_strHost = strHost; }
     QString Host() const { return m_strHost; }
 
-    // For reads started from now on; tests shorten them.
-    void SetLimits(const tLimits& limits) { m_limits = limits; }
-
-    // Drops every read still under way; none of them raises an event afterwards.
+    // Drops every read still under way; none of them finishes afterwards.
     void CancelAll();
     int ReadsUnderWay() const { return int(m_reads.size()); }
 
 signals:
-    void DownloadError(QString strSaveFPath);
-    // bytes: everything the read brought, which may be fewer than intMaxBytes
-    // when the server closed early.
-    void DownloadComplete(qint32 intMaxBytes, QString strSaveFPath, QByteArray bytData);
-    // Raised just before a RetCheckVer whose text did not pass its check digit.
-    void DigitError();
-    void RetCheckVer(QString strVersion);
-    void DownloadProgress(qint32 intCurBytes, qint32 intMaxBytes, QString strSaveFPath);
-    // A read whose size went beyond what its purpose allows was stopped; no bytes were kept.
-    void DownloadRefused(QString strSaveFPath, qint64 lngLimitBytes);
-    // A read that could not start: strCaller is "CheckVer" or "StartDownload";
-    // error.intSystemCode is the network error number. No other event follows.
-    void ReadNotStarted(QString strCaller, tIoError error, QString strURL);
+    // lngAnnounced: 0 until the server has announced a size.
+    void Progress(qint64 lngCurBytes, qint64 lngAnnounced);
+    void Finished(ucrAsync::tReadResult result);
 
 private:
-    enum class eRead { CheckVer, Download };
     struct tRead {
-        eRead purpose;
-        // The destination path of a download; empty for the version check.
-        QString tag;
-        // Bytes received so far, and when the current rate window began.
+        tReadRequest request;
+        QTimer* watchdog = nullptr;
         qint64 lngReceived = 0;
         qint64 lngAtWindowStart = 0;
+        // Times since the start: what the watchdog has covered, and the current
+        // rate window's end.
+        qint64 lngWatchedMs = 0;
+        qint64 lngWindowEndMs = 0;
     };
 
-    // Starts a read; when it cannot start, raises ReadNotStarted for strCaller.
-    void StartOrReport(const QString& strURL, const tRead& read, const QString& strCaller);
-    // Starts a read, or tells why it cannot start.
-    tIoError StartRead(const QString& strURL, const tRead& read);
     void OnProgress(QNetworkReply* reply, qint64 lngCurBytes, qint64 lngTotalBytes);
     void OnFinished(QNetworkReply* reply);
-    void Refuse(QNetworkReply* reply);
-    // Ends a read as one that brought nothing.
-    void Fail(QNetworkReply* reply);
-    void CheckRate(QNetworkReply* reply);
-    qint64 LimitOf(QNetworkReply* reply) const;
+    // The one timer of a read: at its deadline, and at each rate window's end.
+    static qint64 NextCheckMs(const tRead& read);
+    void ArmWatchdog(tRead& read);
+    void OnWatchdog(QNetworkReply* reply);
+    // Takes the read out, stops the reply and raises Finished.
+    void End(QNetworkReply* reply, tReadResult result);
 
     QString m_strHost;
-    tLimits m_limits;
     QNetworkAccessManager* m_manager;
     QHash<QNetworkReply*, tRead> m_reads;
 };

@@ -164,8 +164,8 @@ private slots:
             {"picSoftwareLogo", "Lumivoのロゴ: 作者ウェブページを開く", ""},
             {"lblNotice", "お知らせ: 作者ウェブページを開く", ""},
         };
-        frmMain main(m_platform, m_db, m_dir.path());
         cUpdateJob job(m_db, m_dir.path());
+        frmMain main(m_platform, m_db, job, m_dir.path());
         frmAbout about(m_platform, job, &main);
         const std::initializer_list<QWidget*> windows = {&main, main.LogWindow(), &about};
         for (QWidget* window : windows) {
@@ -193,8 +193,8 @@ private slots:
         for (auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
             dark.setColor(role, QColor(230, 230, 230));
         QApplication::setPalette(dark);
-        frmMain main(m_platform, m_db, m_dir.path());
         cUpdateJob job(m_db, m_dir.path());
+        frmMain main(m_platform, m_db, job, m_dir.path());
         frmAbout about(m_platform, job, &main);
         QStringList illegible;
         for (QWidget* window : std::initializer_list<QWidget*>{&main, main.LogWindow(), &about})

@@ -4,6 +4,7 @@
 #include "cNumberDB.h"
 #include "cPictureBox.h"
 #include "cQtPlatform.h"
+#include "cUpdateJob.h"
 #include "frmLog.h"
 #include "frmMain.h"
 #include "modFileIO.h"
@@ -29,6 +30,7 @@ class tst_mainwindow : public QObject {
     QTemporaryDir dir;
     std::unique_ptr<cFakePlatform> platform;
     std::unique_ptr<cNumberDB> db;
+    std::unique_ptr<cUpdateJob> job;
     std::unique_ptr<frmMain> w;
 
     // A control of the main window, or of the log window, by its name.
@@ -45,12 +47,14 @@ class tst_mainwindow : public QObject {
 private slots:
     void init() {
         w.reset();
+        job.reset();
         platform = std::make_unique<cFakePlatform>();
         db = std::make_unique<cNumberDB>();
+        job = std::make_unique<cUpdateJob>(*db, dir.path());
         cDBBuilder builder;
         QVERIFY(builder.AddTableText(QString::fromUtf8(Table)));
         QVERIFY(builder.BuildFile(dir.filePath("db.dat"), "20040415", "1000"));
-        w = std::make_unique<frmMain>(*platform, *db, dir.path());
+        w = std::make_unique<frmMain>(*platform, *db, *job, dir.path());
         w->show();
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
@@ -285,7 +289,7 @@ private slots:
         // Japanese; searches are answered with a notice.
         const QString path = dir.filePath("db.dat");
         QVERIFY(QFile::remove(path));
-        w = std::make_unique<frmMain>(*platform, *db, dir.path());
+        w = std::make_unique<frmMain>(*platform, *db, *job, dir.path());
         QVERIFY(!db->IsLoaded());
         const QString shown = QDir::toNativeSeparators(path);
         const QString noDatabase = "16||番号検索データベースを読み込めませんでした。\r\n" + shown +

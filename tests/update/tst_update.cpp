@@ -36,11 +36,12 @@ QString Others(const QString& dir) {
     return kinds.join(',');
 }
 // A small HTTP server on 127.0.0.1. Each path answers as its route says, anything else
-// with a 404: "status content [len=Content-Length|none] [to=location] [drip=bytes/ms]
-// [hold]". Status 0 never answers; the content "ver" is the version file, db<version>
-// a database (db1001/1: all but its last byte), "-" nothing; a location starting with
-// "/" is on this server; drip sends the body in pieces, the first at once; hold keeps
-// the connection open after the body, which otherwise closes it.
+// with a 404: "status content [len=Content-Length|-bytes fewer than sent|none] [chunked]
+// [to=location] [drip=bytes/ms] [hold]". Status 0 never answers; the content "ver" is
+// the version file, db<version> a database (db1001/1: all but its last byte), "-"
+// nothing; chunked sends the body as one chunk, beside any Content-Length; a location
+// starting with "/" is on this server; drip sends the body in pieces, the first at
+// once; hold keeps the connection open after the body, which otherwise closes it.
 struct tServer : QTcpServer {
     QHash<QString, QString> routes;
     QByteArray version;
@@ -72,7 +73,12 @@ struct tServer : QTcpServer {
         for (const QString& option : w.mid(2)) {
             const QString value = option.section('=', 1);
             if (option.startsWith("len="))
-                length = value;
+                length =
+                    value.startsWith('-') ? QString::number(length.toInt() + value.toInt()) : value;
+            if (option == "chunked") {
+                out += "Transfer-Encoding: chunked\r\n";
+                body = QByteArray::number(body.size(), 16) + "\r\n" + body + "\r\n0\r\n\r\n";
+            }
             if (option.startsWith("to="))
                 out += ("Location: " + (value[0] == '/' ? "http://" + Host() : "") + value)
                            .toLatin1() +
@@ -81,8 +87,8 @@ struct tServer : QTcpServer {
                 chunk = value.section('/', 0, 0).toInt(), ms = value.section('/', 1).toInt();
         }
         if (length != "none")
-            out += "Content-Length: " + length.toLatin1();
-        socket->write(out + "\r\n\r\n");
+            out += "Content-Length: " + length.toLatin1() + "\r\n";
+        socket->write(out + "\r\n");
         auto* drip = new QTimer(socket);
         connect(drip, &QTimer::timeout, socket, [=, sent = qsizetype(0)]() mutable {
             drip->setInterval(ms);
@@ -299,6 +305,7 @@ private slots:
         QTest::newRow("same") << "1001" << Offer << db << "" << UpToDate << None << 0LL << "" << "V" << "1001";
         QTest::newRow("\"900 \" is below 1000") << "1000" << "130 900  x!%1/download/db1001.dat?" << db << "" << LocalNewer << None << 0LL << "" << "V" << "1000";
         QTest::newRow("software 131") << "1000" << "131 1001 x!h/d?" << "" << "" << SoftwareDiffers << None << 0LL << "" << "V" << "1000";
+        QTest::newRow("software 129") << "1000" << "129 1001 x!h/d?" << "" << "" << SoftwareDiffers << None << 0LL << "" << "V" << "1000";
         QTest::newRow("software not a number") << "1000" << "1x0 1001 x!h/d?" << "" << "" << Unusable << None << 0LL << "" << "V" << "1000";
         QTest::newRow("remote not a number") << "1000" << "130 10x1 x!h/d?" << "" << "" << Unusable << None << 0LL << "" << "V" << "1000";
         QTest::newRow("shorter than 8") << "1000" << "130 100" << "" << "" << Unusable << None << 0LL << "" << "V" << "1000";
@@ -311,6 +318,8 @@ private slots:
         QTest::newRow("404") << "1000" << Offer << "db=404 db1001" << "" << NoAnswer << None << 0LL << "" << "VD" << "1000";
         QTest::newRow("unknown size") << "1000" << Offer << "db=200 db1001 len=none" << "" << NoAnswer << None << 0LL << "" << "VD" << "1000";
         QTest::newRow("one byte short") << "1000" << Offer << "db=200 db1001/1" << "" << WrongSize << None << 0LL << "" << "VDR" << "1000";
+        QTest::newRow("one byte more than announced, chunked") << "1000" << Offer << "db=200 db1001 len=-1 chunked" << "" << WrongSize << None << 0LL << "" << "VDR" << "1000";
+        QTest::newRow("one byte more than announced: only those announced count") << "1000" << Offer << "db=200 db1001 len=-1" << "" << NotDatabase << BadContent << 0LL << "" << "VDR" << "1000";
         QTest::newRow("not a database") << "1000" << Offer << "db=200 <html>sorry</html>" << "" << NotDatabase << BadContent << 0LL << "" << "VDR" << "1000";
         QTest::newRow("version differs") << "1000" << Offer << "db=200 db1002" << "" << VersionDiffers << BadContent << 0LL << "1002" << "VDR" << "1000";
         QTest::newRow("over 256 MiB") << "1000" << Offer << "db=200 x len=314572800" << "" << TooLarge << eIoError::TooLarge << 268435456LL << "" << "VD" << "1000";
@@ -340,8 +349,7 @@ private slots:
             else if (item == "bad host")
                 rig.job.Reader().SetHost(item);
             else if (const QStringList l = item.mid(7).split('/'); item.startsWith("limits="))
-                rig.job.Reader().SetLimits(
-                    {l[0].toInt(), l[1].toInt(), l[2].toInt(), l[3].toInt(), 3});
+                rig.job.SetLimits({l[0].toInt(), l[1].toInt(), l[2].toInt(), l[3].toInt(), 3});
             else
                 rig.files.failing.append(item);
         }
@@ -362,6 +370,57 @@ private slots:
         QTEST(rig.job.Database().DBVersion(), "after");
         QCOMPARE(Others(rig.dir.path()), "");
         QCOMPARE(other.paths, QStringList());
+    }
+
+    // The reader alone: one request, one Finished, however the read ends. url: a path
+    // on the loopback server, or a whole URL; route as tServer takes it; limit in bytes,
+    // deadline in ms (0: none).
+    void read_data() {
+        for (const char* c : {"url", "route"})
+            QTest::addColumn<QString>(c);
+        QTest::addColumn<qint64>("limit");
+        QTest::addColumn<int>("deadline");
+        QTest::addColumn<ucrAsync::eStatus>("status");
+        QTest::addColumn<tIoError>("error");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<qint64>("announced");
+        using enum ucrAsync::eStatus;
+        const tIoError none, five = tIoError::Limit(5);
+        // clang-format off
+        QTest::newRow("received") << "/f" << "200 hello" << 5LL << 0 << Received << none << QByteArray("hello") << 5LL;
+        QTest::newRow("closed early: what came") << "/f" << "200 hello len=9" << 9LL << 0 << Received << none << QByteArray("hello") << 9LL;
+        QTest::newRow("no size announced") << "/f" << "200 hello len=none" << 5LL << 0 << Received << none << QByteArray("hello") << 0LL;
+        QTest::newRow("404: no bytes") << "/f" << "404 sorry" << 5LL << 0 << NoAnswer << none << QByteArray() << 0LL;
+        QTest::newRow("no host") << "http:///f" << "" << 5LL << 0 << NotStarted << tIoError::Of(eIoError::BadAddress, 302) << QByteArray() << 0LL;
+        QTest::newRow("not http") << "ftp://127.0.0.1/f" << "" << 5LL << 0 << NotStarted << tIoError::Of(eIoError::NotHttp, 301) << QByteArray() << 0LL;
+        QTest::newRow("announced beyond the limit") << "/f" << "200 hello len=6" << 5LL << 0 << TooLarge << five << QByteArray() << 0LL;
+        QTest::newRow("beyond the limit on arrival") << "/f" << "200 hellooo len=none" << 5LL << 0 << TooLarge << five << QByteArray() << 0LL;
+        QTest::newRow("deadline") << "/f" << "0 -" << 5LL << 300 << NoAnswer << none << QByteArray() << 0LL;
+        // clang-format on
+    }
+    void read() {
+        QFETCH(QString, url);
+        QFETCH(QString, route);
+        QFETCH(qint64, limit);
+        QFETCH(int, deadline);
+        tServer server;
+        server.routes.insert("/f", route);
+        ucrAsync reader;
+        QSignalSpy finished(&reader, &ucrAsync::Finished);
+        if (url.startsWith('/'))
+            url = "http://" + server.Host() + url;
+        reader.Start({url, {limit, deadline, 0, 0, 3}});
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
+        QCOMPARE(reader.ReadsUnderWay(), 0);
+        // A second Finished would come within the next turns of the loop.
+        QTest::qWait(100);
+        QCOMPARE(finished.size(), 1);
+        const auto result = finished[0][0].value<ucrAsync::tReadResult>();
+        QTEST(result.status, "status");
+        QTEST(result.error, "error");
+        QTEST(result.bytData, "bytes");
+        QTEST(result.lngAnnounced, "announced");
+        QCOMPARE(result.strURL, url);
     }
 
     // One update at a time: a start while the version file or the database is due
