@@ -147,11 +147,16 @@ private slots:
             QCOMPARE(modFileIO::ReadRegularFile(dir.filePath("fifo"), &bytes).kind,
                      eIoError::NotRegularFile);
         QVERIFY(WriteFile(path, "x"));
-        QVERIFY(QFile::setPermissions(dir.path(), QFile::Permissions()));
-        modTestFiles::SetPermissionOverride(false);
-        const tIoError error = modFileIO::ReadRegularFile(path, &bytes);
-        modTestFiles::SetPermissionOverride(true);
-        QFile::setPermissions(dir.path(), QFile::Permissions(0x7700));
+        tIoError error;
+        {
+            const auto restore = qScopeGuard([&] {
+                modTestFiles::SetPermissionOverride(true);
+                QFile::setPermissions(dir.path(), QFile::Permissions(0x7700));
+            });
+            QVERIFY(QFile::setPermissions(dir.path(), QFile::Permissions()));
+            modTestFiles::SetPermissionOverride(false);
+            error = modFileIO::ReadRegularFile(path, &bytes);
+        }
         QCOMPARE(error, tIoError::Of(eIoError::PermissionDenied, EACCES));
     }
 #endif

@@ -41,8 +41,14 @@ QString FileState(const QString& strPath) {
         return "folder";
     if (!info.isFile())
         return "fifo";
+    // Without root's override the owner lends itself read permission for a moment.
+    const QFile::Permissions mode =
+        info.permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+    const bool lend = !info.isReadable() && QFile::setPermissions(strPath, mode | QFile::ReadOwner);
     cNumberDB db;
     db.SetBytes(ReadFile(strPath));
+    if (lend)
+        QFile::setPermissions(strPath, mode);
     return db.HasValidTail() ? db.DBVersion() : "notail";
 }
 

@@ -16,7 +16,8 @@ bool WriteFile(const QString& strPath, const QByteArray& bytes);
 
 // What a path holds: none, folder, fifo (or another special file), the database
 // version of a file ("notail" for one without), "link:" and what the link leads to.
-// Read with root's permission override, so a file without read permission shows too.
+// A file without read permission shows too: read with root's permission override,
+// or by its owner, who is given read permission for the moment.
 QString FileState(const QString& strPath);
 
 // Root passes every permission check through its override capabilities; without
