@@ -14,7 +14,6 @@
 #include "modQtLanguage.h"
 #include "modText.h"
 #include "modUiAssets.h"
-#include "modUpdate.h"
 
 #include <QApplication>
 #include <QDir>
@@ -69,8 +68,8 @@ int main(int argc, char* argv[]) {
     const QString userDir = modDataFolder::UserDataFolder();
     // An update cut off (a crash, a power cut) may have left its files behind;
     // they are settled before db.dat is judged or read.
-    modUpdate::RecoverFolder(cFileOps::Disk(),
-                             modCheckPath::CheckPath(blnBeside ? programDir : userDir));
+    modDataFolder::RecoverFolder(cFileOps::Disk(),
+                                 modCheckPath::CheckPath(blnBeside ? programDir : userDir));
     const modDataFolder::tDataFolder data =
         modDataFolder::ChooseDataFolder(programDir, blnBeside, userDir);
     if (data.problem != modDataFolder::eCopyProblem::None)

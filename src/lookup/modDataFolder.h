@@ -5,6 +5,8 @@
 
 #include <QString>
 
+class cFileOps;
+
 // Where the program reads and updates db.dat. A copy run from a folder of its
 // own (a build folder, an unpacked archive) keeps its database beside itself;
 // an installed copy never writes its folder, so each user, root included, gets a
@@ -67,5 +69,22 @@ tDataFolder WindowDataFolder(const QString& strProgramDir);
 // The database version of a db.dat, read from its end: -1 when the end has no
 // valid date and version or the file cannot be read.
 int FileDBVersion(const QString& strPath);
+
+// How long a download or a backup stays untouched by other instances: an update
+// that runs keeps them only for the seconds between writing, checking and
+// swapping, so anything this old is the leftover of an update that was cut off.
+constexpr int LeftoverMinAgeSecs = 10 * 60;
+
+// Tidies the folder (which ends in a separator) at start-up, before its db.dat is
+// read. A db.dat that is missing, or readable but without a date and version at
+// its end, is restored from the backup with the highest version, whatever its
+// age (no update that runs ever leaves db.dat so). Then downloads, their
+// half-written temporaries and, once db.dat is a complete database, backups are
+// removed when at least intMinAgeSecs old (by their last change of name or
+// content); younger ones may belong to an update that another instance is
+// running. A db.dat that cannot be read (no permission, a folder, a FIFO) is not
+// touched, nor is any backup beside it.
+void RecoverFolder(cFileOps& files, const QString& strFolder,
+                   int intMinAgeSecs = LeftoverMinAgeSecs);
 
 } // namespace modDataFolder

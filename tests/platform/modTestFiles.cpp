@@ -85,6 +85,16 @@ QByteArray DBBytes(const QString& strVersion, const QString& strDate) {
     return modText::EncodeCp932(builder.BuildText(strDate, strVersion).value());
 }
 
+QString LeftoverKinds(const QString& strFolder) {
+    static const QRegularExpression kind("\\.[bt](?=(\\.\\w{6})?$)");
+    QStringList kinds;
+    for (const QString& name : QDir(strFolder).entryList(QDir::Files | QDir::System))
+        if (const auto m = kind.match(name); m.hasMatch())
+            kinds.append(m.captured());
+    kinds.sort();
+    return kinds.join(',');
+}
+
 bool MakeFifo(const QString& strPath) {
 #if defined(Q_OS_LINUX)
     return ::mkfifo(QFile::encodeName(strPath).constData(), 0600) == 0;

@@ -38,6 +38,10 @@ QByteArray SystemCp932(const QString& strText);
 // A database of one block (090123: C101) ending in its date and version, as stored.
 QByteArray DBBytes(const QString& strVersion, const QString& strDate = "20261206");
 
+// The update's leftovers in a folder by kind, sorted and joined by ",": ".b" for a
+// backup, ".t" for a download or its half-written temporary.
+QString LeftoverKinds(const QString& strFolder);
+
 // Makes a FIFO at the path; false where the system has none (Windows).
 bool MakeFifo(const QString& strPath);
 
