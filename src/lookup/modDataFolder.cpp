@@ -197,4 +197,13 @@ void RecoverFolder(cFileOps& files, const QString& strFolder, int intMinAgeSecs)
                 files.Remove(backup);
 }
 
+tDataFolder PrepareDataFolder(const QString& strProgramDir, const QString& strUserDir) {
+    const bool blnBeside = KeepsDBBeside(strProgramDir);
+    // An update cut off (a crash, a power cut) may have left its files behind;
+    // they are settled before db.dat is judged or read.
+    RecoverFolder(cFileOps::Disk(),
+                  modCheckPath::CheckPath(blnBeside ? strProgramDir : strUserDir));
+    return ChooseDataFolder(strProgramDir, blnBeside, strUserDir);
+}
+
 } // namespace modDataFolder

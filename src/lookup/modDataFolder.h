@@ -87,4 +87,10 @@ constexpr int LeftoverMinAgeSecs = 10 * 60;
 void RecoverFolder(cFileOps& files, const QString& strFolder,
                    int intMinAgeSecs = LeftoverMinAgeSecs);
 
+// What the window and lumivo-lookup do before they read db.dat: decide whether
+// the program started from strProgramDir keeps it beside itself or in the user's
+// folder strUserDir, settle in that folder what an update cut off (RecoverFolder),
+// then choose as ChooseDataFolder does, making the user's copy where one is due.
+tDataFolder PrepareDataFolder(const QString& strProgramDir, const QString& strUserDir);
+
 } // namespace modDataFolder

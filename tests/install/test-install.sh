@@ -18,7 +18,7 @@ need() { [ -e "$root$1" ] || [ -L "$root$1" ] || fail "not installed: $1"; }
 # update replaces it. Installing afterwards must still take the bundled one.
 live=$build/db.dat
 cp -p "$live" "$tmp/live-db.dat"
-trap 'cp -p "$tmp/live-db.dat" "$live"; rm -rf "$tmp"' EXIT
+trap 'cp -p "$tmp/live-db.dat" "$live"; chmod -R u+w "$tmp"; rm -rf "$tmp"' EXIT
 printf '090123,C150\n' | "$build/lumivo-mkdb" build --table - --date 20270401 --version 1001 \
     --out "$live" || fail "cannot stand in for an updated database"
 
@@ -57,8 +57,9 @@ appstreamcli validate --no-net --pedantic \
     "$root/usr/share/metainfo/example.lumivo.Lumivo.metainfo.xml" >"$tmp/as.txt" 2>&1 ||
     { cat "$tmp/as.txt"; fail "appstreamcli validate"; }
 
-# The commands in bin reach the installed database through their links.
-out=$("$root/usr/bin/lumivo-lookup" 08061234567)
+# The commands in bin reach the installed database through their links (the
+# tool makes its user's copy, here in a home of its own).
+out=$(HOME="$tmp/toolhome" XDG_DATA_HOME="$tmp/toolhome/data" "$root/usr/bin/lumivo-lookup" 08061234567)
 [ "$out" = "$(printf '08061234567\tC109\t沖縄セルラー')" ] || fail "installed lumivo-lookup said: $out"
 
 # The installed program reads a copy of the installed database from the data

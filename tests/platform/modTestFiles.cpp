@@ -79,9 +79,9 @@ QByteArray SystemCp932(const QString& strText) {
 #endif
 }
 
-QByteArray DBBytes(const QString& strVersion, const QString& strDate) {
+QByteArray DBBytes(const QString& strVersion, const QString& strDate, const QString& strCode) {
     cDBBuilder builder;
-    builder.AddEntry("090123", "C101");
+    builder.AddEntry("090123", strCode);
     return modText::EncodeCp932(builder.BuildText(strDate, strVersion).value());
 }
 

@@ -35,8 +35,9 @@ void AddDataRows(const QString& strPath);
 // what the program writes.
 QByteArray SystemCp932(const QString& strText);
 
-// A database of one block (090123: C101) ending in its date and version, as stored.
-QByteArray DBBytes(const QString& strVersion, const QString& strDate = "20261206");
+// A database of one block (090123: C101 or strCode) ending in its date and version, as stored.
+QByteArray DBBytes(const QString& strVersion, const QString& strDate = "20261206",
+                   const QString& strCode = "C101");
 
 // The update's leftovers in a folder by kind, sorted and joined by ",": ".b" for a
 // backup, ".t" for a download or its half-written temporary.
