@@ -62,7 +62,7 @@ int main(int argc, char* argv[]) {
 
     cQtPlatform platform;
     const modDataFolder::tDataFolder data = modDataFolder::PrepareDataFolder(
-        QApplication::applicationDirPath(), modDataFolder::UserDataFolder());
+        modDataFolder::ProgramFolder(), modDataFolder::UserDataFolder());
     if (data.problem != modDataFolder::eCopyProblem::None)
         platform.MsgBox(CopyProblemText(data), eMsgStyle::Information);
     cNumberDB db;

@@ -19,6 +19,8 @@
 #include <filesystem>
 
 #if defined(Q_OS_UNIX)
+#include <climits>
+
 #include <fcntl.h>
 #include <unistd.h>
 #else
@@ -69,6 +71,25 @@ bool FolderWritable(const QString& strFolder) {
 
 bool KeepsDBBeside(const QString& strProgramDir) {
     return !modAppInfo::IsInstalledFolder(strProgramDir) && FolderWritable(strProgramDir);
+}
+
+QString ProgramFolder() {
+#if defined(Q_OS_LINUX)
+    QByteArray exe(PATH_MAX, '\0');
+    const ssize_t lngLength = ::readlink("/proc/self/exe", exe.data(), size_t(exe.size()));
+    if (lngLength > 0 && lngLength < exe.size()) {
+        exe.truncate(lngLength);
+        const QByteArray folder = exe.left(qMax<qsizetype>(exe.lastIndexOf('/'), 1));
+        if (QFile::encodeName(QFile::decodeName(folder)) != folder) {
+            // Opened once, and open for as long as the program runs.
+            static const int intFolderFd =
+                ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            if (intFolderFd >= 0)
+                return QStringLiteral("/proc/self/fd/%1").arg(intFolderFd);
+        }
+    }
+#endif
+    return QCoreApplication::applicationDirPath();
 }
 
 QString UserDataFolder() {

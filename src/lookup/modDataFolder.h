@@ -37,6 +37,12 @@ struct tDataFolder {
     bool blnCopy = false;
 };
 
+// The running program's own folder, as a path the system resolves to it. Qt
+// holds file names as UTF-8, so a folder whose name is not (a Windows archive
+// unpacked with its Shift_JIS bytes) has no such path in Qt's terms; on Linux
+// the folder is then held open and named through /proc/self/fd.
+QString ProgramFolder();
+
 // The per-user data folder that holds the user's copy: the same for the window
 // and the tools, whatever name the asking program goes by.
 QString UserDataFolder();

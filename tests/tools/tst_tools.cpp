@@ -193,12 +193,17 @@ private slots:
     // A copy of the tool in a folder of its own prepares and reads the db.dat beside
     // itself, as the window would, never the user's copy (which answers au関西): a
     // db.dat that an update cut off left missing is restored from its complete
-    // backup. Names are bytes here, as the system has them.
+    // backup; a folder whose name is not UTF-8 (a Windows archive unpacked with
+    // its Shift_JIS bytes) is its own all the same. Names are bytes here, as the
+    // system has them.
     void lookupPreparesItsOwnFolder_data() {
         QTest::addColumn<QByteArray>("folder");
         QTest::addColumn<QByteArray>("file"); // the database beside the tool
         QTest::newRow("db.dat missing, its backup complete")
             << QByteArray("copy") << QByteArray("1000.b");
+        QTest::newRow("a folder named in Shift_JIS")
+            << QByteArray("\x83\x8b\x83\x7e") << QByteArray("db.dat");
+        QTest::newRow("both") << QByteArray("\x83\x8b\x83\x7e") << QByteArray("1000.b");
     }
     void lookupPreparesItsOwnFolder() {
 #if defined(Q_OS_LINUX)

@@ -245,7 +245,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationVersion(modAppInfo::VersionLabel());
 
     // The help names the default without preparing anything: where the copy is due, the copy.
-    const QString programDir = QCoreApplication::applicationDirPath();
+    const QString programDir = modDataFolder::ProgramFolder();
     const modDataFolder::tDataFolder window = modDataFolder::WindowDataFolder(programDir);
     const QString defaultDB =
         modDataFolder::DBPath(window.blnCopy ? modDataFolder::UserDataFolder() : window.strFolder);
