@@ -157,21 +157,24 @@ tDataFolder WindowDataFolder(const QString& strProgramDir) {
 
 namespace {
 
-// The database version at the end of a regular file that can be read: -1 when
-// the end holds no date and version, -2 when the file cannot be read.
-int VersionAtEnd(const QString& strPath) {
+// The database version of a regular file that can be read: -1 when the program
+// could not load it as a database (no date and version at its end, or larger
+// than the database may be), -2 when the file cannot be read.
+int LoadableVersion(const QString& strPath) {
     int intVersion = -1;
-    return ReadVersion(strPath, &intVersion).Failed() ? -2 : intVersion;
+    if (ReadVersion(strPath, &intVersion).Failed())
+        return -2;
+    return QFileInfo(strPath).size() > cNumberDB::MaxFileBytes ? -1 : intVersion;
 }
 
 } // namespace
 
-void RecoverFolder(cFileOps& files, const QString& strFolder, int intMinAgeSecs) {
+void RecoverFolder(cFileOps& files, const QString& strFolder, int intMinAgeSecs,
+                   const QDateTime& dtmNow) {
     // Downloads "0042.t", backups "0042.b", and what a write cut short leaves of a
     // download, "0042.t.Ab12Cd".
     static const QRegularExpression leftover(
         QStringLiteral("^\\d{4}\\.([bt])(\\.[A-Za-z0-9]{6})?$"));
-    const QDateTime now = QDateTime::currentDateTimeUtc();
     QStringList backups, oldBackups, oldStrays;
     // Ages are taken first: restoring through a link changes the backup's too.
     for (const QString& name :
@@ -179,26 +182,29 @@ void RecoverFolder(cFileOps& files, const QString& strFolder, int intMinAgeSecs)
         const QRegularExpressionMatch m = leftover.match(name);
         if (!m.hasMatch())
             continue;
-        const QFileInfo file(strFolder + name);
-        const bool old = file.metadataChangeTime().secsTo(now) >= intMinAgeSecs;
+        const QString path = strFolder + name;
+        // A link's own time: a dangling one is dated too.
+        const QDateTime changed = modFileIO::ChangeTime(path);
+        const bool old = changed.isValid() && changed.secsTo(dtmNow) >= intMinAgeSecs;
         if (m.captured(1) == u"b" && m.captured(2).isEmpty()) {
-            backups.append(file.filePath());
+            backups.append(path);
             if (old)
-                oldBackups.append(file.filePath());
+                oldBackups.append(path);
         } else if (old) {
-            oldStrays.append(file.filePath());
+            oldStrays.append(path);
         }
     }
 
     const QString dbPath = DBPath(strFolder);
     const QFileInfo db(dbPath);
     const bool absent = !db.exists() && !db.isSymLink();
-    int version = absent ? -2 : VersionAtEnd(dbPath);
+    int version = absent ? -2 : LoadableVersion(dbPath);
     if (absent || version == -1) {
+        // Only a backup the program can load; the others stay, as long as db.dat is no database.
         QString best;
         int bestVersion = -1;
         for (const QString& backup : backups) {
-            const int v = VersionAtEnd(backup);
+            const int v = LoadableVersion(backup);
             if (v > bestVersion) {
                 best = backup;
                 bestVersion = v;

@@ -3,6 +3,7 @@
 
 #include "tIoError.h"
 
+#include <QDateTime>
 #include <QString>
 
 class cFileOps;
@@ -82,16 +83,18 @@ int FileDBVersion(const QString& strPath);
 constexpr int LeftoverMinAgeSecs = 10 * 60;
 
 // Tidies the folder (which ends in a separator) at start-up, before its db.dat is
-// read. A db.dat that is missing, or readable but without a date and version at
-// its end, is restored from the backup with the highest version, whatever its
-// age (no update that runs ever leaves db.dat so). Then downloads, their
-// half-written temporaries and, once db.dat is a complete database, backups are
-// removed when at least intMinAgeSecs old (by their last change of name or
-// content); younger ones may belong to an update that another instance is
+// read. A db.dat that is missing, or readable but not loadable (without a date
+// and version at its end, or over cNumberDB::MaxFileBytes), is restored from the
+// loadable backup with the highest version, whatever its age (no update that
+// runs ever leaves db.dat so). Then downloads, their half-written temporaries
+// and, once db.dat is a loadable database, backups are removed when at least
+// intMinAgeSecs old at dtmNow (by their last change of name or content, a
+// link's own); younger ones may belong to an update that another instance is
 // running. A db.dat that cannot be read (no permission, a folder, a FIFO) is not
 // touched, nor is any backup beside it.
 void RecoverFolder(cFileOps& files, const QString& strFolder,
-                   int intMinAgeSecs = LeftoverMinAgeSecs);
+                   int intMinAgeSecs = LeftoverMinAgeSecs,
+                   const QDateTime& dtmNow = QDateTime::currentDateTimeUtc());
 
 // What the window and lumivo-lookup do before they read db.dat: decide whether
 // the program started from strProgramDir keeps it beside itself or in the user's

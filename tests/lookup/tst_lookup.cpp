@@ -5,6 +5,7 @@
 #include "modCarrierTable.h"
 #include "modCheckPath.h"
 #include "modDataFolder.h"
+#include "modFileIO.h"
 #include "modInputCheck.h"
 #include "modSearch.h"
 #include "modTestFiles.h"
@@ -83,27 +84,40 @@ private slots:
         QCOMPARE(db.LastError().kind, eIoError::IsFolder);
     }
 
-    // db.dat (none, folder, fifo, notail or db<version>), other files as name=content,
-    // the least age of removed files, db.dat afterwards, the kinds of files left.
+    // db.dat (none, folder, fifo, notail, db<version>, or big<version>: over the load
+    // limit with a valid tail), other files as name=content (also dangling: a link to
+    // nothing; linked: a second name given now to db.dat, whose content is an hour
+    // old), how much later the tidying runs (seconds; leftovers go at 10 minutes),
+    // db.dat afterwards, the kinds of files left.
     void recover_data() {
-        for (const char* c : {"db", "others", "age", "after", "left"})
+        for (const char* c : {"db", "others", "later", "after", "left"})
             QTest::addColumn<QString>(c);
         // clang-format off
-        QTest::newRow("cut between renames: backup back") << "none" << "0042.b=db1000,0007.t=db1001" << "0" << "1000" << "";
-        QTest::newRow("complete db.dat: leftovers go") << "db1001" << "0042.b=db1000,0007.t=db1001,0007.t.Ab12Cd=x" << "0" << "1001" << "";
-        QTest::newRow("db.dat without its tail") << "notail" << "0042.b=db1000" << "0" << "1000" << "";
-        QTest::newRow("the highest backup") << "none" << "0001.b=db0999,0002.b=db1000,0003.b=x" << "0" << "1000" << "";
-        QTest::newRow("young leftovers stay") << "db1001" << "0042.b=db1000,0007.t=db1001" << "3600" << "1001" << ".b,.t";
-        QTest::newRow("a young backup is restored and kept") << "none" << "0042.b=db1000" << "3600" << "1000" << ".b";
-        QTest::newRow("no backup: only the download goes") << "none" << "0007.t=db1001" << "0" << "none" << "";
-        QTest::newRow("a folder as db.dat keeps its backup") << "folder" << "0042.b=db1000,0007.t=x" << "0" << "folder" << ".b";
-        QTest::newRow("a FIFO as db.dat keeps its backup") << "fifo" << "0042.b=db1000" << "0" << "fifo" << ".b";
-        QTest::newRow("other names are not ours") << "db1000" << "42.b=x,0042.bak=x,0042.b.x=x" << "0" << "1000" << ".b";
+        QTest::newRow("cut between renames: backup back") << "none" << "0042.b=db1000,0007.t=db1001" << "3600" << "1000" << "";
+        QTest::newRow("complete db.dat: leftovers go") << "db1001" << "0042.b=db1000,0007.t=db1001,0007.t.Ab12Cd=x" << "3600" << "1001" << "";
+        QTest::newRow("db.dat without its tail") << "notail" << "0042.b=db1000" << "3600" << "1000" << "";
+        QTest::newRow("the highest backup") << "none" << "0001.b=db0999,0002.b=db1000,0003.b=x" << "3600" << "1000" << "";
+        QTest::newRow("young leftovers stay") << "db1001" << "0042.b=db1000,0007.t=db1001" << "0" << "1001" << ".b,.t";
+        QTest::newRow("a young backup is restored and kept") << "none" << "0042.b=db1000" << "0" << "1000" << ".b";
+        QTest::newRow("no backup: only the download goes") << "none" << "0007.t=db1001" << "3600" << "none" << "";
+        QTest::newRow("a folder as db.dat keeps its backup") << "folder" << "0042.b=db1000,0007.t=x" << "3600" << "folder" << ".b";
+        QTest::newRow("a FIFO as db.dat keeps its backup") << "fifo" << "0042.b=db1000" << "3600" << "fifo" << ".b";
+        QTest::newRow("other names are not ours") << "db1000" << "42.b=x,0042.bak=x,0042.b.x=x" << "3600" << "1000" << ".b";
+        QTest::newRow("a backup over the load limit is passed over") << "none" << "0042.b=db1000,0043.b=big1001" << "3600" << "1000" << "";
+        QTest::newRow("no loadable backup: all stay") << "notail" << "0043.b=big1001" << "3600" << "notail" << ".b";
+        QTest::newRow("db.dat over the load limit") << "big1001" << "0042.b=db1000" << "3600" << "1000" << "";
+        QTest::newRow("old dangling links go") << "db1001" << "0007.b=dangling,0008.t=dangling" << "3600" << "1001" << "";
+        QTest::newRow("young dangling links stay") << "db1001" << "0007.b=dangling,0008.t=dangling" << "0" << "1001" << ".b,.t";
+        QTest::newRow("a backup just linked to an hour-old db.dat stays") << "db1001" << "0042.b=linked" << "0" << "1001" << ".b";
         // clang-format on
     }
     void recover() {
         QFETCH(QString, db);
         QFETCH(QString, others);
+#ifndef Q_OS_LINUX
+        if (others.contains("linked") || others.contains("dangling"))
+            QSKIP("links and file times as Linux has them");
+#endif
         QTemporaryDir dir;
         const QString folder = dir.path() + '/';
         const auto make = [&](const QString& name, const QString& what) {
@@ -111,6 +125,22 @@ private slots:
                 return QDir(folder).mkdir(name);
             if (what == "fifo")
                 return modTestFiles::MakeFifo(folder + name);
+            if (what == "dangling")
+                return QFile::link(folder + "nowhere", folder + name);
+            if (what == "linked") {
+                QFile file(folder + "db.dat");
+                return file.open(QIODevice::ReadWrite) &&
+                       file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-3600),
+                                        QFileDevice::FileModificationTime) &&
+                       !modFileIO::LinkOrCopy(folder + "db.dat", folder + name).Failed();
+            }
+            if (what.startsWith("big")) { // sparse, so that it takes no room
+                QFile file(folder + name);
+                const QByteArray tail = DBBytes(what.mid(3));
+                return file.open(QIODevice::WriteOnly) &&
+                       file.resize(cNumberDB::MaxFileBytes + 1 - tail.size()) &&
+                       file.seek(file.size()) && file.write(tail) == tail.size();
+            }
             return WriteFile(folder + name, what.startsWith("db") ? DBBytes(what.mid(2)) : "x");
         };
         if (db == "fifo" && !modTestFiles::MakeFifo(folder + "probe"))
@@ -118,8 +148,9 @@ private slots:
         QVERIFY(db == "none" || make("db.dat", db));
         for (const QString& file : others.split(',', Qt::SkipEmptyParts))
             QVERIFY(make(file.section('=', 0, 0), file.section('=', 1)));
-        QFETCH(QString, age);
-        modDataFolder::RecoverFolder(cFileOps::Disk(), folder, age.toInt());
+        QFETCH(QString, later);
+        modDataFolder::RecoverFolder(cFileOps::Disk(), folder, modDataFolder::LeftoverMinAgeSecs,
+                                     QDateTime::currentDateTimeUtc().addSecs(later.toInt()));
         QTEST(FileState(folder + "db.dat"), "after");
         QTEST(LeftoverKinds(dir.path()), "left");
     }
