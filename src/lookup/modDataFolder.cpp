@@ -96,7 +96,17 @@ QString UserDataFolder() {
     // The folder follows the application's name, which a tool has its own of.
     const QString strName = QCoreApplication::applicationName();
     QCoreApplication::setApplicationName(modAppInfo::AppTitle());
-    const QString strFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QString strFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    // A relative XDG_DATA_HOME is invalid and to be ignored, not read from
+    // wherever the program was started.
+    const QString strXdg = qEnvironmentVariable("XDG_DATA_HOME");
+    if (!strXdg.isEmpty() && QDir::isRelativePath(strXdg))
+        strFolder =
+            QDir::homePath() + QStringLiteral("/.local/share") +
+            strFolder.mid(
+                QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).size());
+#endif
     QCoreApplication::setApplicationName(strName);
     return strFolder;
 }

@@ -45,7 +45,8 @@ struct tDataFolder {
 QString ProgramFolder();
 
 // The per-user data folder that holds the user's copy: the same for the window
-// and the tools, whatever name the asking program goes by.
+// and the tools, whatever name the asking program goes by. A relative
+// XDG_DATA_HOME is ignored, as the XDG rules say.
 QString UserDataFolder();
 
 // Whether the running user may create, rename and remove files in the folder,

@@ -155,6 +155,36 @@ private slots:
         QTEST(LeftoverKinds(dir.path()), "left");
     }
 
+    // The user's data folder: XDG_DATA_HOME's when that is absolute; a relative or
+    // empty one is ignored, as the XDG rules say.
+    void userDataFolder_data() {
+        QTest::addColumn<QByteArray>("xdg");
+        QTest::addColumn<QString>("folder");
+        const QString standard = "/home/someone/.local/share/Lumivo";
+        QTest::newRow("absolute") << QByteArray("/srv/data") << "/srv/data/Lumivo";
+        QTest::newRow("relative") << QByteArray("data") << standard;
+        QTest::newRow("relative, from here") << QByteArray("./data") << standard;
+        QTest::newRow("empty") << QByteArray("") << standard;
+    }
+    void userDataFolder() {
+#if !defined(Q_OS_UNIX) || defined(Q_OS_DARWIN)
+        QSKIP("XDG_DATA_HOME is for Linux and the BSDs");
+#endif
+        const QByteArray home = qgetenv("HOME"), xdgBefore = qgetenv("XDG_DATA_HOME");
+        const bool hadXdg = qEnvironmentVariableIsSet("XDG_DATA_HOME");
+        const auto restore = qScopeGuard([&] {
+            qputenv("HOME", home);
+            if (hadXdg)
+                qputenv("XDG_DATA_HOME", xdgBefore);
+            else
+                qunsetenv("XDG_DATA_HOME");
+        });
+        QFETCH(QByteArray, xdg);
+        qputenv("HOME", "/home/someone");
+        qputenv("XDG_DATA_HOME", xdg);
+        QTEST(modDataFolder::UserDataFolder(), "folder");
+    }
+
     void inputRefusal_data() {
         QTest::addColumn<QString>("number");
         QTest::addColumn<QString>("message");
