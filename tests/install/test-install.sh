@@ -127,9 +127,10 @@ else
         fonts-noto-cjk fonts-liberation2; do
         echo "$depends" | grep -qw -- "$p" || fail "package does not depend on $p: $depends"
     done
-    # What Debian's archive would say of the package: neither errors nor warnings.
+    # What Debian's archive would say of the package: neither errors nor warnings
+    # (lintian's own temporary files go with the test's folder).
     if command -v lintian >/dev/null; then
-        lintian --pedantic --fail-on error,warning "$deb" 2>/dev/null >"$tmp/lintian.txt" ||
+        TMPDIR="$tmp" lintian --pedantic --fail-on error,warning "$deb" 2>/dev/null >"$tmp/lintian.txt" ||
             { cat "$tmp/lintian.txt"; fail "lintian"; }
     else
         echo "SKIP: lintian is not installed"
