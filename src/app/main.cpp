@@ -2,20 +2,17 @@
 // Lumivo: the program owns the database text and the desktop seam, and hands
 // both to the main window, with the folder whose db.dat it reads and updates.
 
-#include "cFileOps.h"
 #include "cNumberDB.h"
 #include "cQtPlatform.h"
 #include "cUpdateJob.h"
 #include "frmMain.h"
 #include "modAppInfo.h"
-#include "modCheckPath.h"
 #include "modDataFolder.h"
 #include "modErrorWords.h"
 #include "modFontSubstitutes.h"
 #include "modQtLanguage.h"
 #include "modText.h"
 #include "modUiAssets.h"
-#include "modUpdate.h"
 
 #include <QApplication>
 #include <QDir>
@@ -65,15 +62,8 @@ int main(int argc, char* argv[]) {
     modQtLanguage::InstallJapanese(qtJapanese);
 
     cQtPlatform platform;
-    const QString programDir = QApplication::applicationDirPath();
-    const bool blnBeside = modDataFolder::KeepsDBBeside(programDir);
-    const QString userDir = modDataFolder::UserDataFolder();
-    // An update cut off (a crash, a power cut) may have left its files behind;
-    // they are settled before db.dat is judged or read.
-    modUpdate::RecoverFolder(cFileOps::Disk(),
-                             modCheckPath::CheckPath(blnBeside ? programDir : userDir));
-    const modDataFolder::tDataFolder data =
-        modDataFolder::ChooseDataFolder(programDir, blnBeside, userDir);
+    const modDataFolder::tDataFolder data = modDataFolder::PrepareDataFolder(
+        modDataFolder::ProgramFolder(), modDataFolder::UserDataFolder());
     if (data.problem != modDataFolder::eCopyProblem::None)
         platform.MsgBox(CopyProblemText(data), eMsgStyle::Information);
     cNumberDB db;

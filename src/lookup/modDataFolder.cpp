@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "modDataFolder.h"
 
+#include "cFileOps.h"
 #include "cNumberDB.h"
 #include "modAppInfo.h"
 #include "modCheckPath.h"
@@ -8,14 +9,18 @@
 #include "modText.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include <filesystem>
 
 #if defined(Q_OS_UNIX)
+#include <climits>
+
 #include <fcntl.h>
 #include <unistd.h>
 #else
@@ -68,11 +73,40 @@ bool KeepsDBBeside(const QString& strProgramDir) {
     return !modAppInfo::IsInstalledFolder(strProgramDir) && FolderWritable(strProgramDir);
 }
 
+QString ProgramFolder() {
+#if defined(Q_OS_LINUX)
+    QByteArray exe(PATH_MAX, '\0');
+    const ssize_t lngLength = ::readlink("/proc/self/exe", exe.data(), size_t(exe.size()));
+    if (lngLength > 0 && lngLength < exe.size()) {
+        exe.truncate(lngLength);
+        const QByteArray folder = exe.left(qMax<qsizetype>(exe.lastIndexOf('/'), 1));
+        if (QFile::encodeName(QFile::decodeName(folder)) != folder) {
+            // Opened once, and open for as long as the program runs.
+            static const int intFolderFd =
+                ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            if (intFolderFd >= 0)
+                return QStringLiteral("/proc/self/fd/%1").arg(intFolderFd);
+        }
+    }
+#endif
+    return QCoreApplication::applicationDirPath();
+}
+
 QString UserDataFolder() {
     // The folder follows the application's name, which a tool has its own of.
     const QString strName = QCoreApplication::applicationName();
     QCoreApplication::setApplicationName(modAppInfo::AppTitle());
-    const QString strFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QString strFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    // A relative XDG_DATA_HOME is invalid and to be ignored, not read from
+    // wherever the program was started.
+    const QString strXdg = qEnvironmentVariable("XDG_DATA_HOME");
+    if (!strXdg.isEmpty() && QDir::isRelativePath(strXdg))
+        strFolder =
+            QDir::homePath() + QStringLiteral("/.local/share") +
+            strFolder.mid(
+                QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).size());
+#endif
     QCoreApplication::setApplicationName(strName);
     return strFolder;
 }
@@ -129,6 +163,84 @@ tDataFolder ChooseDataFolder(const QString& strProgramDir, bool blnBeside,
 
 tDataFolder WindowDataFolder(const QString& strProgramDir) {
     return DecideDataFolder(strProgramDir, KeepsDBBeside(strProgramDir), UserDataFolder());
+}
+
+namespace {
+
+// The database version of a regular file that can be read: -1 when the program
+// could not load it as a database (no date and version at its end, or larger
+// than the database may be), -2 when the file cannot be read.
+int LoadableVersion(const QString& strPath) {
+    int intVersion = -1;
+    if (ReadVersion(strPath, &intVersion).Failed())
+        return -2;
+    return QFileInfo(strPath).size() > cNumberDB::MaxFileBytes ? -1 : intVersion;
+}
+
+} // namespace
+
+void RecoverFolder(cFileOps& files, const QString& strFolder, int intMinAgeSecs,
+                   const QDateTime& dtmNow) {
+    // Downloads "0042.t", backups "0042.b", and what a write cut short leaves of a
+    // download, "0042.t.Ab12Cd".
+    static const QRegularExpression leftover(
+        QStringLiteral("^\\d{4}\\.([bt])(\\.[A-Za-z0-9]{6})?$"));
+    QStringList backups, oldBackups, oldStrays;
+    // Ages are taken first: restoring through a link changes the backup's too.
+    for (const QString& name :
+         QDir(strFolder).entryList(QDir::Files | QDir::System | QDir::Hidden)) {
+        const QRegularExpressionMatch m = leftover.match(name);
+        if (!m.hasMatch())
+            continue;
+        const QString path = strFolder + name;
+        // A link's own time: a dangling one is dated too.
+        const QDateTime changed = modFileIO::ChangeTime(path);
+        const bool old = changed.isValid() && changed.secsTo(dtmNow) >= intMinAgeSecs;
+        if (m.captured(1) == u"b" && m.captured(2).isEmpty()) {
+            backups.append(path);
+            if (old)
+                oldBackups.append(path);
+        } else if (old) {
+            oldStrays.append(path);
+        }
+    }
+
+    const QString dbPath = DBPath(strFolder);
+    const QFileInfo db(dbPath);
+    const bool absent = !db.exists() && !db.isSymLink();
+    int version = absent ? -2 : LoadableVersion(dbPath);
+    if (absent || version == -1) {
+        // Only a backup the program can load; the others stay, as long as db.dat is no database.
+        QString best;
+        int bestVersion = -1;
+        for (const QString& backup : backups) {
+            const int v = LoadableVersion(backup);
+            if (v > bestVersion) {
+                best = backup;
+                bestVersion = v;
+            }
+        }
+        // A link leaves the backup to an update that may still need it, and
+        // takes no db.dat that appeared meanwhile; a broken db.dat is replaced.
+        if (!best.isEmpty() &&
+            !(absent ? files.Link(best, dbPath) : files.RenameOver(best, dbPath)).Failed())
+            version = bestVersion;
+    }
+    for (const QString& stray : oldStrays)
+        files.Remove(stray);
+    if (version >= 0)
+        for (const QString& backup : oldBackups)
+            if (QFileInfo(backup).isSymLink() || QFileInfo::exists(backup))
+                files.Remove(backup);
+}
+
+tDataFolder PrepareDataFolder(const QString& strProgramDir, const QString& strUserDir) {
+    const bool blnBeside = KeepsDBBeside(strProgramDir);
+    // An update cut off (a crash, a power cut) may have left its files behind;
+    // they are settled before db.dat is judged or read.
+    RecoverFolder(cFileOps::Disk(),
+                  modCheckPath::CheckPath(blnBeside ? strProgramDir : strUserDir));
+    return ChooseDataFolder(strProgramDir, blnBeside, strUserDir);
 }
 
 } // namespace modDataFolder

@@ -3,7 +3,10 @@
 
 #include "tIoError.h"
 
+#include <QDateTime>
 #include <QString>
+
+class cFileOps;
 
 // Where the program reads and updates db.dat. A copy run from a folder of its
 // own (a build folder, an unpacked archive) keeps its database beside itself;
@@ -35,8 +38,15 @@ struct tDataFolder {
     bool blnCopy = false;
 };
 
+// The running program's own folder, as a path the system resolves to it. Qt
+// holds file names as UTF-8, so a folder whose name is not (a Windows archive
+// unpacked with its Shift_JIS bytes) has no such path in Qt's terms; on Linux
+// the folder is then held open and named through /proc/self/fd.
+QString ProgramFolder();
+
 // The per-user data folder that holds the user's copy: the same for the window
-// and the tools, whatever name the asking program goes by.
+// and the tools, whatever name the asking program goes by. A relative
+// XDG_DATA_HOME is ignored, as the XDG rules say.
 QString UserDataFolder();
 
 // Whether the running user may create, rename and remove files in the folder,
@@ -67,5 +77,30 @@ tDataFolder WindowDataFolder(const QString& strProgramDir);
 // The database version of a db.dat, read from its end: -1 when the end has no
 // valid date and version or the file cannot be read.
 int FileDBVersion(const QString& strPath);
+
+// How long a download or a backup stays untouched by other instances: an update
+// that runs keeps them only for the seconds between writing, checking and
+// swapping, so anything this old is the leftover of an update that was cut off.
+constexpr int LeftoverMinAgeSecs = 10 * 60;
+
+// Tidies the folder (which ends in a separator) at start-up, before its db.dat is
+// read. A db.dat that is missing, or readable but not loadable (without a date
+// and version at its end, or over cNumberDB::MaxFileBytes), is restored from the
+// loadable backup with the highest version, whatever its age (no update that
+// runs ever leaves db.dat so). Then downloads, their half-written temporaries
+// and, once db.dat is a loadable database, backups are removed when at least
+// intMinAgeSecs old at dtmNow (by their last change of name or content, a
+// link's own); younger ones may belong to an update that another instance is
+// running. A db.dat that cannot be read (no permission, a folder, a FIFO) is not
+// touched, nor is any backup beside it.
+void RecoverFolder(cFileOps& files, const QString& strFolder,
+                   int intMinAgeSecs = LeftoverMinAgeSecs,
+                   const QDateTime& dtmNow = QDateTime::currentDateTimeUtc());
+
+// What the window and lumivo-lookup do before they read db.dat: decide whether
+// the program started from strProgramDir keeps it beside itself or in the user's
+// folder strUserDir, settle in that folder what an update cut off (RecoverFolder),
+// then choose as ChooseDataFolder does, making the user's copy where one is due.
+tDataFolder PrepareDataFolder(const QString& strProgramDir, const QString& strUserDir);
 
 } // namespace modDataFolder

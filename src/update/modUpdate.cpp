@@ -4,14 +4,10 @@
 #include "cFileOps.h"
 #include "cNumberDB.h"
 #include "modDataFolder.h"
-#include "modFileIO.h"
 #include "modInputCheck.h"
 
-#include <QDateTime>
-#include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QTime>
 
 namespace modUpdate {
@@ -121,73 +117,6 @@ tIoError SwapIn(cFileOps& files, const QString& strFolder, const QString& strDow
     if (!backupPath.isEmpty())
         files.Remove(backupPath);
     return tIoError();
-}
-
-namespace {
-
-// The database version at the end of a regular file that can be read: -1 when
-// the end holds no date and version, -2 when the file cannot be read.
-int VersionAtEnd(const QString& strPath) {
-    QByteArray tail;
-    if (modFileIO::ReadRegularFile(strPath, &tail, 64).Failed())
-        return -2;
-    cNumberDB db;
-    db.SetBytes(tail);
-    return db.HasValidTail() ? db.DBVersion().toInt() : -1;
-}
-
-} // namespace
-
-void RecoverFolder(cFileOps& files, const QString& strFolder, int intMinAgeSecs) {
-    // Downloads "0042.t", backups "0042.b", and what a write cut short leaves of a
-    // download, "0042.t.Ab12Cd".
-    static const QRegularExpression leftover(
-        QStringLiteral("^\\d{4}\\.([bt])(\\.[A-Za-z0-9]{6})?$"));
-    const QDateTime now = QDateTime::currentDateTimeUtc();
-    QStringList backups, oldBackups, oldStrays;
-    // Ages are taken first: restoring through a link changes the backup's too.
-    for (const QString& name :
-         QDir(strFolder).entryList(QDir::Files | QDir::System | QDir::Hidden)) {
-        const QRegularExpressionMatch m = leftover.match(name);
-        if (!m.hasMatch())
-            continue;
-        const QFileInfo file(strFolder + name);
-        const bool old = file.metadataChangeTime().secsTo(now) >= intMinAgeSecs;
-        if (m.captured(1) == u"b" && m.captured(2).isEmpty()) {
-            backups.append(file.filePath());
-            if (old)
-                oldBackups.append(file.filePath());
-        } else if (old) {
-            oldStrays.append(file.filePath());
-        }
-    }
-
-    const QString dbPath = modDataFolder::DBPath(strFolder);
-    const QFileInfo db(dbPath);
-    const bool absent = !db.exists() && !db.isSymLink();
-    int version = absent ? -2 : VersionAtEnd(dbPath);
-    if (absent || version == -1) {
-        QString best;
-        int bestVersion = -1;
-        for (const QString& backup : backups) {
-            const int v = VersionAtEnd(backup);
-            if (v > bestVersion) {
-                best = backup;
-                bestVersion = v;
-            }
-        }
-        // A link leaves the backup to an update that may still need it, and
-        // takes no db.dat that appeared meanwhile; a broken db.dat is replaced.
-        if (!best.isEmpty() &&
-            !(absent ? files.Link(best, dbPath) : files.RenameOver(best, dbPath)).Failed())
-            version = bestVersion;
-    }
-    for (const QString& stray : oldStrays)
-        files.Remove(stray);
-    if (version >= 0)
-        for (const QString& backup : oldBackups)
-            if (QFileInfo(backup).isSymLink() || QFileInfo::exists(backup))
-                files.Remove(backup);
 }
 
 } // namespace modUpdate

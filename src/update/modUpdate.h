@@ -63,24 +63,8 @@ eCheck CheckDownload(const QByteArray& bytData, qint64 lngMaxBytes, int intAnnou
 // name db.dat in one rename; then the backup goes. db.dat is a complete old or new
 // database at every instant, so a crash at any step leaves one to read. A failed
 // step leaves the old db.dat, removes the download and the backup, and tells
-// what went wrong (kind None when swapped).
+// what went wrong (kind None when swapped); a backup that stays is for
+// modDataFolder::RecoverFolder at a later start.
 tIoError SwapIn(cFileOps& files, const QString& strFolder, const QString& strDownloaded);
-
-// How long a download or a backup stays untouched by other instances: an update
-// that runs keeps them only for the seconds between writing, checking and
-// swapping, so anything this old is the leftover of an update that was cut off.
-constexpr int LeftoverMinAgeSecs = 10 * 60;
-
-// Tidies the folder (which ends in a separator) at start-up, before its db.dat is
-// read. A db.dat that is missing, or readable but without a date and version at
-// its end, is restored from the backup with the highest version, whatever its
-// age (no update that runs ever leaves db.dat so). Then downloads, their
-// half-written temporaries and, once db.dat is a complete database, backups are
-// removed when at least intMinAgeSecs old (by their last change of name or
-// content); younger ones may belong to an update that another instance is
-// running. A db.dat that cannot be read (no permission, a folder, a FIFO) is not
-// touched, nor is any backup beside it.
-void RecoverFolder(cFileOps& files, const QString& strFolder,
-                   int intMinAgeSecs = LeftoverMinAgeSecs);
 
 } // namespace modUpdate

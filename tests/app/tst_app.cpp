@@ -103,6 +103,12 @@ private slots:
             QSKIP("file modes and symbolic links as Linux has them");
 #endif
         QTemporaryDir app, home;
+        // Whatever check fails, root gets its override back and the folder its rights,
+        // so that both folders can be removed.
+        const auto restore = qScopeGuard([&] {
+            modTestFiles::SetPermissionOverride(true);
+            QFile::setPermissions(app.path(), QFile::Permissions(0x7700));
+        });
         const QString user = home.path() + "/share/Lumivo", copy = user + "/db.dat";
         const QString elsewhere = home.filePath("elsewhere.dat");
         QVERIFY(WriteFile(app.filePath("db.dat"), DBBytes(QString::number(installed))));

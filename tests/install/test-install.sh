@@ -81,8 +81,9 @@ appstreamcli validate --no-net --pedantic \
     "$root/usr/share/metainfo/example.lumivo.Lumivo.metainfo.xml" >"$tmp/as.txt" 2>&1 ||
     { cat "$tmp/as.txt"; fail "appstreamcli validate"; }
 
-# The commands in bin reach the installed database through their links.
-out=$("$root/usr/bin/lumivo-lookup" 08061234567)
+# The commands in bin reach the installed database through their links (the
+# tool makes its user's copy, here in a home of its own).
+out=$(HOME="$tmp/toolhome" XDG_DATA_HOME="$tmp/toolhome/data" "$root/usr/bin/lumivo-lookup" 08061234567)
 [ "$out" = "$(printf '08061234567\tC109\t沖縄セルラー')" ] || fail "installed lumivo-lookup said: $out"
 
 # The installed program reads a copy of the installed database from the data

@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "DecryptAUCG.h"
+#include "cFileOps.h"
 #include "cNumberDB.h"
 #include "modCarrierTable.h"
 #include "modCheckPath.h"
+#include "modDataFolder.h"
 #include "modFileIO.h"
 #include "modInputCheck.h"
 #include "modSearch.h"
 #include "modTestFiles.h"
 #include "modText.h"
 #include "tIoError.h"
-
-#include <cerrno>
 
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -22,7 +22,9 @@
 #endif
 
 using modTestFiles::DataRows;
-using modTestFiles::ReadFile;
+using modTestFiles::DBBytes;
+using modTestFiles::FileState;
+using modTestFiles::LeftoverKinds;
 using modTestFiles::WriteFile;
 
 namespace {
@@ -58,118 +60,6 @@ private slots:
         QCOMPARE(modCheckPath::CheckPath(folder), folder);
     }
 
-    // What stands at the path before a whole-file write, and what must stand there after it.
-    void wholeWriteNeverGoesThroughOrOnto_data() {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<eIoError>("error");
-        using enum eIoError;
-        QTest::newRow("link to a file outside: the link is replaced") << "link" << None;
-        QTest::newRow("link to nowhere: the link is replaced") << "dangling" << None;
-        QTest::newRow("a folder is refused") << "folder" << IsFolder;
-        QTest::newRow("a FIFO is refused, without waiting for a reader")
-            << "fifo" << NotRegularFile;
-        QTest::newRow("a plain file is replaced") << "file" << None;
-    }
-    void wholeWriteNeverGoesThroughOrOnto() {
-        QFETCH(QString, kind);
-        QFETCH(eIoError, error);
-        const bool written = error == eIoError::None;
-        QTemporaryDir dir, elsewhere;
-        const QString path = dir.filePath("out.dat"), outside = elsewhere.filePath("notes.txt");
-        QVERIFY(WriteFile(outside, "keep me"));
-        if (kind == u"link" || kind == u"dangling")
-            QVERIFY(QFile::link(kind == u"link" ? outside : elsewhere.filePath("none"), path));
-        else if (kind == u"folder")
-            QVERIFY(QDir().mkdir(path));
-        else if (kind == u"fifo") {
-            if (!modTestFiles::MakeFifo(path))
-                QSKIP("no FIFOs on this system");
-        } else
-            QVERIFY(WriteFile(path, "old"));
-
-        QCOMPARE(modFileIO::WriteFileWhole(path, "new", true).kind, error);
-        QCOMPARE(ReadFile(outside), QByteArray("keep me"));
-        QVERIFY(!QFileInfo::exists(elsewhere.filePath("none")));
-        const QFileInfo after(path);
-        QCOMPARE(after.isFile() && !after.isSymLink(), written);
-        if (written)
-            QCOMPARE(ReadFile(path), QByteArray("new"));
-        // No temporary file is left beside it.
-        QCOMPARE(
-            QDir(dir.path())
-                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
-            QStringList{"out.dat"});
-    }
-
-    // The one mapping of system numbers to kinds: errno, Windows' numbers, and a
-    // std::error_code of either category; "other" keeps the number.
-    void ioErrorKinds_data() {
-        QTest::addColumn<QString>("table");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<eIoError>("kind");
-        using enum eIoError;
-        const std::pair<int, eIoError> errnos[] = {
-            {ENOENT, NotFound},         {ENOTDIR, NotFound},
-            {EACCES, PermissionDenied}, {EPERM, PermissionDenied},
-            {ENOSPC, NoSpace},          {EROFS, ReadOnly},
-            {EISDIR, IsFolder},         {EFBIG, TooLarge},
-            {ENOMEM, NoMemory},         {EIO, Other}};
-        for (const auto& [code, kind] : errnos)
-            QTest::addRow("errno %d", code) << "errno" << code << kind;
-        const std::pair<int, eIoError> windows[] = {
-            {2, NotFound}, {3, NotFound},  {15, NotFound},  {53, NotFound}, {5, PermissionDenied},
-            {39, NoSpace}, {112, NoSpace}, {1295, NoSpace}, {19, ReadOnly}, {223, TooLarge},
-            {8, NoMemory}, {14, NoMemory}, {32, Other}};
-        for (const auto& [code, kind] : windows)
-            QTest::addRow("windows %d", code) << "windows" << code << kind;
-        QTest::newRow("error_code, generic") << "generic" << int(ENOSPC) << NoSpace;
-    }
-    void ioErrorKinds() {
-        QFETCH(QString, table);
-        QFETCH(int, code);
-        const tIoError error =
-            table == "errno" ? tIoError::FromErrno(code)
-            : table == "windows"
-                ? tIoError::FromWindowsCode(code)
-                : tIoError::FromErrorCode(std::error_code(code, std::generic_category()));
-        QTEST(error.kind, "kind");
-        QCOMPARE(error.intSystemCode, code);
-    }
-
-#ifdef Q_OS_UNIX
-    // A file in a folder the user may not enter is refused, not missing; a FIFO is
-    // refused without waiting for a writer.
-    void readRefusals() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("db.dat");
-        QByteArray bytes;
-        if (modTestFiles::MakeFifo(dir.filePath("fifo")))
-            QCOMPARE(modFileIO::ReadRegularFile(dir.filePath("fifo"), &bytes).kind,
-                     eIoError::NotRegularFile);
-        QVERIFY(WriteFile(path, "x"));
-        QVERIFY(QFile::setPermissions(dir.path(), QFile::Permissions()));
-        modTestFiles::SetPermissionOverride(false);
-        const tIoError error = modFileIO::ReadRegularFile(path, &bytes);
-        modTestFiles::SetPermissionOverride(true);
-        QFile::setPermissions(dir.path(), QFile::Permissions(0x7700));
-        QCOMPARE(error, tIoError::Of(eIoError::PermissionDenied, EACCES));
-    }
-#endif
-
-    void renameOverAndLinkOrCopy() {
-        QTemporaryDir dir;
-        const QString a = dir.filePath("a"), b = dir.filePath("b"), c = dir.filePath("c");
-        QVERIFY(WriteFile(a, "new") && WriteFile(b, "old"));
-        // A second name keeps the old content through the replacement of the first.
-        QVERIFY(!modFileIO::LinkOrCopy(b, c).Failed());
-        QVERIFY(modFileIO::LinkOrCopy(a, c).Failed()); // never onto an existing name
-        QVERIFY(!modFileIO::RenameOver(a, b).Failed());
-        QCOMPARE(ReadFile(b) + ReadFile(c), QByteArray("newold"));
-        QVERIFY(!QFileInfo::exists(a));
-        QCOMPARE(modFileIO::RenameOver(a, b).kind, eIoError::NotFound);
-        QCOMPARE(ReadFile(b), QByteArray("new"));
-    }
-
     void loadReplacesTextAndReportsFailures() {
         QTemporaryDir dir;
         const QString path = dir.filePath("db.dat");
@@ -192,6 +82,107 @@ private slots:
         QCOMPARE(db.FindCode(u"00020407A"), QStringLiteral("0"));
         QVERIFY(!db.LoadDB(dir.path()));
         QCOMPARE(db.LastError().kind, eIoError::IsFolder);
+    }
+
+    // db.dat (none, folder, fifo, notail, db<version>, or big<version>: over the load
+    // limit with a valid tail), other files as name=content (also dangling: a link to
+    // nothing; linked: a second name given now to db.dat, whose content is an hour
+    // old), how much later the tidying runs (seconds; leftovers go at 10 minutes),
+    // db.dat afterwards, the kinds of files left.
+    void recover_data() {
+        for (const char* c : {"db", "others", "later", "after", "left"})
+            QTest::addColumn<QString>(c);
+        // clang-format off
+        QTest::newRow("cut between renames: backup back") << "none" << "0042.b=db1000,0007.t=db1001" << "3600" << "1000" << "";
+        QTest::newRow("complete db.dat: leftovers go") << "db1001" << "0042.b=db1000,0007.t=db1001,0007.t.Ab12Cd=x" << "3600" << "1001" << "";
+        QTest::newRow("db.dat without its tail") << "notail" << "0042.b=db1000" << "3600" << "1000" << "";
+        QTest::newRow("the highest backup") << "none" << "0001.b=db0999,0002.b=db1000,0003.b=x" << "3600" << "1000" << "";
+        QTest::newRow("young leftovers stay") << "db1001" << "0042.b=db1000,0007.t=db1001" << "0" << "1001" << ".b,.t";
+        QTest::newRow("a young backup is restored and kept") << "none" << "0042.b=db1000" << "0" << "1000" << ".b";
+        QTest::newRow("no backup: only the download goes") << "none" << "0007.t=db1001" << "3600" << "none" << "";
+        QTest::newRow("a folder as db.dat keeps its backup") << "folder" << "0042.b=db1000,0007.t=x" << "3600" << "folder" << ".b";
+        QTest::newRow("a FIFO as db.dat keeps its backup") << "fifo" << "0042.b=db1000" << "3600" << "fifo" << ".b";
+        QTest::newRow("other names are not ours") << "db1000" << "42.b=x,0042.bak=x,0042.b.x=x" << "3600" << "1000" << ".b";
+        QTest::newRow("a backup over the load limit is passed over") << "none" << "0042.b=db1000,0043.b=big1001" << "3600" << "1000" << "";
+        QTest::newRow("no loadable backup: all stay") << "notail" << "0043.b=big1001" << "3600" << "notail" << ".b";
+        QTest::newRow("db.dat over the load limit") << "big1001" << "0042.b=db1000" << "3600" << "1000" << "";
+        QTest::newRow("old dangling links go") << "db1001" << "0007.b=dangling,0008.t=dangling" << "3600" << "1001" << "";
+        QTest::newRow("young dangling links stay") << "db1001" << "0007.b=dangling,0008.t=dangling" << "0" << "1001" << ".b,.t";
+        QTest::newRow("a backup just linked to an hour-old db.dat stays") << "db1001" << "0042.b=linked" << "0" << "1001" << ".b";
+        // clang-format on
+    }
+    void recover() {
+        QFETCH(QString, db);
+        QFETCH(QString, others);
+#ifndef Q_OS_LINUX
+        if (others.contains("linked") || others.contains("dangling"))
+            QSKIP("links and file times as Linux has them");
+#endif
+        QTemporaryDir dir;
+        const QString folder = dir.path() + '/';
+        const auto make = [&](const QString& name, const QString& what) {
+            if (what == "folder")
+                return QDir(folder).mkdir(name);
+            if (what == "fifo")
+                return modTestFiles::MakeFifo(folder + name);
+            if (what == "dangling")
+                return QFile::link(folder + "nowhere", folder + name);
+            if (what == "linked") {
+                QFile file(folder + "db.dat");
+                return file.open(QIODevice::ReadWrite) &&
+                       file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-3600),
+                                        QFileDevice::FileModificationTime) &&
+                       !modFileIO::LinkOrCopy(folder + "db.dat", folder + name).Failed();
+            }
+            if (what.startsWith("big")) { // sparse, so that it takes no room
+                QFile file(folder + name);
+                const QByteArray tail = DBBytes(what.mid(3));
+                return file.open(QIODevice::WriteOnly) &&
+                       file.resize(cNumberDB::MaxFileBytes + 1 - tail.size()) &&
+                       file.seek(file.size()) && file.write(tail) == tail.size();
+            }
+            return WriteFile(folder + name, what.startsWith("db") ? DBBytes(what.mid(2)) : "x");
+        };
+        if (db == "fifo" && !modTestFiles::MakeFifo(folder + "probe"))
+            QSKIP("no FIFOs on this system");
+        QVERIFY(db == "none" || make("db.dat", db));
+        for (const QString& file : others.split(',', Qt::SkipEmptyParts))
+            QVERIFY(make(file.section('=', 0, 0), file.section('=', 1)));
+        QFETCH(QString, later);
+        modDataFolder::RecoverFolder(cFileOps::Disk(), folder, modDataFolder::LeftoverMinAgeSecs,
+                                     QDateTime::currentDateTimeUtc().addSecs(later.toInt()));
+        QTEST(FileState(folder + "db.dat"), "after");
+        QTEST(LeftoverKinds(dir.path()), "left");
+    }
+
+    // The user's data folder: XDG_DATA_HOME's when that is absolute; a relative or
+    // empty one is ignored, as the XDG rules say.
+    void userDataFolder_data() {
+        QTest::addColumn<QByteArray>("xdg");
+        QTest::addColumn<QString>("folder");
+        const QString standard = "/home/someone/.local/share/Lumivo";
+        QTest::newRow("absolute") << QByteArray("/srv/data") << "/srv/data/Lumivo";
+        QTest::newRow("relative") << QByteArray("data") << standard;
+        QTest::newRow("relative, from here") << QByteArray("./data") << standard;
+        QTest::newRow("empty") << QByteArray("") << standard;
+    }
+    void userDataFolder() {
+#if !defined(Q_OS_UNIX) || defined(Q_OS_DARWIN)
+        QSKIP("XDG_DATA_HOME is for Linux and the BSDs");
+#endif
+        const QByteArray home = qgetenv("HOME"), xdgBefore = qgetenv("XDG_DATA_HOME");
+        const bool hadXdg = qEnvironmentVariableIsSet("XDG_DATA_HOME");
+        const auto restore = qScopeGuard([&] {
+            qputenv("HOME", home);
+            if (hadXdg)
+                qputenv("XDG_DATA_HOME", xdgBefore);
+            else
+                qunsetenv("XDG_DATA_HOME");
+        });
+        QFETCH(QByteArray, xdg);
+        qputenv("HOME", "/home/someone");
+        qputenv("XDG_DATA_HOME", xdg);
+        QTEST(modDataFolder::UserDataFolder(), "folder");
     }
 
     void inputRefusal_data() {

@@ -41,8 +41,14 @@ QString FileState(const QString& strPath) {
         return "folder";
     if (!info.isFile())
         return "fifo";
+    // Without root's override the owner lends itself read permission for a moment.
+    const QFile::Permissions mode =
+        info.permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+    const bool lend = !info.isReadable() && QFile::setPermissions(strPath, mode | QFile::ReadOwner);
     cNumberDB db;
     db.SetBytes(ReadFile(strPath));
+    if (lend)
+        QFile::setPermissions(strPath, mode);
     return db.HasValidTail() ? db.DBVersion() : "notail";
 }
 
@@ -73,10 +79,20 @@ QByteArray SystemCp932(const QString& strText) {
 #endif
 }
 
-QByteArray DBBytes(const QString& strVersion, const QString& strDate) {
+QByteArray DBBytes(const QString& strVersion, const QString& strDate, const QString& strCode) {
     cDBBuilder builder;
-    builder.AddEntry("090123", "C101");
+    builder.AddEntry("090123", strCode);
     return modText::EncodeCp932(builder.BuildText(strDate, strVersion).value());
+}
+
+QString LeftoverKinds(const QString& strFolder) {
+    static const QRegularExpression kind("\\.[bt](?=(\\.\\w{6})?$)");
+    QStringList kinds;
+    for (const QString& name : QDir(strFolder).entryList(QDir::Files | QDir::System))
+        if (const auto m = kind.match(name); m.hasMatch())
+            kinds.append(m.captured());
+    kinds.sort();
+    return kinds.join(',');
 }
 
 bool MakeFifo(const QString& strPath) {

@@ -16,7 +16,8 @@ bool WriteFile(const QString& strPath, const QByteArray& bytes);
 
 // What a path holds: none, folder, fifo (or another special file), the database
 // version of a file ("notail" for one without), "link:" and what the link leads to.
-// Read with root's permission override, so a file without read permission shows too.
+// A file without read permission shows too: read with root's permission override,
+// or by its owner, who is given read permission for the moment.
 QString FileState(const QString& strPath);
 
 // Root passes every permission check through its override capabilities; without
@@ -34,8 +35,13 @@ void AddDataRows(const QString& strPath);
 // what the program writes.
 QByteArray SystemCp932(const QString& strText);
 
-// A database of one block (090123: C101) ending in its date and version, as stored.
-QByteArray DBBytes(const QString& strVersion, const QString& strDate = "20261206");
+// A database of one block (090123: C101 or strCode) ending in its date and version, as stored.
+QByteArray DBBytes(const QString& strVersion, const QString& strDate = "20261206",
+                   const QString& strCode = "C101");
+
+// The update's leftovers in a folder by kind, sorted and joined by ",": ".b" for a
+// backup, ".t" for a download or its half-written temporary.
+QString LeftoverKinds(const QString& strFolder);
 
 // Makes a FIFO at the path; false where the system has none (Windows).
 bool MakeFifo(const QString& strPath);

@@ -117,15 +117,20 @@ private slots:
         if (readOnly)
             QSKIP("a folder's rights cannot be taken away through Qt on Windows");
 #endif
-        QFile::setPermissions(tmp.path(), QFile::Permissions(locked ? 0x5500 : 0x7700));
-        if (readOnly)
-            QFile::setPermissions(strPath, QFile::ReadOwner);
         cFakePlatform platform;
         platform.saveAnswers.enqueue(strPath);
-        SetPermissionOverride(false);
-        const int result = modLogSave::SaveLogFile(platform, nullptr, lines, DB());
-        SetPermissionOverride(true);
-        QFile::setPermissions(tmp.path(), QFile::Permissions(0x7700));
+        int result = -1;
+        {
+            const auto restore = qScopeGuard([&] {
+                SetPermissionOverride(true);
+                QFile::setPermissions(tmp.path(), QFile::Permissions(0x7700));
+            });
+            QFile::setPermissions(tmp.path(), QFile::Permissions(locked ? 0x5500 : 0x7700));
+            if (readOnly)
+                QFile::setPermissions(strPath, QFile::ReadOwner);
+            SetPermissionOverride(false);
+            result = modLogSave::SaveLogFile(platform, nullptr, lines, DB());
+        }
         QCOMPARE(result, refused ? 1 : 0);
         const QString writeBox = "16|ログファイル保存失敗|ログファイルを保存できませんでした。"
                                  "\r\n\r\n保存先：%1\r\nエラー内容：\r\nアクセスが拒否されました。";

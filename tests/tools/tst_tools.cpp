@@ -10,6 +10,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#if defined(Q_OS_LINUX)
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 using modToolRun::Run;
 using modToolRun::tRun;
 
@@ -207,6 +214,79 @@ private slots:
         p.closeWriteChannel();
         QVERIFY(p.waitForFinished());
         QCOMPARE(p.exitCode(), 0);
+    }
+
+    // A copy of the tool in a folder of its own prepares and reads the db.dat beside
+    // itself, as the window would, never the user's copy (which answers au関西): a
+    // db.dat that an update cut off left missing is restored from its complete
+    // backup; a folder whose name is not UTF-8 (a Windows archive unpacked with
+    // its Shift_JIS bytes) is its own all the same. Names are bytes here, as the
+    // system has them.
+    void lookupPreparesItsOwnFolder_data() {
+        QTest::addColumn<QByteArray>("folder");
+        QTest::addColumn<QByteArray>("file"); // the database beside the tool
+        QTest::newRow("db.dat missing, its backup complete")
+            << QByteArray("copy") << QByteArray("1000.b");
+        QTest::newRow("a folder named in Shift_JIS")
+            << QByteArray("\x83\x8b\x83\x7e") << QByteArray("db.dat");
+        QTest::newRow("both") << QByteArray("\x83\x8b\x83\x7e") << QByteArray("1000.b");
+    }
+    void lookupPreparesItsOwnFolder() {
+#if defined(Q_OS_LINUX)
+        QFETCH(QByteArray, folder);
+        QFETCH(QByteArray, file);
+        QTemporaryDir dir, home;
+        const QByteArray copy = QFile::encodeName(dir.path()) + '/' + folder + '/';
+        const auto put = [&](const QByteArray& name, const QByteArray& bytes, mode_t mode) {
+            const int fd = ::open(copy + name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            const bool written =
+                fd >= 0 && ::write(fd, bytes.data(), size_t(bytes.size())) == bytes.size();
+            return ::close(fd) == 0 && written;
+        };
+        const auto get = [&](const QByteArray& name) {
+            QFile in;
+            const int fd = ::open(copy + name, O_RDONLY | O_CLOEXEC);
+            return fd >= 0 && in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)
+                       ? in.readAll()
+                       : QByteArray("<missing>");
+        };
+        QVERIFY(::mkdir(copy, 0700) == 0);
+        // Qt cannot name what is inside: emptied and removed by the bytes of its names.
+        const auto remove = qScopeGuard([&] {
+            if (DIR* d = ::opendir(copy)) {
+                while (const dirent* entry = ::readdir(d))
+                    ::unlinkat(dirfd(d), entry->d_name, 0); // "." and ".." stay
+                ::closedir(d);
+            }
+            ::rmdir(copy);
+        });
+        QVERIFY(put("lumivo-lookup", modTestFiles::ReadFile(LUMIVO_LOOKUP_EXE), 0700));
+        QVERIFY(put(file, modTestFiles::DBBytes("1000"), 0600));
+        const QString user = home.filePath("Lumivo");
+        QVERIFY(QDir().mkpath(user) &&
+                modTestFiles::WriteFile(user + "/db.dat",
+                                        modTestFiles::DBBytes("1001", "20261206", "C100")));
+
+        // Started from inside the folder, as from a terminal there.
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_DATA_HOME", home.path());
+        p.setProcessEnvironment(env);
+        p.setChildProcessModifier([copy] {
+            if (::chdir(copy.constData()) != 0)
+                ::_exit(127);
+        });
+        p.start("./lumivo-lookup", {"--verbose", "09012345678"});
+        QVERIFY(p.waitForFinished(30000));
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QVERIFY2(p.exitCode() == 0 && !err.contains(home.path()), qPrintable(err));
+        QCOMPARE(p.readAllStandardOutput(), QByteArray("09012345678\tC101\tau関東\n"));
+        QCOMPARE(get("db.dat"), modTestFiles::DBBytes("1000"));
+        QCOMPARE(get(file), modTestFiles::DBBytes("1000"));
+        QCOMPARE(modTestFiles::FileState(user + "/db.dat"), "1001");
+#else
+        QSKIP("folder names as bytes, and a program's own path, as Linux gives them");
+#endif
     }
 
     // The tools' English words for every kind; "other" gives the number.

@@ -3,6 +3,7 @@
 #include "cFileOps.h"
 #include "cNumberDB.h"
 #include "cUpdateJob.h"
+#include "modDataFolder.h"
 #include "modTestFiles.h"
 #include "modUpdate.h"
 #include "ucrAsync.h"
@@ -16,6 +17,7 @@
 
 using modTestFiles::DBBytes;
 using modTestFiles::FileState;
+using modTestFiles::LeftoverKinds;
 using modTestFiles::WriteFile;
 using eOutcome = cUpdateJob::eOutcome;
 
@@ -25,16 +27,6 @@ const QString VersionPath = "/download/latestver.txt", DBPath = "/download/db100
 const QString Offer = "130 1001 x!%1/download/db1001.dat?";
 const tIoError DiskFull = tIoError::FromErrno(ENOSPC);
 
-// The leftovers of a folder by kind: ".b", ".t" (a download's half-written temporary too).
-QString Others(const QString& dir) {
-    static const QRegularExpression kind("\\.[bt](?=(\\.\\w{6})?$)");
-    QStringList kinds;
-    for (const QString& name : QDir(dir).entryList(QDir::Files | QDir::System))
-        if (const auto m = kind.match(name); m.hasMatch())
-            kinds.append(m.captured());
-    kinds.sort();
-    return kinds.join(',');
-}
 // A small HTTP server on 127.0.0.1. Each path answers as its route says, anything else
 // with a 404: "status content [len=Content-Length|-bytes fewer than sent|none] [chunked]
 // [to=location] [drip=bytes/ms] [hold]". Status 0 never answers; the content "ver" is
@@ -234,51 +226,10 @@ private slots:
         QCOMPARE(modUpdate::SwapIn(files, folder, folder + "0042.t"),
                  after == "1001" ? tIoError() : DiskFull);
         QCOMPARE(FileState(folder + "db.dat"), after);
-        QTEST(Others(dir.path()), "left");
-        modUpdate::RecoverFolder(cFileOps::Disk(), folder, 0);
+        QTEST(LeftoverKinds(dir.path()), "left");
+        modDataFolder::RecoverFolder(cFileOps::Disk(), folder, 0);
         QCOMPARE(FileState(folder + "db.dat"), after);
-        QCOMPARE(Others(dir.path()), "");
-    }
-
-    // db.dat (none, folder, fifo, notail or db<version>), other files as name=content,
-    // the least age of removed files, db.dat afterwards, the kinds of files left.
-    void recover_data() {
-        for (const char* c : {"db", "others", "age", "after", "left"})
-            QTest::addColumn<QString>(c);
-        // clang-format off
-        QTest::newRow("cut between renames: backup back") << "none" << "0042.b=db1000,0007.t=db1001" << "0" << "1000" << "";
-        QTest::newRow("complete db.dat: leftovers go") << "db1001" << "0042.b=db1000,0007.t=db1001,0007.t.Ab12Cd=x" << "0" << "1001" << "";
-        QTest::newRow("db.dat without its tail") << "notail" << "0042.b=db1000" << "0" << "1000" << "";
-        QTest::newRow("the highest backup") << "none" << "0001.b=db0999,0002.b=db1000,0003.b=x" << "0" << "1000" << "";
-        QTest::newRow("young leftovers stay") << "db1001" << "0042.b=db1000,0007.t=db1001" << "3600" << "1001" << ".b,.t";
-        QTest::newRow("a young backup is restored and kept") << "none" << "0042.b=db1000" << "3600" << "1000" << ".b";
-        QTest::newRow("no backup: only the download goes") << "none" << "0007.t=db1001" << "0" << "none" << "";
-        QTest::newRow("a folder as db.dat keeps its backup") << "folder" << "0042.b=db1000,0007.t=x" << "0" << "folder" << ".b";
-        QTest::newRow("a FIFO as db.dat keeps its backup") << "fifo" << "0042.b=db1000" << "0" << "fifo" << ".b";
-        QTest::newRow("other names are not ours") << "db1000" << "42.b=x,0042.bak=x,0042.b.x=x" << "0" << "1000" << ".b";
-        // clang-format on
-    }
-    void recover() {
-        QFETCH(QString, db);
-        QFETCH(QString, others);
-        QTemporaryDir dir;
-        const QString folder = dir.path() + '/';
-        const auto make = [&](const QString& name, const QString& what) {
-            if (what == "folder")
-                return QDir(folder).mkdir(name);
-            if (what == "fifo")
-                return modTestFiles::MakeFifo(folder + name);
-            return WriteFile(folder + name, what.startsWith("db") ? DBBytes(what.mid(2)) : "x");
-        };
-        if (db == "fifo" && !modTestFiles::MakeFifo(folder + "probe"))
-            QSKIP("no FIFOs on this system");
-        QVERIFY(db == "none" || make("db.dat", db));
-        for (const QString& file : others.split(',', Qt::SkipEmptyParts))
-            QVERIFY(make(file.section('=', 0, 0), file.section('=', 1)));
-        QFETCH(QString, age);
-        modUpdate::RecoverFolder(cFileOps::Disk(), folder, age.toInt());
-        QTEST(FileState(folder + "db.dat"), "after");
-        QTEST(Others(dir.path()), "left");
+        QCOMPARE(LeftoverKinds(dir.path()), "");
     }
 
     // The whole update against the loopback server, no window: the local database, the
@@ -368,7 +319,7 @@ private slots:
         QCOMPARE(rig.job.Reader().ReadsUnderWay(), 0);
         QTEST(FileState(rig.dbPath), "after");
         QTEST(rig.job.Database().DBVersion(), "after");
-        QCOMPARE(Others(rig.dir.path()), "");
+        QCOMPARE(LeftoverKinds(rig.dir.path()), "");
         QCOMPARE(other.paths, QStringList());
     }
 
@@ -440,7 +391,7 @@ private slots:
         QTRY_COMPARE(rig.finished.size(), 1);
         QCOMPARE(rig.Result().outcome, eOutcome::Updated);
         QCOMPARE(rig.server.paths, QStringList({VersionPath, DBPath, VersionPath, DBPath}));
-        QCOMPARE(Others(rig.dir.path()), "");
+        QCOMPARE(LeftoverKinds(rig.dir.path()), "");
     }
 };
 

@@ -5,7 +5,6 @@
 #include "cAnswerWriter.h"
 #include "cNumberDB.h"
 #include "modAppInfo.h"
-#include "modCheckPath.h"
 #include "modDataFolder.h"
 #include "modNumberForm.h"
 #include "modText.h"
@@ -30,11 +29,13 @@ namespace {
 const char* const Description =
     "Looks numbers up in the number database, exactly as the Lumivo window searches.\n"
     "\n"
-    "Database: by default the one the window reads. Once the window has made your\n"
-    "own copy in your data folder (where its updates go), that copy, unless the\n"
-    "db.dat beside this program is newer; before that, db.dat beside this program.\n"
-    "A copy run from a folder of its own (a build folder, an unpacked archive) keeps\n"
-    "its database beside itself. Nothing is copied or written.\n"
+    "Database: by default the one the window reads: your own copy in your data\n"
+    "folder (where the window's updates go), made from the db.dat beside this\n"
+    "program and made again when that one is newer. A copy run from a folder of its\n"
+    "own (a build folder, an unpacked archive) keeps its database beside itself.\n"
+    "Before reading, the folder is prepared exactly as the window prepares it: what\n"
+    "an update cut off is settled (a missing db.dat restored from its backup) and\n"
+    "your copy is made. With --db nothing is copied or written.\n"
     "Default here: %1\n"
     "\n"
     "Numbers are taken as people write them: surrounding blanks are dropped; spaces\n"
@@ -105,6 +106,18 @@ constexpr qsizetype BlockBytes = 1 << 20;
 // shown by its first characters.
 constexpr qsizetype MaxLineBytes = 1024;
 constexpr qsizetype ShownOfLongLine = 40;
+
+// Why the user's copy is passed over or was not made, for --verbose.
+QString CopyProblemText(const modDataFolder::tDataFolder& data) {
+    using enum modDataFolder::eCopyProblem;
+    const char* const what = data.problem == OwnUnreadable         ? "passing over the user's copy"
+                             : data.problem == FolderNotMade       ? "cannot make the user's folder"
+                             : data.problem == InstalledUnreadable ? "cannot copy"
+                                                                   : "cannot write the user's copy";
+    return QStringLiteral("lumivo-lookup: %1 %2: %3")
+        .arg(QLatin1StringView(what), QDir::toNativeSeparators(data.strPath),
+             modToolIO::IoErrorText(data.error));
+}
 
 int Fail(const QString& strWhy) {
     modToolIO::Message(QStringLiteral("lumivo-lookup: ") + strWhy);
@@ -233,10 +246,11 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("lumivo-lookup"));
     QCoreApplication::setApplicationVersion(modAppInfo::VersionLabel());
 
-    // Read only, so the window's own start-up still makes the user's copy.
-    const modDataFolder::tDataFolder window =
-        modDataFolder::WindowDataFolder(QCoreApplication::applicationDirPath());
-    const QString defaultDB = modCheckPath::CheckPath(window.strFolder) + QStringLiteral("db.dat");
+    // The help names the default without preparing anything: where the copy is due, the copy.
+    const QString programDir = modDataFolder::ProgramFolder();
+    const modDataFolder::tDataFolder window = modDataFolder::WindowDataFolder(programDir);
+    const QString defaultDB =
+        modDataFolder::DBPath(window.blnCopy ? modDataFolder::UserDataFolder() : window.strFolder);
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QString::fromUtf8(Description).arg(QDir::toNativeSeparators(defaultDB)));
@@ -284,12 +298,15 @@ int main(int argc, char* argv[]) {
         return UsageError(QStringLiteral("jsonl is written in UTF-8 only"));
 
     const bool blnVerbose = parser.isSet(verboseOption);
-    const QString dbPath = parser.isSet(dbOption) ? parser.value(dbOption) : defaultDB;
-    if (blnVerbose && !parser.isSet(dbOption) &&
-        window.problem == modDataFolder::eCopyProblem::OwnUnreadable)
-        modToolIO::Message(QStringLiteral("lumivo-lookup: passing over the user's copy %1: %2")
-                               .arg(QDir::toNativeSeparators(window.strPath),
-                                    modToolIO::IoErrorText(window.error)));
+    QString dbPath = parser.value(dbOption);
+    if (!parser.isSet(dbOption)) {
+        // Recovered and copied as the window's start does, so that both read one file.
+        const modDataFolder::tDataFolder data =
+            modDataFolder::PrepareDataFolder(programDir, modDataFolder::UserDataFolder());
+        dbPath = modDataFolder::DBPath(data.strFolder);
+        if (blnVerbose && data.problem != modDataFolder::eCopyProblem::None)
+            modToolIO::Message(CopyProblemText(data));
+    }
     if (blnVerbose)
         modToolIO::Message(QStringLiteral("lumivo-lookup: reading ") +
                            QDir::toNativeSeparators(dbPath));

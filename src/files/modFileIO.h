@@ -4,6 +4,7 @@
 #include "tIoError.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 // Writing and replacing whole files so that a failure never leaves one
@@ -35,5 +36,10 @@ tIoError ReadRegularFile(const QString& strPath, QByteArray* pBytes, qint64 lngL
 // Makes strTo, which must not exist, a second name of the file strFrom (a hard
 // link), or a whole copy of it where the file system has no links.
 tIoError LinkOrCopy(const QString& strFrom, const QString& strTo);
+
+// When the name or the content at the path last changed (a new hard link to a
+// file counts); for a symbolic link the link's own time, not what it points to.
+// Invalid when it cannot be told.
+QDateTime ChangeTime(const QString& strPath);
 
 } // namespace modFileIO

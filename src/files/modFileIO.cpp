@@ -74,8 +74,9 @@ tIoError OverwriteInPlace(const QString& strPath, const QByteArray& bytContent) 
         return OpenError(file);
     const qint64 lngOld = file.size();
     if (bytContent.size() > lngOld) {
-        tIoError error = file.seek(lngOld) ? WriteAll(file, QByteArrayView(bytContent).sliced(lngOld))
-                                           : OpenError(file);
+        tIoError error = file.seek(lngOld)
+                             ? WriteAll(file, QByteArrayView(bytContent).sliced(lngOld))
+                             : OpenError(file);
         if (error.Failed()) {
             error.oldFile = file.resize(lngOld) ? eOldFile::Restored : eOldFile::TailLeft;
             return error;
@@ -214,6 +215,18 @@ tIoError LinkOrCopy(const QString& strFrom, const QString& strTo) {
     QFile source(strFrom);
     tIoError::ClearLastSystemCode();
     return source.copy(strTo) ? NoError : OpenError(source);
+}
+
+QDateTime ChangeTime(const QString& strPath) {
+#if defined(Q_OS_UNIX)
+    struct stat st {};
+    if (::lstat(QFile::encodeName(strPath).constData(), &st) != 0)
+        return QDateTime();
+    return QDateTime::fromSecsSinceEpoch(qint64(st.st_ctime), Qt::UTC);
+#else
+    // Windows keeps no such time of its own; Qt gives the closest it has.
+    return QFileInfo(strPath).metadataChangeTime();
+#endif
 }
 
 } // namespace modFileIO

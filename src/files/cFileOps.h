@@ -6,8 +6,9 @@
 #include <QByteArray>
 #include <QString>
 
-// The file operations of the update that can fail for reasons outside the
-// program: a full disk, a locked file, a folder without write access. Each
+// The file operations of the update and of the start-up tidying that can fail
+// for reasons outside the program: a full disk, a locked file, a folder without
+// write access. Each
 // returns what went wrong (kind None when it worked). This is the one place a test
 // makes a step fail, by passing a subclass.
 class cFileOps {
