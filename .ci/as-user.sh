@@ -45,4 +45,13 @@ if [ -n "$stuck" ]; then
     echo "FAIL: the suite left folders in /tmp that $user cannot remove"
     status=1
 fi
+# A run that was not cut off removes all it made (Qt's own runtime folder of
+# the user, made when XDG_RUNTIME_DIR is unset, is not the tests').
+made=$(find /tmp -mindepth 1 -maxdepth 1 -newer "$marker" -user "$user" ! -name "runtime-$user" \
+    -print 2>/dev/null | head -n 10)
+if [ -n "$made" ]; then
+    echo "$made"
+    echo "FAIL: the suite left files or folders of $user in /tmp"
+    status=1
+fi
 exit $status
