@@ -172,10 +172,10 @@ frmAbout::frmAbout(cPlatform& platform, cUpdateJob& job, QWidget* owner)
 
     BuildControls();
 
-    m_tmrPropose = new QTimer(this);
-    m_tmrPropose->setObjectName(QStringLiteral("tmrPropose"));
-    m_tmrPropose->setInterval(ProposeIntervalMs);
-    connect(m_tmrPropose, &QTimer::timeout, this, &frmAbout::OnProposeTimer);
+    tmrPropose = new QTimer(this);
+    tmrPropose->setObjectName(QStringLiteral("tmrPropose"));
+    tmrPropose->setInterval(ProposeIntervalMs);
+    connect(tmrPropose, &QTimer::timeout, this, &frmAbout::OnProposeTimer);
 
     connect(&m_job, &cUpdateJob::Progress, this, &frmAbout::OnProgress);
     connect(&m_job, &cUpdateJob::Finished, this, &frmAbout::OnFinished);
@@ -190,69 +190,69 @@ frmAbout::~frmAbout() {
 void frmAbout::BuildControls() {
     // Each button goes first in the focus order when set up: cmdOK, then cmdUpdate,
     // which so leads the order and holds the focus when the window opens.
-    m_cmdOK = new QPushButton(QStringLiteral("OK(&O)"), this);
-    m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    m_cmdOK->setFont(UiFont(Verdana, 9));
-    m_cmdOK->setGeometry(TwipsRect(4200, 2350, 1845, 345));
-    connect(m_cmdOK, &QPushButton::clicked, this, &QDialog::accept);
+    cmdOK = new QPushButton(QStringLiteral("OK(&O)"), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setFont(UiFont(Verdana, 9));
+    cmdOK->setGeometry(TwipsRect(4200, 2350, 1845, 345));
+    connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
 
-    m_cmdUpdate = new QPushButton(QStringLiteral("データベース更新(&U)"), this);
-    m_cmdUpdate->setObjectName(QStringLiteral("cmdUpdate"));
-    m_cmdUpdate->setFont(UiFont(PGothic, 9));
-    m_cmdUpdate->setGeometry(TwipsRect(2310, 2350, 1845, 345));
-    connect(m_cmdUpdate, &QPushButton::clicked, this, &frmAbout::OnUpdateClick);
-    setTabOrder(m_cmdUpdate, m_cmdOK);
-    m_cmdUpdate->setFocus();
+    cmdUpdate = new QPushButton(QStringLiteral("データベース更新(&U)"), this);
+    cmdUpdate->setObjectName(QStringLiteral("cmdUpdate"));
+    cmdUpdate->setFont(UiFont(PGothic, 9));
+    cmdUpdate->setGeometry(TwipsRect(2310, 2350, 1845, 345));
+    connect(cmdUpdate, &QPushButton::clicked, this, &frmAbout::OnUpdateClick);
+    setTabOrder(cmdUpdate, cmdOK);
+    cmdUpdate->setFocus();
 
     const QCursor linkCursor(QPixmap(QStringLiteral(":/update/pointer.png")), 2, 2);
 
-    m_picSoftwareLogo = new QLabel(this);
-    m_picSoftwareLogo->setObjectName(QStringLiteral("picSoftwareLogo"));
-    m_picSoftwareLogo->setGeometry(TwipsRect(630, 0, 4920, 1260));
-    m_picSoftwareLogo->setPixmap(QPixmap(QStringLiteral(":/update/logo.png")));
-    QPalette logoPalette = m_picSoftwareLogo->palette();
+    picSoftwareLogo = new QLabel(this);
+    picSoftwareLogo->setObjectName(QStringLiteral("picSoftwareLogo"));
+    picSoftwareLogo->setGeometry(TwipsRect(630, 0, 4920, 1260));
+    picSoftwareLogo->setPixmap(QPixmap(QStringLiteral(":/update/logo.png")));
+    QPalette logoPalette = picSoftwareLogo->palette();
     logoPalette.setColor(QPalette::Window, QApplication::palette().color(QPalette::Base));
     logoPalette.setColor(QPalette::WindowText, QApplication::palette().color(QPalette::Text));
-    m_picSoftwareLogo->setPalette(logoPalette);
-    m_picSoftwareLogo->setAutoFillBackground(true);
-    m_picSoftwareLogo->setCursor(linkCursor);
-    m_picSoftwareLogo->setToolTip(LinkToolTip);
-    m_picSoftwareLogo->installEventFilter(this);
+    picSoftwareLogo->setPalette(logoPalette);
+    picSoftwareLogo->setAutoFillBackground(true);
+    picSoftwareLogo->setCursor(linkCursor);
+    picSoftwareLogo->setToolTip(LinkToolTip);
+    picSoftwareLogo->installEventFilter(this);
 
-    m_lblVersion0 = new QLabel(GetVersionText(), this);
-    m_lblVersion0->setObjectName(QStringLiteral("lblVersion(0)"));
-    m_lblVersion0->setGeometry(TwipsRect(200, 1260, 5720, 240));
-    m_lblVersion0->setAlignment(Qt::AlignCenter);
-    m_lblVersion0->setFont(UiFont(Arial, 9.75, true));
+    lblVersion[0] = new QLabel(GetVersionText(), this);
+    lblVersion[0]->setObjectName(QStringLiteral("lblVersion(0)"));
+    lblVersion[0]->setGeometry(TwipsRect(200, 1260, 5720, 240));
+    lblVersion[0]->setAlignment(Qt::AlignCenter);
+    lblVersion[0]->setFont(UiFont(Arial, 9.75, true));
 
-    m_lblVersion1 = new QLabel(QStringLiteral("©2026 ルミボ工房"), this);
-    m_lblVersion1->setObjectName(QStringLiteral("lblVersion(1)"));
-    m_lblVersion1->setGeometry(TwipsRect(210, 2385, 1935, 240));
-    m_lblVersion1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    m_lblVersion1->setFont(UiFont(Arial, 9.75));
+    lblVersion[1] = new QLabel(QStringLiteral("©2026 ルミボ工房"), this);
+    lblVersion[1]->setObjectName(QStringLiteral("lblVersion(1)"));
+    lblVersion[1]->setGeometry(TwipsRect(210, 2385, 1935, 240));
+    lblVersion[1]->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    lblVersion[1]->setFont(UiFont(Arial, 9.75));
 
-    m_lblNotice = new cNoticeLabel(this);
-    m_lblNotice->setObjectName(QStringLiteral("lblNotice"));
-    m_lblNotice->setGeometry(TwipsRect(105, 1550, 5925, 705));
-    m_lblNotice->setAlignment(Qt::AlignCenter);
-    m_lblNotice->setFrameShape(QFrame::Box);
-    m_lblNotice->setFont(UiFont(PGothic, 8.25));
-    m_lblNotice->setText(NoticeText());
-    m_lblNotice->setCursor(linkCursor);
-    m_lblNotice->setToolTip(LinkToolTip);
-    m_lblNotice->installEventFilter(this);
+    lblNotice = new cNoticeLabel(this);
+    lblNotice->setObjectName(QStringLiteral("lblNotice"));
+    lblNotice->setGeometry(TwipsRect(105, 1550, 5925, 705));
+    lblNotice->setAlignment(Qt::AlignCenter);
+    lblNotice->setFrameShape(QFrame::Box);
+    lblNotice->setFont(UiFont(PGothic, 8.25));
+    lblNotice->setText(NoticeText());
+    lblNotice->setCursor(linkCursor);
+    lblNotice->setToolTip(LinkToolTip);
+    lblNotice->installEventFilter(this);
 
-    m_lblConnectionStatus = new QLabel(this);
-    m_lblConnectionStatus->setObjectName(QStringLiteral("lblConnectionStatus"));
-    m_lblConnectionStatus->setGeometry(TwipsRect(100, 2865, 5920, 240));
-    m_lblConnectionStatus->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    m_lblConnectionStatus->setFrameShape(QFrame::Box);
-    m_lblConnectionStatus->setFont(UiFont(PGothic, 9, true));
+    lblConnectionStatus = new QLabel(this);
+    lblConnectionStatus->setObjectName(QStringLiteral("lblConnectionStatus"));
+    lblConnectionStatus->setGeometry(TwipsRect(100, 2865, 5920, 240));
+    lblConnectionStatus->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    lblConnectionStatus->setFrameShape(QFrame::Box);
+    lblConnectionStatus->setFont(UiFont(PGothic, 9, true));
     // Its text takes the theme's button-text colour, so it stands on the button face.
-    QPalette statusPalette = m_lblConnectionStatus->palette();
+    QPalette statusPalette = lblConnectionStatus->palette();
     statusPalette.setColor(QPalette::Window, QApplication::palette().color(QPalette::Button));
-    m_lblConnectionStatus->setPalette(statusPalette);
-    m_lblConnectionStatus->setAutoFillBackground(true);
+    lblConnectionStatus->setPalette(statusPalette);
+    lblConnectionStatus->setAutoFillBackground(true);
     SetStatus(QString(), ButtonTextColour());
 }
 
@@ -282,10 +282,10 @@ void frmAbout::SetHeightTwips(int intTwips) {
 }
 
 void frmAbout::SetStatus(const QString& strText, const QColor& colour) {
-    m_lblConnectionStatus->setText(strText);
-    QPalette palette = m_lblConnectionStatus->palette();
+    lblConnectionStatus->setText(strText);
+    QPalette palette = lblConnectionStatus->palette();
     palette.setColor(QPalette::WindowText, colour);
-    m_lblConnectionStatus->setPalette(palette);
+    lblConnectionStatus->setPalette(palette);
 }
 
 void frmAbout::OpenAuthorPage() {
@@ -295,7 +295,7 @@ void frmAbout::OpenAuthorPage() {
 void frmAbout::keyPressEvent(QKeyEvent* event) {
     // Esc clicks the update button instead of closing the window.
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        m_cmdUpdate->click();
+        cmdUpdate->click();
         event->accept();
         return;
     }
@@ -303,7 +303,7 @@ void frmAbout::keyPressEvent(QKeyEvent* event) {
 }
 
 bool frmAbout::eventFilter(QObject* watched, QEvent* event) {
-    if ((watched == m_picSoftwareLogo || watched == m_lblNotice) &&
+    if ((watched == picSoftwareLogo || watched == lblNotice) &&
         event->type() == QEvent::MouseButtonRelease) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         const auto* label = static_cast<QWidget*>(watched);
@@ -317,7 +317,7 @@ bool frmAbout::eventFilter(QObject* watched, QEvent* event) {
 void frmAbout::done(int intResult) {
     // An update under way ends with the window: nothing it would bring is wanted.
     m_job.Cancel();
-    m_tmrPropose->stop();
+    tmrPropose->stop();
     QDialog::done(intResult);
 }
 
@@ -332,21 +332,21 @@ void frmAbout::OnUpdateClick() {
 
 void frmAbout::OnProposeTimer() {
     SetHeightTwips(NormalHeightTwips);
-    m_tmrPropose->stop();
+    tmrPropose->stop();
 }
 
 void frmAbout::OnProgress(cUpdateJob::eStage stage, qint64 lngCurBytes, qint64 lngMaxBytes) {
     switch (stage) {
     case cUpdateJob::eStage::VersionRead:
-        m_tmrPropose->start();
+        tmrPropose->start();
         return;
     case cUpdateJob::eStage::Downloading:
         SetStatus(StatusDownloading, StatusOrange);
         return;
     case cUpdateJob::eStage::Received:
-        m_lblConnectionStatus->setText(StatusDownloading + QString::number(lngCurBytes) +
-                                       QStringLiteral(" of ") + QString::number(lngMaxBytes) +
-                                       QStringLiteral(" Bytes"));
+        lblConnectionStatus->setText(StatusDownloading + QString::number(lngCurBytes) +
+                                     QStringLiteral(" of ") + QString::number(lngMaxBytes) +
+                                     QStringLiteral(" Bytes"));
         return;
     }
 }
@@ -360,7 +360,7 @@ void frmAbout::OnFinished(const cUpdateJob::tResult& result) {
     if (!box.isEmpty())
         m_platform.MsgBox(Fill(box, result), row->boxStyle, QString::fromUtf16(row->strBoxTitle));
     if (result.outcome == eOutcome::Updated)
-        m_lblVersion0->setText(GetVersionText());
+        lblVersion[0]->setText(GetVersionText());
     switch (row->status) {
     case eStatus::Keep:
         break;
@@ -370,7 +370,7 @@ void frmAbout::OnFinished(const cUpdateJob::tResult& result) {
     case eStatus::Clear:
         SetStatus(QString(), ButtonTextColour());
         SetHeightTwips(NormalHeightTwips);
-        m_tmrPropose->stop();
+        tmrPropose->stop();
         break;
     }
     if (row->blnBeep)
@@ -379,8 +379,8 @@ void frmAbout::OnFinished(const cUpdateJob::tResult& result) {
 
 void frmAbout::SetAccessibility() {
     // The logo and the notice are links: their names say where a click leads.
-    m_picSoftwareLogo->setAccessibleName(QStringLiteral("Lumivoのロゴ: 作者ウェブページを開く"));
-    m_lblNotice->setAccessibleName(QStringLiteral("お知らせ: 作者ウェブページを開く"));
+    picSoftwareLogo->setAccessibleName(QStringLiteral("Lumivoのロゴ: 作者ウェブページを開く"));
+    lblNotice->setAccessibleName(QStringLiteral("お知らせ: 作者ウェブページを開く"));
     // The name stands in for the text, so the text goes to the description.
-    m_lblNotice->setAccessibleDescription(NoticeText().replace(CrLf, QStringLiteral("\n")));
+    lblNotice->setAccessibleDescription(NoticeText().replace(CrLf, QStringLiteral("\n")));
 }

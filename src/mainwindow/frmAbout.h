@@ -62,15 +62,15 @@ private:
     void OnProgress(cUpdateJob::eStage stage, qint64 lngCurBytes, qint64 lngMaxBytes);
     void OnFinished(const cUpdateJob::tResult& result);
 
+    // Controls, by their names.
+    QLabel* picSoftwareLogo = nullptr;
+    QLabel* lblVersion[2] = {};
+    QLabel* lblNotice = nullptr;
+    QLabel* lblConnectionStatus = nullptr;
+    QPushButton* cmdUpdate = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QTimer* tmrPropose = nullptr;
+
     cPlatform& m_platform;
     cUpdateJob& m_job;
-
-    QLabel* m_picSoftwareLogo = nullptr;
-    QLabel* m_lblVersion0 = nullptr;
-    QLabel* m_lblVersion1 = nullptr;
-    QLabel* m_lblNotice = nullptr;
-    QLabel* m_lblConnectionStatus = nullptr;
-    QPushButton* m_cmdUpdate = nullptr;
-    QPushButton* m_cmdOK = nullptr;
-    QTimer* m_tmrPropose = nullptr;
 };

@@ -109,16 +109,16 @@ QStringList frmLog::LogLines() const {
 }
 
 int frmLog::SaveLogFile() {
-    return modLogSave::SaveLogFile(m_platform, this, LogLines(), m_db);
+    return modLogSave::SaveLogFile(m_platform, this, LogLines(), m_db.DBDate(), m_db.DBVersion());
 }
 QString frmLog::GetDBYear() const {
-    return modLogExport::GetDBYear(m_db);
+    return modLogExport::GetDBYear(m_db.DBDate());
 }
 QString frmLog::GetDBMonth() const {
-    return modLogExport::GetDBMonth(m_db);
+    return modLogExport::GetDBMonth(m_db.DBDate());
 }
 QString frmLog::GetDBVersion() const {
-    return modLogExport::GetDBVersion(m_db);
+    return m_db.DBVersion();
 }
 
 void frmLog::SetAccessibility() {

@@ -86,6 +86,20 @@ frmMain::frmMain(cPlatform& platform, cNumberDB& db, cUpdateJob& updateJob,
     setObjectName(QStringLiteral("frmMain"));
     setFont(UiFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
 
+    CreateControls();
+    NameControls();
+    ConnectControls();
+    GuardInputLength();
+
+    FormLoad();
+    SetAccessibility();
+}
+
+frmMain::~frmMain() {
+    delete m_frmLog;
+}
+
+void frmMain::CreateControls() {
     txtInputNum = new QLineEdit(this);
     cmdSearch = new QPushButton(this);
     for (QLabel*& label : lblInfo)
@@ -100,7 +114,9 @@ frmMain::frmMain(cPlatform& platform, cNumberDB& db, cUpdateJob& updateJob,
     cmdVer = new QPushButton(picCmdBase);
     txtNumDB = new QPlainTextEdit(this);
     cmdExit = new QPushButton(this);
+}
 
+void frmMain::NameControls() {
     const std::pair<QObject*, const char*> names[] = {{txtInputNum, "txtInputNum"},
                                                       {cmdSearch, "cmdSearch"},
                                                       {lblInfo[0], "lblInfo(0)"},
@@ -118,7 +134,9 @@ frmMain::frmMain(cPlatform& platform, cNumberDB& db, cUpdateJob& updateJob,
                                                       {cmdExit, "cmdExit"}};
     for (const auto& [object, name] : names)
         object->setObjectName(QString::fromLatin1(name));
+}
 
+void frmMain::ConnectControls() {
     for (short i = 0; i < 3; ++i)
         connect(chkSettings[i], &QCheckBox::stateChanged, this,
                 [this, i] { chkSettings_Click(i); });
@@ -128,6 +146,9 @@ frmMain::frmMain(cPlatform& platform, cNumberDB& db, cUpdateJob& updateJob,
     // Esc clicks the hidden exit button, as a dialog's cancel button would.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, cmdExit, &QPushButton::click);
+}
+
+void frmMain::GuardInputLength() {
     connect(txtInputNum, &QLineEdit::textChanged, this, [this] {
         m_lngInputLength = txtInputNum->text().size();
         // A limit switched on over a longer text takes hold once the text fits.
@@ -138,26 +159,42 @@ frmMain::frmMain(cPlatform& platform, cNumberDB& db, cUpdateJob& updateJob,
     txtInputNum->setValidator(
         new cLateLimitValidator(m_intInputMaxLength, m_lngInputLength, txtInputNum));
     txtInputNum->installEventFilter(this);
-
-    FormLoad();
-    SetAccessibility();
 }
 
-frmMain::~frmMain() {
-    delete m_frmLog;
-}
-
+// The order of the steps is kept: the focus order follows it, and checking the
+// limit box already limits the input box.
 void frmMain::FormLoad() {
-    // 1. The window: fixed single border, no maximize button, left edge 105.
-    //    Outer 8205 x 3450 twips leaves a client area of 8115 x 3075.
+    PlaceWindow();
+    SetUpLabels();
+    SetUpSettingsFrame();
+    SetUpButtonBase();
+    SetUpHiddenDBBox();
+    SetUpCheckBoxes();
+    // Each of these goes first in the focus order when set up, so the order
+    // becomes txtInputNum, txtResult, cmdVer, cmdSearch.
+    SetUpSearchButton();
+    SetUpVerButton();
+    SetUpResultBox();
+    SetUpInputBox();
+    SetFocusOrder();
+    SetUpMap();
+    SetUpExitButton();
+    LoadDB();
+    txtInputNum->setFocus();
+}
+
+void frmMain::PlaceWindow() {
+    // Fixed single border, no maximize button, left edge 105. Outer 8205 x 3450
+    // twips leaves a client area of 8115 x 3075.
     setWindowTitle(QStringLiteral("Lumivo"));
     setFixedSize(Px(8115), Px(3075));
     const QScreen* screen = this->screen();
     const int screenTop = screen ? screen->availableGeometry().top() : 0;
     const int screenHeight = screen ? screen->availableGeometry().height() : 768;
     move(Px(105), screenTop + qMax(0, (screenHeight - Px(3450)) / 3));
+}
 
-    // 2. The two labels.
+void frmMain::SetUpLabels() {
     const QString captions[2] = {QStringLiteral("電話番号："), QStringLiteral("事業者：")};
     const int labelPos[2][4] = {{2520, 240, 1020, 225}, {2730, 780, 795, 225}};
     for (int i = 0; i < 2; ++i) {
@@ -169,24 +206,30 @@ void frmMain::FormLoad() {
             TwipsRect(labelPos[i][0], labelPos[i][1], labelPos[i][2], labelPos[i][3]));
         lblInfo[i]->adjustSize();
     }
+}
 
-    // 3. The settings frame.
+void frmMain::SetUpSettingsFrame() {
     fraSettings->setTitle(QStringLiteral("設定"));
     fraSettings->setGeometry(TwipsRect(2370, 1320, 5625, 1575));
+}
 
-    // 4. The button base inside the frame.
+void frmMain::SetUpButtonBase() {
     picCmdBase->setGeometry(TwipsRect(4305, 1155, 1170, 330));
     picCmdBase->setBackgroundRole(QPalette::Button);
     picCmdBase->setAutoFillBackground(true);
     picCmdBase->setFocusPolicy(Qt::NoFocus);
+}
 
-    // 5. The hidden database box: never holds the database text, only keeps its place.
+void frmMain::SetUpHiddenDBBox() {
+    // Never holds the database text, only keeps its place.
     txtNumDB->setGeometry(TwipsRect(3150, 3360, 4530, 1905));
     txtNumDB->setEnabled(false);
     txtNumDB->setFocusPolicy(Qt::NoFocus);
     txtNumDB->clear();
+}
 
-    // 6. The check boxes; checking the limit runs its handling, which limits the input box.
+void frmMain::SetUpCheckBoxes() {
+    // Checking the limit runs its handling, which limits the input box.
     const QString chkCaptions[3] = {QStringLiteral("検索した電話番号を検索ログとして表示する。"),
                                     QStringLiteral("電話番号入力を11桁に制限する。"),
                                     QStringLiteral("入力する電話番号を隠す。")};
@@ -203,25 +246,31 @@ void frmMain::FormLoad() {
         chkSettings[i]->setFocusPolicy(Qt::ClickFocus);
         chkSettings[i]->setChecked(chkStart[i]);
     }
+}
 
-    // 7. Buttons and boxes; each goes first in the focus order when set up, so the
-    //    order becomes txtInputNum, txtResult, cmdVer, cmdSearch.
+void frmMain::SetUpSearchButton() {
     cmdSearch->setText(QStringLiteral("番号解析(&A)"));
     cmdSearch->setToolTip(QStringLiteral("入力した番号を解析します。"));
     cmdSearch->setAutoDefault(false);
     cmdSearch->setGeometry(TwipsRect(6780, 130, 1185, 400));
+}
 
+void frmMain::SetUpVerButton() {
     cmdVer->setText(QStringLiteral("VER.(&V)"));
     cmdVer->setToolTip(QStringLiteral("このソフトウェアのバージョン情報を表示します。"));
     cmdVer->setAutoDefault(false);
     cmdVer->setGeometry(TwipsRect(105, 105, 1065, 225));
+}
 
+void frmMain::SetUpResultBox() {
     txtResult->clear();
     txtResult->setReadOnly(true);
     txtResult->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     txtResult->setFont(UiFont(QStringLiteral("ＭＳ Ｐゴシック"), 12, true));
     txtResult->setGeometry(TwipsRect(3630, 720, 4335, 390));
+}
 
+void frmMain::SetUpInputBox() {
     txtInputNum->clear();
     txtInputNum->setFont(UiFont(QStringLiteral("Verdana"), 12));
     // Typing gives half-width digits: no input method.
@@ -229,22 +278,25 @@ void frmMain::FormLoad() {
     txtInputNum->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
     SetInputMaxLength(11);
     txtInputNum->setGeometry(TwipsRect(3630, 120, 2985, 405));
+}
 
+void frmMain::SetFocusOrder() {
     setTabOrder(txtInputNum, txtResult);
     setTabOrder(txtResult, cmdVer);
     setTabOrder(cmdVer, cmdSearch);
+}
 
+void frmMain::SetUpMap() {
     // The map and the hidden highlight sheet below the visible area.
     picMap[0]->setGeometry(TwipsRect(90, 90, 2190, 2880));
     picMap[0]->SetPicture(QImage(QStringLiteral(":/map/base.png")));
     picMap[1]->setGeometry(TwipsRect(210, 3780, 1665, 1500));
     picMap[1]->SetPicture(QImage(QStringLiteral(":/map/highlight.png")));
+}
+
+void frmMain::SetUpExitButton() {
     cmdExit->setGeometry(TwipsRect(210, 3360, 1275, 330));
     cmdExit->setFocusPolicy(Qt::NoFocus);
-
-    // 8. The database.
-    LoadDB();
-    txtInputNum->setFocus();
 }
 
 bool frmMain::LoadDB() {

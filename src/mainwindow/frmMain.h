@@ -62,7 +62,27 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Construction: the controls made, named and wired before FormLoad sets them up.
+    void CreateControls();
+    void NameControls();
+    void ConnectControls();
+    void GuardInputLength();
+
+    // FormLoad's steps, in the order it takes them.
     void FormLoad();
+    void PlaceWindow();
+    void SetUpLabels();
+    void SetUpSettingsFrame();
+    void SetUpButtonBase();
+    void SetUpHiddenDBBox();
+    void SetUpCheckBoxes();
+    void SetUpSearchButton();
+    void SetUpVerButton();
+    void SetUpResultBox();
+    void SetUpInputBox();
+    void SetFocusOrder();
+    void SetUpMap();
+    void SetUpExitButton();
     void SetAccessibility();
     void FormResize();
     void SetInputMaxLength(int intMaxLength);

@@ -2,7 +2,6 @@
 #include "modLogSave.h"
 
 #include "cCommonDlg.h"
-#include "cNumberDB.h"
 #include "cPlatform.h"
 #include "modErrorWords.h"
 #include "modFileIO.h"
@@ -17,7 +16,7 @@ namespace modLogSave {
 using modText::CrLf;
 
 int SaveLogFile(cPlatform& platform, QObject* owner, const QStringList& lstLines,
-                const cNumberDB& db) {
+                QStringView strDBDate, QStringView strDBVersion) {
     QString strSaveFPath;
     {
         cCommonDlg dlg(platform);
@@ -41,9 +40,9 @@ int SaveLogFile(cPlatform& platform, QObject* owner, const QStringList& lstLines
     const QString strExt = strSaveFPath.right(4).toLower();
     QByteArray content;
     if (strExt == u".txt") {
-        content = modLogExport::BuildLogFile(lstLines, db, false);
+        content = modLogExport::BuildLogFile(lstLines, strDBDate, strDBVersion, false);
     } else if (strExt == u".csv") {
-        content = modLogExport::BuildLogFile(lstLines, db, true);
+        content = modLogExport::BuildLogFile(lstLines, strDBDate, strDBVersion, true);
     } else {
         platform.MsgBox(QStringLiteral("ファイルの拡張子取得失敗。") + CrLf + CrLf +
                             QStringLiteral("エラー内容：") + CrLf +

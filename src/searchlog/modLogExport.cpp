@@ -4,7 +4,6 @@
 #include "modAppInfo.h"
 #include "modText.h"
 
-#include "cNumberDB.h"
 #include "tLogLine.h"
 
 #include <optional>
@@ -13,10 +12,11 @@ namespace {
 
 using modText::CrLf;
 
-QString Header(const cNumberDB& db) {
-    return modLogExport::GetDBYear(db) + QStringLiteral("年") + modLogExport::GetDBMonth(db) +
-           QStringLiteral("月現在（") + modAppInfo::AppTitle() + u'v' + modAppInfo::VersionLabel() +
-           QStringLiteral(" DBver") + modLogExport::GetDBVersion(db) + QStringLiteral("）");
+QString Header(QStringView strDBDate, QStringView strDBVersion) {
+    return modLogExport::GetDBYear(strDBDate) + QStringLiteral("年") +
+           modLogExport::GetDBMonth(strDBDate) + QStringLiteral("月現在（") +
+           modAppInfo::AppTitle() + u'v' + modAppInfo::VersionLabel() + QStringLiteral(" DBver") +
+           strDBVersion.toString() + QStringLiteral("）");
 }
 
 // The number field as "@@@-@@@@@@@@": the characters fill the places from the right,
@@ -30,33 +30,31 @@ QString CsvNumber(QStringView strNumberField) {
 
 namespace modLogExport {
 
-QString GetDBYear(const cNumberDB& db) {
-    return db.DBDate().left(4);
+QString GetDBYear(QStringView strDBDate) {
+    return strDBDate.left(4).toString();
 }
 
-QString GetDBMonth(const cNumberDB& db) {
+QString GetDBMonth(QStringView strDBDate) {
     // A broken or too short database text has no month to show; say so in the header
     // instead of failing the export.
     bool blnOk = false;
-    const qint16 intMonth = db.DBDate().mid(4, 2).trimmed().toShort(&blnOk);
+    const qint16 intMonth = strDBDate.mid(4, 2).trimmed().toShort(&blnOk);
     return blnOk ? QString::number(intMonth) : QStringLiteral("不明");
 }
 
-QString GetDBVersion(const cNumberDB& db) {
-    return db.DBVersion();
-}
-
-QByteArray BuildLogFile(const QStringList& lstLines, const cNumberDB& db, bool blnCsv) {
+QByteArray BuildLogFile(const QStringList& lstLines, QStringView strDBDate,
+                        QStringView strDBVersion, bool blnCsv) {
+    const QString strHeader = Header(strDBDate, strDBVersion);
     QString strContent;
     if (blnCsv) {
-        strContent = Header(db) + u',' + CrLf + QStringLiteral("対象電話番号,事業者名") + CrLf;
+        strContent = strHeader + u',' + CrLf + QStringLiteral("対象電話番号,事業者名") + CrLf;
         for (const QString& strLine : lstLines) {
             const tLogLine line{strLine};
             strContent += CsvNumber(line.NumberField()) + u',';
             strContent.append(line.Result()).append(CrLf);
         }
     } else {
-        strContent = Header(db) + CrLf;
+        strContent = strHeader + CrLf;
         for (const QString& strLine : lstLines)
             strContent += strLine + CrLf;
     }

@@ -44,19 +44,16 @@ class tst_about : public QObject {
     Q_OBJECT
 
 private slots:
-    // The windows' words for the kinds that no window test shows in full (the
-    // others are in the boxes those tests compare), and for a file rewritten in place.
+    // The windows' words where they hold more than a kind's own sentence: a size
+    // with and without its limit, the system's number, and what became of a file
+    // rewritten in place.
     void errorWords_data() {
         QTest::addColumn<tIoError>("error");
         QTest::addColumn<QString>("words");
         using enum eIoError;
         // clang-format off
-        QTest::newRow("read-only") << tIoError::Of(ReadOnly, 30) << "読み取り専用のため書き込めません。";
-        QTest::newRow("not regular") << tIoError::Of(NotRegularFile) << "通常のファイルではありません。";
         QTest::newRow("too large") << tIoError::Of(TooLarge, 27) << "ファイルが大きすぎます。";
         QTest::newRow("too large, limit") << tIoError::Limit(4096) << "ファイルが大きすぎます（上限 4096 バイト）。";
-        QTest::newRow("bad content") << tIoError::Of(BadContent) << "ファイルの内容が正しくありません。";
-        QTest::newRow("memory") << tIoError::Of(NoMemory, 12) << "メモリが足りません。";
         QTest::newRow("other: the number") << tIoError::Of(Other, 5) << "予期しないエラーが発生しました。（エラー番号 5）";
         const auto inPlace = [](eOldFile old) {
             tIoError error = tIoError::Of(NoSpace, 28);

@@ -5,7 +5,6 @@
 #include "cQtPlatform.h"
 #include "frmLog.h"
 #include "modFileIO.h"
-#include "modLogExport.h"
 #include "modLogSave.h"
 #include "modTestFiles.h"
 
@@ -24,6 +23,9 @@ const QByteArray Old(4000, 'z');
 QByteArray Cp932(const char* text) {
     return modTestFiles::SystemCp932(QString::fromUtf8(text));
 }
+
+// The date and version of the database searched, as its tail gives them.
+const QString DBDate = "20040501", DBVersion = "1001";
 
 // A database whose tail says 2004-05-01, version 1001.
 cNumberDB DB() {
@@ -129,7 +131,7 @@ private slots:
             if (readOnly)
                 QFile::setPermissions(strPath, QFile::ReadOwner);
             SetPermissionOverride(false);
-            result = modLogSave::SaveLogFile(platform, nullptr, lines, DB());
+            result = modLogSave::SaveLogFile(platform, nullptr, lines, DBDate, DBVersion);
         }
         QCOMPARE(result, refused ? 1 : 0);
         const QString writeBox = "16|ログファイル保存失敗|ログファイルを保存できませんでした。"
@@ -171,7 +173,7 @@ private slots:
         cFakePlatform platform;
         platform.saveAnswers.enqueue(strPath);
         const QStringList log(lines, QStringLiteral("09012345678--->ドコモ関西"));
-        QCOMPARE(modLogSave::SaveLogFile(platform, nullptr, log, DB()), saved ? 0 : 1);
+        QCOMPARE(modLogSave::SaveLogFile(platform, nullptr, log, DBDate, DBVersion), saved ? 0 : 1);
         // Shift_JIS, CR LF, an empty last line.
         const QString written = QStringLiteral("2004年5月現在（Lumivov1.30 DBver1001）\r\n") +
                                 QStringLiteral("09012345678--->ドコモ関西\r\n").repeated(lines) +
@@ -220,6 +222,13 @@ private slots:
         log.cmdLogCommand_Click(2);
         QCOMPARE(platform.msgBoxes, QStringList({"64||ログファイルは保存されませんでした。",
                                                  "0||Index値が異常です。"}));
+        // Saved from the window: headed by the date and version of the database searched.
+        QTemporaryDir tmp;
+        platform.saveAnswers.enqueue(tmp.filePath("log.txt"));
+        save->click();
+        QCOMPARE(ReadFile(tmp.filePath("log.txt")),
+                 Cp932("2004年5月現在（Lumivov1.30 DBver1001）\r\n0901234XXXX--->au関西\r\n\r\n"));
+        QCOMPARE(platform.msgBoxes.size(), 2);
         log.findChild<QPushButton*>("cmdLogCommand(0)")->click(); // clear
         QVERIFY(log.LogLines().isEmpty() && log.windowTitle() == QStringLiteral("検索ログ"));
         QVERIFY(!log.findChild<QWidget*>("cmdLogCommand(0)")->isEnabled() && !save->isEnabled());

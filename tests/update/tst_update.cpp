@@ -374,6 +374,34 @@ private slots:
         QCOMPARE(result.strURL, url);
     }
 
+    // Without a host set, the job asks the one this build was configured with (none:
+    // the placeholder). A loopback proxy takes the request, so its first line names
+    // the whole URL.
+    void asksTheConfiguredHost() {
+        const QString configured = QStringLiteral(LUMIVO_CONFIGURED_HOST);
+        const QString host = configured.isEmpty() ? "update.lumivo.example" : configured;
+        QTcpServer proxy;
+        QVERIFY(proxy.listen(QHostAddress::LocalHost));
+        QNetworkProxy::setApplicationProxy(
+            QNetworkProxy(QNetworkProxy::HttpProxy, "127.0.0.1", proxy.serverPort()));
+        const auto noProxy =
+            qScopeGuard([] { QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy); });
+        QByteArray requestLine;
+        connect(&proxy, &QTcpServer::newConnection, this, [&] {
+            QTcpSocket* socket = proxy.nextPendingConnection();
+            connect(
+                socket, &QTcpSocket::readyRead, socket,
+                [&, socket] { requestLine = socket->readLine().trimmed(); },
+                Qt::SingleShotConnection);
+        });
+        QTemporaryDir dir;
+        cNumberDB db;
+        cUpdateJob job(db, dir.path());
+        QVERIFY(job.Start());
+        QTRY_COMPARE(requestLine,
+                     "GET http://" + host.toLatin1() + "/download/latestver.txt HTTP/1.1");
+    }
+
     // One update at a time: a start while the version file or the database is due
     // starts nothing; a cancelled update leaves db.dat and lets the next one run.
     void oneAtATime() {
