@@ -50,7 +50,7 @@ void tst_mkdb::commandLine_data() {
     QTest::newRow("version") << QStringList{"--version"} << QByteArray() << 0 << "lumivo-mkdb 1.30\n" << "" << "";
     QTest::newRow("version, full disk") << QStringList{"--version"} << QByteArray() << 2 << "" << "No space left on device" << "full output";
     QTest::newRow("help-all") << QStringList{"--help-all"} << QByteArray() << 0 << "\nCommands:\n" << "" << "";
-    QTest::newRow("build --help-all, the command before its options") << QStringList{"build", "--help-all"} << QByteArray() << 0 << "lumivo-mkdb build [options]\n" << "" << "";
+    QTest::newRow("build --help-all, the command before its options") << QStringList{"build", "--help-all"} << QByteArray() << 0 << " build [options]\n" << "" << "";
     QTest::newRow("unknown option") << QStringList{"--frob", "09012345678"} << QByteArray() << 2 << "" << "Usage: " << "";
     QTest::newRow("unknown build option") << Build + QStringList{"--tabel", "x"} << QByteArray("090123,C130") << 2 << "" << "Usage: " << "";
     QTest::newRow("no block") << Build << QByteArray("prefix,code\n# none\n") << 2 << "" << "no number block" << "";
@@ -173,6 +173,9 @@ void tst_mkdb::outputs() {
         QSKIP("needs what only Linux offers a test");
     QTemporaryDir dir;
     const QString folder = dir.path();
+    // Named before the folder changes: under Wine a path without a drive is
+    // taken on the current folder's drive.
+    const QString strExe = QFileInfo(LUMIVO_MKDB_EXE).absoluteFilePath();
     // A name such as "-" taken for a file lands here, not in the build folder.
     const QString before = QDir::currentPath();
     QVERIFY(QDir::setCurrent(folder));
@@ -195,7 +198,7 @@ void tst_mkdb::outputs() {
     const QStringList entries = Entries(folder);
 
     args.replaceInStrings("%D", folder);
-    const modToolRun::tRun run = modToolRun::Run(LUMIVO_MKDB_EXE, args, QByteArray(), streams);
+    const modToolRun::tRun run = modToolRun::Run(strExe, args, QByteArray(), streams);
     QTEST(run.exitCode, "exitCode");
     QCOMPARE(run.out, out.replace("%D", folder).toLatin1());
     QVERIFY2(run.err.contains(err.replace("%D", folder)) && run.err.count(u'\n') == !err.isEmpty(),
@@ -211,7 +214,9 @@ void tst_mkdb::outputs() {
         got = ReadFile(folder + u'/' + read);
     }
     QCOMPARE(got, bytes.toLatin1());
+#if defined(Q_OS_UNIX)
     QCOMPARE(ReadFile("/dev/null"), QByteArray()); // still the device
+#endif
 }
 
 QTEST_GUILESS_MAIN(tst_mkdb)
