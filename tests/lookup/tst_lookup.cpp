@@ -17,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
+
 #ifdef Q_OS_WIN
 #include <windows.h>
 #endif
@@ -82,6 +84,50 @@ private slots:
         QCOMPARE(db.FindCode(u"00020407A"), QStringLiteral("0"));
         QVERIFY(!db.LoadDB(dir.path()));
         QCOMPARE(db.LastError().kind, eIoError::IsFolder);
+    }
+
+    // What stands at db.dat when it cannot be loaded, and why: never waited on, never
+    // held beyond the limit, and a folder the user may not enter is no missing file.
+    void loadRefusals_data() {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<tIoError>("error");
+        using enum eIoError;
+        QTest::newRow("a FIFO") << "fifo" << tIoError::Of(NotRegularFile);
+        QTest::newRow("a link to a FIFO") << "fifo link" << tIoError::Of(NotRegularFile);
+        QTest::newRow("one byte over the limit") << "big" << tIoError::Limit(256LL << 20);
+        QTest::newRow("in a folder the user may not enter")
+            << "shut" << tIoError::Of(PermissionDenied, EACCES);
+    }
+    void loadRefusals() {
+        QFETCH(QString, what);
+#ifndef Q_OS_UNIX
+        if (what != "big")
+            QSKIP("FIFOs, links and folder modes as Unix has them");
+#endif
+        QTemporaryDir dir;
+        const QString path = dir.filePath("db.dat");
+        if (what == "fifo")
+            QVERIFY(modTestFiles::MakeFifo(path));
+        if (what == "fifo link")
+            QVERIFY(modTestFiles::MakeFifo(dir.filePath("fifo")) &&
+                    QFile::link(dir.filePath("fifo"), path));
+        if (what == "big") { // sparse, so that it takes no room
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(cNumberDB::MaxFileBytes + 1));
+        }
+        if (what == "shut")
+            QVERIFY(WriteFile(path, DBBytes("1000")) &&
+                    QFile::setPermissions(dir.path(), QFile::Permissions()));
+        const auto restore = qScopeGuard([&] {
+            modTestFiles::SetPermissionOverride(true);
+            QFile::setPermissions(dir.path(), QFile::Permissions(0x7700));
+        });
+        modTestFiles::SetPermissionOverride(false);
+        cNumberDB db;
+        db.SetBytes(DBBytes("1000"));
+        QVERIFY(!db.LoadDB(path));
+        QTEST(db.LastError(), "error");
+        QVERIFY(!db.IsLoaded() && db.Size() == 0);
     }
 
     // db.dat (none, folder, fifo, notail, db<version>, or big<version>: over the load
