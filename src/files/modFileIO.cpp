@@ -60,7 +60,7 @@ QString FreeNameBeside(const QString& strPath) {
             target.absolutePath() + QStringLiteral("/.") + target.fileName() +
             QStringLiteral(".%1.tmp").arg(QRandomGenerator::global()->generate(), 8, 16,
                                           QLatin1Char('0'));
-        if (!QFileInfo(strName).isSymLink() && !QFileInfo::exists(strName))
+        if (!NameTaken(strName))
             return strName;
     }
 }
@@ -275,13 +275,18 @@ tIoError ReadRegularFile(const QString& strPath, QByteArray* pBytes, qint64 lngL
     return error;
 }
 
+bool NameTaken(const QString& strPath) {
+    const QFileInfo info(strPath);
+    return info.isSymLink() || info.exists();
+}
+
 tIoError LinkOrCopy(const QString& strFrom, const QString& strTo) {
     std::error_code error;
     std::filesystem::create_hard_link(QtPrivate::toFilesystemPath(strFrom),
                                       QtPrivate::toFilesystemPath(strTo), error);
     if (!error)
         return NoError;
-    if (QFileInfo(strTo).isSymLink() || QFileInfo::exists(strTo))
+    if (NameTaken(strTo))
         return tIoError::FromErrorCode(error);
     QFile source(strFrom);
     tIoError::ClearLastSystemCode();

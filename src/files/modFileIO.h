@@ -46,6 +46,9 @@ tIoError ReadRegularFile(const QString& strPath, qint64 lngMaxBytes, const tMake
 // that is not negative.
 tIoError ReadRegularFile(const QString& strPath, QByteArray* pBytes, qint64 lngLastBytes = -1);
 
+// Whether something has the name: a file, a folder, or a link, a dangling one too.
+bool NameTaken(const QString& strPath);
+
 // Makes strTo, which must not exist, a second name of the file strFrom (a hard
 // link), or a whole copy of it where the file system has no links.
 tIoError LinkOrCopy(const QString& strFrom, const QString& strTo);

@@ -118,8 +118,7 @@ tDataFolder DecideDataFolder(const QString& strProgramDir, bool blnBeside,
 
     const QString installed = DBPath(strProgramDir);
     const QString own = DBPath(strUserDir);
-    const QFileInfo ownFile(own);
-    const bool ownPresent = ownFile.exists() || ownFile.isSymLink();
+    const bool ownPresent = modFileIO::NameTaken(own);
     int ownVersion = -1;
     // The user may have made it so, or it holds an update that must not be lost:
     // left as it is.
@@ -148,8 +147,7 @@ tDataFolder ChooseDataFolder(const QString& strProgramDir, bool blnBeside,
 
     const QString installed = DBPath(strProgramDir);
     const QString own = DBPath(strUserDir);
-    const QFileInfo ownFile(own);
-    const bool ownPresent = ownFile.exists() || ownFile.isSymLink();
+    const bool ownPresent = modFileIO::NameTaken(own);
     QByteArray bytes;
     if (const tIoError error = modFileIO::ReadRegularFile(installed, &bytes); error.Failed())
         return {strProgramDir, eCopyProblem::InstalledUnreadable, installed, error};
@@ -206,8 +204,7 @@ void RecoverFolder(cFileOps& files, const QString& strFolder, int intMinAgeSecs,
     }
 
     const QString dbPath = DBPath(strFolder);
-    const QFileInfo db(dbPath);
-    const bool absent = !db.exists() && !db.isSymLink();
+    const bool absent = !modFileIO::NameTaken(dbPath);
     int version = absent ? -2 : LoadableVersion(dbPath);
     if (absent || version == -1) {
         // Only a backup the program can load; the others stay, as long as db.dat is no database.
@@ -230,7 +227,7 @@ void RecoverFolder(cFileOps& files, const QString& strFolder, int intMinAgeSecs,
         files.Remove(stray);
     if (version >= 0)
         for (const QString& backup : oldBackups)
-            if (QFileInfo(backup).isSymLink() || QFileInfo::exists(backup))
+            if (modFileIO::NameTaken(backup))
                 files.Remove(backup);
 }
 

@@ -160,6 +160,33 @@ private slots:
         QTEST(bytes, "bytes");
     }
 
+    // Whatever stands at a name takes it, a link to nothing too.
+    void nameTaken_data() {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("nothing") << "none" << false;
+        QTest::newRow("in a folder that is not there") << "none/x" << false;
+        QTest::newRow("a file") << "file" << true;
+        QTest::newRow("a folder") << "folder" << true;
+        QTest::newRow("a link to nothing") << "dangling" << true;
+    }
+    void nameTaken() {
+        QFETCH(QString, what);
+#ifndef Q_OS_UNIX
+        if (what == "dangling")
+            QSKIP("symbolic links as Unix has them");
+#endif
+        QTemporaryDir dir;
+        const QString path = dir.filePath(what);
+        if (what == "file")
+            QVERIFY(WriteFile(path, "x"));
+        else if (what == "folder")
+            QVERIFY(QDir().mkdir(path));
+        else if (what == "dangling")
+            QVERIFY(QFile::link(dir.filePath("nowhere"), path));
+        QTEST(modFileIO::NameTaken(path), "taken");
+    }
+
     void renameOverAndLinkOrCopy() {
         QTemporaryDir dir;
         const QString a = dir.filePath("a"), b = dir.filePath("b"), c = dir.filePath("c");
