@@ -33,25 +33,14 @@ QString DBPath(const QString& strFolder) {
     return modCheckPath::CheckPath(strFolder) + QStringLiteral("db.dat");
 }
 
-namespace {
-
-// Only the end is read, at start-up, yet through the database's own reader of
-// the tail, so the version means the same as in the program.
-tIoError ReadVersion(const QString& strPath, int* pintVersion) {
+tFileVersion FileDBVersion(const QString& strPath) {
+    // Only the end is read, yet through the database's own reader of the tail,
+    // so the version means the same as in the program.
     QByteArray end;
     const tIoError error = modFileIO::ReadRegularFile(strPath, &end, 64);
     cNumberDB tail;
     tail.SetBytes(end);
-    *pintVersion = !error.Failed() && tail.HasValidTail() ? tail.DBVersion().toInt() : -1;
-    return error;
-}
-
-} // namespace
-
-int FileDBVersion(const QString& strPath) {
-    int intVersion = -1;
-    ReadVersion(strPath, &intVersion);
-    return intVersion;
+    return {!error.Failed() && tail.HasValidTail() ? tail.DBVersion().toInt() : -1, error};
 }
 
 bool FolderWritable(const QString& strFolder) {
@@ -119,15 +108,15 @@ tDataFolder DecideDataFolder(const QString& strProgramDir, bool blnBeside,
     const QString installed = DBPath(strProgramDir);
     const QString own = DBPath(strUserDir);
     const bool ownPresent = modFileIO::NameTaken(own);
-    int ownVersion = -1;
+    const tFileVersion ownVersion = ownPresent ? FileDBVersion(own) : tFileVersion();
     // The user may have made it so, or it holds an update that must not be lost:
     // left as it is.
-    if (const tIoError error = ownPresent ? ReadVersion(own, &ownVersion) : tIoError();
-        error.Failed())
-        return {strProgramDir, eCopyProblem::OwnUnreadable, own, error};
+    if (ownVersion.error.Failed())
+        return {strProgramDir, eCopyProblem::OwnUnreadable, own, ownVersion.error};
     // A user's copy is made from the installed database, and made again when a
     // newer program brought a newer one; an updated copy is never set back.
-    if (!QFileInfo::exists(installed) || (ownPresent && ownVersion >= FileDBVersion(installed)))
+    if (!QFileInfo::exists(installed) ||
+        (ownPresent && ownVersion.intVersion >= FileDBVersion(installed).intVersion))
         return {strUserDir};
     return {strProgramDir, eCopyProblem::None, QString(), tIoError(), true};
 }
@@ -169,10 +158,10 @@ namespace {
 // could not load it as a database (no date and version at its end, or larger
 // than the database may be), -2 when the file cannot be read.
 int LoadableVersion(const QString& strPath) {
-    int intVersion = -1;
-    if (ReadVersion(strPath, &intVersion).Failed())
+    const tFileVersion version = FileDBVersion(strPath);
+    if (version.error.Failed())
         return -2;
-    return QFileInfo(strPath).size() > cNumberDB::MaxFileBytes ? -1 : intVersion;
+    return QFileInfo(strPath).size() > cNumberDB::MaxFileBytes ? -1 : version.intVersion;
 }
 
 } // namespace
