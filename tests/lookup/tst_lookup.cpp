@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "DecryptAUCG.h"
+#include "cDBBuilder.h"
 #include "cFileOps.h"
 #include "cNumberDB.h"
 #include "modCarrierTable.h"
@@ -300,6 +301,42 @@ private slots:
         const modSearch::tSearchResult none = modSearch::SearchNumber(db, number, false);
         QVERIFY(!none.Accepted() && !none.Logged() && !none.Unlisted());
         QCOMPARE(none.Text().toString(), QStringLiteral("db.datを読み込めませんでした"));
+    }
+
+    // The producer's records for a table, and what the search finds in them with and
+    // without the key index. 090000... gives keys whose value is 0, the first of each kind.
+    void producedRecords_data() {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("code");
+        QTest::newRow("090000") << "090000,C130"
+                                << "00010203AC130\r\n20261207  1001\r\n"
+                                << "09000000000"
+                                << "C130";
+        QTest::newRow("090000000, under steering records")
+            << "090000000,C131"
+            << "0001020304FC160\r\n000102030405GC161\r\n00010203040506HC131\r\n"
+               "20261207  1001\r\n"
+            << "09000000000"
+            << "C131";
+    }
+    void producedRecords() {
+        QFETCH(QString, table);
+        QFETCH(QString, number);
+        QFETCH(QString, code);
+        cDBBuilder builder;
+        QVERIFY(builder.AddTableText(table));
+        const std::optional<QString> text = builder.BuildText("20261207", "1001");
+        QVERIFY2(text, qPrintable(builder.ErrorText()));
+        QTEST(*text, "text");
+        cNumberDB db, indexed;
+        db.SetText(*text);
+        indexed.SetText(*text);
+        indexed.BuildIndex();
+        QCOMPARE(modSearch::SearchCarrierCode(db, number) + u'|' +
+                     modSearch::SearchCarrierCode(indexed, number),
+                 code + u'|' + code);
     }
 
     void carrierTable() {
