@@ -60,7 +60,7 @@ QString FreeNameBeside(const QString& strPath) {
             target.absolutePath() + QStringLiteral("/.") + target.fileName() +
             QStringLiteral(".%1.tmp").arg(QRandomGenerator::global()->generate(), 8, 16,
                                           QLatin1Char('0'));
-        if (!QFileInfo(strName).isSymLink() && !QFileInfo::exists(strName))
+        if (!NameTaken(strName))
             return strName;
     }
 }
@@ -131,9 +131,59 @@ tIoError RenameOver(const QString& strFrom, const QString& strTo) {
     return error ? tIoError::FromErrorCode(error) : NoError;
 }
 
+namespace {
+
+// A file already open, read from lngFrom (lngExpected bytes there when opened)
+// to its end through fnReadAt(buffer, count, offset): a count, 0 at the end, -1
+// with the error in *pError. The room is first the expected bytes and one more,
+// so that the end shows without growing, then twice what was read (at least
+// 64 KiB), never beyond lngMaxBytes + 1. With blnCut, lngMaxBytes are taken
+// and the rest left unread; otherwise more is refused.
+template <typename tReadAt>
+tIoError ReadToEnd(tReadAt fnReadAt, qint64 lngFrom, qint64 lngExpected, qint64 lngMaxBytes,
+                   bool blnCut, const tMakeRoom& fnMakeRoom, qint64* plngRead) {
+    *plngRead = 0;
+    const qint64 lngCeiling = lngMaxBytes < 0 ? -1 : lngMaxBytes + (blnCut ? 0 : 1);
+    const auto capped = [&](qint64 lngBytes) {
+        return lngCeiling < 0 ? lngBytes : qMin(lngBytes, lngCeiling);
+    };
+    if (!blnCut && lngMaxBytes >= 0 && lngExpected > lngMaxBytes)
+        return tIoError::Limit(lngMaxBytes);
+    qint64 lngRoom = capped(lngExpected + 1);
+    char* room = fnMakeRoom(lngRoom);
+    if (!room)
+        return tIoError::Of(eIoError::NoMemory);
+    qint64 lngUsed = 0;
+    for (;;) {
+        if (lngUsed == lngRoom) {
+            if (lngRoom == lngCeiling) // only with blnCut: as much as was asked for
+                break;
+            lngRoom = capped(qMax<qint64>(2 * lngUsed, 1 << 16));
+            if (!(room = fnMakeRoom(lngRoom)))
+                return tIoError::Of(eIoError::NoMemory);
+        }
+        tIoError error;
+        const qint64 lngGot =
+            fnReadAt(room + lngUsed, lngRoom - lngUsed, lngFrom + lngUsed, &error);
+        if (lngGot < 0)
+            return error;
+        if (lngGot == 0)
+            break;
+        lngUsed += lngGot;
+        *plngRead = lngUsed;
+        if (!blnCut && lngMaxBytes >= 0 && lngUsed > lngMaxBytes)
+            return tIoError::Limit(lngMaxBytes);
+    }
+    return NoError;
+}
+
+// The one reader behind both ReadRegularFile: lngLastBytes not negative reads
+// the end only, as much as that.
+tIoError ReadRegular(const QString& strPath, qint64 lngLastBytes, qint64 lngMaxBytes,
+                     const tMakeRoom& fnMakeRoom, qint64* plngRead) {
+    *plngRead = 0;
+    const bool blnTail = lngLastBytes >= 0;
 #if defined(Q_OS_UNIX)
-tIoError ReadRegularFile(const QString& strPath, QByteArray* pBytes, qint64 lngLastBytes) {
-    pBytes->clear();
     const QByteArray native = QFile::encodeName(strPath);
     const auto refusal = [](const struct stat& st) {
         if (S_ISDIR(st.st_mode))
@@ -152,36 +202,27 @@ tIoError ReadRegularFile(const QString& strPath, QByteArray* pBytes, qint64 lngL
         return tIoError::FromErrno(errno);
     tIoError error = ::fstat(fd, &st) == 0 ? refusal(st) : tIoError::FromErrno(errno);
     if (!error.Failed()) {
-        const qint64 lngFrom =
-            lngLastBytes < 0 ? 0 : qMax<qint64>(0, qint64(st.st_size) - lngLastBytes);
-        pBytes->resize(qsizetype(st.st_size - lngFrom));
-        qint64 lngGot = 0;
-        while (lngGot < pBytes->size()) {
-            const ssize_t n = ::pread(fd, pBytes->data() + lngGot, size_t(pBytes->size() - lngGot),
-                                      lngFrom + lngGot);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0) {
-                error = tIoError::FromErrno(errno);
-                break;
+        const qint64 lngSize = qint64(st.st_size);
+        const qint64 lngFrom = blnTail ? qMax<qint64>(0, lngSize - lngLastBytes) : 0;
+        const auto readAt = [fd](char* buffer, qint64 lngCount, qint64 lngAt, tIoError* pError) {
+            for (;;) {
+                const ssize_t n = ::pread(fd, buffer, size_t(lngCount), off_t(lngAt));
+                if (n >= 0)
+                    return qint64(n);
+                if (errno != EINTR) {
+                    *pError = tIoError::FromErrno(errno);
+                    return qint64(-1);
+                }
             }
-            if (n == 0) // shorter than it was a moment ago
-                break;
-            lngGot += n;
-        }
-        pBytes->resize(qsizetype(lngGot));
+        };
+        error = ReadToEnd(readAt, lngFrom, lngSize - lngFrom, blnTail ? lngLastBytes : lngMaxBytes,
+                          blnTail, fnMakeRoom, plngRead);
     }
     ::close(fd);
-    if (error.Failed())
-        pBytes->clear();
     return error;
-}
-
 #else
-// Where a name cannot stand for a pipe that blocks its reader, the file's type
-// as the system reports it is enough.
-tIoError ReadRegularFile(const QString& strPath, QByteArray* pBytes, qint64 lngLastBytes) {
-    pBytes->clear();
+    // Where a name cannot stand for a pipe that blocks its reader, the file's
+    // type as the system reports it is enough.
     const QFileInfo info(strPath);
     if (!info.exists())
         return tIoError::Of(eIoError::NotFound);
@@ -191,18 +232,53 @@ tIoError ReadRegularFile(const QString& strPath, QByteArray* pBytes, qint64 lngL
         return tIoError::Of(eIoError::NotRegularFile);
     QFile file(strPath);
     tIoError::ClearLastSystemCode();
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return OpenError(file);
-    if (lngLastBytes >= 0 && file.size() > lngLastBytes && !file.seek(file.size() - lngLastBytes))
+    const qint64 lngSize = file.size();
+    const qint64 lngFrom = blnTail ? qMax<qint64>(0, lngSize - lngLastBytes) : 0;
+    if (lngFrom > 0 && !file.seek(lngFrom))
         return OpenError(file);
-    *pBytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        pBytes->clear();
-        return OpenError(file);
-    }
-    return NoError;
-}
+    // Read in order from lngFrom on, so the offset is where the file stands.
+    const auto readAt = [&file](char* buffer, qint64 lngCount, qint64, tIoError* pError) {
+        tIoError::ClearLastSystemCode();
+        const qint64 n = file.read(buffer, lngCount);
+        if (n < 0)
+            *pError = OpenError(file);
+        return n;
+    };
+    return ReadToEnd(readAt, lngFrom, lngSize - lngFrom, blnTail ? lngLastBytes : lngMaxBytes,
+                     blnTail, fnMakeRoom, plngRead);
 #endif
+}
+
+} // namespace
+
+tIoError ReadRegularFile(const QString& strPath, qint64 lngMaxBytes, const tMakeRoom& fnMakeRoom,
+                         qint64* plngRead) {
+    return ReadRegular(strPath, -1, lngMaxBytes, fnMakeRoom, plngRead);
+}
+
+tIoError ReadRegularFile(const QString& strPath, QByteArray* pBytes, qint64 lngLastBytes) {
+    pBytes->clear();
+    qint64 lngRead = 0;
+    const tIoError error = ReadRegular(
+        strPath, lngLastBytes, -1,
+        [pBytes](qint64 lngBytes) {
+            pBytes->resize(qsizetype(lngBytes));
+            return pBytes->data();
+        },
+        &lngRead);
+    if (error.Failed())
+        pBytes->clear();
+    else
+        pBytes->resize(qsizetype(lngRead));
+    return error;
+}
+
+bool NameTaken(const QString& strPath) {
+    const QFileInfo info(strPath);
+    return info.isSymLink() || info.exists();
+}
 
 tIoError LinkOrCopy(const QString& strFrom, const QString& strTo) {
     std::error_code error;
@@ -210,7 +286,7 @@ tIoError LinkOrCopy(const QString& strFrom, const QString& strTo) {
                                       QtPrivate::toFilesystemPath(strTo), error);
     if (!error)
         return NoError;
-    if (QFileInfo(strTo).isSymLink() || QFileInfo::exists(strTo))
+    if (NameTaken(strTo))
         return tIoError::FromErrorCode(error);
     QFile source(strFrom);
     tIoError::ClearLastSystemCode();

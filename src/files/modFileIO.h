@@ -7,6 +7,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
+
 // Writing and replacing whole files so that a failure never leaves one
 // half-written, and nothing is ever written through a link planted at the path.
 namespace modFileIO {
@@ -27,11 +29,25 @@ tIoError WriteFileWhole(const QString& strPath, const QByteArray& bytContent,
 // replaced, so strTo names the old or the new file at every instant.
 tIoError RenameOver(const QString& strFrom, const QString& strTo);
 
-// Reads a regular file, through links: the whole file, or its last lngLastBytes
-// when that is not negative. A folder, a FIFO, a device or a socket is refused
-// without being opened, so nothing waits for a writer that never comes. Returns
-// what went wrong (kind None when read).
+// Makes room for a read: lngBytes in all, the bytes read so far kept; returns
+// where the room starts, or null when there is no such memory.
+using tMakeRoom = std::function<char*(qint64 lngBytes)>;
+
+// Reads a regular file, through links, to its end into the room fnMakeRoom
+// gives, also past the size it had when opened should it grow meanwhile. More
+// than lngMaxBytes (when not negative) is refused as TooLarge with that limit,
+// judged by the size and by the bytes read. A folder, a FIFO, a device or a
+// socket is refused without being opened, so nothing waits for a writer that
+// never comes. Returns what went wrong (kind None when read); *plngRead: the
+// bytes read.
+tIoError ReadRegularFile(const QString& strPath, qint64 lngMaxBytes, const tMakeRoom& fnMakeRoom,
+                         qint64* plngRead);
+// The same into a byte array: the whole file, or its last lngLastBytes when
+// that is not negative.
 tIoError ReadRegularFile(const QString& strPath, QByteArray* pBytes, qint64 lngLastBytes = -1);
+
+// Whether something has the name: a file, a folder, or a link, a dangling one too.
+bool NameTaken(const QString& strPath);
 
 // Makes strTo, which must not exist, a second name of the file strFrom (a hard
 // link), or a whole copy of it where the file system has no links.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "cDBBuilder.h"
 
+#include "modCarrierTable.h"
 #include "modFileIO.h"
 #include "modInputCheck.h"
 #include "modRecordKey.h"
@@ -10,8 +11,8 @@
 
 namespace {
 
-const QString SteerToKindG = QStringLiteral("C160");
-const QString SteerToKindH = QStringLiteral("C161");
+using modCarrierTable::NeedsEightDigits;
+using modCarrierTable::NeedsNineDigits;
 
 bool IsDigits(QStringView strText) {
     return !strText.isEmpty() && modInputCheck::IsAllDigits(strText);
@@ -84,7 +85,7 @@ bool cDBBuilder::AddEntry(const QString& strPrefix, const QString& strCode, int 
         return Fail(where + QStringLiteral("%1 is not a carrier code (a capital letter and "
                                            "three digits)")
                                 .arg(Quoted(strCode)));
-    if (strCode == SteerToKindG || strCode == SteerToKindH)
+    if (strCode == NeedsEightDigits || strCode == NeedsNineDigits)
         return Fail(where + QStringLiteral("%1 is written by the producer itself where longer "
                                            "blocks need it; it cannot be listed")
                                 .arg(strCode));
@@ -135,9 +136,9 @@ std::optional<QString> cDBBuilder::BuildText(const QString& strDate, const QStri
     QMap<QString, QString> records = blocks;
     for (auto it = blocks.cbegin(); it != blocks.cend(); ++it) {
         if (it.key().size() >= 8)
-            records.insert(it.key().left(7), SteerToKindG);
+            records.insert(it.key().left(7), NeedsEightDigits.toString());
         if (it.key().size() == 9)
-            records.insert(it.key().left(8), SteerToKindH);
+            records.insert(it.key().left(8), NeedsNineDigits.toString());
     }
 
     QString text;

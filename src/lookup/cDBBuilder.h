@@ -10,9 +10,10 @@
 
 // Produces a database text from a table of number prefixes (6 to 9 digits)
 // and carrier codes. Longer prefixes win over a shorter one they lie under;
-// where longer blocks split a 7- or 8-digit block, steering records ("C160",
-// "C161") send the lookup on to the longer key. The result is checked so that
-// no key can be found anywhere but at the start of its own record.
+// where longer blocks split a 7- or 8-digit block, steering records
+// (modCarrierTable::NeedsEightDigits, NeedsNineDigits) send the lookup on to
+// the longer key. The result is checked so that no key can be found anywhere
+// but at the start of its own record.
 class cDBBuilder {
 public:
     // One table line: "prefix,code". Blank lines, lines starting with "#" and a

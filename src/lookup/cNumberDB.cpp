@@ -4,11 +4,9 @@
 #include "cKeyIndex.h"
 #include "cPageBlock.h"
 #include "modBytes.h"
+#include "modFileIO.h"
 #include "modInputCheck.h"
 #include "modText.h"
-
-#include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <cstring>
@@ -91,50 +89,17 @@ void cNumberDB::SetText(const QString& strText) {
 bool cNumberDB::LoadDB(const QString& strFilePath) {
     Adopt(QByteArray());
     m_blnLoaded = false;
-    m_error = tIoError();
-    auto fail = [this](const tIoError& error) {
-        m_error = error;
-        return false;
-    };
-    const QFileInfo info(strFilePath);
-    if (!info.exists())
-        return fail(tIoError::Of(eIoError::NotFound));
-    if (info.isDir())
-        return fail(tIoError::Of(eIoError::IsFolder));
-    // A FIFO or a device may block or never end, and opening one may act: only a
-    // regular file (after following a link) is opened.
-    if (!info.isFile())
-        return fail(tIoError::Of(eIoError::NotRegularFile));
-    QFile file(strFilePath);
-    tIoError::ClearLastSystemCode();
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return fail(tIoError::FromFileDevice(file, tIoError::LastSystemCode()));
-    // A file may grow while it is read: the limit is checked against the bytes
-    // read, not only against the size.
-    const qint64 size = file.size();
-    if (size > MaxFileBytes)
-        return fail(tIoError::Limit(MaxFileBytes));
     auto storage = std::make_shared<cPageBlock>();
-    qsizetype used = 0;
-    // One byte more than the size, so that the end is seen without growing.
-    if (!storage->Resize(size_t(size) + 1))
-        return fail(tIoError::Of(eIoError::NoMemory));
-    for (;;) {
-        if (size_t(used) == storage->Capacity() &&
-            !storage->Resize(
-                size_t(qMin<qint64>(MaxFileBytes + 1, qMax<qint64>(2 * used, 1 << 16)))))
-            return fail(tIoError::Of(eIoError::NoMemory));
-        tIoError::ClearLastSystemCode();
-        const qint64 got = file.read(storage->Data() + used, qint64(storage->Capacity()) - used);
-        if (got < 0)
-            return fail(tIoError::FromFileDevice(file, tIoError::LastSystemCode()));
-        if (got == 0)
-            break;
-        used += got;
-        if (used > MaxFileBytes)
-            return fail(tIoError::Limit(MaxFileBytes));
-    }
-    QByteArray bytes = QByteArray::fromRawData(storage->Data(), used);
+    qint64 lngRead = 0;
+    m_error = modFileIO::ReadRegularFile(
+        strFilePath, MaxFileBytes,
+        [&storage](qint64 lngBytes) {
+            return storage->Resize(size_t(lngBytes)) ? storage->Data() : nullptr;
+        },
+        &lngRead);
+    if (m_error.Failed())
+        return false;
+    QByteArray bytes = QByteArray::fromRawData(storage->Data(), qsizetype(lngRead));
     Adopt(std::move(bytes), std::move(storage));
     return true;
 }

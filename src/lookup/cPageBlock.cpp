@@ -6,6 +6,7 @@
 
 #if defined(__linux__)
 #include <sys/mman.h>
+#include <unistd.h>
 #elif defined(_WIN32)
 #include <windows.h>
 #endif
@@ -28,12 +29,20 @@ void PortableFree(char* data, size_t) {
 
 #if defined(__linux__)
 // Anonymous mappings come zeroed, and grow by remapping instead of copying.
+// Only whole pages go when a block is cut: the last page kept still holds what
+// lay beyond the cut, and is zeroed there when the block grows again.
 char* SystemResize(char* data, size_t lngOldBytes, size_t lngBytes) {
     void* p =
         data ? mremap(data, lngOldBytes, lngBytes, MREMAP_MAYMOVE)
              : mmap(nullptr, lngBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (p == MAP_FAILED)
         return nullptr;
+    if (data && lngBytes > lngOldBytes) {
+        const size_t lngPage = size_t(sysconf(_SC_PAGESIZE));
+        const size_t lngPageEnd = (lngOldBytes + lngPage - 1) / lngPage * lngPage;
+        std::memset(static_cast<char*>(p) + lngOldBytes, 0,
+                    (lngBytes < lngPageEnd ? lngBytes : lngPageEnd) - lngOldBytes);
+    }
     madvise(p, lngBytes, MADV_HUGEPAGE);
     return static_cast<char*>(p);
 }

@@ -2,9 +2,8 @@
 #include "modAppInfo.h"
 
 #include "modCheckPath.h"
+#include "modFileIO.h"
 #include "modVersion.h"
-
-#include <QFileInfo>
 
 namespace modAppInfo {
 
@@ -36,8 +35,7 @@ QString InstalledMarkerName() {
 }
 
 bool IsInstalledFolder(const QString& strFolder) {
-    const QFileInfo marker(modCheckPath::CheckPath(strFolder) + InstalledMarkerName());
-    return marker.exists() || marker.isSymLink();
+    return modFileIO::NameTaken(modCheckPath::CheckPath(strFolder) + InstalledMarkerName());
 }
 
 } // namespace modAppInfo

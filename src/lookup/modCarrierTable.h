@@ -9,6 +9,12 @@ namespace modCarrierTable {
 // Area 99: the map shows no region.
 constexpr short AreaNone = 99;
 
+// The codes that ask for more digits: a 7-digit block split into 8-digit ones,
+// an 8-digit block split into 9-digit ones. The search goes on to the longer
+// key after them; the database producer writes them, a table never lists them.
+constexpr QStringView NeedsEightDigits = u"C160";
+constexpr QStringView NeedsNineDigits = u"C161";
+
 // One row of the fixed table; the texts are static, so rows are handed out by reference.
 struct tCarrierRow {
     QStringView code; // empty for the row of every unknown value

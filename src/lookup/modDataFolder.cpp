@@ -33,25 +33,14 @@ QString DBPath(const QString& strFolder) {
     return modCheckPath::CheckPath(strFolder) + QStringLiteral("db.dat");
 }
 
-namespace {
-
-// Only the end is read, at start-up, yet through the database's own reader of
-// the tail, so the version means the same as in the program.
-tIoError ReadVersion(const QString& strPath, int* pintVersion) {
+tFileVersion FileDBVersion(const QString& strPath) {
+    // Only the end is read, yet through the database's own reader of the tail,
+    // so the version means the same as in the program.
     QByteArray end;
     const tIoError error = modFileIO::ReadRegularFile(strPath, &end, 64);
     cNumberDB tail;
     tail.SetBytes(end);
-    *pintVersion = !error.Failed() && tail.HasValidTail() ? tail.DBVersion().toInt() : -1;
-    return error;
-}
-
-} // namespace
-
-int FileDBVersion(const QString& strPath) {
-    int intVersion = -1;
-    ReadVersion(strPath, &intVersion);
-    return intVersion;
+    return {!error.Failed() && tail.HasValidTail() ? tail.DBVersion().toInt() : -1, error};
 }
 
 bool FolderWritable(const QString& strFolder) {
@@ -118,17 +107,16 @@ tDataFolder DecideDataFolder(const QString& strProgramDir, bool blnBeside,
 
     const QString installed = DBPath(strProgramDir);
     const QString own = DBPath(strUserDir);
-    const QFileInfo ownFile(own);
-    const bool ownPresent = ownFile.exists() || ownFile.isSymLink();
-    int ownVersion = -1;
+    const bool ownPresent = modFileIO::NameTaken(own);
+    const tFileVersion ownVersion = ownPresent ? FileDBVersion(own) : tFileVersion();
     // The user may have made it so, or it holds an update that must not be lost:
     // left as it is.
-    if (const tIoError error = ownPresent ? ReadVersion(own, &ownVersion) : tIoError();
-        error.Failed())
-        return {strProgramDir, eCopyProblem::OwnUnreadable, own, error};
+    if (ownVersion.error.Failed())
+        return {strProgramDir, eCopyProblem::OwnUnreadable, own, ownVersion.error};
     // A user's copy is made from the installed database, and made again when a
     // newer program brought a newer one; an updated copy is never set back.
-    if (!QFileInfo::exists(installed) || (ownPresent && ownVersion >= FileDBVersion(installed)))
+    if (!QFileInfo::exists(installed) ||
+        (ownPresent && ownVersion.intVersion >= FileDBVersion(installed).intVersion))
         return {strUserDir};
     return {strProgramDir, eCopyProblem::None, QString(), tIoError(), true};
 }
@@ -148,8 +136,7 @@ tDataFolder ChooseDataFolder(const QString& strProgramDir, bool blnBeside,
 
     const QString installed = DBPath(strProgramDir);
     const QString own = DBPath(strUserDir);
-    const QFileInfo ownFile(own);
-    const bool ownPresent = ownFile.exists() || ownFile.isSymLink();
+    const bool ownPresent = modFileIO::NameTaken(own);
     QByteArray bytes;
     if (const tIoError error = modFileIO::ReadRegularFile(installed, &bytes); error.Failed())
         return {strProgramDir, eCopyProblem::InstalledUnreadable, installed, error};
@@ -171,10 +158,10 @@ namespace {
 // could not load it as a database (no date and version at its end, or larger
 // than the database may be), -2 when the file cannot be read.
 int LoadableVersion(const QString& strPath) {
-    int intVersion = -1;
-    if (ReadVersion(strPath, &intVersion).Failed())
+    const tFileVersion version = FileDBVersion(strPath);
+    if (version.error.Failed())
         return -2;
-    return QFileInfo(strPath).size() > cNumberDB::MaxFileBytes ? -1 : intVersion;
+    return QFileInfo(strPath).size() > cNumberDB::MaxFileBytes ? -1 : version.intVersion;
 }
 
 } // namespace
@@ -206,8 +193,7 @@ void RecoverFolder(cFileOps& files, const QString& strFolder, int intMinAgeSecs,
     }
 
     const QString dbPath = DBPath(strFolder);
-    const QFileInfo db(dbPath);
-    const bool absent = !db.exists() && !db.isSymLink();
+    const bool absent = !modFileIO::NameTaken(dbPath);
     int version = absent ? -2 : LoadableVersion(dbPath);
     if (absent || version == -1) {
         // Only a backup the program can load; the others stay, as long as db.dat is no database.
@@ -230,7 +216,7 @@ void RecoverFolder(cFileOps& files, const QString& strFolder, int intMinAgeSecs,
         files.Remove(stray);
     if (version >= 0)
         for (const QString& backup : oldBackups)
-            if (QFileInfo(backup).isSymLink() || QFileInfo::exists(backup))
+            if (modFileIO::NameTaken(backup))
                 files.Remove(backup);
 }
 

@@ -75,8 +75,12 @@ tDataFolder DecideDataFolder(const QString& strProgramDir, bool blnBeside,
 tDataFolder WindowDataFolder(const QString& strProgramDir);
 
 // The database version of a db.dat, read from its end: -1 when the end has no
-// valid date and version or the file cannot be read.
-int FileDBVersion(const QString& strPath);
+// valid date and version or the file cannot be read (error tells why).
+struct tFileVersion {
+    int intVersion = -1;
+    tIoError error{};
+};
+tFileVersion FileDBVersion(const QString& strPath);
 
 // How long a download or a backup stays untouched by other instances: an update
 // that runs keeps them only for the seconds between writing, checking and

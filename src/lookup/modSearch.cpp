@@ -50,9 +50,9 @@ tCarrierCode FindCarrierCode(const cNumberDB& db, QStringView strNumber) {
     if (code != u"0")
         return code;
     code = step(7);
-    if (code == u"C160" && strNumber.size() >= 8) {
+    if (code == modCarrierTable::NeedsEightDigits && strNumber.size() >= 8) {
         code = step(8);
-        if (code == u"C161" && strNumber.size() >= 9)
+        if (code == modCarrierTable::NeedsNineDigits && strNumber.size() >= 9)
             code = step(9);
     }
     return code;
@@ -77,7 +77,8 @@ QStringView RefusalText(eRefusal refusal) {
 }
 
 bool tSearchResult::Logged() const {
-    return Accepted() && code != u"C160" && code != u"C161";
+    return Accepted() && code != modCarrierTable::NeedsEightDigits &&
+           code != modCarrierTable::NeedsNineDigits;
 }
 
 tSearchResult SearchNumber(const cNumberDB& db, QStringView strNumber, bool blnDBLoaded) {

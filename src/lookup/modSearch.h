@@ -21,7 +21,8 @@ QString SearchDB8(const cNumberDB& db, const QString& strLead);
 QString SearchDB9(const cNumberDB& db, const QString& strLead);
 
 // The final carrier code of an accepted number: kind A; on a miss kind F; after
-// "C160" with at least 8 characters kind G; after "C161" with at least 9 kind H.
+// NeedsEightDigits with at least 8 characters kind G; after NeedsNineDigits with
+// at least 9 kind H (modCarrierTable).
 // "0" when nothing was found. The number must be accepted by the input check.
 QString SearchCarrierCode(const cNumberDB& db, const QString& strNumber);
 // The same without allocating (the keys are built in place); SearchCarrierCode
@@ -44,7 +45,7 @@ struct tSearchResult {
     // The refusal message or the row's text.
     QStringView Text() const { return row ? row->text : RefusalText(refusal); }
     short Area() const { return row ? row->area : modCarrierTable::AreaNone; }
-    // Searched and not one of the notices that ask for more digits (C160, C161).
+    // Searched and not one of the notices that ask for more digits.
     bool Logged() const;
     // Found in no record: the notice that offers the support address follows.
     bool Unlisted() const { return Accepted() && code == u"0"; }

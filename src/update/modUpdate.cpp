@@ -4,9 +4,9 @@
 #include "cFileOps.h"
 #include "cNumberDB.h"
 #include "modDataFolder.h"
+#include "modFileIO.h"
 #include "modInputCheck.h"
 
-#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTime>
 
@@ -72,7 +72,7 @@ QString MakeTempName(const QString& strFolder, bool blnBackup) {
     for (int i = 0; i < 1000; ++i) {
         const int n = (first - 1 + i) % 1000 + 1;
         const QString name = QStringLiteral("%1").arg(n, 4, 10, QLatin1Char('0')) + suffix;
-        if (!QFileInfo::exists(strFolder + name))
+        if (!modFileIO::NameTaken(strFolder + name))
             return name;
     }
     return QString();
@@ -95,7 +95,6 @@ eCheck CheckDownload(const QByteArray& bytData, qint64 lngMaxBytes, int intAnnou
 
 tIoError SwapIn(cFileOps& files, const QString& strFolder, const QString& strDownloaded) {
     const QString dbPath = modDataFolder::DBPath(strFolder);
-    const QFileInfo db(dbPath);
     QString backupPath;
     const auto fail = [&](const tIoError& error) {
         files.Remove(strDownloaded);
@@ -103,7 +102,7 @@ tIoError SwapIn(cFileOps& files, const QString& strFolder, const QString& strDow
             files.Remove(backupPath);
         return error;
     };
-    if (db.exists() || db.isSymLink()) {
+    if (modFileIO::NameTaken(dbPath)) {
         const QString backupName = MakeTempName(strFolder, true);
         if (backupName.isEmpty())
             return fail(tIoError::Of(eIoError::NoFreeName));

@@ -44,9 +44,10 @@ struct tDecision {
 // as text) and the running program's version number (130 for 1.3.0).
 tDecision Decide(const QString& strVersion, const QString& strLocalVersion, int intProgramVersion);
 
-// A name not in use in the folder: "0001" to "1000" followed by ".b" for a
-// backup or ".t" for a download, from a number drawn afresh; empty when all
-// thousand are taken. Nothing is ever written into a file that is already there.
+// A name not in use in the folder (not even by a link to nothing): "0001" to
+// "1000" followed by ".b" for a backup or ".t" for a download, from a number
+// drawn afresh; empty when all thousand are taken. Nothing is ever written into
+// a file that is already there.
 QString MakeTempName(const QString& strFolder, bool blnBackup);
 
 enum class eCheck { Accepted, WrongSize, NotDatabase, VersionDiffers };

@@ -118,6 +118,75 @@ private slots:
     }
 #endif
 
+    // The limit is judged against the bytes a whole read takes; a read of the end
+    // takes at most that many bytes. The file holds "0123456789".
+    void readLimits_data() {
+        QTest::addColumn<qint64>("last"); // -1: the whole file
+        QTest::addColumn<qint64>("max");  // -1: no limit
+        QTest::addColumn<tIoError>("error");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("whole, no limit") << -1LL << -1LL << tIoError() << QByteArray("0123456789");
+        QTest::newRow("whole, exactly the limit")
+            << -1LL << 10LL << tIoError() << QByteArray("0123456789");
+        QTest::newRow("whole, one byte over") << -1LL << 9LL << tIoError::Limit(9) << QByteArray();
+        QTest::newRow("the last 4") << 4LL << -1LL << tIoError() << QByteArray("6789");
+        QTest::newRow("the last 20 of 10")
+            << 20LL << -1LL << tIoError() << QByteArray("0123456789");
+        QTest::newRow("the last 0") << 0LL << -1LL << tIoError() << QByteArray();
+    }
+    void readLimits() {
+        QFETCH(qint64, last);
+        QFETCH(qint64, max);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("f");
+        QVERIFY(WriteFile(path, "0123456789"));
+        QByteArray bytes;
+        tIoError error;
+        if (max < 0) {
+            error = modFileIO::ReadRegularFile(path, &bytes, last);
+        } else {
+            QByteArray room;
+            qint64 lngRead = -1;
+            error = modFileIO::ReadRegularFile(
+                path, max,
+                [&room](qint64 n) {
+                    room.resize(n);
+                    return room.data();
+                },
+                &lngRead);
+            bytes = error.Failed() ? QByteArray() : room.left(lngRead);
+        }
+        QTEST(error, "error");
+        QTEST(bytes, "bytes");
+    }
+
+    // Whatever stands at a name takes it, a link to nothing too.
+    void nameTaken_data() {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("nothing") << "none" << false;
+        QTest::newRow("in a folder that is not there") << "none/x" << false;
+        QTest::newRow("a file") << "file" << true;
+        QTest::newRow("a folder") << "folder" << true;
+        QTest::newRow("a link to nothing") << "dangling" << true;
+    }
+    void nameTaken() {
+        QFETCH(QString, what);
+#ifndef Q_OS_UNIX
+        if (what == "dangling")
+            QSKIP("symbolic links as Unix has them");
+#endif
+        QTemporaryDir dir;
+        const QString path = dir.filePath(what);
+        if (what == "file")
+            QVERIFY(WriteFile(path, "x"));
+        else if (what == "folder")
+            QVERIFY(QDir().mkdir(path));
+        else if (what == "dangling")
+            QVERIFY(QFile::link(dir.filePath("nowhere"), path));
+        QTEST(modFileIO::NameTaken(path), "taken");
+    }
+
     void renameOverAndLinkOrCopy() {
         QTemporaryDir dir;
         const QString a = dir.filePath("a"), b = dir.filePath("b"), c = dir.filePath("c");

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "DecryptAUCG.h"
+#include "cDBBuilder.h"
 #include "cFileOps.h"
 #include "cNumberDB.h"
 #include "modCarrierTable.h"
@@ -16,6 +17,8 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cerrno>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -82,6 +85,50 @@ private slots:
         QCOMPARE(db.FindCode(u"00020407A"), QStringLiteral("0"));
         QVERIFY(!db.LoadDB(dir.path()));
         QCOMPARE(db.LastError().kind, eIoError::IsFolder);
+    }
+
+    // What stands at db.dat when it cannot be loaded, and why: never waited on, never
+    // held beyond the limit, and a folder the user may not enter is no missing file.
+    void loadRefusals_data() {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<tIoError>("error");
+        using enum eIoError;
+        QTest::newRow("a FIFO") << "fifo" << tIoError::Of(NotRegularFile);
+        QTest::newRow("a link to a FIFO") << "fifo link" << tIoError::Of(NotRegularFile);
+        QTest::newRow("one byte over the limit") << "big" << tIoError::Limit(256LL << 20);
+        QTest::newRow("in a folder the user may not enter")
+            << "shut" << tIoError::Of(PermissionDenied, EACCES);
+    }
+    void loadRefusals() {
+        QFETCH(QString, what);
+#ifndef Q_OS_UNIX
+        if (what != "big")
+            QSKIP("FIFOs, links and folder modes as Unix has them");
+#endif
+        QTemporaryDir dir;
+        const QString path = dir.filePath("db.dat");
+        if (what == "fifo")
+            QVERIFY(modTestFiles::MakeFifo(path));
+        if (what == "fifo link")
+            QVERIFY(modTestFiles::MakeFifo(dir.filePath("fifo")) &&
+                    QFile::link(dir.filePath("fifo"), path));
+        if (what == "big") { // sparse, so that it takes no room
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(cNumberDB::MaxFileBytes + 1));
+        }
+        if (what == "shut")
+            QVERIFY(WriteFile(path, DBBytes("1000")) &&
+                    QFile::setPermissions(dir.path(), QFile::Permissions()));
+        const auto restore = qScopeGuard([&] {
+            modTestFiles::SetPermissionOverride(true);
+            QFile::setPermissions(dir.path(), QFile::Permissions(0x7700));
+        });
+        modTestFiles::SetPermissionOverride(false);
+        cNumberDB db;
+        db.SetBytes(DBBytes("1000"));
+        QVERIFY(!db.LoadDB(path));
+        QTEST(db.LastError(), "error");
+        QVERIFY(!db.IsLoaded() && db.Size() == 0);
     }
 
     // db.dat (none, folder, fifo, notail, db<version>, or big<version>: over the load
@@ -254,6 +301,42 @@ private slots:
         const modSearch::tSearchResult none = modSearch::SearchNumber(db, number, false);
         QVERIFY(!none.Accepted() && !none.Logged() && !none.Unlisted());
         QCOMPARE(none.Text().toString(), QStringLiteral("db.datを読み込めませんでした"));
+    }
+
+    // The producer's records for a table, and what the search finds in them with and
+    // without the key index. 090000... gives keys whose value is 0, the first of each kind.
+    void producedRecords_data() {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("code");
+        QTest::newRow("090000") << "090000,C130"
+                                << "00010203AC130\r\n20261207  1001\r\n"
+                                << "09000000000"
+                                << "C130";
+        QTest::newRow("090000000, under steering records")
+            << "090000000,C131"
+            << "0001020304FC160\r\n000102030405GC161\r\n00010203040506HC131\r\n"
+               "20261207  1001\r\n"
+            << "09000000000"
+            << "C131";
+    }
+    void producedRecords() {
+        QFETCH(QString, table);
+        QFETCH(QString, number);
+        QFETCH(QString, code);
+        cDBBuilder builder;
+        QVERIFY(builder.AddTableText(table));
+        const std::optional<QString> text = builder.BuildText("20261207", "1001");
+        QVERIFY2(text, qPrintable(builder.ErrorText()));
+        QTEST(*text, "text");
+        cNumberDB db, indexed;
+        db.SetText(*text);
+        indexed.SetText(*text);
+        indexed.BuildIndex();
+        QCOMPARE(modSearch::SearchCarrierCode(db, number) + u'|' +
+                     modSearch::SearchCarrierCode(indexed, number),
+                 code + u'|' + code);
     }
 
     void carrierTable() {

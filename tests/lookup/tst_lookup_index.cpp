@@ -109,6 +109,10 @@ private slots:
         QCOMPARE(block.Data()[(3 << 20) - 1], '\0');
         QVERIFY(block.Resize(50) && block.Capacity() == 50);
         QCOMPARE(QByteArrayView(block.Data(), 50), QByteArray(50, 'x'));
+        // Grown again: what lay beyond the cut is gone, the new bytes are zero.
+        QVERIFY(block.Resize(3 << 20));
+        QCOMPARE(QByteArrayView(block.Data(), 100), QByteArray(50, 'x') + QByteArray(50, '\0'));
+        QCOMPARE(QByteArrayView(block.Data(), 3 << 20).count('\0'), (3 << 20) - 50);
 
         const auto way = portable ? modBytes::eWay::Portable : modBytes::eWay::System;
         const QByteArray hay = "00020400020406AC13";

@@ -103,6 +103,13 @@ private slots:
         QTest::newRow("csv in code page 932")
             << "" << csv + QStringList{"--encoding", "cp932", "09012345678"} << QByteArray() << 0
             << QByteArray("number,code,text\r\n09012345678,C150,au<\x95\x73\x96\xBE>\r\n") << "";
+        QTest::newRow("tsv in code page 932")
+            << "" << db + QStringList{"--encoding", "cp932", "09012345678", "0901"} << QByteArray()
+            << 0
+            << QByteArray("09012345678\tC150\tau<\x95\x73\x96\xBE>\n"
+                          "0901\t-\t\x8D\xC5\x92\xE1"
+                          "7\x8C\x85\x93\xFC\x97\xCD\x82\xB5\x82\xC4\x89\xBA\x82\xB3\x82\xA2\n")
+            << "";
         QTest::newRow(
             "csv, arguments: unlisted, quoted, led by a formula, TAB, CR or a direction mark")
             << "" << csv + QStringList{"0900012345", "0\"9,1", "=1+2", "\t=1", "\r=1", "\u2066@1"}
@@ -124,6 +131,18 @@ private slots:
         QTest::newRow("a line of megabytes, then a number")
             << "little memory" << db << "090" + QByteArray(24 << 20, '5') + "\n" + number << 0
             << "090" + QByteArray(37, '5') + "…\t-\t番号11桁を入力して下さい\n" + answer << "";
+        // Up to 1024 bytes (a CR at the end not counted) a line is a number, checked whole;
+        // a longer one is shown cut, and answered once however the reads split it.
+        const QByteArray tooLong = "\t-\t番号11桁を入力して下さい\n";
+        QTest::newRow("a line of 1024 bytes")
+            << "" << db << "090" + QByteArray(1021, '5') + "\r\n" + number << 0
+            << "090" + QByteArray(1021, '5') + tooLong + answer << "";
+        QTest::newRow("a line of 1025 bytes")
+            << "" << db << "090" + QByteArray(1022, '5') + "\n" + number << 0
+            << "090" + QByteArray(37, '5') + "…" + tooLong + answer << "";
+        QTest::newRow("lines of 4000 bytes across many reads")
+            << "" << db << ("090" + QByteArray(3997, '5') + "\n" + number).repeated(300) << 0
+            << ("090" + QByteArray(37, '5') + "…" + tooLong + answer).repeated(300) << "";
         QTest::newRow("version") << "" << QStringList{"--version"} << QByteArray() << 0
                                  << QByteArray("lumivo-lookup 1.30\n") << "";
         const QStringList noTail{"--db", LUMIVO_PREFIX_TABLE, "09012345678"};

@@ -151,56 +151,63 @@ void AnswerNumber(const cNumberDB& db, cAnswerWriter& writer, bool blnStrict, QS
                   bytUtf8);
 }
 
+// Answers one line of standard input, without its line end: every line, a
+// blank one too, so that answers and lines pair up. A short ASCII line, the
+// usual number, is looked up from a buffer on the stack.
+void AnswerLine(const cNumberDB& db, cAnswerWriter& writer, bool blnStrict,
+                QByteArrayView bytLine) {
+    if (bytLine.endsWith('\r'))
+        bytLine.chop(1);
+    if (bytLine.size() > MaxLineBytes) {
+        const QString text = QString::fromUtf8(bytLine.first(MaxLineBytes));
+        const qsizetype shown = ShownOfLongLine - text[ShownOfLongLine - 1].isHighSurrogate();
+        return AnswerNumber(db, writer, blnStrict, text.left(shown) + u'…');
+    }
+    char16_t wide[64];
+    bool ascii = bytLine.size() <= qsizetype(std::size(wide));
+    for (qsizetype i = 0; ascii && i < bytLine.size(); ++i)
+        ascii = uchar(bytLine[i]) < 0x80;
+    if (!ascii)
+        return AnswerNumber(db, writer, blnStrict, QString::fromUtf8(bytLine));
+    for (qsizetype i = 0; i < bytLine.size(); ++i)
+        wide[i] = uchar(bytLine[i]);
+    AnswerNumber(db, writer, blnStrict, QStringView(wide, bytLine.size()), bytLine);
+}
+
+// Answers every line that ends in these UTF-8 bytes, the first one after the
+// part of it held in *pbytPending; the part after the last line end waits
+// there. Of a long line only as much is held as shows that it is long.
+void AnswerEndedLines(const cNumberDB& db, cAnswerWriter& writer, bool blnStrict,
+                      QByteArrayView bytUtf8, QByteArray* pbytPending) {
+    const auto keep = [pbytPending](QByteArrayView bytPart) {
+        pbytPending->append(
+            bytPart.first(qMin(bytPart.size(), MaxLineBytes + 2 - pbytPending->size())));
+    };
+    const char* from = bytUtf8.data();
+    const char* const end = from + bytUtf8.size();
+    for (const char* nl;
+         from != end && (nl = static_cast<const char*>(memchr(from, '\n', size_t(end - from))));
+         from = nl + 1) {
+        if (pbytPending->isEmpty()) {
+            AnswerLine(db, writer, blnStrict, QByteArrayView(from, nl - from));
+            continue;
+        }
+        keep(QByteArrayView(from, nl - from));
+        AnswerLine(db, writer, blnStrict, *pbytPending);
+        pbytPending->clear();
+    }
+    keep(QByteArrayView(from, end - from));
+}
+
 // Standard input, one number per line. Lines are split as UTF-8 bytes (other
-// encodings, named by a byte order mark, are turned into UTF-8 first); a short
-// ASCII line, the usual number, is looked up from a buffer on the stack. A file
+// encodings, named by a byte order mark, are turned into UTF-8 first). A file
 // is answered in large blocks; a pipe or a terminal gets each answer as soon
 // as its line is complete, so that a caller may write a number and wait for it.
 // False, with the reason, when standard input cannot be read.
 bool AnswerStream(const cNumberDB& db, cAnswerWriter& writer, bool blnStrict, QString* pstrWhy) {
     struct stat st;
     const bool blnFile = fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode);
-    char16_t wide[64];
-    // Every bytLine is answered, a blank one too, so that answers and lines pair up.
-    auto answerLine = [&](QByteArrayView bytLine) {
-        if (bytLine.endsWith('\r'))
-            bytLine.chop(1);
-        if (bytLine.size() > MaxLineBytes) {
-            const QString text = QString::fromUtf8(bytLine.first(MaxLineBytes));
-            const qsizetype shown = ShownOfLongLine - text[ShownOfLongLine - 1].isHighSurrogate();
-            return AnswerNumber(db, writer, blnStrict, text.left(shown) + u'…');
-        }
-        bool ascii = bytLine.size() <= qsizetype(std::size(wide));
-        for (qsizetype i = 0; ascii && i < bytLine.size(); ++i)
-            ascii = uchar(bytLine[i]) < 0x80;
-        if (!ascii)
-            return AnswerNumber(db, writer, blnStrict, QString::fromUtf8(bytLine));
-        for (qsizetype i = 0; i < bytLine.size(); ++i)
-            wide[i] = uchar(bytLine[i]);
-        AnswerNumber(db, writer, blnStrict, QStringView(wide, bytLine.size()), bytLine);
-    };
-    // The line not yet ended; of a long one only as much as shows that it is long.
-    QByteArray pending;
-    auto keep = [&](QByteArrayView bytPart) {
-        pending.append(bytPart.first(qMin(bytPart.size(), MaxLineBytes + 2 - pending.size())));
-    };
-    auto split = [&](QByteArrayView bytUtf8) {
-        const char* from = bytUtf8.data();
-        const char* const end = from + bytUtf8.size();
-        for (const char* nl;
-             from != end && (nl = static_cast<const char*>(memchr(from, '\n', size_t(end - from))));
-             from = nl + 1) {
-            if (pending.isEmpty()) {
-                answerLine(QByteArrayView(from, nl - from));
-                continue;
-            }
-            keep(QByteArrayView(from, nl - from));
-            answerLine(pending);
-            pending.clear();
-        }
-        keep(QByteArrayView(from, end - from));
-    };
-
+    QByteArray pending; // the line not yet ended
     QByteArray block(BlockBytes, Qt::Uninitialized);
     QByteArray head; // the first bytes, until they show their encoding
     bool blnEncodingKnown = false;
@@ -223,19 +230,153 @@ bool AnswerStream(const cNumberDB& db, cAnswerWriter& writer, bool blnStrict, QS
                 bytes = bytes.sliced(3);
         }
         if (decoder)
-            split(decoder->decode(bytes).operator QString().toUtf8());
+            AnswerEndedLines(db, writer, blnStrict,
+                             decoder->decode(bytes).operator QString().toUtf8(), &pending);
         else
-            split(bytes);
+            AnswerEndedLines(db, writer, blnStrict, bytes, &pending);
         head.clear();
         if (got == 0) {
-            if (!pending.isEmpty())
-                answerLine(pending); // a last line without a line end
+            if (!pending.isEmpty()) // a last line without a line end
+                AnswerLine(db, writer, blnStrict, pending);
             return true;
         }
         // Once the answers cannot be written, reading on is of no use.
         if (blnFile ? writer.Failed() : !writer.Flush())
             return true;
     }
+}
+
+// What the command line asks for.
+struct tOptions {
+    bool blnDBGiven = false; // --db, with strDBPath (which may be empty)
+    QString strDBPath;
+    bool blnAllowNoTail = false;
+    bool blnStrict = false;
+    bool blnVerbose = false;
+    cAnswerWriter::eFormat format = cAnswerWriter::eFormat::Tsv;
+    bool blnCp932 = false;
+    QStringList lstNumbers;
+};
+
+// The database read without --db, as the help names it: found without
+// preparing anything; where the copy is due, the copy.
+QString DefaultDBPath(const QString& strProgramDir) {
+    const modDataFolder::tDataFolder window = modDataFolder::WindowDataFolder(strProgramDir);
+    return modDataFolder::DBPath(window.blnCopy ? modDataFolder::UserDataFolder()
+                                                : window.strFolder);
+}
+
+// The options and arguments, in the order the help lists them.
+void DescribeCommandLine(QCommandLineParser& parser, const QString& strDefaultDB) {
+    parser.setApplicationDescription(
+        QString::fromUtf8(Description).arg(QDir::toNativeSeparators(strDefaultDB)));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOptions(
+        {{QStringLiteral("db"),
+          QStringLiteral("The number database to read (default: the window's, see above)."),
+          QStringLiteral("FILE")},
+         {QStringLiteral("allow-no-tail"),
+          QStringLiteral("Reads a database that does not end in its date and version (with a "
+                         "warning); without it such a file is refused.")},
+         {QStringLiteral("strict"),
+          QStringLiteral("Checks each number exactly as typed, as the window's box does.")},
+         {QStringLiteral("format"), QStringLiteral("tsv (the default), csv or jsonl."),
+          QStringLiteral("FORMAT"), QStringLiteral("tsv")},
+         {QStringLiteral("encoding"),
+          QStringLiteral("utf-8 (the default) or cp932 (Shift_JIS; tsv and csv only)."),
+          QStringLiteral("ENCODING"), QStringLiteral("utf-8")},
+         {QStringLiteral("verbose"),
+          QStringLiteral("Tells on standard error which database file is read.")}});
+    parser.addPositionalArgument(QStringLiteral("NUMBER"), QStringLiteral("Numbers to look up."),
+                                 QStringLiteral("[NUMBER ...]"));
+}
+
+// Reads the command line into *pOptions. Returns the exit status when that is
+// all (a usage error, or the help or the version shown); nothing when numbers
+// are to be looked up.
+std::optional<int> ParseOptions(const QStringList& lstArgs, const QString& strDefaultDB,
+                                tOptions* pOptions) {
+    QCommandLineParser parser;
+    DescribeCommandLine(parser, strDefaultDB);
+    if (!parser.parse(lstArgs))
+        return UsageError(parser.errorText());
+    // Qt's --help-all adds only Qt's options of a window program, which this is not.
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")))
+        return PrintOut(parser.helpText());
+    if (parser.isSet(QStringLiteral("version")))
+        return PrintOut(QStringLiteral("lumivo-lookup %1\n").arg(modAppInfo::VersionLabel()));
+    const QString format = parser.value(QStringLiteral("format"));
+    const QString encoding = parser.value(QStringLiteral("encoding"));
+    if (format != u"tsv" && format != u"csv" && format != u"jsonl")
+        return UsageError(QStringLiteral("unknown format '%1'").arg(format));
+    if (encoding != u"utf-8" && encoding != u"cp932")
+        return UsageError(QStringLiteral("unknown encoding '%1'").arg(encoding));
+    if (format == u"jsonl" && encoding != u"utf-8")
+        return UsageError(QStringLiteral("jsonl is written in UTF-8 only"));
+
+    pOptions->blnDBGiven = parser.isSet(QStringLiteral("db"));
+    pOptions->strDBPath = parser.value(QStringLiteral("db"));
+    pOptions->blnAllowNoTail = parser.isSet(QStringLiteral("allow-no-tail"));
+    pOptions->blnStrict = parser.isSet(QStringLiteral("strict"));
+    pOptions->blnVerbose = parser.isSet(QStringLiteral("verbose"));
+    pOptions->format = format == u"csv"     ? cAnswerWriter::eFormat::Csv
+                       : format == u"jsonl" ? cAnswerWriter::eFormat::Jsonl
+                                            : cAnswerWriter::eFormat::Tsv;
+    pOptions->blnCp932 = encoding == u"cp932";
+    pOptions->lstNumbers = parser.positionalArguments();
+    return std::nullopt;
+}
+
+// The database file to read: --db, or the window's, whose folder is recovered
+// and copied as the window's start does, so that both read one file.
+QString ChooseDatabase(const tOptions& options, const QString& strProgramDir) {
+    QString dbPath = options.strDBPath;
+    if (!options.blnDBGiven) {
+        const modDataFolder::tDataFolder data =
+            modDataFolder::PrepareDataFolder(strProgramDir, modDataFolder::UserDataFolder());
+        dbPath = modDataFolder::DBPath(data.strFolder);
+        if (options.blnVerbose && data.problem != modDataFolder::eCopyProblem::None)
+            modToolIO::Message(CopyProblemText(data));
+    }
+    if (options.blnVerbose)
+        modToolIO::Message(QStringLiteral("lumivo-lookup: reading ") +
+                           QDir::toNativeSeparators(dbPath));
+    return dbPath;
+}
+
+// Loads the database. Returns the exit status when it cannot be used; nothing
+// when it is loaded.
+std::optional<int> LoadDatabase(cNumberDB& db, const QString& strPath, bool blnAllowNoTail) {
+    if (!db.LoadDB(strPath))
+        return Fail(QStringLiteral("cannot read the number database %1: %2")
+                        .arg(strPath, modToolIO::IoErrorText(db.LastError())));
+    if (!db.HasValidTail()) {
+        // Any file loads; without its tail it is most likely not a database at all.
+        const QString strWhy =
+            QStringLiteral("%1 does not end in a database date and version").arg(strPath);
+        if (!blnAllowNoTail)
+            return Fail(strWhy + QStringLiteral(" (--allow-no-tail reads it anyway)"));
+        modToolIO::Message(QStringLiteral("lumivo-lookup: warning: ") + strWhy);
+    }
+    return std::nullopt;
+}
+
+// Answers the numbers given, or else every line of standard input; the exit status.
+int AnswerAll(cNumberDB& db, const tOptions& options) {
+    if (options.lstNumbers.isEmpty() || options.lstNumbers.size() >= IndexFromNumbers)
+        db.BuildIndex();
+    cAnswerWriter writer(options.format, options.blnCp932);
+    QString why;
+    if (options.lstNumbers.isEmpty() && !AnswerStream(db, writer, options.blnStrict, &why)) {
+        writer.Flush(); // the answers to the lines read whole
+        return Fail(QStringLiteral("cannot read standard input: %1").arg(why));
+    }
+    for (const QString& number : options.lstNumbers)
+        AnswerNumber(db, writer, options.blnStrict, number);
+    if (!writer.Flush())
+        return Fail(QStringLiteral("cannot write the answers: %1").arg(writer.ErrorText()));
+    return 0;
 }
 
 } // namespace
@@ -246,100 +387,14 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("lumivo-lookup"));
     QCoreApplication::setApplicationVersion(modAppInfo::VersionLabel());
 
-    // The help names the default without preparing anything: where the copy is due, the copy.
     const QString programDir = modDataFolder::ProgramFolder();
-    const modDataFolder::tDataFolder window = modDataFolder::WindowDataFolder(programDir);
-    const QString defaultDB =
-        modDataFolder::DBPath(window.blnCopy ? modDataFolder::UserDataFolder() : window.strFolder);
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QString::fromUtf8(Description).arg(QDir::toNativeSeparators(defaultDB)));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption dbOption(
-        QStringLiteral("db"),
-        QStringLiteral("The number database to read (default: the window's, see above)."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption allowNoTailOption(
-        QStringLiteral("allow-no-tail"),
-        QStringLiteral("Reads a database that does not end in its date and version (with a "
-                       "warning); without it such a file is refused."));
-    const QCommandLineOption strictOption(
-        QStringLiteral("strict"),
-        QStringLiteral("Checks each number exactly as typed, as the window's box does."));
-    const QCommandLineOption formatOption(QStringLiteral("format"),
-                                          QStringLiteral("tsv (the default), csv or jsonl."),
-                                          QStringLiteral("FORMAT"), QStringLiteral("tsv"));
-    const QCommandLineOption encodingOption(
-        QStringLiteral("encoding"),
-        QStringLiteral("utf-8 (the default) or cp932 (Shift_JIS; tsv and csv only)."),
-        QStringLiteral("ENCODING"), QStringLiteral("utf-8"));
-    const QCommandLineOption verboseOption(
-        QStringLiteral("verbose"),
-        QStringLiteral("Tells on standard error which database file is read."));
-    parser.addOptions(
-        {dbOption, allowNoTailOption, strictOption, formatOption, encodingOption, verboseOption});
-    parser.addPositionalArgument(QStringLiteral("NUMBER"), QStringLiteral("Numbers to look up."),
-                                 QStringLiteral("[NUMBER ...]"));
-    if (!parser.parse(app.arguments()))
-        return UsageError(parser.errorText());
-    // Qt's --help-all adds only Qt's options of a window program, which this is not.
-    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")))
-        return PrintOut(parser.helpText());
-    if (parser.isSet(QStringLiteral("version")))
-        return PrintOut(QStringLiteral("lumivo-lookup %1\n").arg(modAppInfo::VersionLabel()));
-    const QString format = parser.value(formatOption);
-    const QString encoding = parser.value(encodingOption);
-    if (format != u"tsv" && format != u"csv" && format != u"jsonl")
-        return UsageError(QStringLiteral("unknown format '%1'").arg(format));
-    if (encoding != u"utf-8" && encoding != u"cp932")
-        return UsageError(QStringLiteral("unknown encoding '%1'").arg(encoding));
-    if (format == u"jsonl" && encoding != u"utf-8")
-        return UsageError(QStringLiteral("jsonl is written in UTF-8 only"));
-
-    const bool blnVerbose = parser.isSet(verboseOption);
-    QString dbPath = parser.value(dbOption);
-    if (!parser.isSet(dbOption)) {
-        // Recovered and copied as the window's start does, so that both read one file.
-        const modDataFolder::tDataFolder data =
-            modDataFolder::PrepareDataFolder(programDir, modDataFolder::UserDataFolder());
-        dbPath = modDataFolder::DBPath(data.strFolder);
-        if (blnVerbose && data.problem != modDataFolder::eCopyProblem::None)
-            modToolIO::Message(CopyProblemText(data));
-    }
-    if (blnVerbose)
-        modToolIO::Message(QStringLiteral("lumivo-lookup: reading ") +
-                           QDir::toNativeSeparators(dbPath));
+    tOptions options;
+    if (const std::optional<int> status =
+            ParseOptions(app.arguments(), DefaultDBPath(programDir), &options))
+        return *status;
     cNumberDB db;
-    if (!db.LoadDB(dbPath))
-        return Fail(QStringLiteral("cannot read the number database %1: %2")
-                        .arg(dbPath, modToolIO::IoErrorText(db.LastError())));
-    if (!db.HasValidTail()) {
-        // Any file loads; without its tail it is most likely not a database at all.
-        const QString strWhy =
-            QStringLiteral("%1 does not end in a database date and version").arg(dbPath);
-        if (!parser.isSet(allowNoTailOption))
-            return Fail(strWhy + QStringLiteral(" (--allow-no-tail reads it anyway)"));
-        modToolIO::Message(QStringLiteral("lumivo-lookup: warning: ") + strWhy);
-    }
-
-    const QStringList numbers = parser.positionalArguments();
-    if (numbers.isEmpty() || numbers.size() >= IndexFromNumbers)
-        db.BuildIndex();
-
-    const bool blnStrict = parser.isSet(strictOption);
-    cAnswerWriter writer(format == u"csv"     ? cAnswerWriter::eFormat::Csv
-                         : format == u"jsonl" ? cAnswerWriter::eFormat::Jsonl
-                                              : cAnswerWriter::eFormat::Tsv,
-                         encoding == u"cp932");
-    QString why;
-    if (numbers.isEmpty() && !AnswerStream(db, writer, blnStrict, &why)) {
-        writer.Flush(); // the answers to the lines read whole
-        return Fail(QStringLiteral("cannot read standard input: %1").arg(why));
-    }
-    for (const QString& number : numbers)
-        AnswerNumber(db, writer, blnStrict, number);
-    if (!writer.Flush())
-        return Fail(QStringLiteral("cannot write the answers: %1").arg(writer.ErrorText()));
-    return 0;
+    if (const std::optional<int> status =
+            LoadDatabase(db, ChooseDatabase(options, programDir), options.blnAllowNoTail))
+        return *status;
+    return AnswerAll(db, options);
 }
