@@ -14,8 +14,9 @@ $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recomme
 $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
     qt6-translations-l10n qt6-qpa-plugins desktop-file-utils appstream dpkg-dev file \
     help2man lintian
-# A local web server for the end-to-end test of publishing a database update.
-$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends nginx
+# A local web server for the end-to-end test of publishing a database update;
+# ps and pgrep, with which CI looks for programs a test left running.
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends nginx procps
 # clang with libFuzzer and the sanitizers, for the test that builds and briefly runs
 # the fuzz targets (fuzz/run-fuzz.sh).
 $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
