@@ -64,39 +64,11 @@ class tst_app : public QObject {
     cNumberDB m_db;
 
 private slots:
-    // The program's folder: build (writable, no install marker), installed (the marker;
-    // writable, as for root) or readonly (no marker). The user's copy: none, a version (a
-    // file), notail, noperm and a version (no permissions), folder, fifo,
-    // link and a version (to a file elsewhere), dangling, blocked (a file where the user's
-    // folder should be made). Then the folder read (the user's or the program's), the copy
-    // afterwards and whether an error is reported.
-    void dataFolder_data() {
-        QTest::addColumn<QString>("program");
-        QTest::addColumn<int>("installed");
-        for (const char* c : {"own", "read", "after"})
-            QTest::addColumn<QString>(c);
-        QTest::addColumn<bool>("error");
-        // clang-format off
-        QTest::newRow("beside the program") << "build" << 1000 << "none" << "program" << "none" << false;
-        QTest::newRow("first start") << "installed" << 1000 << "none" << "user" << "1000" << false;
-        QTest::newRow("unpacked in a read-only folder") << "readonly" << 1000 << "none" << "user" << "1000" << false;
-        QTest::newRow("updated copy kept") << "installed" << 1000 << "1001" << "user" << "1001" << false;
-        QTest::newRow("newer installed") << "installed" << 1001 << "1000" << "user" << "1001" << false;
-        QTest::newRow("damaged copy") << "installed" << 1000 << "notail" << "user" << "1000" << false;
-        QTest::newRow("no user folder") << "installed" << 1000 << "blocked" << "program" << "none" << true;
-        QTest::newRow("copy without permissions") << "installed" << 1002 << "noperm1001" << "program" << "1001" << true;
-        QTest::newRow("folder") << "installed" << 1000 << "folder" << "program" << "folder" << true;
-        QTest::newRow("FIFO, not waited on") << "installed" << 1000 << "fifo" << "program" << "fifo" << true;
-        QTest::newRow("link to an older copy: replaced") << "installed" << 1001 << "link1000" << "user" << "1001" << false;
-        QTest::newRow("link to a newer copy: read through") << "installed" << 1000 << "link1001" << "user" << "link:1001" << false;
-        QTest::newRow("link to a copy as new: read through") << "installed" << 1000 << "link1000" << "user" << "link:1000" << false;
-        QTest::newRow("dangling link") << "installed" << 1000 << "dangling" << "program" << "link:none" << true;
-        // clang-format on
-    }
+    void dataFolder_data() { modTestFiles::AddDataRows(QFINDTESTDATA("data-folder-cases.txt")); }
     void dataFolder() {
-        QFETCH(QString, program);
-        QFETCH(int, installed);
-        QFETCH(QString, own);
+        QFETCH(QStringList, row);
+        const QString program = row[1], own = row[3];
+        const int installed = row[2].toInt();
 #ifndef Q_OS_LINUX
         if (program == "readonly" || own.startsWith("noperm") || own.startsWith("link") ||
             own == "dangling")
@@ -145,14 +117,14 @@ private slots:
         const auto data = modDataFolder::ChooseDataFolder(app.path(), beside, user);
         modTestFiles::SetPermissionOverride(true);
         QCOMPARE(FileState(data.strFolder + "/db.dat"), toolReads);
-        QFETCH(QString, read);
-        QFETCH(bool, error);
+        const QString read = row[4];
+        const bool error = row[6] == u"true";
         QCOMPARE(data.strFolder, read == "user" ? user : app.path());
         QCOMPARE(data.problem != modDataFolder::eCopyProblem::None, error);
         QCOMPARE(data.error.Failed(), error);
         QVERIFY2(QDir::fromNativeSeparators(data.strPath).startsWith(error ? user : QString()),
                  qPrintable(data.strPath));
-        QTEST(FileState(copy), "after");
+        QCOMPARE(FileState(copy), row[5]);
         // Neither the installed database nor what a link leads to is ever written.
         QCOMPARE(FileState(app.filePath("db.dat")), QString::number(installed));
         if (own.startsWith("link"))

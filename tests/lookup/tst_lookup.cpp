@@ -24,6 +24,7 @@
 #include <windows.h>
 #endif
 
+using modTestFiles::AddDataRows;
 using modTestFiles::DataRows;
 using modTestFiles::DBBytes;
 using modTestFiles::FileState;
@@ -131,36 +132,12 @@ private slots:
         QVERIFY(!db.IsLoaded() && db.Size() == 0);
     }
 
-    // db.dat (none, folder, fifo, notail, db<version>, or big<version>: over the load
-    // limit with a valid tail), other files as name=content (also dangling: a link to
-    // nothing; linked: a second name given now to db.dat, whose content is an hour
-    // old), how much later the tidying runs (seconds; leftovers go at 10 minutes),
-    // db.dat afterwards, the kinds of files left.
     void recover_data() {
-        for (const char* c : {"db", "others", "later", "after", "left"})
-            QTest::addColumn<QString>(c);
-        // clang-format off
-        QTest::newRow("cut between renames: backup back") << "none" << "0042.b=db1000,0007.t=db1001" << "3600" << "1000" << "";
-        QTest::newRow("complete db.dat: leftovers go") << "db1001" << "0042.b=db1000,0007.t=db1001,0007.t.Ab12Cd=x" << "3600" << "1001" << "";
-        QTest::newRow("db.dat without its tail") << "notail" << "0042.b=db1000" << "3600" << "1000" << "";
-        QTest::newRow("the highest backup") << "none" << "0001.b=db0999,0002.b=db1000,0003.b=x" << "3600" << "1000" << "";
-        QTest::newRow("young leftovers stay") << "db1001" << "0042.b=db1000,0007.t=db1001" << "0" << "1001" << ".b,.t";
-        QTest::newRow("a young backup is restored and kept") << "none" << "0042.b=db1000" << "0" << "1000" << ".b";
-        QTest::newRow("no backup: only the download goes") << "none" << "0007.t=db1001" << "3600" << "none" << "";
-        QTest::newRow("a folder as db.dat keeps its backup") << "folder" << "0042.b=db1000,0007.t=x" << "3600" << "folder" << ".b";
-        QTest::newRow("a FIFO as db.dat keeps its backup") << "fifo" << "0042.b=db1000" << "3600" << "fifo" << ".b";
-        QTest::newRow("other names are not ours") << "db1000" << "42.b=x,0042.bak=x,0042.b.x=x" << "3600" << "1000" << ".b";
-        QTest::newRow("a backup over the load limit is passed over") << "none" << "0042.b=db1000,0043.b=big1001" << "3600" << "1000" << "";
-        QTest::newRow("no loadable backup: all stay") << "notail" << "0043.b=big1001" << "3600" << "notail" << ".b";
-        QTest::newRow("db.dat over the load limit") << "big1001" << "0042.b=db1000" << "3600" << "1000" << "";
-        QTest::newRow("old dangling links go") << "db1001" << "0007.b=dangling,0008.t=dangling" << "3600" << "1001" << "";
-        QTest::newRow("young dangling links stay") << "db1001" << "0007.b=dangling,0008.t=dangling" << "0" << "1001" << ".b,.t";
-        QTest::newRow("a backup just linked to an hour-old db.dat stays") << "db1001" << "0042.b=linked" << "0" << "1001" << ".b";
-        // clang-format on
+        AddDataRows(QFINDTESTDATA("recover-cases.txt"));
     }
     void recover() {
-        QFETCH(QString, db);
-        QFETCH(QString, others);
+        QFETCH(QStringList, row);
+        const QString db = row[1], others = row[2];
 #ifndef Q_OS_LINUX
         if (others.contains("linked") || others.contains("dangling"))
             QSKIP("links and file times as Linux has them");
@@ -195,11 +172,10 @@ private slots:
         QVERIFY(db == "none" || make("db.dat", db));
         for (const QString& file : others.split(',', Qt::SkipEmptyParts))
             QVERIFY(make(file.section('=', 0, 0), file.section('=', 1)));
-        QFETCH(QString, later);
         modDataFolder::RecoverFolder(cFileOps::Disk(), folder, modDataFolder::LeftoverMinAgeSecs,
-                                     QDateTime::currentDateTimeUtc().addSecs(later.toInt()));
-        QTEST(FileState(folder + "db.dat"), "after");
-        QTEST(LeftoverKinds(dir.path()), "left");
+                                     QDateTime::currentDateTimeUtc().addSecs(row[3].toInt()));
+        QCOMPARE(FileState(folder + "db.dat"), row[4]);
+        QCOMPARE(LeftoverKinds(dir.path()), row[5]);
     }
 
     // The user's data folder: XDG_DATA_HOME's when that is absolute; a relative or
@@ -255,41 +231,13 @@ private slots:
     }
 
     void searchSteps_data() {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QString>("number");
-        QTest::addColumn<QString>("code");
-        // Records for 090 1234 5678 by kind: A 00020406A, F 0002040608F, G 000204060810G,
-        // H 00020406081012H. %xx is a raw byte; letter case and lead bytes in depth are in
-        // tst_lookup_index.
-        const char* const rows[][4] = {
-            {"A hit, F not asked", "00020406AC130 0002040608FC131", "09012345678", "C130"},
-            {"A miss, F hit", "0002040608FC135", "0901234", "C135"},
-            {"F steers, 7 digits", "0002040608FC160 000204060810GC130", "0901234", "C160"},
-            {"F steers, G hit", "0002040608FC160 000204060810GC136", "09012345", "C136"},
-            {"G steers, 8 digits", "0002040608FC160 000204060810GC161 00020406081012HC130",
-             "09012345", "C161"},
-            {"G steers, H hit", "0002040608FC160 000204060810GC161 00020406081012HP105",
-             "090123456", "P105"},
-            {"F steers, G missing", "0002040608FC160", "09012345678", "0"},
-            {"G steers, H missing", "0002040608FC160 000204060810GC161", "09012345678", "0"},
-            {"C160 from A is final", "00020406AC160 000204060810GC130", "09012345678", "C160"},
-            {"C161 from F is final", "0002040608FC161 00020406081012HC130", "09012345678", "C161"},
-            {"G there, F not steering", "0002040608FC131 000204060810GC130", "09012345678", "C131"},
-            {"080 key", "01080203AC101", "0807001", "C101"},
-            {"070 key, nines", "0210111213FC160 021011121314GC102", "07099999", "C102"},
-            {"short rest at the end", "x00020406AC1", "0901234", "C1"},
-            {"prefix code 03 is no key", "03020406AC130", "0900123", "0"},
-            {"after a lone lead byte", "%8100020406AC130", "0901234", "0"},
-            {"after a lead byte before 0x00", "%81%0000020406AC130", "0901234", "C130"}};
-        for (const auto& r : rows)
-            QTest::newRow(r[0]) << QByteArray::fromPercentEncoding(r[1]) << QString(r[2])
-                                << QString(r[3]);
+        AddDataRows(QFINDTESTDATA("search-steps.txt"));
     }
 
     void searchSteps() {
-        QFETCH(QByteArray, text);
-        QFETCH(QString, number);
-        QFETCH(QString, code);
+        QFETCH(QStringList, row);
+        const QByteArray text = QByteArray::fromPercentEncoding(row[1].toLatin1());
+        const QString number = row[2], code = row[3];
         cNumberDB db, indexed;
         db.SetBytes(text);
         indexed.SetBytes(text);

@@ -104,11 +104,33 @@ bool MakeFifo(const QString& strPath) {
 #endif
 }
 
+namespace {
+
+// "\n", "\r" and "\t" written in a field stand for the characters, "\\" for a backslash.
+QString Unescape(const QString& strField) {
+    QString out;
+    for (qsizetype i = 0; i < strField.size(); ++i) {
+        if (strField[i] != u'\\' || i + 1 == strField.size()) {
+            out += strField[i];
+            continue;
+        }
+        const QChar next = strField[++i];
+        out += next == u'n' ? u'\n' : next == u'r' ? u'\r' : next == u't' ? u'\t' : next;
+    }
+    return out;
+}
+
+} // namespace
+
 QList<QStringList> DataRows(const QString& strPath) {
     QList<QStringList> rows;
     for (QString line : QString::fromUtf8(ReadFile(strPath)).split(u'\n'))
-        if (!line.remove(u'\r').isEmpty() && !line.startsWith(u'#'))
-            rows.append(line.replace("\\r\\n", "\r\n").split(u'\t'));
+        if (!line.remove(u'\r').isEmpty() && !line.startsWith(u'#')) {
+            QStringList fields = line.split(u'\t');
+            for (QString& field : fields)
+                field = Unescape(field);
+            rows.append(fields);
+        }
     return rows;
 }
 

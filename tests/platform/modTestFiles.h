@@ -25,7 +25,7 @@ QString FileState(const QString& strPath);
 void SetPermissionOverride(bool blnOn);
 
 // The tab-separated rows of a test data file (UTF-8); blank and "#" lines are
-// skipped, and a written "\r\n" stands for a line end.
+// skipped; in a field "\n", "\r", "\t" and "\\" stand for the characters.
 QList<QStringList> DataRows(const QString& strPath);
 // One test row (column "row") per data-file line, named by its first field.
 void AddDataRows(const QString& strPath);
