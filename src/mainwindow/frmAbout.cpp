@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "frmAbout.h"
 
+#include "cCaptionFitStyle.h"
 #include "cNoticeLabel.h"
 #include "cNumberDB.h"
 #include "modAppInfo.h"
@@ -171,6 +172,7 @@ frmAbout::frmAbout(cPlatform& platform, cUpdateJob& job, QWidget* owner)
         move(owner->frameGeometry().topLeft() + QPoint(modTwips::Px(2000), modTwips::Px(200)));
 
     BuildControls();
+    cCaptionFitStyle::FitButtons(this);
 
     tmrPropose = new QTimer(this);
     tmrPropose->setObjectName(QStringLiteral("tmrPropose"));

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "frmLog.h"
 
+#include "cCaptionFitStyle.h"
 #include "cNumberDB.h"
 #include "cPlatform.h"
 #include "modLogExport.h"
@@ -42,6 +43,7 @@ frmLog::frmLog(cPlatform& platform, const cNumberDB& db)
     }
     lstLog->setGeometry(modTwips::TwipsRect(0, 0, 4680, 2580));
     setTabOrder(cmdLogCommand[0], cmdLogCommand[1]);
+    cCaptionFitStyle::FitButtons(this);
     SetAccessibility();
 }
 

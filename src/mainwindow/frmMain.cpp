@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "frmMain.h"
 
+#include "cCaptionFitStyle.h"
 #include "cNumberDB.h"
 #include "cPictureBox.h"
 #include "cPlatform.h"
@@ -90,6 +91,7 @@ frmMain::frmMain(cPlatform& platform, cNumberDB& db, cUpdateJob& updateJob,
     NameControls();
     ConnectControls();
     GuardInputLength();
+    cCaptionFitStyle::FitButtons(this);
 
     FormLoad();
     SetAccessibility();

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <QtTest>
@@ -197,6 +198,39 @@ private slots:
                     illegible << w->objectName() + ": " + fore.name() + " on " + back.name();
             }
         QCOMPARE(illegible, QStringList());
+    }
+
+    // Each button keeps its fixed size, and its caption has the height it needs
+    // (or all the button has) in every style, Windows' own with its wide margins too.
+    void captionsFitTheirButtons_data() {
+        QTest::addColumn<QString>("style");
+        QTest::newRow("Windows") << "Windows";
+        QTest::newRow("Fusion") << "Fusion";
+    }
+    void captionsFitTheirButtons() {
+        QFETCH(QString, style);
+        const QString saved = QApplication::style()->name();
+        const auto restore = qScopeGuard([&] { QApplication::setStyle(saved); });
+        QVERIFY(QApplication::setStyle(style));
+        cUpdateJob job(m_db, m_dir.path());
+        frmMain main(m_platform, m_db, job, m_dir.path());
+        frmAbout about(m_platform, job, &main);
+        int intButtons = 0;
+        // The About window is the main window's child.
+        for (QWidget* window : std::initializer_list<QWidget*>{&main, main.LogWindow()})
+            for (QPushButton* button : window->findChildren<QPushButton*>()) {
+                QStyleOptionButton option;
+                option.initFrom(button);
+                option.text = button->text();
+                const QRect room =
+                    button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+                QVERIFY2(button->rect().contains(room) &&
+                             room.height() >= qMin(button->height(), option.fontMetrics.height()),
+                         qPrintable(button->objectName()));
+                ++intButtons;
+            }
+        QCOMPARE(intButtons, 7);
+        QCOMPARE(main.findChild<QPushButton*>("cmdVer")->size(), QSize(71, 15));
     }
 
     // Where the Windows fonts are missing, every font the windows name and the default
