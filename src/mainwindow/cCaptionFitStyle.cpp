@@ -15,15 +15,35 @@ void cCaptionFitStyle::FitButtons(QWidget* pWindow) {
         pButton->setStyle(pStyle);
 }
 
+namespace {
+
+// The caption's room grown, centred as before, to the height its font needs or
+// to all the button has.
+QRect Fitted(QRect room, const QRect& button, int intNeeded) {
+    if (room.height() < intNeeded) {
+        const int intHeight = qMin(intNeeded, button.height());
+        room.setTop(button.top() + (button.height() - intHeight) / 2);
+        room.setHeight(intHeight);
+    }
+    return room;
+}
+
+} // namespace
+
 QRect cCaptionFitStyle::subElementRect(SubElement element, const QStyleOption* pOption,
                                        const QWidget* pWidget) const {
-    QRect rect = QProxyStyle::subElementRect(element, pOption, pWidget);
-    const int intNeeded = pOption->fontMetrics.height();
-    if (element == SE_PushButtonContents && rect.height() < intNeeded) {
-        // As much of the button's height as the caption needs, centred as before.
-        const int intHeight = qMin(intNeeded, pOption->rect.height());
-        rect.setTop(pOption->rect.top() + (pOption->rect.height() - intHeight) / 2);
-        rect.setHeight(intHeight);
-    }
-    return rect;
+    const QRect room = QProxyStyle::subElementRect(element, pOption, pWidget);
+    return element == SE_PushButtonContents
+               ? Fitted(room, pOption->rect, pOption->fontMetrics.height())
+               : room;
+}
+
+void cCaptionFitStyle::drawControl(ControlElement element, const QStyleOption* pOption,
+                                   QPainter* pPainter, const QWidget* pWidget) const {
+    const auto* pButton = qstyleoption_cast<const QStyleOptionButton*>(pOption);
+    if (element != CE_PushButtonLabel || !pButton || !pWidget)
+        return QProxyStyle::drawControl(element, pOption, pPainter, pWidget);
+    QStyleOptionButton fitted = *pButton;
+    fitted.rect = Fitted(pButton->rect, pWidget->rect(), pButton->fontMetrics.height());
+    QProxyStyle::drawControl(element, &fitted, pPainter, pWidget);
 }

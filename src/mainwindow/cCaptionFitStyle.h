@@ -16,6 +16,10 @@ public:
 
     QRect subElementRect(SubElement element, const QStyleOption* pOption,
                          const QWidget* pWidget) const override;
+    // Some styles compute the caption's room without asking the proxy; the caption
+    // is drawn in the fitted room all the same.
+    void drawControl(ControlElement element, const QStyleOption* pOption, QPainter* pPainter,
+                     const QWidget* pWidget) const override;
 
 private:
     cCaptionFitStyle();

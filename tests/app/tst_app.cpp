@@ -16,6 +16,7 @@
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QStyleOptionButton>
 #include <QTemporaryDir>
@@ -230,7 +231,26 @@ private slots:
                 ++intButtons;
             }
         QCOMPARE(intButtons, 7);
-        QCOMPARE(main.findChild<QPushButton*>("cmdVer")->size(), QSize(71, 15));
+        // The caption is drawn whole even when a style hands it a room of 4 pixels.
+        QPushButton* cmdVer = main.findChild<QPushButton*>("cmdVer");
+        QCOMPARE(cmdVer->size(), QSize(71, 15));
+        QImage image(cmdVer->size(), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QStyleOptionButton option;
+        option.initFrom(cmdVer);
+        option.text = cmdVer->text();
+        option.rect = QRect(0, 6, 71, 4);
+        QPainter painter(&image);
+        cmdVer->style()->drawControl(QStyle::CE_PushButtonLabel, &option, &painter, cmdVer);
+        painter.end();
+        int intInkedRows = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (qGray(image.pixel(x, y)) < 128) {
+                    ++intInkedRows;
+                    break;
+                }
+        QVERIFY2(intInkedRows > 6, qPrintable(QString::number(intInkedRows)));
     }
 
     // Where the Windows fonts are missing, every font the windows name and the default
