@@ -484,49 +484,16 @@ private slots:
     }
 
     // A build with a key against the loopback server: the signature of each file lies
-    // beside it (URL + ".minisig"). A signature is "404", "huge" (4097 bytes), or
-    // "signer|signed|trusted comment[|cut]": signer k the job's key, o another key,
-    // i another key claiming k's id; signed "ver" the version file served, "ver:TEXT"
-    // the file of another text, dbNNNN that database; cut drops the last 30 bytes.
-    // The database served: db1001, or "forged", the same size and tail, another record.
+    // beside it (URL + ".minisig"); the rows and their notation are in the data file.
     void signedJob_data() {
-        for (const char* c : {"local", "text", "verSig", "db", "dbSig"})
-            QTest::addColumn<QString>(c);
-        QTest::addColumn<eOutcome>("outcome");
-        QTest::addColumn<QString>("detail");
-        QTest::addColumn<QString>("after");
-        const QString ver = "k|ver|file:latestver.txt",
-                      good = "k|db1001|file:db1001.dat version:1001 date:20261206";
-        using enum eOutcome;
-        // clang-format off
-        QTest::newRow("a good pair updates") << "1000" << Offer << ver << "db1001" << good << Updated << "" << "1001";
-        QTest::newRow("minisign's own comment, tabs and more words") << "1000" << Offer << "k|ver|timestamp:1765000000\tfile:latestver.txt\thashed" << "db1001" << "k|db1001|version:1001 date:20261206 file:db1001.dat timestamp:1" << Updated << "" << "1001";
-        QTest::newRow("forged database") << "1000" << Offer << ver << "forged" << good << DatabaseNotSigned << "signature" << "1000";
-        QTest::newRow("database signed by another key") << "1000" << Offer << ver << "db1001" << "o|db1001|file:db1001.dat version:1001 date:20261206" << DatabaseNotSigned << "key" << "1000";
-        QTest::newRow("another key under the key's id") << "1000" << Offer << ver << "db1001" << "i|db1001|file:db1001.dat version:1001 date:20261206" << DatabaseNotSigned << "signature" << "1000";
-        QTest::newRow("the signature of another database") << "1000" << Offer << ver << "db1001" << "k|db1000|file:db1001.dat version:1001 date:20261206" << DatabaseNotSigned << "signature" << "1000";
-        QTest::newRow("replay: signed as another version") << "1000" << Offer << ver << "db1001" << "k|db1001|file:db1001.dat version:1000 date:20261206" << DatabaseNotSigned << "comment" << "1000";
-        QTest::newRow("replay: signed as another file") << "1000" << Offer << ver << "db1001" << "k|db1001|file:db1002.dat version:1001 date:20261206" << DatabaseNotSigned << "comment" << "1000";
-        QTest::newRow("replay: signed with another date") << "1000" << Offer << ver << "db1001" << "k|db1001|file:db1001.dat version:1001 date:20261205" << DatabaseNotSigned << "comment" << "1000";
-        QTest::newRow("a name that only begins alike") << "1000" << Offer << ver << "db1001" << "k|db1001|file:db1001.dat.old version:1001 date:20261206" << DatabaseNotSigned << "comment" << "1000";
-        QTest::newRow("two files named") << "1000" << Offer << ver << "db1001" << "k|db1001|file:db1001.dat file:x.dat version:1001 date:20261206" << DatabaseNotSigned << "comment" << "1000";
-        QTest::newRow("database signature missing") << "1000" << Offer << ver << "db1001" << "404" << DatabaseNotSigned << "missing" << "1000";
-        QTest::newRow("database signature cut short") << "1000" << Offer << ver << "db1001" << good + "|cut" << DatabaseNotSigned << "malformed" << "1000";
-        QTest::newRow("database signature too large") << "1000" << Offer << ver << "db1001" << "huge" << DatabaseNotSigned << "too large" << "1000";
-        QTest::newRow("forged version text") << "1000" << Offer << "k|ver:130 1001 x!elsewhere.example/db1001.dat?|file:latestver.txt" << "db1001" << good << VersionNotSigned << "signature" << "1000";
-        QTest::newRow("version text unsigned") << "1000" << Offer << "404" << "db1001" << good << VersionNotSigned << "missing" << "1000";
-        QTest::newRow("version text by another key") << "1000" << Offer << "o|ver|file:latestver.txt" << "db1001" << good << VersionNotSigned << "key" << "1000";
-        QTest::newRow("version text signed as another file") << "1000" << Offer << "k|ver|file:db1001.dat" << "db1001" << good << VersionNotSigned << "comment" << "1000";
-        QTest::newRow("downgrade: an old offer, signed") << "1002" << Offer << ver << "db1001" << good << LocalNewer << "" << "1002";
-        QTest::newRow("downgrade: an old database behind a newer offer") << "1000" << "130 1002 x!%1/download/db1001.dat?" << ver << "db1001" << good << VersionDiffers << "1001" << "1000";
-        QTest::newRow("a key that cannot be read lets nothing through") << "1000" << Offer << "k|ver|file:latestver.txt" << "db1001" << good << VersionNotSigned << "no key" << "1000";
-        // clang-format on
+        modTestFiles::AddDataRows(QFINDTESTDATA("signed-updates.txt"));
     }
     void signedJob() {
-        QFETCH(QString, local);
-        QFETCH(QString, text);
+        QFETCH(QStringList, row);
+        const QString &local = row[1], &text = row[2], &verSig = row[3], &db = row[4],
+                      &dbSig = row[5], &detail = row[7], &after = row[8];
         const tSigner key, other, sameId(key.keyId);
-        const bool blnBadKey = QString(QTest::currentDataTag()).startsWith("a key that");
+        const bool blnBadKey = row[0].startsWith("a key that");
         tRig rig(local, blnBadKey ? key.PublicKey().chopped(1) : key.PublicKey());
         const QByteArray before = ReadFile(rig.dbPath);
         rig.server.bodies["forged"] = DBBytes("1001", "20261206", "C100");
@@ -543,26 +510,22 @@ private slots:
                                         : f[1].startsWith("db")
                                             ? DBBytes(f[1].mid(2))
                                             : DecryptAUCG::EncodeText(f[1].mid(4), 17)->toLatin1();
-                bytes = signer.Sign(data, f[2].toUtf8());
+                bytes = signer.Sign(data, QString(f[2]).replace("\\t", "\t").toUtf8());
                 bytes.chop(f.size() > 3 ? 30 : 0);
             }
             rig.server.bodies[name] = bytes;
             rig.server.routes[path] = "200 " + name;
         };
-        QFETCH(QString, verSig);
-        QFETCH(QString, db);
-        QFETCH(QString, dbSig);
         serveSignature(VersionPath + ".minisig", "sigver", verSig);
         serveSignature(DBPath + ".minisig", "sigdb", dbSig);
         rig.server.routes[DBPath] = "200 " + db;
 
         QVERIFY(rig.job.Start());
         QTRY_COMPARE_WITH_TIMEOUT(rig.finished.size(), 1, 20000);
-        QTEST(rig.Result().outcome, "outcome");
-        QTEST(rig.Result().strDetail, "detail");
-        QTEST(FileState(rig.dbPath), "after");
-        QTEST(rig.job.Database().DBVersion(), "after");
-        QFETCH(QString, after);
+        QCOMPARE(QMetaEnum::fromType<eOutcome>().valueToKey(int(rig.Result().outcome)), row[6]);
+        QCOMPARE(rig.Result().strDetail, detail);
+        QCOMPARE(FileState(rig.dbPath), after);
+        QCOMPARE(rig.job.Database().DBVersion(), after);
         if (after == local)
             QCOMPARE(ReadFile(rig.dbPath), before);
         QCOMPARE(LeftoverKinds(rig.dir.path()), "");
