@@ -6,6 +6,7 @@
 #include "cNumberDB.h"
 #include "modAppInfo.h"
 #include "modCheckPath.h"
+#include "modMinisign.h"
 #include "modText.h"
 #include "modUpdate.h"
 #include "modUpdateHost.h"

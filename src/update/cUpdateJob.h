@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
-#include "modMinisign.h"
 #include "tIoError.h"
 #include "ucrAsync.h"
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class cFileOps;
 class cNumberDB;
@@ -135,7 +135,7 @@ private:
     // The database version the version text announced, and where it lies.
     int m_intAnnounced = -1;
     QString m_strDatabaseURL;
-    // Empty without a key; checked at each start.
+    // Empty without a key; read afresh for each signature.
     QString m_strPublicKey;
     // A file that waits for its signature.
     QByteArray m_bytPending;
