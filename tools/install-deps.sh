@@ -8,6 +8,10 @@ SUDO=
 $SUDO apt-get update
 $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
     build-essential cmake python3 qt6-base-dev qt6-base-dev-tools fonts-noto-cjk fonts-liberation2
+# libsodium checks the signatures of database updates; minisign makes and checks
+# them for publishing and for the tests.
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
+    libsodium-dev minisign
 # Qt's Japanese texts; checking, installing and packaging the desktop program
 # (desktop entry, AppStream file, dpkg-shlibdeps and file for CPack's .deb, the
 # tools' manual pages from their help, the package check).

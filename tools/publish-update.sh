@@ -5,6 +5,13 @@
 #
 #   ROOT/download/latestver.txt   the version file the About window reads
 #   ROOT/download/NNNN.dat        the database of version NNNN
+#   ROOT/download/*.minisig       with --sign-key, the signature beside each
+#
+# A program built with LUMIVO_UPDATE_PUBKEY takes an update only with both
+# signatures, made by minisign with the secret key of that public key. Their
+# trusted comments name what is signed: "file:latestver.txt", and
+# "file:NNNN.dat version:NNNN date:YYYYMMDD" for the database. Once ROOT holds
+# a signature, a publish without --sign-key is refused.
 #
 # The database is built with lumivo-mkdb from a prefix table. The version file
 # names this program's version (from lumivo-mkdb --version), the database
@@ -28,14 +35,17 @@ max_version_bytes=4096
 usage() {
     cat <<EOF
 Usage: $me --table FILE --date YYYYMMDD --version NNNN --host HOST[:PORT] --root DIR
-                      [--note TEXT] [--mkdb PATH]
+                      [--note TEXT] [--mkdb PATH] [--sign-key KEY]
 Builds the database of version NNNN from the prefix table FILE into
 DIR/download/NNNN.dat and announces it in DIR/download/latestver.txt as
 http://HOST[:PORT]/download/NNNN.dat. NNNN must be newer than the version
 published in DIR. HOST is a DNS name, an IPv4 address or [IPv6]. TEXT is a note
 for the version file (ASCII; default "database NNNN"). PATH is lumivo-mkdb
 (default: on PATH, else build/lumivo-mkdb of this source tree). One publish
-into DIR runs at a time; another one waits for it.
+into DIR runs at a time; another one waits for it. KEY is a minisign secret
+key: both files are signed with it (minisign asks for its password, if it has
+one), and the signatures are published beside them. A DIR that holds
+signatures is published only with --sign-key.
 Exit status: 0 when published, 2 when nothing was announced.
 EOF
 }
@@ -51,14 +61,14 @@ usage_error() {
     exit 2
 }
 
-table='' date='' version='' host='' root='' note='' mkdb=''
+table='' date='' version='' host='' root='' note='' mkdb='' sign_key=''
 while [ $# -gt 0 ]; do
     case $1 in
     -h | --help)
         usage
         exit 0
         ;;
-    --table | --date | --version | --host | --root | --note | --mkdb)
+    --table | --date | --version | --host | --root | --note | --mkdb | --sign-key)
         [ $# -ge 2 ] || usage_error "$1 needs a value"
         case $1 in
         --table) table=$2 ;;
@@ -68,6 +78,7 @@ while [ $# -gt 0 ]; do
         --root) root=$2 ;;
         --note) note=$2 ;;
         --mkdb) mkdb=$2 ;;
+        --sign-key) sign_key=$2 ;;
         esac
         shift 2
         ;;
@@ -89,6 +100,12 @@ esac
 reason=$(sh "$here/check-update-host.sh" "$host" 2>&1) || die "$reason"
 [ -n "$note" ] || note="database $version"
 
+if [ -n "$sign_key" ]; then
+    if [ ! -f "$sign_key" ] || [ ! -r "$sign_key" ]; then
+        die "cannot read the secret key $sign_key"
+    fi
+    command -v minisign >/dev/null || die "--sign-key needs minisign (apt-get install minisign)"
+fi
 if [ -z "$mkdb" ]; then
     mkdb=$(command -v lumivo-mkdb || echo "$here/../build/lumivo-mkdb")
 fi
@@ -136,8 +153,17 @@ check_newer() {
     fi
 }
 
+# Clients built with a key would refuse every unsigned update from here on.
+if [ -z "$sign_key" ]; then
+    for signature in "$download"/*.minisig; do
+        if [ -e "$signature" ] || [ -L "$signature" ]; then
+            die "$download holds signatures ($signature): publish with --sign-key; nothing was published"
+        fi
+    done
+fi
+
 # A folder, a pipe or a device at a target is refused; a link there is replaced.
-for target in "$database" "$latest"; do
+for target in "$database" "$latest" "$database.minisig" "$latest.minisig"; do
     if [ ! -L "$target" ] && [ -e "$target" ] && [ ! -f "$target" ]; then
         die "$target is not a regular file; nothing was published"
     fi
@@ -168,6 +194,17 @@ built=$("$mkdb" build --table "$table" --date "$date" --version "$version" \
     --out "$stage/$version.dat") || die "the database was not built; nothing was published"
 echo "$database:${built#"$stage/$version.dat:"}"
 
+# Signs the staged file $1 (a name in the stage) with the trusted comment $2.
+sign() {
+    minisign -S -s "$sign_key" -m "$stage/$1" -x "$stage/$1.minisig" -t "$2" \
+        -c "signature of $1 from tools/publish-update.sh" ||
+        die "$1 could not be signed; nothing was published"
+}
+if [ -n "$sign_key" ]; then
+    sign "$version.dat" "file:$version.dat version:$version date:$date"
+    sign latestver.txt "file:latestver.txt"
+fi
+
 # Puts the staged file $1 in place of $2: copied into a file that did not exist
 # before (O_EXCL: a planted name makes it fail, never write elsewhere), flushed
 # to disk, then renamed over the target.
@@ -180,7 +217,12 @@ place() {
 }
 
 place "$stage/$version.dat" "$database"
+[ -z "$sign_key" ] || place "$stage/$version.dat.minisig" "$database.minisig"
 # Another program may have announced a version meanwhile, without this lock.
 check_newer "; $database is in place but not announced"
+# A client that reads the version file between these two renames finds the
+# signature of the other text and tries again later; the database and its
+# signature are in place before either names them.
+[ -z "$sign_key" ] || place "$stage/latestver.txt.minisig" "$latest.minisig"
 place "$stage/latestver.txt" "$latest"
 echo "published: http://$host/download/$version.dat, announced in $latest"

@@ -2,6 +2,7 @@
 // Lumivo: the program owns the database text and the desktop seam, and hands
 // both to the main window, with the folder whose db.dat it reads and updates.
 
+#include "cFileOps.h"
 #include "cNumberDB.h"
 #include "cQtPlatform.h"
 #include "cUpdateJob.h"
@@ -67,7 +68,8 @@ int main(int argc, char* argv[]) {
     if (data.problem != modDataFolder::eCopyProblem::None)
         platform.MsgBox(CopyProblemText(data), eMsgStyle::Information);
     cNumberDB db;
-    cUpdateJob updateJob(db, data.strFolder);
+    // A build with a key takes only updates signed with it.
+    cUpdateJob updateJob(db, data.strFolder, cUpdateJob::BuildPublicKey, cFileOps::Disk());
     frmMain window(platform, db, updateJob, data.strFolder);
     window.show();
     return app.exec();

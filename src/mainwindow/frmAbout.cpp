@@ -108,6 +108,12 @@ const tShown Shown[] = {
      eMsgStyle::Critical, u"",
      u"データベースを更新できませんでした。\r\nファイルの名前の変更または削除ができませんでした。"
      u"\r\n%1\r\nこれまでのデータベースをそのまま使用します。"},
+    // Worded as the other checks of what arrived. Which part of the signature
+    // failed (the detail) is not shown: to the user each means the same.
+    {eOutcome::VersionNotSigned, eStatus::Set, u"NG 最新版の情報の署名を確認できませんでした。",
+     false, eMsgStyle::OkOnly, u"", u"最新版の情報の署名を確認できませんでした。" NOT_UPDATED},
+    {eOutcome::DatabaseNotSigned, eStatus::Set, u"NG データベースの署名を確認できませんでした。",
+     false, eMsgStyle::OkOnly, u"", u"データベースの署名を確認できませんでした。" NOT_UPDATED},
 };
 
 #undef NOT_UPDATED

@@ -6,12 +6,22 @@
 #include "cNumberDB.h"
 #include "modAppInfo.h"
 #include "modCheckPath.h"
+#include "modMinisign.h"
 #include "modText.h"
 #include "modUpdate.h"
+#include "modUpdateHost.h"
+
+#include <QUrl>
+
+const QString cUpdateJob::BuildPublicKey = QString::fromLatin1(modUpdateHost::PublicKey);
 
 cUpdateJob::cUpdateJob(cNumberDB& db, const QString& strDataDir, cFileOps& files, QObject* parent)
+    : cUpdateJob(db, strDataDir, QString(), files, parent) {}
+
+cUpdateJob::cUpdateJob(cNumberDB& db, const QString& strDataDir, const QString& strPublicKey,
+                       cFileOps& files, QObject* parent)
     : QObject(parent), m_db(db), m_strDataDir(modCheckPath::CheckPath(strDataDir)), m_files(files),
-      m_reader(new ucrAsync(this)) {
+      m_reader(new ucrAsync(this)), m_strPublicKey(strPublicKey) {
     setObjectName(QStringLiteral("cUpdateJob"));
     connect(m_reader, &ucrAsync::Finished, this, &cUpdateJob::OnRead);
     // Bytes are shown only once the download runs, and only against a known size.
@@ -41,21 +51,64 @@ void cUpdateJob::Cancel() {
     // Nothing is on disk while a read runs: the bytes are written only after it.
     m_reader->CancelAll();
     m_read = eRead::None;
+    m_bytPending.clear();
 }
 
 void cUpdateJob::Finish(eOutcome outcome, const tIoError& error, const QString& strDetail) {
     m_read = eRead::None;
+    m_bytPending.clear();
     emit Finished({outcome, error, strDetail});
 }
 
 ucrAsync::tReadLimits cUpdateJob::LimitsOf(eRead read) const {
-    const bool blnVersion = read == eRead::Version;
-    return {blnVersion ? modUpdate::MaxVersionFileBytes : cNumberDB::MaxFileBytes,
-            blnVersion ? m_limits.intCheckDeadlineMs : m_limits.intDownloadDeadlineMs,
+    const bool blnDatabase = read == eRead::Database;
+    const qint64 lngMaxBytes = read == eRead::Version ? modUpdate::MaxVersionFileBytes
+                               : blnDatabase          ? cNumberDB::MaxFileBytes
+                                                      : modMinisign::MaxSignatureFileBytes;
+    return {lngMaxBytes, blnDatabase ? m_limits.intDownloadDeadlineMs : m_limits.intCheckDeadlineMs,
             m_limits.intRateWindowMs, m_limits.lngMinBytesPerWindow, m_limits.intMaxRedirects};
 }
 
+void cUpdateJob::ReadSignature(eRead read, const QString& strURL) {
+    m_read = read;
+    m_reader->Start({strURL + QStringLiteral(".minisig"), LimitsOf(read)});
+}
+
+QString cUpdateJob::SignatureFault(const QByteArray& bytSignature, const QByteArray& bytData,
+                                   const QStringList& strNeeded) const {
+    const auto key = modMinisign::ReadPublicKey(m_strPublicKey.toLatin1());
+    if (!key)
+        return QStringLiteral("no key");
+    switch (modMinisign::Verify(*key, bytSignature, bytData, strNeeded)) {
+    case modMinisign::eCheck::Verified:
+        return QString();
+    case modMinisign::eCheck::Malformed:
+        return QStringLiteral("malformed");
+    case modMinisign::eCheck::OtherKey:
+        return QStringLiteral("key");
+    case modMinisign::eCheck::BadSignature:
+        return QStringLiteral("signature");
+    case modMinisign::eCheck::CommentDiffers:
+        break;
+    }
+    return QStringLiteral("comment");
+}
+
 void cUpdateJob::OnRead(const ucrAsync::tReadResult& result) {
+    if (m_read == eRead::VersionSignature || m_read == eRead::DatabaseSignature) {
+        const eOutcome notSigned = m_read == eRead::VersionSignature ? eOutcome::VersionNotSigned
+                                                                     : eOutcome::DatabaseNotSigned;
+        // Whatever kept the signature away, the file cannot be trusted.
+        if (result.status != ucrAsync::eStatus::Received)
+            Finish(notSigned, tIoError(),
+                   result.status == ucrAsync::eStatus::TooLarge ? QStringLiteral("too large")
+                                                                : QStringLiteral("missing"));
+        else if (m_read == eRead::VersionSignature)
+            OnVersionSigned(result.bytData);
+        else
+            OnDatabaseSigned(result.bytData);
+        return;
+    }
     const bool blnVersion = m_read == eRead::Version;
     switch (result.status) {
     case ucrAsync::eStatus::NotStarted:
@@ -75,13 +128,34 @@ void cUpdateJob::OnRead(const ucrAsync::tReadResult& result) {
     if (result.lngAnnounced == 0)
         Finish(eOutcome::NoAnswer);
     else if (blnVersion)
-        OnVersion(result.bytData);
+        OnVersion(result.bytData, result.strURL);
     else
         OnDownloaded(result.bytData, result.lngAnnounced);
 }
 
-void cUpdateJob::OnVersion(const QByteArray& bytData) {
+void cUpdateJob::OnVersion(const QByteArray& bytData, const QString& strURL) {
     emit Progress(eStage::VersionRead, 0, 0);
+    if (m_strPublicKey.isEmpty()) {
+        UseVersion(bytData);
+        return;
+    }
+    // Not even decoded before its signature holds.
+    m_bytPending = bytData;
+    ReadSignature(eRead::VersionSignature, strURL);
+}
+
+void cUpdateJob::OnVersionSigned(const QByteArray& bytSignature) {
+    const QByteArray bytVersion = m_bytPending;
+    if (const QString fault =
+            SignatureFault(bytSignature, bytVersion, {QStringLiteral("file:latestver.txt")});
+        !fault.isEmpty()) {
+        Finish(eOutcome::VersionNotSigned, tIoError(), fault);
+        return;
+    }
+    UseVersion(bytVersion);
+}
+
+void cUpdateJob::UseVersion(const QByteArray& bytData) {
     bool blnDigitError = false;
     const QString strVersion =
         DecryptAUCG::DecodeText(modText::DecodeCp932(bytData), &blnDigitError);
@@ -114,6 +188,7 @@ void cUpdateJob::OnVersion(const QByteArray& bytData) {
         return;
     }
     m_intAnnounced = decision.intAnnounced;
+    m_strDatabaseURL = decision.strURL;
     m_read = eRead::Database;
     emit Progress(eStage::Downloading, 0, 0);
     // The bytes are meant for db.dat; they reach it only through the checks and the swap.
@@ -135,6 +210,32 @@ void cUpdateJob::OnDownloaded(const QByteArray& bytData, qint64 lngAnnounced) {
     case modUpdate::eCheck::Accepted:
         break;
     }
+    if (m_strPublicKey.isEmpty()) {
+        WriteDatabase(bytData);
+        return;
+    }
+    m_bytPending = bytData;
+    ReadSignature(eRead::DatabaseSignature, m_strDatabaseURL);
+}
+
+void cUpdateJob::OnDatabaseSigned(const QByteArray& bytSignature) {
+    const QByteArray bytData = m_bytPending;
+    cNumberDB downloaded;
+    downloaded.SetBytes(bytData);
+    // What was asked for and what the tail says: a valid signature of another
+    // file, version or date cannot stand in for this one.
+    const QStringList needed = {
+        QStringLiteral("file:") + QUrl(m_strDatabaseURL).fileName(),
+        QStringLiteral("version:%1").arg(m_intAnnounced, 4, 10, QLatin1Char('0')),
+        QStringLiteral("date:") + downloaded.DBDate()};
+    if (const QString fault = SignatureFault(bytSignature, bytData, needed); !fault.isEmpty()) {
+        Finish(eOutcome::DatabaseNotSigned, tIoError(), fault);
+        return;
+    }
+    WriteDatabase(bytData);
+}
+
+void cUpdateJob::WriteDatabase(const QByteArray& bytData) {
     // The name is taken just before the write, so that no other file can take it meanwhile.
     const QString tempName = modUpdate::MakeTempName(m_strDataDir, false);
     if (tempName.isEmpty()) {

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class cFileOps;
 class cNumberDB;
@@ -16,6 +17,9 @@ class cNumberDB;
 // temporary file beside db.dat, swaps it in, and puts the new database into the
 // cNumberDB it was given, so that the next search uses it. One update at a
 // time; it tells how far it is with Progress and how it ended with Finished.
+// Given a public key, it also reads each file's signature (its URL followed by
+// ".minisig") and goes on only when the signature holds and its trusted
+// comment names that very file.
 class cUpdateJob : public QObject {
     Q_OBJECT
 
@@ -38,6 +42,11 @@ public:
         VersionDiffers,  // the tail's version (strDetail) is not the announced one
         NotWritten,      // the temporary file could not be written (error)
         SwapFailed,      // a step of the swap failed (error); db.dat is the old one
+        // The signature of the version text or of the database is missing or does not
+        // hold (strDetail: why, as "missing", "too large", "malformed", "key",
+        // "signature" or "comment"; "no key" when the job's key cannot be read).
+        VersionNotSigned,
+        DatabaseNotSigned,
     };
     Q_ENUM(eOutcome)
     struct tResult {
@@ -72,7 +81,14 @@ public:
     cUpdateJob(cNumberDB& db, const QString& strDataDir, cFileOps& files,
                QObject* parent = nullptr);
     cUpdateJob(cNumberDB& db, const QString& strDataDir, QObject* parent = nullptr);
+    // strPublicKey: the key line of a minisign .pub file ("RW..."); empty, updates
+    // are taken unsigned as above. A key that cannot be read lets no update through.
+    cUpdateJob(cNumberDB& db, const QString& strDataDir, const QString& strPublicKey,
+               cFileOps& files, QObject* parent = nullptr);
     ~cUpdateJob() override;
+
+    // The key this build was configured with (LUMIVO_UPDATE_PUBKEY); empty: none.
+    static const QString BuildPublicKey;
 
     // Starts an update; false, and nothing starts, while one is running.
     bool Start();
@@ -92,12 +108,21 @@ signals:
 
 private:
     // The read under way.
-    enum class eRead { None, Version, Database };
+    enum class eRead { None, Version, VersionSignature, Database, DatabaseSignature };
 
     ucrAsync::tReadLimits LimitsOf(eRead read) const;
     void OnRead(const ucrAsync::tReadResult& result);
-    void OnVersion(const QByteArray& bytData);
+    void OnVersion(const QByteArray& bytData, const QString& strURL);
+    void UseVersion(const QByteArray& bytData);
+    void OnVersionSigned(const QByteArray& bytSignature);
     void OnDownloaded(const QByteArray& bytData, qint64 lngAnnounced);
+    void OnDatabaseSigned(const QByteArray& bytSignature);
+    void WriteDatabase(const QByteArray& bytData);
+    // Starts reading the signature of the file read from strURL.
+    void ReadSignature(eRead read, const QString& strURL);
+    // Why the signature fails for bytData; empty when it holds.
+    QString SignatureFault(const QByteArray& bytSignature, const QByteArray& bytData,
+                           const QStringList& strNeeded) const;
     void Finish(eOutcome outcome, const tIoError& error = tIoError(),
                 const QString& strDetail = QString());
 
@@ -107,6 +132,11 @@ private:
     ucrAsync* m_reader;
     tLimits m_limits;
     eRead m_read = eRead::None;
-    // The database version the version text announced.
+    // The database version the version text announced, and where it lies.
     int m_intAnnounced = -1;
+    QString m_strDatabaseURL;
+    // Empty without a key; read afresh for each signature.
+    QString m_strPublicKey;
+    // A file that waits for its signature.
+    QByteArray m_bytPending;
 };

@@ -130,6 +130,8 @@ private slots:
         QTest::newRow("VersionDiffers") << VersionDiffers << bad << "NG ダウンロードしたデータベースのバージョンが違います。" << "0||ダウンロードしたデータベースのバージョン(why)が、最新版の情報と一致しません。" + notUpdated << 0;
         QTest::newRow("NotWritten") << NotWritten << full << "NG ダウンロードしたデータベースを保存できませんでした。" << "16||ダウンロードしたデータベースを保存できませんでした。\r\nディスクの空き容量が不足しています。" + notUpdated << 0;
         QTest::newRow("SwapFailed") << SwapFailed << tIoError::Of(eIoError::PermissionDenied, 13) << "NG データベースを更新できませんでした。" << "16||" "データベースを更新できませんでした。\r\nファイルの名前の変更または削除ができませんでし" "た。\r\nアクセスが拒否されました。\r\nこれまでのデータベースをそのまま使用します。" << 0;
+        QTest::newRow("VersionNotSigned") << VersionNotSigned << none << "NG 最新版の情報の署名を確認できませんでした。" << "0||最新版の情報の署名を確認できませんでした。" + notUpdated << 0;
+        QTest::newRow("DatabaseNotSigned") << DatabaseNotSigned << none << "NG データベースの署名を確認できませんでした。" << "0||データベースの署名を確認できませんでした。" + notUpdated << 0;
         // clang-format on
     }
     void outcomeShown() {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "DecryptAUCG.h"
 #include "cFakePlatform.h"
+#include "cFileOps.h"
 #include "cNumberDB.h"
 #include "cUpdateJob.h"
 #include "frmAbout.h"
@@ -42,12 +43,51 @@ int Finish(QProcess& p, QByteArray* pErr = nullptr) {
     return blnEnded && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
 }
 
-// Publishes the table of dir into dir/www; the script's exit status.
+// Publishes the table of dir into dir/www; the script's exit status. more: further arguments.
 int Publish(const QString& dir, const QString& version, const QString& host = Host,
-            const QString& note = "spring update!", QByteArray* pErr = nullptr) {
+            const QString& note = "spring update!", QByteArray* pErr = nullptr,
+            const QStringList& more = {}) {
     QProcess p;
-    p.start("sh", PublishArgs(dir, version, host, note));
+    p.start("sh", PublishArgs(dir, version, host, note) + more);
     return Finish(p, pErr);
+}
+
+// Runs minisign with args; its exit status, its output into *pOut.
+int Minisign(const QStringList& args, QByteArray* pOut = nullptr) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start("minisign", args);
+    const int intStatus = Finish(p);
+    if (pOut)
+        *pOut = p.readAll();
+    return intStatus;
+}
+
+QString Nginx() {
+    return QStandardPaths::findExecutable("nginx", {"/usr/sbin", "/usr/bin"});
+}
+
+// nginx serving dir/www on host until the process ends; whether it listens.
+bool StartNginx(QProcess& server, const QString& dir, const QString& host) {
+    QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
+    if (!WriteFile(dir + "/nginx.conf",
+                   QString("daemon off; master_process off; pid %1/nginx.pid; events {}\n"
+                           "http { access_log off; client_body_temp_path %1; proxy_temp_path %1; "
+                           "fastcgi_temp_path %1; uwsgi_temp_path %1; scgi_temp_path %1;\n"
+                           "server { listen %2; root %1/www; } }\n")
+                       .arg(dir, host)
+                       .toUtf8()))
+        return false;
+    server.start(Nginx(), {"-e", dir + "/error.log", "-c", dir + "/nginx.conf"});
+    // The pid file is written once it listens.
+    return QTest::qWaitFor([&] { return QFile::exists(dir + "/nginx.pid"); }, 10000);
+}
+
+// A free loopback port, as host:port.
+QString FreeLoopback() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return "127.0.0.1:" + QString::number(probe.serverPort());
 }
 
 QString Announced(const QString& dir) {
@@ -95,35 +135,22 @@ private slots:
 
     // Published, then fetched by the About window from nginx serving the folder.
     void publishAndUpdate() {
-        QTcpServer probe; // a free loopback port for the server
-        QVERIFY(probe.listen(QHostAddress::LocalHost));
-        const QString host = "127.0.0.1:" + QString::number(probe.serverPort());
-        probe.close();
+        const QString host = FreeLoopback();
         const QString download = m_dir + "/www/download";
         QCOMPARE(Publish(m_dir, "1001", host), 0);
         // Nothing but what clients fetch lies in the served folder (no lock file).
-        QCOMPARE(QDir(m_dir + "/www").entryList(QDir::AllEntries | QDir::Hidden |
-                                                QDir::System | QDir::NoDotAndDotDot),
-                 QStringList{"download"});
+        QCOMPARE(
+            QDir(m_dir + "/www")
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+            QStringList{"download"});
         // A version that is not newer than the published one is refused.
         for (const QString version : {"1001", "0999"})
             QCOMPARE(Publish(m_dir, version, host), 2);
         QCOMPARE(Announced(m_dir), "130 1001 spring update!!" + host + "/download/1001.dat ");
-        const QString nginx = QStandardPaths::findExecutable("nginx", {"/usr/sbin", "/usr/bin"});
-        if (nginx.isEmpty())
+        if (Nginx().isEmpty())
             QSKIP("nginx is not installed (tools/install-deps.sh installs it)");
-        QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
-        QVERIFY(WriteFile(
-            m_dir + "/nginx.conf",
-            QString("daemon off; master_process off; pid %1/nginx.pid; events {}\n"
-                    "http { access_log off; client_body_temp_path %1; proxy_temp_path %1; "
-                    "fastcgi_temp_path %1; uwsgi_temp_path %1; scgi_temp_path %1;\n"
-                    "server { listen %2; root %1/www; } }\n")
-                .arg(m_dir, host)
-                .toUtf8()));
         QProcess server;
-        server.start(nginx, {"-e", m_dir + "/error.log", "-c", m_dir + "/nginx.conf"});
-        QTRY_VERIFY(QFile::exists(m_dir + "/nginx.pid")); // written once it listens
+        QVERIFY(StartNginx(server, m_dir, host));
         const QString app = m_dir + "/app";
         QVERIFY(QDir().mkdir(app) &&
                 WriteFile(app + "/db.dat", "00020406AC100\r\n20040115  1000\r\n"));
@@ -142,6 +169,75 @@ private slots:
         QCOMPARE(platform.msgBoxes.size(), 0);
         QCOMPARE(db.DBVersion() + db.DBDate(), "100120261207");
         QCOMPARE(ReadFile(app + "/db.dat"), ReadFile(download + "/1001.dat"));
+    }
+
+    // Published with a key made for the test (minisign -G, no password): both
+    // signatures verify with minisign -V and name what they sign; the About window
+    // of a build trusting the key updates from nginx, and refuses a database put
+    // there by someone else, leaving db.dat as it was. A signed folder takes no
+    // unsigned publish.
+    void signedPublishAndUpdate() {
+        if (QStandardPaths::findExecutable("minisign").isEmpty())
+            QSKIP("minisign is not installed (tools/install-deps.sh installs it)");
+        const QString pub = m_dir + "/k.pub", key = m_dir + "/k.key";
+        QCOMPARE(Minisign({"-G", "-W", "-p", pub, "-s", key}), 0);
+        const QString host = FreeLoopback(), download = m_dir + "/www/download/";
+        QByteArray err;
+        QCOMPARE(Publish(m_dir, "1001", host, "spring update!", &err, {"--sign-key", key}), 0);
+        QCOMPARE(QDir(download).entryList(QDir::Files | QDir::Hidden),
+                 QStringList(
+                     {"1001.dat", "1001.dat.minisig", "latestver.txt", "latestver.txt.minisig"}));
+        for (const auto& [file, comment] :
+             {std::pair{"1001.dat", "file:1001.dat version:1001 date:20261207"},
+              {"latestver.txt", "file:latestver.txt"}}) {
+            QByteArray out;
+            QCOMPARE(Minisign({"-V", "-p", pub, "-m", download + file}, &out), 0);
+            QVERIFY2(out.contains(QByteArray("Trusted comment: ") + comment), out.constData());
+        }
+        QCOMPARE(Publish(m_dir, "1002", host, "spring update!", &err), 2);
+        QVERIFY2(err.contains("holds signatures"), err.constData());
+        QCOMPARE(Announced(m_dir).mid(4, 4), "1001");
+
+        if (Nginx().isEmpty())
+            QSKIP("nginx is not installed (tools/install-deps.sh installs it)");
+        QProcess server;
+        QVERIFY(StartNginx(server, m_dir, host));
+        const QString app = m_dir + "/app";
+        const QByteArray local = "00020406AC100\r\n20040115  1000\r\n";
+        QVERIFY(QDir().mkdir(app) && WriteFile(app + "/db.dat", local));
+        cFakePlatform platform;
+        cNumberDB db;
+        QWidget owner;
+        db.LoadDB(app + "/db.dat");
+        const QString keyLine = QString::fromLatin1(ReadFile(pub).split('\n').value(1));
+        cUpdateJob job(db, app, keyLine, cFileOps::Disk());
+        job.Reader().SetHost(host);
+        frmAbout about(platform, job, &owner);
+        auto* status = about.findChild<QLabel*>("lblConnectionStatus");
+        about.findChild<QPushButton*>("cmdUpdate")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(status->text(), "OK 最新のデータベースに更新しました。", 20000);
+        QCOMPARE(ReadFile(app + "/db.dat"), ReadFile(download + "1001.dat"));
+
+        // 1002 published, then its database swapped for one of the same size.
+        QVERIFY(WriteFile(m_dir + "/table.csv", "prefix,code\n090124,C130\n"));
+        QCOMPARE(Publish(m_dir, "1002", host, "spring update!", &err, {"--sign-key", key}), 0);
+        const QByteArray published = ReadFile(download + "1002.dat");
+        QByteArray forged = published;
+        forged.replace("AC130", "AC150");
+        QVERIFY(forged != published && WriteFile(download + "1002.dat", forged));
+        const QByteArray before = ReadFile(app + "/db.dat");
+        about.findChild<QPushButton*>("cmdUpdate")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(status->text(), "NG データベースの署名を確認できませんでした。",
+                                  20000);
+        server.terminate();
+        QVERIFY(server.waitForFinished(10000));
+        QCOMPARE(
+            platform.msgBoxes,
+            QStringList(
+                "0||"
+                "データベースの署名を確認できませんでした。\r\nデータベースは更新していません。"));
+        QCOMPARE(ReadFile(app + "/db.dat"), before);
+        QCOMPARE(db.DBVersion(), "1001");
     }
 
     // What the web server's user plants in download/ is replaced or refused, never

@@ -4,20 +4,24 @@
 #include "cNumberDB.h"
 #include "cUpdateJob.h"
 #include "modDataFolder.h"
+#include "modMinisign.h"
 #include "modTestFiles.h"
 #include "modUpdate.h"
 #include "ucrAsync.h"
 
 #include <QNetworkProxy>
+#include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
 
 #include <cerrno>
+#include <sodium.h>
 
 using modTestFiles::DBBytes;
 using modTestFiles::FileState;
 using modTestFiles::LeftoverKinds;
+using modTestFiles::ReadFile;
 using modTestFiles::WriteFile;
 using eOutcome = cUpdateJob::eOutcome;
 
@@ -36,6 +40,7 @@ const tIoError DiskFull = tIoError::FromErrno(ENOSPC);
 // once; hold keeps the connection open after the body, which otherwise closes it.
 struct tServer : QTcpServer {
     QHash<QString, QString> routes;
+    QHash<QString, QByteArray> bodies; // content by name, for routes that name it
     QByteArray version;
     QStringList paths; // of every request, in arrival order
 
@@ -57,6 +62,8 @@ struct tServer : QTcpServer {
         QByteArray body = w[1] == "ver" ? version : w[1] == "-" ? "" : w[1].toUtf8();
         if (w[1].startsWith("db"))
             body = DBBytes(w[1].mid(2, 4));
+        if (const QString name = w[1].section('/', 0, 0); bodies.contains(name))
+            body = bodies[name];
         QByteArray out = "HTTP/1.1 " + w[0].toLatin1() + " X\r\nConnection: close\r\n";
         QString length = QString::number(body.size());
         body.chop(w[1].section('/', 1).toInt());
@@ -145,10 +152,12 @@ struct tRig {
     tFaultyFiles files;
     cNumberDB db;
     tServer server;
-    cUpdateJob job{db, dir.path(), files};
+    cUpdateJob job;
     QSignalSpy progress{&job, &cUpdateJob::Progress}, finished{&job, &cUpdateJob::Finished};
 
-    explicit tRig(const QString& strLocal = "1000") {
+    // strKey: the public key the job trusts; none, updates are taken unsigned.
+    explicit tRig(const QString& strLocal = "1000", const QString& strKey = QString())
+        : job(db, dir.path(), strKey, files) {
         QVERIFY(strLocal == "none" || WriteFile(dbPath, DBBytes(strLocal, "20040115")));
         db.LoadDB(dbPath);
         job.Reader().SetHost(server.Host());
@@ -164,6 +173,53 @@ struct tRig {
         return finished.value(0).value(0).value<cUpdateJob::tResult>();
     }
 };
+
+// A minisign key pair made afresh for the run, signing as `minisign -S` does:
+// prehashed, with a trusted comment under the global signature. No secret key
+// is ever written down. keyId: an id to claim instead of one of its own.
+struct tSigner {
+    QByteArray keyId = QByteArray(8, 0), pk = QByteArray(crypto_sign_PUBLICKEYBYTES, 0),
+               sk = QByteArray(crypto_sign_SECRETKEYBYTES, 0);
+    explicit tSigner(const QByteArray& claimedId = QByteArray()) {
+        if (sodium_init() < 0)
+            qFatal("libsodium cannot start");
+        crypto_sign_keypair(U(pk), U(sk));
+        if (claimedId.isEmpty())
+            randombytes_buf(keyId.data(), size_t(keyId.size()));
+        else
+            keyId = claimedId;
+    }
+    static unsigned char* U(QByteArray& b) { return reinterpret_cast<unsigned char*>(b.data()); }
+    static const unsigned char* U(const QByteArray& b) {
+        return reinterpret_cast<const unsigned char*>(b.constData());
+    }
+    QByteArray Detached(const QByteArray& message) const {
+        QByteArray sig(crypto_sign_BYTES, 0);
+        crypto_sign_detached(U(sig), nullptr, U(message), quint64(message.size()), U(sk));
+        return sig;
+    }
+    QString PublicKey() const { return QString::fromLatin1(("Ed" + keyId + pk).toBase64()); }
+    QByteArray Sign(const QByteArray& data, const QByteArray& comment) const {
+        QByteArray hash(crypto_generichash_BYTES_MAX, 0);
+        crypto_generichash(U(hash), size_t(hash.size()), U(data), quint64(data.size()), nullptr, 0);
+        const QByteArray sig = Detached(hash);
+        return "untrusted comment: signed in a test\n" + ("ED" + keyId + sig).toBase64() +
+               "\ntrusted comment: " + comment + '\n' + Detached(sig + comment).toBase64() + '\n';
+    }
+};
+
+// Runs a program to its end; its exit code, -1 when it did not end normally.
+int Run(const QString& program, const QStringList& args, QByteArray* pOut = nullptr) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, args);
+    const bool blnEnded = p.waitForFinished(60000);
+    if (!blnEnded)
+        p.kill(), p.waitForFinished();
+    if (pOut)
+        *pOut = p.readAll();
+    return blnEnded && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
 
 } // namespace
 
@@ -425,6 +481,147 @@ private slots:
         QCOMPARE(rig.Result().outcome, eOutcome::Updated);
         QCOMPARE(rig.server.paths, QStringList({VersionPath, DBPath, VersionPath, DBPath}));
         QCOMPARE(LeftoverKinds(rig.dir.path()), "");
+    }
+
+    // A build with a key against the loopback server: the signature of each file lies
+    // beside it (URL + ".minisig"); the rows and their notation are in the data file.
+    void signedJob_data() {
+        modTestFiles::AddDataRows(QFINDTESTDATA("signed-updates.txt"));
+    }
+    void signedJob() {
+        QFETCH(QStringList, row);
+        const QString &local = row[1], &text = row[2], &verSig = row[3], &db = row[4],
+                      &dbSig = row[5], &detail = row[7], &after = row[8];
+        const tSigner key, other, sameId(key.keyId);
+        const bool blnBadKey = row[0].startsWith("a key that");
+        tRig rig(local, blnBadKey ? key.PublicKey().chopped(1) : key.PublicKey());
+        const QByteArray before = ReadFile(rig.dbPath);
+        rig.server.bodies["forged"] = DBBytes("1001", "20261206", "C100");
+        rig.server.Serve(text, "db=200 db1001");
+        const auto serveSignature = [&](const QString& path, const QString& name,
+                                        const QString& spec) {
+            if (spec == "404")
+                return;
+            QByteArray bytes(4097, 'x');
+            if (spec != "huge") {
+                const QStringList f = spec.split('|');
+                const tSigner& signer = f[0] == "k" ? key : f[0] == "o" ? other : sameId;
+                const QByteArray data = f[1] == "ver" ? rig.server.version
+                                        : f[1].startsWith("db")
+                                            ? DBBytes(f[1].mid(2))
+                                            : DecryptAUCG::EncodeText(f[1].mid(4), 17)->toLatin1();
+                bytes = signer.Sign(data, QString(f[2]).replace("\\t", "\t").toUtf8());
+                bytes.chop(f.size() > 3 ? 30 : 0);
+            }
+            rig.server.bodies[name] = bytes;
+            rig.server.routes[path] = "200 " + name;
+        };
+        serveSignature(VersionPath + ".minisig", "sigver", verSig);
+        serveSignature(DBPath + ".minisig", "sigdb", dbSig);
+        rig.server.routes[DBPath] = "200 " + db;
+
+        QVERIFY(rig.job.Start());
+        QTRY_COMPARE_WITH_TIMEOUT(rig.finished.size(), 1, 20000);
+        QCOMPARE(QMetaEnum::fromType<eOutcome>().valueToKey(int(rig.Result().outcome)), row[6]);
+        QCOMPARE(rig.Result().strDetail, detail);
+        QCOMPARE(FileState(rig.dbPath), after);
+        QCOMPARE(rig.job.Database().DBVersion(), after);
+        if (after == local)
+            QCOMPARE(ReadFile(rig.dbPath), before);
+        QCOMPARE(LeftoverKinds(rig.dir.path()), "");
+        // A version text that fails its signature fetches nothing more.
+        if (rig.Result().outcome == eOutcome::VersionNotSigned)
+            QCOMPARE(rig.server.paths, QStringList({VersionPath, VersionPath + ".minisig"}));
+    }
+
+    // The signature file's layout, from a good one made by the test key for "data"
+    // with the trusted comment "file:data.txt": an edit of it, and the check's verdict.
+    void signatureLayout_data() {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<modMinisign::eCheck>("check");
+        using enum modMinisign::eCheck;
+        // clang-format off
+        QTest::newRow("as made") << "" << Verified;
+        QTest::newRow("CR LF line ends") << "crlf" << Verified;
+        QTest::newRow("no line end at the end") << "no last LF" << Verified;
+        QTest::newRow("a fifth line") << "fifth line" << Malformed;
+        QTest::newRow("legacy, not prehashed (Ed)") << "legacy" << Malformed;
+        QTest::newRow("padding left off") << "no padding" << Malformed;
+        QTest::newRow("untrusted comment unnamed") << "untrusted" << Malformed;
+        QTest::newRow("trusted comment changed") << "comment" << BadSignature;
+        QTest::newRow("global signature of another comment") << "global" << BadSignature;
+        QTest::newRow("empty") << "empty" << Malformed;
+        // clang-format on
+    }
+    void signatureLayout() {
+        QFETCH(QString, edit);
+        const tSigner key;
+        QByteArray sig = key.Sign("data", "file:data.txt");
+        QList<QByteArray> lines = sig.split('\n');
+        if (edit == "crlf")
+            sig.replace("\n", "\r\n");
+        else if (edit == "no last LF")
+            sig.chop(1);
+        else if (edit == "fifth line")
+            sig += "more\n";
+        else if (edit == "legacy") // "RU" is the start of "ED", "RW" of "Ed"
+            lines[1][1] = 'W', sig = lines.join('\n');
+        else if (edit == "no padding")
+            sig.replace("==\n", "\n");
+        else if (edit == "untrusted")
+            sig.replace("untrusted comment: ", "comment: ");
+        else if (edit == "comment")
+            sig.replace("file:data.txt", "file:data.TXT");
+        else if (edit == "global")
+            sig.replace(lines[3], key.Sign("data", "file:other.txt").split('\n')[3]);
+        else if (edit == "empty")
+            sig.clear();
+        const auto pk = modMinisign::ReadPublicKey(key.PublicKey().toLatin1());
+        QVERIFY(pk);
+        QTEST(modMinisign::Verify(*pk, sig, "data", {"file:data.txt"}), "check");
+    }
+
+    // What minisign signs, Lumivo verifies; what the test key signs (as the tests
+    // above use it), minisign verifies.
+    void minisignAgrees() {
+#ifdef Q_OS_WIN
+        QSKIP("Debian's minisign runs on the build machine, not under Wine");
+#endif
+        const QString minisign = QStandardPaths::findExecutable("minisign");
+        if (minisign.isEmpty())
+            QSKIP("minisign is not installed (tools/install-deps.sh installs it)");
+        QTemporaryDir dir;
+        const QString d = dir.path() + '/';
+        QVERIFY(WriteFile(d + "1001.dat", DBBytes("1001")));
+        QByteArray out;
+        QCOMPARE(Run(minisign, {"-G", "-W", "-p", d + "k.pub", "-s", d + "k.key"}, &out), 0);
+        const QString comment = "file:1001.dat version:1001 date:20261206";
+        QCOMPARE(
+            Run(minisign, {"-S", "-s", d + "k.key", "-m", d + "1001.dat", "-t", comment}, &out), 0);
+        const auto pk = modMinisign::ReadPublicKey(ReadFile(d + "k.pub").split('\n').value(1));
+        QVERIFY(pk);
+        const QByteArray sig = ReadFile(d + "1001.dat.minisig");
+        const QStringList needed = comment.split(' ');
+        QCOMPARE(modMinisign::Verify(*pk, sig, DBBytes("1001"), needed),
+                 modMinisign::eCheck::Verified);
+        QCOMPARE(modMinisign::Verify(*pk, sig, DBBytes("1001", "20261206", "C100"), needed),
+                 modMinisign::eCheck::BadSignature);
+
+        const tSigner key;
+        QVERIFY(WriteFile(d + "1001.dat.minisig", key.Sign(DBBytes("1001"), comment.toUtf8())));
+        const QStringList verify = {"-V", "-P", key.PublicKey(), "-m", d + "1001.dat"};
+        QCOMPARE(Run(minisign, verify, &out), 0);
+        QVERIFY2(out.contains("Trusted comment: " + comment.toUtf8()), out.constData());
+        QVERIFY(WriteFile(d + "1001.dat", DBBytes("1001", "20261206", "C100")));
+        QCOMPARE(Run(minisign, verify, &out), 1);
+    }
+
+    // A build with LUMIVO_UPDATE_PUBKEY trusts that key (its line, or its .pub file's).
+    void buildKey() {
+        QString configured = QStringLiteral(LUMIVO_CONFIGURED_PUBKEY);
+        if (configured.startsWith('/'))
+            configured = QString::fromLatin1(ReadFile(configured).split('\n').value(1).trimmed());
+        QCOMPARE(cUpdateJob::BuildPublicKey, configured);
     }
 };
 

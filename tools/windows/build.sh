@@ -3,6 +3,7 @@
 # Builds Lumivo for 64-bit Windows on Debian 12, as root, from nothing:
 #   sh tools/windows/build.sh            everything below, in order
 #   sh tools/windows/build.sh qt         only Qt for Windows (into the cache)
+#   sh tools/windows/build.sh sodium     only libsodium for Windows (into the cache)
 #   sh tools/windows/build.sh lumivo     only Lumivo (needs the cached Qt)
 #   sh tools/windows/build.sh package    only the installer and the zip
 #   sh tools/windows/build.sh has-qt     succeeds when the cached Qt is there
@@ -10,7 +11,9 @@
 # 2. builds Qt (Core, Gui, Widgets, Network, Test, the windows and offscreen
 #    platforms) from Debian's qt6-base source with qt6-base-mingw.patch, into
 #    a cache outside the repository keyed by Qt's version, the patch and the
-#    options (about an hour on two cores the first time, nothing afterwards);
+#    options (about an hour on two cores the first time, nothing afterwards),
+#    and libsodium, which checks the update's signatures, from Debian's
+#    libsodium source the same way (a static library; a few minutes);
 # 3. cross-builds Lumivo into build-windows/ (tests run under Wine);
 # 4. stages the program with the DLLs and plugins it loads and makes
 #    build-windows/Lumivo-<version>-setup.exe and a portable zip.
@@ -35,25 +38,34 @@ qt_options="-DBUILD_SHARED_LIBS=ON -DCMAKE_BUILD_TYPE=Release -DQT_BUILD_EXAMPLE
 key=$( (echo "$qt_source"; cat "$here/qt6-base-mingw.patch" "$here/mingw-w64.cmake"; echo $qt_options) |
     sha256sum | cut -c1-12)
 qt_prefix=$cache/qt-$qt_version-$key
+sodium_source=libsodium_1.0.18-1+deb12u1
+sodium_options="--host=x86_64-w64-mingw32 --disable-shared --enable-static --disable-ssp"
+sodium_key=$( (echo "$sodium_source"; echo $sodium_options) | sha256sum | cut -c1-12)
+sodium_prefix=$cache/libsodium-1.0.18-$sodium_key
 
 install_tools() {
     export DEBIAN_FRONTEND=noninteractive
     apt-get update
     apt-get install -y --no-install-recommends g++-mingw-w64-x86-64-posix wine wine64 nsis zip \
         cmake ninja-build dpkg-dev perl python3 qt6-base-dev qt6-base-dev-tools xz-utils \
-        qt6-translations-l10n
+        qt6-translations-l10n autoconf automake libtool
 }
 
-build_qt() {
-    [ -f "$qt_prefix/.complete" ] && { echo "Qt for Windows: $qt_prefix (cached)"; return; }
-    # Debian's source of the very Qt the build machine runs, whose tools
-    # (moc, rcc) the cross-build uses.
+# Debian's source packages, for apt-get source.
+enable_deb_src() {
     if ! grep -rqs "^Types:.*deb-src" /etc/apt/sources.list.d/ &&
         ! grep -qs "^deb-src" /etc/apt/sources.list; then
         printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm bookworm-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
             >/etc/apt/sources.list.d/lumivo-deb-src.sources
         apt-get update
     fi
+}
+
+build_qt() {
+    [ -f "$qt_prefix/.complete" ] && { echo "Qt for Windows: $qt_prefix (cached)"; return; }
+    # Debian's source of the very Qt the build machine runs, whose tools
+    # (moc, rcc) the cross-build uses.
+    enable_deb_src
     work=$cache/work-$key
     rm -rf "$work"
     mkdir -p "$work"
@@ -73,10 +85,30 @@ build_qt() {
     rm -rf "$work"
 }
 
+# The libsodium version the Linux build links (Debian's libsodium-dev), from the
+# same source package; its licence goes into the installer beside the program.
+build_sodium() {
+    [ -f "$sodium_prefix/.complete" ] && { echo "libsodium for Windows: $sodium_prefix (cached)"; return; }
+    enable_deb_src
+    work=$cache/work-$sodium_key
+    rm -rf "$work"
+    mkdir -p "$work"
+    (cd "$work" && apt-get source --download-only "libsodium=${sodium_source#libsodium_}" &&
+        dpkg-source -x "$sodium_source.dsc" libsodium)
+    # shellcheck disable=SC2086
+    # Debian's source comes without configure, as Debian's build makes it afresh.
+    (cd "$work/libsodium" && autoreconf -fi && CC=x86_64-w64-mingw32-gcc-posix ./configure \
+        --prefix="$sodium_prefix" $sodium_options && make -j"$jobs" && make install)
+    cp "$work/libsodium/LICENSE" "$sodium_prefix/LICENSE-libsodium.txt"
+    touch "$sodium_prefix/.complete"
+    rm -rf "$work"
+}
+
 build_lumivo() {
     [ -f "$qt_prefix/.complete" ] || { echo "no Qt for Windows in $qt_prefix: run $0 qt" >&2; exit 1; }
+    build_sodium
     cmake -S "$repo" -B "$repo/build-windows" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$here/mingw-w64.cmake" -DCMAKE_PREFIX_PATH="$qt_prefix" \
+        -DCMAKE_TOOLCHAIN_FILE="$here/mingw-w64.cmake" -DCMAKE_PREFIX_PATH="$qt_prefix;$sodium_prefix" \
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="/usr/lib/$(gcc -dumpmachine)/cmake" \
         -DCMAKE_CROSSCOMPILING_EMULATOR="/usr/bin/env;LUMIVO_QT_PREFIX=$qt_prefix;$here/wine-run.sh"
     cmake --build "$repo/build-windows" -j"$jobs"
@@ -104,6 +136,8 @@ stage() {
     cp "$qt_prefix/plugins/platforms/qwindows.dll" "$stage/plugins/platforms/"
     cp "$qt_prefix"/plugins/styles/*.dll "$stage/plugins/styles/" 2>/dev/null || true
     cp /usr/share/qt6/translations/qtbase_ja.qm "$stage/translations/"
+    # libsodium is linked in statically; its ISC licence asks for its notice.
+    cp "$sodium_prefix/LICENSE-libsodium.txt" "$stage/doc/"
     printf '[Paths]\nPrefix=.\nPlugins=plugins\nTranslations=translations\n' >"$stage/qt.conf"
 }
 
@@ -123,6 +157,7 @@ package() {
 case "${1:-all}" in
 tools) install_tools ;;
 qt) build_qt ;;
+sodium) build_sodium ;;
 has-qt) [ -f "$qt_prefix/.complete" ] ;;
 lumivo) build_lumivo ;;
 package)
@@ -132,9 +167,10 @@ package)
 all)
     install_tools
     build_qt
+    build_sodium
     build_lumivo
     stage
     package
     ;;
-*) echo "usage: $0 [all|tools|qt|has-qt|lumivo|package]" >&2; exit 2 ;;
+*) echo "usage: $0 [all|tools|qt|sodium|has-qt|lumivo|package]" >&2; exit 2 ;;
 esac
