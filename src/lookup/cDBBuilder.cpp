@@ -79,7 +79,7 @@ bool cDBBuilder::AddEntry(const QString& strPrefix, const QString& strCode, int 
     const QString where = intLine > 0 ? QStringLiteral("line %1: ").arg(intLine) : QString();
     if (!IsValidPrefix(strPrefix))
         return Fail(where + QStringLiteral("%1 is not a number prefix of 6 to 9 digits "
-                                           "beginning 090, 080 or 070")
+                                           "beginning 090, 080, 070 or 0601 to 0609")
                                 .arg(Quoted(strPrefix)));
     if (!IsValidCode(strCode))
         return Fail(where + QStringLiteral("%1 is not a carrier code (a capital letter and "

@@ -278,7 +278,7 @@ private slots:
             {"080 key", "01080203AC101", "0807001", "C101"},
             {"070 key, nines", "0210111213FC160 021011121314GC102", "07099999", "C102"},
             {"short rest at the end", "x00020406AC1", "0901234", "C1"},
-            {"prefix code 03 is no key", "03020406AC130", "0900123", "0"},
+            {"060's key answers no 090 number", "03020406AC130", "0900123", "0"},
             {"after a lone lead byte", "%8100020406AC130", "0901234", "0"},
             {"after a lead byte before 0x00", "%81%0000020406AC130", "0901234", "C130"}};
         for (const auto& r : rows)
@@ -337,6 +337,60 @@ private slots:
         QCOMPARE(modSearch::SearchCarrierCode(db, number) + u'|' +
                      modSearch::SearchCarrierCode(indexed, number),
                  code + u'|' + code);
+    }
+
+    // 060 numbers from 0601 on: the checks of 070, and keys of their own with prefix code
+    // "03" in a database that also holds 090 and 070 records. Kept: the refusal text, or
+    // the key of the number's first 9 (or all) digits and the code the search finds.
+    void numbers060_data() {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("expected");
+        const char* const rows[][3] = {{"7 digits", "0601234", "0302040608F C150"},
+                                       {"11 digits", "06012345678", "03020406081012H C150"},
+                                       {"0609, kind F", "06099999", "031011121314G C151"},
+                                       {"0609, unlisted", "0609123", "0310030507F 0"},
+                                       {"090 as before", "09012345678", "00020406081012H C130"},
+                                       {"070 as before", "07012345678", "02020406081012H C109"},
+                                       {"0600", "0600123", "090,080,070から入力して下さい"},
+                                       {"060 alone", "060", "090,080,070から入力して下さい"},
+                                       {"061", "0610123", "090,080,070から入力して下さい"},
+                                       {"06", "06", "090,080,070から入力して下さい"},
+                                       {"6 chars", "060123", "最低7桁入力して下さい"},
+                                       {"12 chars", "060123456789", "番号11桁を入力して下さい"},
+                                       {"hyphen", "0601-234", "数字のみ入力して下さい"}};
+        for (const auto& r : rows)
+            QTest::newRow(r[0]) << QString(r[1]) << QString::fromUtf8(r[2]);
+    }
+    void numbers060() {
+        QFETCH(QString, number);
+        QFETCH(QString, expected);
+        const QByteArray text = "03020406AC150\r\n0310111213FC151\r\n00020406AC130\r\n"
+                                "02020406AC109\r\n20261207  1001\r\n";
+        cNumberDB db, indexed;
+        db.SetBytes(text);
+        indexed.SetBytes(text);
+        indexed.BuildIndex();
+        const modSearch::tSearchResult result = modSearch::SearchNumber(db, number);
+        if (!result.Accepted()) {
+            QCOMPARE(result.Text().toString(), expected);
+            return;
+        }
+        QCOMPARE(modSearch::MakeKey(number.left(9)) + u' ' + result.code.toString(), expected);
+        QCOMPARE(modSearch::SearchCarrierCode(indexed, number), expected.section(u' ', 1));
+    }
+
+    // The producer takes 060 prefixes from 0601 on, under key prefix code 03.
+    void table060() {
+        cDBBuilder builder;
+        QVERIFY(builder.AddTableText("060123,C150\n0609999,C151\n090000,C130\n"));
+        QCOMPARE(builder.BuildText("20261207", "1001").value_or(QString()),
+                 "03020406AC150\r\n0310111213FC151\r\n00010203AC130\r\n20261207  1001\r\n");
+        for (const char* refused : {"060012,C150", "06012,C150", "061123,C150"}) {
+            cDBBuilder other;
+            QVERIFY(!other.AddTableText(refused));
+            QVERIFY2(other.ErrorText().endsWith("beginning 090, 080, 070 or 0601 to 0609"),
+                     qPrintable(other.ErrorText()));
+        }
     }
 
     void carrierTable() {
