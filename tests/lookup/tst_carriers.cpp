@@ -123,116 +123,27 @@ private slots:
         QCOMPARE(Build("090123,C130\n"), "00020406AC130\r\n20261207  1001\r\n");
     }
 
-    // Carrier lines of a table: "" where the table is taken, else the end of the message.
-    void carrierLines_data() {
-        QTest::addColumn<QString>("table");
-        QTest::addColumn<QString>("error");
-        const char* const rows[][3] = {
-            {"named", "carrier,C155,楽天モバイル,99", ""},
-            {"spaces around fields", " carrier , C155 , 楽天 , 5 ", ""},
-            {"four digits in a row", "carrier,C155,au 1234 x,99", ""},
-            {"the same row twice", "carrier,C155,x,99\ncarrier,C155,x,99", ""},
-            {"five digits in a row", "carrier,C155,au 12345,99", "more than 4 digits in a row"},
-            {"a fixed code", "carrier,C130,x,0",
-             "C130 has a row in the program's own table, "
-             "which always wins"},
-            {"a steering code", "carrier,C161,x,99", "which always wins"},
-            {"lower case code", "carrier,c155,x,99", "(a capital letter and three digits)"},
-            {"empty text", "carrier,C155,,99", "must have 1 to 40 characters"},
-            {"a comma in the text", "carrier,C155,a,b,99",
-             "with an area number, got "
-             "\"carrier,C155,a,b,99\""},
-            {"no area", "carrier,C155,x", "with an area number, got \"carrier,C155,x\""},
-            {"area 11", "carrier,C155,x,11", "must be 0 to 10, or 99 for none"},
-            {"area -1", "carrier,C155,x,-1", "must be 0 to 10, or 99 for none"},
-            {"a tab in the text", "carrier,C155,a\tb,99", "comma or a control character"},
-            {"outside code page 932", "carrier,C155,a😀,99", "outside code page 932"},
-            {"named again otherwise", "carrier,C155,x,99\ncarrier,C155,x,5",
-             "line 2: C155 is named again, otherwise than on line 1"}};
-        for (const auto& r : rows)
-            QTest::newRow(r[0]) << QString::fromUtf8(r[1]) << QString::fromUtf8(r[2]);
-        QTest::newRow("40 characters") << "carrier,C155," + QString(40, u'楽') + ",99"
-                                       << "";
-        QTest::newRow("41 characters") << "carrier,C155," + QString(41, u'楽') + ",99"
-                                       << "must have 1 to 40 characters";
-    }
+    void carrierLines_data() { modTestFiles::AddDataRows(QFINDTESTDATA("carrier-lines.txt")); }
     void carrierLines() {
-        QFETCH(QString, table);
-        QFETCH(QString, error);
+        QFETCH(QStringList, row);
+        const QString error = row.value(2);
         cDBBuilder builder;
-        const bool taken = builder.AddTableText(table + "\n090123,C130\n");
+        const bool taken = builder.AddTableText(row[1] + "\n090123,C130\n");
         QVERIFY2(taken == error.isEmpty() && (taken || builder.ErrorText().endsWith(error)),
                  qPrintable(builder.ErrorText()));
         if (taken)
             QCOMPARE(builder.Carriers().size(), 1);
     }
 
-    // What the engine reads from bytes it was given: the text and area shown for a code.
-    void sectionReading_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("code");
-        QTest::addColumn<QString>("shown");
-        const QString unknown = QStringLiteral("未使用or未確認|99");
-        const auto row = [&](const char* name, const char* section, const char* code,
-                             const QString& shown) {
-            QTest::newRow(name) << "00020406AC155\r\n" + QString::fromUtf8(section) + Tail
-                                << QString(code) << shown;
-        };
-        row("named", "#carriers\r\nC155,楽天モバイル,99\r\n#end\r\n", "C155",
-            QStringLiteral("楽天モバイル|99"));
-        row("with an area", "#carriers\r\nC155,x\r\nC170,テスト通信東海,5\r\n#end\r\n", "C170",
-            QStringLiteral("テスト通信東海|5"));
-        row("the fixed row wins", "#carriers\r\nC130,偽物,3\r\n#end\r\n", "C130",
-            QStringLiteral("ドコモ関西|0"));
-        row("a steering code keeps its notice", "#carriers\r\nC160,偽物,3\r\n#end\r\n", "C160",
-            QStringLiteral("このエリアは8桁入力が必要です|99"));
-        row("not found stays unlisted", "#carriers\r\nC155,x,1\r\n#end\r\n", "0", unknown);
-        row("the first of two rows", "#carriers\r\nC155,一,1\r\nC155,二,2\r\n#end\r\n", "C155",
-            QStringLiteral("一|1"));
-        row("codes compared exactly", "#carriers\r\nC155,x,1\r\n#end\r\n", "c155", unknown);
-        row("area 11 passed over", "#carriers\r\nC155,x,11\r\n#end\r\n", "C155", unknown);
-        row("area 05 passed over", "#carriers\r\nC155,x,05\r\n#end\r\n", "C155", unknown);
-        row("five digits passed over", "#carriers\r\nC155,12345,1\r\n#end\r\n", "C155", unknown);
-        row("four fields passed over", "#carriers\r\nC155,a,b,1\r\n#end\r\n", "C155", unknown);
-        row("no end line", "#carriers\r\nC155,x,1\r\n", "C155", unknown);
-        row("a record after the end line", "#carriers\r\nC155,x,1\r\n#end\r\n00AC130\r\n", "C155",
-            unknown);
-        row("the header inside a line", "x#carriers\r\nC155,x,1\r\n#end\r\n", "C155", unknown);
-        row("the last header counts", "#carriers\r\nC170,y,2\r\n#carriers\r\nC155,x,1\r\n#end\r\n",
-            "C170", unknown);
-        QTest::newRow("a tail of 15 characters")
-            << "#carriers\r\nC155,x,1\r\n#end\r\n2026120  1001\r\n"
-            << "C155" << unknown;
-    }
+    void sectionReading_data() { modTestFiles::AddDataRows(QFINDTESTDATA("carrier-section.txt")); }
     void sectionReading() {
-        QFETCH(QString, text);
-        QFETCH(QString, code);
+        QFETCH(QStringList, row);
         cNumberDB db;
-        db.SetText(text);
-        const modCarrierTable::tCarrierRow& row = db.CarrierRow(code);
-        QTEST(row.text.toString() + u'|' + QString::number(row.area), "shown");
-    }
-
-    // The search answers with the named row, logs it, and offers no unlisted notice;
-    // a database loaded after it names nothing more.
-    void searchNamesTheCarrier() {
-        cNumberDB db;
-        db.SetText(Build("070900,C155\n070901,C170\n070902,C130\ncarrier,C155,楽天モバイル,99\n"
-                         "carrier,C170,テスト通信東海,5\n"));
-        const QList<std::pair<const char*, const char*>> answers = {
-            {"07090012345", "C155 楽天モバイル 99"},
-            {"0709011", "C170 テスト通信東海 5"},
-            {"0709021", "C130 ドコモ関西 0"}};
-        for (const auto& [number, expected] : answers) {
-            const modSearch::tSearchResult result = modSearch::SearchNumber(db, QString(number));
-            QCOMPARE(result.code.toString() + u' ' + result.Text().toString() + u' ' +
-                         QString::number(result.Area()),
-                     QString::fromUtf8(expected));
-            QVERIFY(result.Logged() && !result.Unlisted());
-        }
-        db.SetText(Build("070900,C155\n"));
-        QCOMPARE(modSearch::SearchNumber(db, QStringLiteral("07090012345")).Text().toString(),
-                 QStringLiteral("未使用or未確認"));
+        db.SetText("00020406AC155\r\n" + row[1]);
+        const modCarrierTable::tCarrierRow& shown = db.CarrierRow(row[2]);
+        QCOMPARE(shown.text.toString() + u'|' + QString::number(shown.area), row[3]);
+        db.SetText(Tail); // a database loaded later names nothing
+        QCOMPARE(&db.CarrierRow(row[2]), &modCarrierTable::LookupCarrier(row[2]));
     }
 
     // Every key of every kind and prefix is absent from a section of rows built to

@@ -340,30 +340,13 @@ private slots:
     }
 
     // 060 numbers from 0601 on: the checks of 070, and keys of their own with prefix code
-    // "03" in a database that also holds 090 and 070 records. Kept: the refusal text, or
-    // the key of the number's first 9 (or all) digits and the code the search finds.
+    // "03" in a database that also holds 090 and 070 records.
     void numbers060_data() {
-        QTest::addColumn<QString>("number");
-        QTest::addColumn<QString>("expected");
-        const char* const rows[][3] = {{"7 digits", "0601234", "0302040608F C150"},
-                                       {"11 digits", "06012345678", "03020406081012H C150"},
-                                       {"0609, kind F", "06099999", "031011121314G C151"},
-                                       {"0609, unlisted", "0609123", "0310030507F 0"},
-                                       {"090 as before", "09012345678", "00020406081012H C130"},
-                                       {"070 as before", "07012345678", "02020406081012H C109"},
-                                       {"0600", "0600123", "090,080,070から入力して下さい"},
-                                       {"060 alone", "060", "090,080,070から入力して下さい"},
-                                       {"061", "0610123", "090,080,070から入力して下さい"},
-                                       {"06", "06", "090,080,070から入力して下さい"},
-                                       {"6 chars", "060123", "最低7桁入力して下さい"},
-                                       {"12 chars", "060123456789", "番号11桁を入力して下さい"},
-                                       {"hyphen", "0601-234", "数字のみ入力して下さい"}};
-        for (const auto& r : rows)
-            QTest::newRow(r[0]) << QString(r[1]) << QString::fromUtf8(r[2]);
+        modTestFiles::AddDataRows(QFINDTESTDATA("numbers-060.txt"));
     }
     void numbers060() {
-        QFETCH(QString, number);
-        QFETCH(QString, expected);
+        QFETCH(QStringList, row);
+        const QString number = row[1], expected = row[2];
         const QByteArray text = "03020406AC150\r\n0310111213FC151\r\n00020406AC130\r\n"
                                 "02020406AC109\r\n20261207  1001\r\n";
         cNumberDB db, indexed;
