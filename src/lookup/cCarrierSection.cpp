@@ -59,7 +59,9 @@ QString cCarrierSection::RowProblem(const QString& strCode, const QString& strTe
         if (modText::Cp932Code(u) < 0)
             return QStringLiteral("the text of %1 holds a character outside code page 932")
                 .arg(strCode);
-        run = (u >= u'0' && u <= u'9') ? run + 1 : 0;
+        // Full-width digits count too, for a reader that compares text without width.
+        const bool digit = (u >= u'0' && u <= u'9') || (u >= u'\uFF10' && u <= u'\uFF19');
+        run = digit ? run + 1 : 0;
         if (run > MaxDigitRun)
             return QStringLiteral("the text of %1 holds more than %2 digits in a row")
                 .arg(strCode)
