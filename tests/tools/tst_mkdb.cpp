@@ -239,6 +239,10 @@ void tst_mkdb::carrierRows() {
     QCOMPARE(modToolRun::Run(LUMIVO_MKDB_EXE, {"decode", db}).out, "date 20261207\nversion 1001\n");
     QVERIFY(WriteFile(db, Encoded));
     QCOMPARE(modToolRun::Run(LUMIVO_MKDB_EXE, {"decode", db}).out, "Aa\n");
+    QVERIFY(WriteFile(db, QByteArray(65537, 'A')));
+    QVERIFY(modToolRun::Run(LUMIVO_MKDB_EXE, {"decode", db})
+                .err.endsWith("larger than 65536 bytes without a database's date and version: "
+                              "neither a version file nor a number database\n"));
 
     QVERIFY(WriteFile(table, "carrier,C130,偽物,3\n090123,C130\n"));
     run = modToolRun::Run(LUMIVO_MKDB_EXE, args);

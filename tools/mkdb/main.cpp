@@ -308,7 +308,8 @@ int Decode(const QStringList& lstArgs) {
     if (db.HasValidTail())
         return WriteOut(DatabaseText(db).toUtf8());
     if (bytes->size() > MaxVersionFileBytes)
-        return Fail(QStringLiteral("%1: larger than %2 bytes, not a version file")
+        return Fail(QStringLiteral("%1: larger than %2 bytes without a database's date and "
+                                   "version: neither a version file nor a number database")
                         .arg(path)
                         .arg(MaxVersionFileBytes));
     bool blnDigitError = false;
