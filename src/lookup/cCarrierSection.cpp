@@ -40,9 +40,15 @@ int ReadArea(QStringView strArea) {
 } // namespace
 
 QString cCarrierSection::RowProblem(const QString& strCode, const QString& strText, int intArea) {
-    if (!IsCodeShape(strCode))
+    if (!IsCodeShape(strCode)) {
+        // Quoted as the table has it, cut short, without characters that would act on a terminal.
+        QString shown = strCode.left(8);
+        for (QChar& c : shown)
+            if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+                c = u'?';
         return QStringLiteral("\"%1\" is not a carrier code (a capital letter and three digits)")
-            .arg(strCode.left(8));
+            .arg(shown);
+    }
     if (!modCarrierTable::IsUnknown(modCarrierTable::LookupCarrier(strCode)))
         return QStringLiteral("%1 has a row in the program's own table, which always wins")
             .arg(strCode);
