@@ -73,6 +73,13 @@ QString cCarrierSection::RowProblem(const QString& strCode, const QString& strTe
                 .arg(strCode)
                 .arg(MaxDigitRun);
     }
+    // The program's own notices: a found number must not read as unlisted or as
+    // asking for more digits (the log keeps those out by their texts).
+    for (const QStringView code :
+         {QStringView(u"0"), modCarrierTable::NeedsEightDigits, modCarrierTable::NeedsNineDigits})
+        if (strText == modCarrierTable::LookupCarrier(code).text)
+            return QStringLiteral("the text of %1 is one of the program's own notices")
+                .arg(strCode);
     if (!IsArea(intArea))
         return QStringLiteral("the area of %1 must be 0 to 10, or 99 for none").arg(strCode);
     return QString();

@@ -42,8 +42,9 @@ public:
     // code is a capital letter and three digits without a row in the fixed
     // table (whose rows always win); the text is 1 to MaxTextLength characters
     // of code page 932 without control characters, commas or more than
-    // MaxDigitRun digits (ASCII or full-width) in a row; the area is a map area
-    // (0 to 10) or modCarrierTable::AreaNone.
+    // MaxDigitRun digits (ASCII or full-width) in a row, and none of the
+    // notices for an unlisted number or one that needs more digits; the area is
+    // a map area (0 to 10) or modCarrierTable::AreaNone.
     static QString RowProblem(const QString& strCode, const QString& strText, int intArea);
     // The section for the rows, each accepted by RowProblem, in the order
     // given; the empty text for no rows.
