@@ -146,7 +146,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "carrier lookup for Japanese mobile number
 # Debian shows the description as written: lines of at most 80 characters.
 set(CPACK_PACKAGE_DESCRIPTION
     "Lumivo tells which mobile or PHS carrier, and which regional company of it,
-a Japanese number beginning 090, 080 or 070 was originally allocated to,
+a Japanese number beginning 090, 080, 070 or 060 was originally allocated to,
 keeps a search log that can be saved as text or CSV, and updates its number
 database over HTTP. The command-line tools lumivo-lookup and lumivo-mkdb
 answer lists of numbers and make databases.")

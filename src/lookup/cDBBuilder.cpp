@@ -65,6 +65,18 @@ bool cDBBuilder::AddTableText(const QString& strTable, const QString& strSourceN
         if (line.isEmpty() || line.startsWith(u'#') || line == u"prefix,code")
             continue;
         const QStringList fields = line.split(u',');
+        if (fields[0].trimmed() == u"carrier") {
+            bool ok = fields.size() == 4;
+            const int area = ok ? fields[3].trimmed().toInt(&ok) : 0;
+            if (!ok)
+                return Fail(QStringLiteral("line %1: expected \"carrier,code,text,area\" with "
+                                           "an area number, got %2")
+                                .arg(i + 1)
+                                .arg(Quoted(line)));
+            if (!AddCarrier(fields[1].trimmed(), fields[2].trimmed(), area, i + 1))
+                return false;
+            continue;
+        }
         if (fields.size() != 2)
             return Fail(QStringLiteral("line %1: expected \"prefix,code\", got %2")
                             .arg(i + 1)
@@ -79,7 +91,7 @@ bool cDBBuilder::AddEntry(const QString& strPrefix, const QString& strCode, int 
     const QString where = intLine > 0 ? QStringLiteral("line %1: ").arg(intLine) : QString();
     if (!IsValidPrefix(strPrefix))
         return Fail(where + QStringLiteral("%1 is not a number prefix of 6 to 9 digits "
-                                           "beginning 090, 080 or 070")
+                                           "beginning 090, 080, 070 or 0601 to 0609")
                                 .arg(Quoted(strPrefix)));
     if (!IsValidCode(strCode))
         return Fail(where + QStringLiteral("%1 is not a carrier code (a capital letter and "
@@ -95,6 +107,27 @@ bool cDBBuilder::AddEntry(const QString& strPrefix, const QString& strCode, int 
                                 .arg(strPrefix, strCode, it->code)
                                 .arg(it->line));
     m_entries.insert(strPrefix, {strCode, intLine});
+    return true;
+}
+
+bool cDBBuilder::AddCarrier(const QString& strCode, const QString& strText, int intArea,
+                            int intLine) {
+    const QString where = intLine > 0 ? QStringLiteral("line %1: ").arg(intLine) : QString();
+    const QString problem = cCarrierSection::RowProblem(strCode, strText, intArea);
+    if (!problem.isEmpty())
+        return Fail(where + problem);
+    for (qsizetype i = 0; i < m_carriers.size(); ++i) {
+        const cCarrierSection::tRow& row = m_carriers[i];
+        if (row.code != strCode)
+            continue;
+        if (row.text == strText && row.area == intArea)
+            return true;
+        return Fail(where + QStringLiteral("%1 is named again, otherwise than on line %2")
+                                .arg(strCode)
+                                .arg(m_carrierLines[i]));
+    }
+    m_carriers.append({strCode, strText, short(intArea)});
+    m_carrierLines.append(intLine);
     return true;
 }
 
@@ -148,6 +181,7 @@ std::optional<QString> cDBBuilder::BuildText(const QString& strDate, const QStri
         starts.append(text.size());
         text += modRecordKey::KeyText(it.key()) + it.value() + modText::CrLf;
     }
+    text += cCarrierSection::SectionText(m_carriers);
     text += strDate + QStringLiteral("  ") + strVersion + modText::CrLf;
 
     const auto found = KeyOccurrences(text);

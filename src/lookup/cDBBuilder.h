@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
+#include "cCarrierSection.h"
 #include "tIoError.h"
 
 #include <QList>
@@ -16,10 +17,13 @@
 // but at the start of its own record.
 class cDBBuilder {
 public:
-    // One table line: "prefix,code". Blank lines, lines starting with "#" and a
-    // "prefix,code" header are skipped. Returns false with ErrorText() on a bad line.
+    // One table line: "prefix,code", or "carrier,code,text,area" for a carrier
+    // the fixed table lacks (cCarrierSection). Blank lines, lines starting with
+    // "#" and a "prefix,code" header are skipped. Returns false with ErrorText()
+    // on a bad line.
     bool AddTableText(const QString& strTable, const QString& strSourceName = QString());
     bool AddEntry(const QString& strPrefix, const QString& strCode, int intLine = 0);
+    bool AddCarrier(const QString& strCode, const QString& strText, int intArea, int intLine = 0);
 
     // The database text with its 16-character tail, or nothing with ErrorText()
     // (also when no block was added).
@@ -33,6 +37,8 @@ public:
     const tIoError& FileError() const { return m_fileError; }
     // Kind A/F/G/H records written by the last build (steering records included).
     int RecordCount() const { return m_intRecords; }
+    // Carrier rows added, each written once, in the order first added.
+    const QList<cCarrierSection::tRow>& Carriers() const { return m_carriers; }
 
     // Where the text holds something a lookup would take for a record key:
     // positions and lengths, in text order.
@@ -46,6 +52,8 @@ private:
     bool Fail(const QString& strMessage);
 
     QMap<QString, tEntry> m_entries;
+    QList<cCarrierSection::tRow> m_carriers;
+    QList<int> m_carrierLines;
     QString m_strSource;
     QString m_strError;
     tIoError m_fileError;

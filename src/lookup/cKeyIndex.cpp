@@ -14,7 +14,8 @@
 namespace {
 
 // Where the slots of keys with 3 to 6 fields start.
-constexpr qsizetype SlotBase[7] = {0, 0, 0, 0, 3000, 33000, 333000};
+constexpr qsizetype SlotBase[7] = {0, 0, 0, 0, 4000, 44000, 444000};
+static_assert(SlotBase[6] + modRecordKey::PrefixCodes * 1000000 == cKeyIndex::SlotCount);
 
 using modRecordKey::FieldsForLetter;
 
@@ -64,7 +65,7 @@ void cKeyIndex::Prefetch(QStringView strNumber) const {
 }
 
 qsizetype cKeyIndex::Slot(QByteArrayView bytKey) {
-    // A key's number lies below 3 * 10^fields: the kinds' slots do not overlap.
+    // A key's number lies below PrefixCodes * 10^fields: the kinds' slots do not overlap.
     const qint32 value = modRecordKey::ReadKey(bytKey.data(), bytKey.size());
     return value < 0 ? -1 : SlotBase[(bytKey.size() - 3) / 2] + value;
 }

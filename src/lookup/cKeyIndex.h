@@ -13,8 +13,8 @@ class cPageBlock;
 
 // Where each record key first occurs in the database bytes, for looking up many
 // numbers in one run. Every key the search command can ask for (prefix code
-// 00-02, field k holding a digit plus k, kind letter A, F, G or H for 3 to 6
-// fields) has a slot number of its own: 3,333,000 slots.
+// 00-03, field k holding a digit plus k, kind letter A, F, G or H for 3 to 6
+// fields) has a slot number of its own: 4,444,000 slots.
 //
 // It gives exactly the answer of the byte search, for any bytes: a key is ASCII
 // digits and one letter, starting with "0" (never the second byte of a
@@ -22,7 +22,7 @@ class cPageBlock;
 // letter is the same in either case; the build looks at every kind letter,
 // whatever surrounds it, and keeps the first position.
 //
-// A large database gets one 4-byte entry per slot (13 MB, direct); a small one
+// A large database gets one 4-byte entry per slot (18 MB, direct); a small one
 // a hash table of the keys it holds, which stays in the processor's cache.
 class cKeyIndex {
 public:
@@ -43,7 +43,7 @@ public:
 
     // The slot of a key-shaped text (its letter in either case), or -1.
     static qsizetype Slot(QByteArrayView bytKey);
-    static constexpr qsizetype SlotCount = 3000 + 30000 + 300000 + 3000000;
+    static constexpr qsizetype SlotCount = 4000 + 40000 + 400000 + 4000000;
 
 private:
     quint32 Entry(qsizetype lngSlot) const;

@@ -76,6 +76,7 @@ void cNumberDB::Adopt(QByteArray bytData, std::shared_ptr<cPageBlock> storage) {
     if (from > 0 && !IsCharStart(b, from))
         ++from;
     m_strTail = Decode(QByteArrayView(m_bytDB).sliced(from)).right(16);
+    m_carriers.Read(m_bytDB);
 }
 
 void cNumberDB::SetBytes(const QByteArray& bytData) {

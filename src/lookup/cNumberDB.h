@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
+#include "cCarrierSection.h"
 #include "tCarrierCode.h"
 #include "tIoError.h"
 
@@ -44,6 +45,14 @@ public:
     // file does not end inside a two-byte character.
     bool HasValidTail() const;
 
+    // The row for a carrier code: the fixed table's, or one the database names
+    // for a code the fixed table lacks (cCarrierSection), or the row of every
+    // unknown value. Valid until the database is replaced.
+    const modCarrierTable::tCarrierRow& CarrierRow(QStringView strCode) const {
+        return m_carriers.Lookup(strCode);
+    }
+    const cCarrierSection& Carriers() const { return m_carriers; }
+
     // The up to 4 characters after the first occurrence of the key (ASCII letters
     // compared without case), or "0" when the key does not occur.
     QString FindCode(QStringView strKey) const;
@@ -72,4 +81,5 @@ private:
     tIoError m_error;  // of the last LoadDB
     bool m_blnLoaded = false;
     std::shared_ptr<const cKeyIndex> m_index;
+    cCarrierSection m_carriers;
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "modCarrierTable.h"
 
+#include <functional>
 #include <iterator>
 
 namespace modCarrierTable {
@@ -118,7 +119,16 @@ const tCarrierRow& LookupCarrier(QStringView strCode) {
 }
 
 int RowIndex(const tCarrierRow& row) {
-    return &row == &UnknownRow ? int(RowCount) : int(&row - CarrierRows);
+    if (&row == &UnknownRow)
+        return int(RowCount);
+    const std::less<const tCarrierRow*> before;
+    if (before(&row, std::begin(CarrierRows)) || !before(&row, std::end(CarrierRows)))
+        return -1;
+    return int(&row - CarrierRows);
+}
+
+bool IsUnknown(const tCarrierRow& row) {
+    return &row == &UnknownRow;
 }
 
 QStringList AllCodes() {

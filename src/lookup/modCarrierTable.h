@@ -27,8 +27,11 @@ struct tCarrierRow {
 const tCarrierRow& LookupCarrier(QStringView strCode);
 
 // The row's place in the table (0 to 65), 66 for the row of every unknown
-// value; for callers that keep something per row.
+// value; for callers that keep something per row. -1 for a row that is not
+// the table's own (one a database names, cCarrierSection).
 int RowIndex(const tCarrierRow& row);
+// Whether it is the row of every unknown value.
+bool IsUnknown(const tCarrierRow& row);
 constexpr int RowIndexCount = 67;
 
 // Every code that has a row of its own, in table order.

@@ -5,7 +5,10 @@ namespace modInputCheck {
 
 bool HasMobilePrefix(QStringView strNumber) {
     const QStringView head = strNumber.left(3);
-    return head == u"090" || head == u"080" || head == u"070";
+    if (head == u"090" || head == u"080" || head == u"070")
+        return true;
+    // 060 was opened to mobiles from 0601 on; 0600 is not a mobile number.
+    return head == u"060" && strNumber.size() >= 4 && strNumber[3] >= u'1' && strNumber[3] <= u'9';
 }
 
 bool IsAllDigits(QStringView strText) {

@@ -5,7 +5,8 @@
 #include <QStringView>
 
 // The record key, written and read in one place. A key is the prefix code ("00"
-// for 090, "01" for 080, "02" for 070), one two-digit field per digit of the
+// for 090, "01" for 080, "02" for 070, "03" for 060: codes are only ever added,
+// so no key of an older prefix changes), one two-digit field per digit of the
 // number from its 4th on (the digit plus its place k = 1, 2, ...: "01" to
 // "15"), then the kind letter for the number of fields: A 3, F 4, G 5, H 6.
 // Lookups match the letter in either case.
@@ -15,6 +16,8 @@
 namespace modRecordKey {
 
 constexpr int MinFields = 3, MaxFields = 6;
+// Prefix codes 0 to PrefixCodes - 1 exist.
+constexpr int PrefixCodes = 4;
 
 // The key's length for a number of fields; the carrier code starts right after it.
 constexpr qsizetype KeyLength(int intFields) {
@@ -49,8 +52,8 @@ constexpr int FieldsForLetter(char16_t c) {
     }
 }
 
-// The prefix code of a number (0 for 090, 1 for 080, 2 for 070), or -1 for any
-// other beginning. Written as "0" and this digit.
+// The prefix code of a number (0 for 090, 1 for 080, 2 for 070, 3 for 060), or
+// -1 for any other beginning. Written as "0" and this digit.
 constexpr int PrefixCode(QStringView strNumber) {
     if (strNumber.size() < 3 || strNumber[0] != u'0' || strNumber[2] != u'0')
         return -1;
@@ -61,6 +64,8 @@ constexpr int PrefixCode(QStringView strNumber) {
         return 1;
     case u'7':
         return 2;
+    case u'6':
+        return 3;
     default:
         return -1;
     }
@@ -97,7 +102,7 @@ template <typename tChar> constexpr qsizetype WriteLetter(tChar* key, int intFie
 }
 
 // The key for a number's first 6 to 9 characters. A beginning other than 090,
-// 080 and 070 (refused by the input check before any search) gets no prefix
+// 080, 070 and 060 (refused by the input check before any search) gets no prefix
 // code; a lead of another length has no key: the empty text, which no lookup finds.
 inline QString KeyText(QStringView strLead) {
     const int fields = FieldsForLead(strLead.size());
@@ -114,7 +119,7 @@ inline QString KeyText(QStringView strLead) {
 
 // What the n characters at key stand for, as one decimal number: the prefix
 // code, then the number's digits from the 4th on (a key of f fields gives a
-// number below 3 * 10^f); -1 when they are no key: a wrong length or prefix
+// number below PrefixCodes * 10^f); -1 when they are no key: a wrong length or prefix
 // code, a field that is no digit plus its place, or a letter for another count.
 template <typename tChar> constexpr qint32 ReadKey(const tChar* key, qsizetype lngCount) {
     if (lngCount < KeyLength(MinFields) || lngCount > MaxKeyLength || lngCount % 2 == 0)
@@ -122,7 +127,7 @@ template <typename tChar> constexpr qint32 ReadKey(const tChar* key, qsizetype l
     const int fields = int(lngCount - 3) / 2;
     auto at = [&](qsizetype lngIndex) { return CodeOf(key[lngIndex]); };
     if (FieldsForLetter(at(lngCount - 1)) != fields || at(0) != u'0' || at(1) < u'0' ||
-        at(1) > u'2')
+        at(1) >= u'0' + PrefixCodes)
         return -1;
     qint32 value = at(1) - u'0';
     for (int k = 1; k <= fields; ++k) {
@@ -137,8 +142,8 @@ template <typename tChar> constexpr qint32 ReadKey(const tChar* key, qsizetype l
     return value;
 }
 
-// ReadKey's number for a number's first 6 to 9 characters (prefix 090, 080 or
-// 070, then ASCII digits), without writing the key.
+// ReadKey's number for a number's first 6 to 9 characters (prefix 090, 080, 070
+// or 060, then ASCII digits), without writing the key.
 constexpr qint32 LeadValue(QStringView strLead) {
     qint32 value = PrefixCode(strLead);
     for (qsizetype i = 3; i < strLead.size(); ++i)

@@ -89,7 +89,7 @@ tSearchResult SearchNumber(const cNumberDB& db, QStringView strNumber, bool blnD
     if (result.refusal != eRefusal::None)
         return result;
     result.code = FindCarrierCode(db, strNumber);
-    result.row = &modCarrierTable::LookupCarrier(result.code.View());
+    result.row = &db.CarrierRow(result.code.View());
     return result;
 }
 

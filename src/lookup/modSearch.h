@@ -39,7 +39,8 @@ QStringView RefusalText(eRefusal refusal);
 struct tSearchResult {
     eRefusal refusal = eRefusal::None;
     tCarrierCode code; // the final carrier code ("0" when not found); meaningless when refused
-    const modCarrierTable::tCarrierRow* row = nullptr; // the code's row; null when refused
+    // The code's row (cNumberDB::CarrierRow); null when refused.
+    const modCarrierTable::tCarrierRow* row = nullptr;
 
     bool Accepted() const { return refusal == eRefusal::None; }
     // The refusal message or the row's text.

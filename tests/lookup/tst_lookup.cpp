@@ -287,6 +287,43 @@ private slots:
                  code + u'|' + code);
     }
 
+    // 060 numbers from 0601 on: the checks of 070, and keys of their own with prefix code
+    // "03" in a database that also holds 090 and 070 records.
+    void numbers060_data() {
+        modTestFiles::AddDataRows(QFINDTESTDATA("numbers-060.txt"));
+    }
+    void numbers060() {
+        QFETCH(QStringList, row);
+        const QString number = row[1], expected = row[2];
+        const QByteArray text = "03020406AC150\r\n0310111213FC151\r\n00020406AC130\r\n"
+                                "02020406AC109\r\n20261207  1001\r\n";
+        cNumberDB db, indexed;
+        db.SetBytes(text);
+        indexed.SetBytes(text);
+        indexed.BuildIndex();
+        const modSearch::tSearchResult result = modSearch::SearchNumber(db, number);
+        if (!result.Accepted()) {
+            QCOMPARE(result.Text().toString(), expected);
+            return;
+        }
+        QCOMPARE(modSearch::MakeKey(number.left(9)) + u' ' + result.code.toString(), expected);
+        QCOMPARE(modSearch::SearchCarrierCode(indexed, number), expected.section(u' ', 1));
+    }
+
+    // The producer takes 060 prefixes from 0601 on, under key prefix code 03.
+    void table060() {
+        cDBBuilder builder;
+        QVERIFY(builder.AddTableText("060123,C150\n0609999,C151\n090000,C130\n"));
+        QCOMPARE(builder.BuildText("20261207", "1001").value_or(QString()),
+                 "03020406AC150\r\n0310111213FC151\r\n00010203AC130\r\n20261207  1001\r\n");
+        for (const char* refused : {"060012,C150", "06012,C150", "061123,C150"}) {
+            cDBBuilder other;
+            QVERIFY(!other.AddTableText(refused));
+            QVERIFY2(other.ErrorText().endsWith("beginning 090, 080, 070 or 0601 to 0609"),
+                     qPrintable(other.ErrorText()));
+        }
+    }
+
     void carrierTable() {
         // The whole table, row by row, and codes that must fall to the last row ("*").
         QStringList codes;

@@ -2,6 +2,7 @@
 // The byte search and the key index against naive references over the decoded text, on random
 // bytes that break every rule the producer keeps (trail bytes that are letters, lone lead bytes).
 
+#include "cKeyIndex.h"
 #include "cNumberDB.h"
 #include "cPageBlock.h"
 #include "modBytes.h"
@@ -23,10 +24,11 @@ QString Upper(QString s) {
     return s;
 }
 
-// The key for a number's first 6 to 9 digits: "0" and the prefix's place in 090, 080, 070, each
-// digit from the 4th plus its place as two digits, the kind letter.
+// The key for a number's first 6 to 9 digits: "0" and the prefix's place in 090, 080, 070, 060,
+// each digit from the 4th plus its place as two digits, the kind letter.
 QString NaiveKey(const QString& lead) {
-    QString key = u'0' + QString::number(QStringList{"090", "080", "070"}.indexOf(lead.left(3)));
+    QString key =
+        u'0' + QString::number(QStringList{"090", "080", "070", "060"}.indexOf(lead.left(3)));
     for (int k = 1; k + 3 <= lead.size(); ++k)
         key += QString::asprintf("%02d", lead[k + 2].digitValue() + k);
     return key + QChar(u"AFGH"[lead.size() - 6]);
@@ -50,7 +52,9 @@ QString NaiveCarrierCode(const QString& text, const QString& upper, const QStrin
 
 // A number with few distinct digits, so that keys repeat and nest.
 QString RandomNumber(QRandomGenerator& rng) {
-    QString number = QStringList{"090", "080", "070"}[rng.bounded(3)];
+    QString number = QStringList{"090", "080", "070", "060"}[rng.bounded(4)];
+    if (number == u"060") // 0601 to 0609
+        number += QChar(u'1' + rng.bounded(9));
     while (number.size() < 11)
         number += QChar(u'0' + rng.bounded(rng.bounded(2) ? 3 : 10));
     return number.left(rng.bounded(7, 12));
@@ -121,6 +125,23 @@ private slots:
         for (const auto& [needle, at] : finds)
             QCOMPARE(modBytes::Find(hay, needle, way), at);
         QCOMPARE(modBytes::Find("ab", "abc", way), -1);
+    }
+
+    // The first and last key of each kind, 060's last: the kinds' slots follow each other
+    // without a gap or an overlap.
+    void slotsOfEveryPrefix() {
+        const std::pair<const char*, qsizetype> expected[] = {{"00010203A", 0},
+                                                              {"03101112a", 3999},
+                                                              {"0001020304F", 4000},
+                                                              {"0310111213F", 43999},
+                                                              {"000102030405G", 44000},
+                                                              {"031011121314G", 443999},
+                                                              {"00010203040506H", 444000},
+                                                              {"03101112131415H", 4443999},
+                                                              {"04101112131415H", -1}};
+        for (const auto& [key, slot] : expected)
+            QCOMPARE(key + QString::number(cKeyIndex::Slot(key)), key + QString::number(slot));
+        QCOMPARE(cKeyIndex::SlotCount, 4444000);
     }
 
     void bytesAnswerAsTheDecodedText_data() {

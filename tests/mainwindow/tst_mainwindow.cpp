@@ -215,6 +215,64 @@ private slots:
         QCOMPARE(platform->msgBoxes.value(1), "0||エリアマーキングの際、エラーが発生しました。");
     }
 
+    // 060 numbers typed as any other, and carriers the database names: C155 without an
+    // area, C170 with area 5, marked exactly as the fixed C135 of the same area. Shown,
+    // logged and saved like any other answer; the tool answers the same.
+    void numbers060AndNamedCarriers() {
+        cDBBuilder builder;
+        QVERIFY(
+            builder.AddTableText(QString::fromUtf8(Table) +
+                                 "060123,C135\n060124,C170\n070900,C155\n"
+                                 "carrier,C155,楽天モバイル,99\ncarrier,C170,テスト通信東海,5\n"));
+        QVERIFY(builder.BuildFile(dir.filePath("db.dat"), "20040415", "1000"));
+        QVERIFY(w->LoadDB());
+        C<QCheckBox>("chkSettings(0)")->setChecked(true);
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        auto* input = C<QLineEdit>("txtInputNum");
+        auto* map = C<cPictureBox>("picMap(0)");
+        const QImage clean = map->Picture();
+        QImage tokai;
+        // Typed keys, the box after them (the limit holds it at 11), the answer.
+        const char* const searches[][3] = {{"060123456789", "06012345678", "ドコモ東海"},
+                                           {"06012-4a1", "0601241", "テスト通信東海"},
+                                           {"07090012345", "07090012345", "楽天モバイル"},
+                                           {"0600123", "0600123", "090,080,070から入力して下さい"}};
+        for (const auto& [typed, shown, answer] : searches) {
+            input->clear();
+            QTest::keyClicks(input, typed);
+            QCOMPARE(input->text(), QString(shown));
+            QTest::keyClick(input, Qt::Key_Return);
+            QTRY_COMPARE(C<QLineEdit>("txtResult")->text(), QString::fromUtf8(answer));
+            QTRY_COMPARE(Focus(), input);
+            if (tokai.isNull())
+                tokai = map->Image();
+            else if (QByteArray(shown) == "0601241")
+                QVERIFY(map->Image() == tokai && map->accessibleDescription() == "東海");
+            else if (QByteArray(shown) == "07090012345")
+                QVERIFY(map->Image() == clean);
+        }
+        QVERIFY(tokai != clean);
+        QCOMPARE(platform->msgBoxes, QStringList()); // no unlisted notice
+        QCOMPARE(platform->beeps, 1);
+        const QStringList lines = {"06012345678--->ドコモ東海", "0601241XXXX--->テスト通信東海",
+                                   "07090012345--->楽天モバイル"};
+        QCOMPARE(w->LogWindow()->LogLines(), lines);
+        platform->saveAnswers.enqueue(dir.filePath("log.txt"));
+        C<QPushButton>("cmdLogCommand(1)")->click();
+        QVERIFY(modTestFiles::ReadFile(dir.filePath("log.txt"))
+                    .endsWith(modTestFiles::SystemCp932(lines.join("\r\n") + "\r\n\r\n")));
+        QVERIFY(QFile::remove(dir.filePath("log.txt")));
+
+        QProcess lookup;
+        lookup.start(LUMIVO_LOOKUP_EXE,
+                     {"--db", dir.filePath("db.dat"), "06012345678", "0601241", "07090012345"});
+        QVERIFY(lookup.waitForFinished(30000));
+        QCOMPARE(QString::fromUtf8(lookup.readAllStandardOutput()),
+                 "06012345678\tC135\tドコモ東海\n0601241\tC170\tテスト通信東海\n"
+                 "07090012345\tC155\t楽天モバイル\n");
+    }
+
     void unlistedNoticeOffersTheAddress() {
         platform->clipboard = "before";
         platform->msgBoxAnswers << eMsgAnswer::Cancel << eMsgAnswer::OK;

@@ -29,6 +29,7 @@ private slots:
     void commandLine();
     void outputs_data();
     void outputs();
+    void carrierRows();
 };
 
 void tst_mkdb::commandLine_data() {
@@ -160,5 +161,37 @@ void tst_mkdb::outputs() {
 #endif
 }
 
-QTEST_GUILESS_MAIN(tst_mkdb)
+// Carrier rows the program's table lacks: built into the database, shown by decode
+// with its date and version, and refused where they would change a fixed answer.
+void tst_mkdb::carrierRows() {
+    QTemporaryDir dir;
+    const QString table = dir.filePath("table.csv"), db = dir.filePath("db.dat");
+    QVERIFY(WriteFile(table, "090123,C130\ncarrier,C155,楽天モバイル,99\n060123,C155\n"));
+    QStringList args = BuildTo(db).replaceInStrings("%D", dir.path());
+    modToolRun::tRun run = modToolRun::Run(LUMIVO_MKDB_EXE, args);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, db.toUtf8() + ": 2 records, 1 carrier row\n");
+    run = modToolRun::Run(LUMIVO_MKDB_EXE, {"decode", db});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(QString::fromUtf8(run.out),
+             "date 20261207\nversion 1001\ncarrier,C155,楽天モバイル,99\n");
+    // A database without rows shows its date and version; a version file is decoded as before.
+    QVERIFY(WriteFile(db, Built.toLatin1()));
+    QCOMPARE(modToolRun::Run(LUMIVO_MKDB_EXE, {"decode", db}).out, "date 20261207\nversion 1001\n");
+    QVERIFY(WriteFile(db, Encoded));
+    QCOMPARE(modToolRun::Run(LUMIVO_MKDB_EXE, {"decode", db}).out, "Aa\n");
+    QVERIFY(WriteFile(db, QByteArray(65537, 'A')));
+    QVERIFY(modToolRun::Run(LUMIVO_MKDB_EXE, {"decode", db})
+                .err.endsWith("larger than 65536 bytes without a database's date and version: "
+                              "neither a version file nor a number database\n"));
+
+    QVERIFY(WriteFile(table, "carrier,C130,偽物,3\n090123,C130\n"));
+    run = modToolRun::Run(LUMIVO_MKDB_EXE, args);
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains("line 1: C130 has a row in the program's own table, which always "
+                              "wins"),
+             qPrintable(run.err));
+}
+
+QTEST_MAIN(tst_mkdb)
 #include "tst_mkdb.moc"

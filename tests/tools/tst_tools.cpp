@@ -379,6 +379,25 @@ private slots:
             QTEST(answer["text"].toString(), "text");
         }
     }
+
+    // The bundled database's newer blocks: Rakuten Mobile's, named by the database as
+    // C155, beside a neighbour of the fixed table, and the 060 blocks.
+    void lookupBundledRakutenAnd060() {
+        const tRun run =
+            Run(LUMIVO_LOOKUP_EXE,
+                {"--db", LUMIVO_BUNDLED_DB, "07090012345", "07083912345", "07082012345",
+                 "06010012345", "06012012345", "06014012345", "06015012345", "0609123"});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(QString::fromUtf8(run.out),
+                 QStringLiteral("07090012345\tC155\t楽天モバイル\n"
+                                "07083912345\tC155\t楽天モバイル\n"
+                                "07082012345\tC150\tau<不明>\n"
+                                "06010012345\tC151\tボーダフォン<不明>\n"
+                                "06012012345\tC155\t楽天モバイル\n"
+                                "06014012345\tC153\tドコモ<不明>\n"
+                                "06015012345\t0\t未使用or未確認\n"
+                                "0609123\t0\t未使用or未確認\n"));
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_tools)

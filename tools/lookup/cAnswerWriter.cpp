@@ -72,8 +72,10 @@ void cAnswerWriter::Answer(const cNumberDB& db, QStringView strGiven, QStringVie
                 Append(Field(code));
         }
         m_buffer += m_blnCsv ? ',' : '\t';
-        Append(result.row ? m_rowTexts[modCarrierTable::RowIndex(*result.row)]
-                          : m_refusalTexts[int(result.refusal)]);
+        Append(!result.row ? m_refusalTexts[int(result.refusal)]
+               : modCarrierTable::RowIndex(*result.row) < 0
+                   ? Field(result.row->text)
+                   : m_rowTexts[modCarrierTable::RowIndex(*result.row)]);
         m_buffer += m_blnCsv ? "\r\n" : "\n";
     }
     if (m_buffer.size() >= size_t(BlockBytes))

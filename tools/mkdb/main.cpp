@@ -4,6 +4,7 @@
 
 #include "DecryptAUCG.h"
 #include "cDBBuilder.h"
+#include "cNumberDB.h"
 #include "modAppInfo.h"
 #include "modText.h"
 #include "modToolIO.h"
@@ -28,7 +29,8 @@ const QString Description =
                    "Commands:\n"
                    "  build    builds a number database from a \"prefix,code\" table\n"
                    "  encode   writes a text in the letter-pair code of the version file\n"
-                   "  decode   reads a version file back as plain text\n"
+                   "  decode   reads a version file back as plain text, or shows what a\n"
+                   "           number database holds besides its records\n"
                    "See \"lumivo-mkdb COMMAND --help\" for the options of a command.\n"
                    "\n"
                    "The --out FILE of build and encode: \"-\" is standard output. A regular file,\n"
@@ -139,10 +141,15 @@ int Build(const QStringList& lstArgs) {
     DescribeCommand(
         parser, QStringLiteral("build"),
         QStringLiteral("Builds a number database from a table of \"prefix,code\" lines\n"
-                       "(prefixes of 6 to 9 digits beginning 090, 080 or 070; '#' starts a\n"
-                       "comment line). A table that is inconsistent, lists no block or cannot\n"
-                       "be read to its end is refused, and so is an --out that is the table\n"
-                       "itself. An existing FILE is replaced only by a complete database (see\n"
+                       "(prefixes of 6 to 9 digits beginning 090, 080, 070 or 0601 to 0609;\n"
+                       "'#' starts a comment line). Lines \"carrier,code,text,area\" name a\n"
+                       "carrier the program's own table lacks: a code without a row there,\n"
+                       "the text shown (up to 40 characters of code page 932, no comma, at\n"
+                       "most 4 digits in a row) and the map area (0 to 10, 99 for none); the\n"
+                       "database keeps them where no lookup reads them as a record.\n"
+                       "A table that is inconsistent, lists no block or cannot be read to its\n"
+                       "end is refused, and so is an --out that is the table itself. An\n"
+                       "existing FILE is replaced only by a complete database (see\n"
                        "\"lumivo-mkdb --help\" for devices and links)."));
     const QCommandLineOption table(QStringLiteral("table"),
                                    QStringLiteral("The table to read (\"-\": standard input)."),
@@ -198,8 +205,10 @@ int Build(const QStringList& lstArgs) {
         !strWhy.isEmpty())
         return Fail(QStringLiteral("cannot write %1: %2").arg(outPath, strWhy));
     // The database is written: a summary that cannot be shown does not undo that.
-    const QString strSummary =
-        QStringLiteral("%1: %2 records").arg(outPath).arg(builder.RecordCount());
+    QString strSummary = QStringLiteral("%1: %2 records").arg(outPath).arg(builder.RecordCount());
+    if (const qsizetype carriers = builder.Carriers().size())
+        strSummary +=
+            QStringLiteral(", %1 carrier row%2").arg(carriers).arg(carriers > 1 ? "s" : "");
     if (blnStdout)
         modToolIO::Message(strSummary);
     else if (const QString strWhy =
@@ -260,12 +269,23 @@ int Encode(const QStringList& lstArgs) {
     return 0;
 }
 
+// What decode shows of a number database.
+QString DatabaseText(const cNumberDB& db) {
+    QString text = QStringLiteral("date %1\nversion %2\n").arg(db.DBDate(), db.DBVersion());
+    for (const cCarrierSection::tRow& row : db.Carriers().Rows())
+        text += cCarrierSection::TableLine(row) + u'\n';
+    return text;
+}
+
 int Decode(const QStringList& lstArgs) {
     QCommandLineParser parser;
     DescribeCommand(
         parser, QStringLiteral("decode"),
         QStringLiteral("Decodes a version file as the program does and prints its plain text.\n"
-                       "A file whose check digit does not match is an error."));
+                       "A file whose check digit does not match is an error.\n"
+                       "A number database (a file ending in its date and version) is shown\n"
+                       "instead: \"date YYYYMMDD\", \"version NNNN\", then each carrier row\n"
+                       "it names as a table line \"carrier,code,text,area\"."));
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("The version file (standard input without it)."),
                                  QStringLiteral("[FILE]"));
@@ -279,11 +299,17 @@ int Decode(const QStringList& lstArgs) {
     const QString path = positional.size() == 2 ? positional[1] : QStringLiteral("-");
     QFile file;
     QString strWhy;
-    const std::optional<QByteArray> bytes = ReadInput(file, path, MaxVersionFileBytes, &strWhy);
+    const std::optional<QByteArray> bytes = ReadInput(file, path, cNumberDB::MaxFileBytes, &strWhy);
     if (!bytes)
         return Fail(QStringLiteral("cannot read %1: %2").arg(path, strWhy));
+    // A version file is letter pairs: it never ends in a date and a version.
+    cNumberDB db;
+    db.SetBytes(*bytes);
+    if (db.HasValidTail())
+        return WriteOut(DatabaseText(db).toUtf8());
     if (bytes->size() > MaxVersionFileBytes)
-        return Fail(QStringLiteral("%1: larger than %2 bytes, not a version file")
+        return Fail(QStringLiteral("%1: larger than %2 bytes without a database's date and "
+                                   "version: neither a version file nor a number database")
                         .arg(path)
                         .arg(MaxVersionFileBytes));
     bool blnDigitError = false;
