@@ -108,14 +108,11 @@ cLineReader::eNext cLineReader::Next(QByteArrayView* pbytLine, bool* pblnCut) {
             // The rest of a line already answered by its first bytes.
             m_begin = nl >= 0 ? nl + 1 : m_end;
             m_blnSkipping = nl < 0;
-            if (nl >= 0) {
-                m_blnQuoted = false;
+            if (nl >= 0)
                 continue;
-            }
         } else if (nl >= 0) {
             *pbytLine = QByteArrayView(m_buffer.constData() + m_begin, nl - m_begin);
             m_begin = nl + 1;
-            m_blnQuoted = false;
             m_blnLineEnded = true;
             return eNext::Line;
         } else if (m_end - m_begin >= m_lngMaxLine + 2) {
