@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
+#include "cLineReader.h"
 #include "modTestFiles.h"
 #include "modToolIO.h"
 #include "modToolRun.h"
@@ -11,6 +12,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#if defined(Q_OS_WIN)
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 #if defined(Q_OS_LINUX)
 #include <dirent.h>
 #include <fcntl.h>
@@ -481,6 +488,9 @@ private slots:
         QTest::newRow("UTF-8 with its mark, the first row answered too")
             << QStringList{"--column", "3"} << dir + "/excel-utf8.csv"
             << dir + "/excel-utf8.answered.csv" << 1 << "";
+        QTest::newRow("UTF-8 without a mark written in code page 932")
+            << QStringList{"--column", "1", "--encoding", "cp932"} << dir + "/plain-lf.csv"
+            << dir + "/plain-lf.answered-cp932.csv" << 1 << "";
         QTest::newRow("LF, a blank row, a last row without its line end")
             << QStringList{"--column", "1"} << dir + "/plain-lf.csv"
             << dir + "/plain-lf.answered.csv" << 1 << "";
@@ -496,6 +506,66 @@ private slots:
         QFETCH(QString, errHas);
         QVERIFY2(errHas.isEmpty() ? run.err.isEmpty() : run.err.contains(errHas),
                  qPrintable(run.err));
+    }
+
+    // The reader on a pipe fed one chunk per read, each written just before the
+    // read that takes it, so that reads end exactly where a case says: inside
+    // a line, between a CR and its LF, inside quotes. Lines up to 8 bytes
+    // (a CR before the LF not counted) come whole; a longer one comes as its
+    // first 10 bytes ("|cut"), the rest skipped; "|open": no LF at the end.
+    void lineReaderSplitsWhereReadsEnd_data() {
+        QTest::addColumn<bool>("csv");
+        QTest::addColumn<QByteArrayList>("chunks");
+        QTest::addColumn<QByteArrayList>("lines");
+        using L = QByteArrayList;
+        QTest::newRow("a line across reads")
+            << false << L{"0901", "234\n09", "0\n"} << L{"0901234", "090"};
+        QTest::newRow("8 bytes, CR, then LF in the next read")
+            << false << L{"12345678\r", "\nab\n"} << L{"12345678\r", "ab"};
+        QTest::newRow("9 bytes and CR: cut, the rest skipped across reads")
+            << false << L{"123456789\r", "xyz", "zz\nab\n"} << L{"123456789\r|cut", "ab"};
+        QTest::newRow("cut where a read ends, its LF alone in the next")
+            << false << L{"1234567890", "\n", "ab"} << L{"1234567890|cut", "ab|open"};
+        QTest::newRow("csv, a LF inside quotes across reads")
+            << true << L{"a,\"x", "\ny\",b\nc\n"} << L{"a,\"x\ny\",b", "c"};
+        QTest::newRow("csv, doubled quotes across reads")
+            << true << L{"\"a\"", "\"b\",c\nd\n"} << L{"\"a\"\"b\",c", "d"};
+        QTest::newRow("csv, a long row's quoted LF skipped")
+            << true << L{"\"123456789\n", "x\"\ny\n"} << L{"\"123456789|cut", "y"};
+        QTest::newRow("csv, the input ending inside quotes")
+            << true << L{"\"a\nb"} << L{"\"a\nb|open"};
+    }
+    void lineReaderSplitsWhereReadsEnd() {
+        QFETCH(bool, csv);
+        QFETCH(QByteArrayList, chunks);
+        int fds[2];
+#if defined(Q_OS_WIN)
+        QVERIFY(_pipe(fds, 1 << 16, _O_BINARY) == 0);
+#else
+        QVERIFY(pipe(fds) == 0);
+#endif
+        const auto closeBoth = qScopeGuard([&] {
+            for (int fd : fds)
+                if (fd >= 0)
+                    close(fd);
+        });
+        cLineReader reader(fds[0], 8, csv);
+        qsizetype next = 0;
+        reader.SetBeforeRead([&] {
+            if (next < chunks.size()) {
+                const QByteArray& chunk = chunks[next++];
+                return write(fds[1], chunk.constData(), unsigned(chunk.size())) == chunk.size();
+            }
+            if (fds[1] >= 0)
+                close(std::exchange(fds[1], -1));
+            return true;
+        });
+        QByteArrayList lines;
+        QByteArrayView line;
+        bool cut;
+        while (reader.Next(&line, &cut) == cLineReader::eNext::Line)
+            lines << line.toByteArray() + (cut ? "|cut" : reader.LineEnded() ? "" : "|open");
+        QTEST(lines, "lines");
     }
 
     // Rows of 4000 bytes whose quoted fields hold line ends, split across many
