@@ -3,12 +3,14 @@
 """Prints the README's speed table: every row measured next to its baseline in
 the same run, whole processes, medians of interleaved rounds.
 
-  bench/run-bench.py [--build DIR] [--rounds N] [--numbers N]
+  bench/run-bench.py [--build DIR] [--rounds N] [--numbers N] [--batch-only] [--before EXE]
 
 Builds what it measures in DIR (default build-bench, -DLUMIVO_BENCH=ON, which
 needs libbenchmark-dev; the synthetic 50 MB db.dat comes from
 tools/gen-synthetic-db.py --seed 1). The start-up rows need Xvfb (apt-get
 install xvfb); without it they are skipped. Peak memory is /usr/bin/time's.
+--batch-only measures only the rows of a million numbers; --before EXE adds
+rows for another lumivo-lookup (an earlier build) measured in the same rounds.
 """
 
 import argparse
@@ -25,14 +27,18 @@ import time
 SRC = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 
-def run(cmd, stdin=None, env=None):
-    """Wall time of one whole process, and its output."""
+def run(cmd, stdin=None, env=None, pipe=False):
+    """Wall time of one whole process, and its output. pipe: the stdin file's
+    bytes are written into a pipe rather than the file given."""
     with open(stdin, "rb") if stdin else open(os.devnull, "rb") as inp:
+        data = inp.read() if pipe else None
         start = time.perf_counter()
-        done = subprocess.run(cmd, stdin=inp, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                              env=env, check=False)
+        done = subprocess.run(cmd, stdin=None if pipe else inp, input=data,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env,
+                              check=False)
         elapsed = time.perf_counter() - start
-    if done.returncode != 0:
+    # lumivo-lookup's 1: a number was refused, its answers written all the same.
+    if done.returncode not in (0, 1):
         sys.exit(f"run-bench: {cmd[0]} failed: {done.stderr.decode(errors='replace')}")
     return elapsed, done.stdout
 
@@ -43,13 +49,20 @@ def peak_kib(cmd, stdin=None, env=None):
         return int(out.read().split()[-1])
 
 
-def interleaved(rounds, commands):
-    """Median wall time of each command, the commands taking turns."""
+def interleaved(rounds, commands, best=False):
+    """Median wall time of each command, the commands taking turns in an order
+    shuffled anew each round (seeded): a process that follows one which used
+    much memory starts slower, and in a fixed order the same command would
+    always pay for it."""
     times = [[] for _ in commands]
+    order = random.Random(len(commands))
     for _ in range(rounds):
-        for i, (cmd, stdin, env) in enumerate(commands):
-            times[i].append(run(cmd, stdin, env)[0])
-    return [statistics.median(t) for t in times]
+        turns = list(range(len(commands)))
+        order.shuffle(turns)
+        for i in turns:
+            cmd, stdin, env, *pipe = commands[i]
+            times[i].append(run(cmd, stdin, env, bool(pipe and pipe[0]))[0])
+    return [min(t) if best else statistics.median(t) for t in times]
 
 
 def keys_asked(data, number):
@@ -104,13 +117,16 @@ def main():
     ap.add_argument("--build", default=os.path.join(SRC, "build-bench"))
     ap.add_argument("--rounds", type=int, default=7)
     ap.add_argument("--numbers", type=int, default=1000000)
+    ap.add_argument("--batch-only", action="store_true")
+    ap.add_argument("--before")
     args = ap.parse_args()
     b = args.build
     subprocess.run(["cmake", "-S", SRC, "-B", b, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
                     "-DLUMIVO_BENCH=ON"], check=True, stdout=subprocess.DEVNULL)
-    subprocess.run(["cmake", "--build", b, "-j2", "--target", "lumivo-lookup",
-                    "lumivo-startup-probe", "lumivo-baseline-memmem", "lumivo-baseline-map",
-                    "lumivo-minimal-window", "bundled_db", "synthetic_db"], check=True,
+    targets = ["lumivo-lookup", "lumivo-baseline-map", "bundled_db", "synthetic_db"]
+    if not args.batch_only:
+        targets += ["lumivo-startup-probe", "lumivo-baseline-memmem", "lumivo-minimal-window"]
+    subprocess.run(["cmake", "--build", b, "-j2", "--target"] + targets, check=True,
                    stdout=subprocess.DEVNULL)
     exe = lambda name: os.path.join(b, name)
     big, bundled = os.path.join(b, "synthetic-db.dat"), os.path.join(b, "db.dat")
@@ -129,7 +145,7 @@ def main():
 
         rows = []
         data, cases = pick_numbers(big)
-        for name, number in cases.items():
+        for name, number in ({} if args.batch_only else cases).items():
             keys = [k.decode() for k in keys_asked(data, number)]
             ours, base = interleaved(args.rounds, [
                 ([exe("lumivo-lookup"), "--db", big, number], None, None),
@@ -147,31 +163,53 @@ def main():
                 f.write(rng.choice(("090", "080", "070")) + f"{rng.randrange(10 ** 8):08d}\n")
         one = lambda db: peak_kib([exe("lumivo-lookup"), "--db", db, cases["found"]])
         batch = lambda db: peak_kib([exe("lumivo-lookup"), "--db", db], numbers)
-        rows.append(("peak memory of one lookup, above an empty database",
-                     f"{(one(big) - one(empty)) / 1024:.1f} MiB", f"the file: {mib:.1f} MiB",
-                     (one(big) - one(empty)) / 1024 / mib))
-        rows.append((f"peak memory of a batch of {args.numbers:,} with its key index, above an empty database",
-                     f"{(batch(big) - batch(empty)) / 1024:.1f} MiB", f"the file: {mib:.1f} MiB",
-                     (batch(big) - batch(empty)) / 1024 / mib))
+        if not args.batch_only:
+            rows.append(("peak memory of one lookup, above an empty database",
+                         f"{(one(big) - one(empty)) / 1024:.1f} MiB", f"the file: {mib:.1f} MiB",
+                         (one(big) - one(empty)) / 1024 / mib))
+            rows.append((f"peak memory of a batch of {args.numbers:,} with its key index, "
+                         "above an empty database",
+                         f"{(batch(big) - batch(empty)) / 1024:.1f} MiB",
+                         f"the file: {mib:.1f} MiB", (batch(big) - batch(empty)) / 1024 / mib))
 
-        # Per lookup in a batch: the whole run less the same run without numbers.
+        # Per lookup in a batch: the whole run less the same run without numbers,
+        # from a file and from a pipe; jsonl against tsv on the bundled database.
+        # The fastest of the rounds: a difference of two runs is what a stall of
+        # a shared machine (reclaiming memory after the map) spoils most.
+        none = os.path.join(work, "none.txt")
+        open(none, "w").close()
+        ours_exe = [exe("lumivo-lookup")] + ([args.before] if args.before else [])
         for db, label in ((bundled, "bundled"), (big, "50 MB")):
-            none = os.path.join(work, "none.txt")
-            open(none, "w").close()
-            ours_out = run([exe("lumivo-lookup"), "--db", db], numbers)[1]
             base_out = run([exe("lumivo-baseline-map"), tables[db]], numbers)[1]
-            same = "same answers" if ours_out == base_out else "ANSWERS DIFFER"
+            same = ["same answers" if run([e, "--db", db], numbers)[1] == base_out
+                    else "ANSWERS DIFFER" for e in ours_exe]
+            for pipe in (False, True):
+                commands = [([exe("lumivo-baseline-map"), tables[db]], numbers, None, pipe),
+                            ([exe("lumivo-baseline-map"), tables[db]], none, None, pipe)]
+                for e in ours_exe:
+                    commands += [([e, "--db", db], numbers, None, pipe),
+                                 ([e, "--db", db], none, None, pipe)]
+                t = interleaved(args.rounds, commands, best=True)
+                base = (t[0] - t[1]) / args.numbers * 1e6
+                source = "a pipe" if pipe else "a file"
+                for k, e in enumerate(ours_exe):
+                    ours = (t[2 + 2 * k] - t[3 + 2 * k]) / args.numbers * 1e6
+                    who = "" if k == 0 else " (before: " + e + ")"
+                    rows.append((f"{args.numbers:,} numbers from {source} on the {label} "
+                                 f"database, per lookup{who}", f"{ours:.2f} µs",
+                                 f"std::unordered_map ({same[k]}): {base:.2f} µs", ours / base))
+        for k, e in enumerate(ours_exe):
             t = interleaved(args.rounds, [
-                ([exe("lumivo-lookup"), "--db", db], numbers, None),
-                ([exe("lumivo-lookup"), "--db", db], none, None),
-                ([exe("lumivo-baseline-map"), tables[db]], numbers, None),
-                ([exe("lumivo-baseline-map"), tables[db]], none, None)])
-            ours, base = (t[0] - t[1]) / args.numbers * 1e6, (t[2] - t[3]) / args.numbers * 1e6
-            rows.append((f"{args.numbers:,} numbers on the {label} database, per lookup",
-                         f"{ours:.2f} µs", f"std::unordered_map ({same}): {base:.2f} µs", ours / base))
+                ([e, "--db", bundled], numbers, None),
+                ([e, "--db", bundled, "--format", "jsonl"], numbers, None),
+                ([e, "--db", bundled], none, None)], best=True)
+            who = "" if k == 0 else " (before: " + e + ")"
+            tsv, jsonl = (t[0] - t[2]) / args.numbers * 1e6, (t[1] - t[2]) / args.numbers * 1e6
+            rows.append((f"{args.numbers:,} numbers as jsonl, bundled database, per lookup{who}",
+                         f"{jsonl:.2f} µs", f"the same as tsv: {tsv:.2f} µs", jsonl / tsv))
 
         # Start-up to the shown window on Xvfb, and the window's memory.
-        if shutil.which("Xvfb"):
+        if shutil.which("Xvfb") and not args.batch_only:
             xvfb = subprocess.Popen(["Xvfb", ":77", "-screen", "0", "1280x1024x24"],
                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             time.sleep(1)

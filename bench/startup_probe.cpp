@@ -9,6 +9,7 @@
 
 #include "cNumberDB.h"
 #include "cQtPlatform.h"
+#include "cUpdateJob.h"
 #include "frmMain.h"
 
 #include <QApplication>
@@ -27,7 +28,9 @@ int main(int argc, char* argv[]) {
     }
     cQtPlatform platform;
     cNumberDB db;
-    frmMain window(platform, db, QString::fromLocal8Bit(argv[1]));
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    cUpdateJob updateJob(db, folder);
+    frmMain window(platform, db, updateJob, folder);
     window.show();
     // Runs once the show has been handled by the event loop.
     QTimer::singleShot(0, &app, [&] {

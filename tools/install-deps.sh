@@ -21,6 +21,10 @@ $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recomme
 # A local web server for the end-to-end test of publishing a database update;
 # ps and pgrep, with which CI looks for programs a test left running.
 $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends nginx procps
+# python3-phonenumbers: the tests hold lumivo-lookup's table of number forms
+# against it (the program does not use it).
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
+    python3-phonenumbers
 # clang with libFuzzer and the sanitizers, for the test that builds and briefly runs
 # the fuzz targets (fuzz/run-fuzz.sh).
 $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \

@@ -34,7 +34,7 @@ has() { section "$1" | tr -s ' \n' '  ' | grep -q -F -e "$2" || fail "$1 lacks \
 grep -n 'Exit status' "$tmp/page.txt" && fail "the exit status is not in its own section"
 case $name in
 lumivo-lookup)
-    has "EXIT STATUS" "0 when every answer was written; 2 when the options are wrong"
+    has "EXIT STATUS" "0 when every number got its answer from the database (found or not); 1 when the answers were written but at least one number was refused; 2 when the options are wrong"
     for file in /usr/libexec/lumivo/db.dat '$XDG_DATA_HOME/Lumivo/db.dat' \
         '~/.local/share/Lumivo/db.dat' 'db.dat beside the program'; do
         has FILES "$file"

@@ -3,6 +3,7 @@
 // whole lists of numbers. It answers exactly what the result box would show.
 
 #include "cAnswerWriter.h"
+#include "cLineReader.h"
 #include "cNumberDB.h"
 #include "modAppInfo.h"
 #include "modDataFolder.h"
@@ -25,7 +26,7 @@
 
 namespace {
 
-// %1: the database read by default.
+// %1: the database read by default; %2: the refusals' keywords.
 const char* const Description =
     "Looks numbers up in the number database, exactly as the Lumivo window searches.\n"
     "\n"
@@ -38,21 +39,37 @@ const char* const Description =
     "your copy is made. With --db nothing is copied or written.\n"
     "Default here: %1\n"
     "\n"
-    "Numbers are taken as people write them: surrounding blanks are dropped; spaces\n"
-    "(also U+3000), hyphens and dashes (- \u2010 \u2011 \u2012 \u2013 \u2014 \u2015 \u2212 \uFF0D "
-    "\u30FC \uFF70), dots and\n"
-    "parentheses (also full-width) are removed, full-width digits folded, and +81 or\n"
-    "0081 before 90, 80 or 70 is read as 0 (\"+81 90-1234-5678\" is searched as\n"
-    "09012345678). A number written that way must come to a whole 11-digit mobile\n"
-    "number; otherwise it is checked as typed, and refused as the window refuses it\n"
-    "(\"090-1234-567\"). Digits alone are checked as the window checks them (7 to 11\n"
-    "digits). --strict checks every number exactly as typed.\n"
+    "Numbers are taken as people write them: surrounding blanks and a \"tel:\" in\n"
+    "front are dropped; spaces (also U+3000), hyphens and dashes (- \u2010 \u2011 \u2012 "
+    "\u2013 \u2014 \u2015\n\u2212 \uFF0D \u30FC \uFF70), dots and parentheses (also full-width) "
+    "are "
+    "removed,\nfull-width digits folded, and Japan's country code with its international\n"
+    "prefix (+81, 010 81, 00 81) is read as 0, a trunk 0 written after it dropped\n"
+    "(\"+81 (0)90-1234-5678\" is searched as 09012345678). A number written that way\n"
+    "must come to a whole 11-digit mobile number; otherwise it is checked as typed,\n"
+    "and refused as the window refuses it (\"090-1234-567\"). Digits alone are\n"
+    "checked as the window checks them (7 to 11 digits), but for a whole mobile\n"
+    "number dialled from abroad (00819012345678, 010819012345678). --strict\n"
+    "checks every number exactly as typed.\n"
     "\n"
-    "Without NUMBER, reads numbers from standard input, one per line (UTF-8 unless\n"
-    "a byte order mark says otherwise); from a pipe or a terminal each answer is\n"
-    "written as soon as its line ends. Every line gets one answer line, a blank one\n"
-    "too (refused as the window refuses an empty box). A line longer than 1024 bytes\n"
-    "is no number: it is refused and shown as its first 40 characters and \"…\".\n"
+    "Without NUMBER, reads numbers from standard input, one per line. A byte order\n"
+    "mark decides its encoding; without one, --input-encoding auto reads it as\n"
+    "UTF-8 while it is UTF-8 and as code page 932 (Shift_JIS, as Windows and Excel\n"
+    "in Japanese write it) otherwise, judged by the first line other than ASCII and\n"
+    "what has been read with it, and says on standard error which it took. From a\n"
+    "pipe or a terminal each answer is written as soon as its line ends. Every line\n"
+    "gets one answer line, a blank one too (refused as the window refuses an empty\n"
+    "box). A line longer than 1024 bytes is no number: it is refused and shown as\n"
+    "its first 40 characters and \"…\".\n"
+    "\n"
+    "--column N reads standard input as a CSV list (quoted fields as Excel writes\n"
+    "them: commas, doubled quotes and line ends inside quotes) and writes each row\n"
+    "back as it came, byte for byte, with two fields appended: the code and the\n"
+    "text (below). Its encoding is judged by the first megabyte, and the rows keep\n"
+    "it and their line ends unless --encoding names another (UTF-8 keeps the\n"
+    "list's byte order mark, and gets one when the list was not UTF-8). With\n"
+    "--header the first row is kept, extended by \"code,text\". A row may hold up\n"
+    "to 1 MiB.\n"
     "\n"
     "tsv and csv: one line per number: the number as given, the final carrier code\n"
     "(\"-\" when the number is refused) and the text the result box shows. As tsv,\n"
@@ -68,23 +85,27 @@ const char* const Description =
     "lacks becomes \"?\").\n"
     "jsonl: one JSON object per line, in UTF-8: \"number\" as given, \"searched\" (the\n"
     "text checked and searched), \"code\" (null when refused), \"text\" (what the\n"
-    "result box shows) and \"refusal\" (null, or prefix, too-short, too-long or\n"
-    "not-digits).\n"
+    "result box shows) and \"refusal\": null, or what is wrong with the number as\n"
+    "cleaned (with --strict: as typed), one of\n"
+    "%2"
     "\n"
     "Examples:\n"
     "  lumivo-lookup \"090 1234 5678\"                  tsv, for scripts\n"
     "  lumivo-lookup --format csv < in.txt > out.csv   csv for a spreadsheet\n"
     "  lumivo-lookup --format jsonl +819012345678      jsonl for programs\n"
+    "  lumivo-lookup --column 3 --header < list.csv > answered.csv\n"
     "\n"
-    "Exit status: 0 when every answer was written; 2 when the options are wrong,\n"
-    "the database cannot be read or lacks its date and version, standard input\n"
-    "cannot be read or the answers cannot be written (each with a message on\n"
-    "standard error).";
+    "Exit status: 0 when every number got its answer from the database (found or\n"
+    "not); 1 when the answers were written but at least one number was refused; 2\n"
+    "when the options are wrong, the database cannot be read or lacks its date and\n"
+    "version, standard input cannot be read or the answers cannot be written (each\n"
+    "with a message on standard error).";
 
 // One line, as a usage error has.
 const char* const UsageLine =
     "Usage: lumivo-lookup [--db FILE] [--allow-no-tail] [--strict] [--verbose]"
-    " [--format tsv|csv|jsonl] [--encoding utf-8|cp932] [NUMBER ...]\n";
+    " [--format tsv|csv|jsonl] [--encoding utf-8|cp932]"
+    " [--input-encoding auto|utf-8|cp932] [--column N [--header]] [NUMBER ...]\n";
 
 // A command line that cannot run: the reason and the usage.
 int UsageError(const QString& strWhy) {
@@ -99,13 +120,13 @@ int UsageError(const QString& strWhy) {
 // searching and the index 70 ms, so from 7 numbers on the index is cheaper.
 constexpr qsizetype IndexFromNumbers = 7;
 
-// Standard input is read in blocks of this size.
-constexpr qsizetype BlockBytes = 1 << 20;
 // A longer line is no number. It is refused without being held whole (its
 // refusal depends only on its first three characters and its length), and
 // shown by its first characters.
 constexpr qsizetype MaxLineBytes = 1024;
 constexpr qsizetype ShownOfLongLine = 40;
+// The longest row of a CSV list, quoted line ends inside it included.
+constexpr qsizetype MaxRowBytes = 1 << 20;
 
 // Why the user's copy is passed over or was not made, for --verbose.
 QString CopyProblemText(const modDataFolder::tDataFolder& data) {
@@ -142,6 +163,116 @@ bool MayStartByteOrderMark(QByteArrayView bytHead) {
     return false;
 }
 
+bool IsAscii(QByteArrayView bytText) {
+    for (char c : bytText)
+        if (uchar(c) >= 0x80)
+            return false;
+    return true;
+}
+
+// Whether the bytes are UTF-8; blnMayBeCut: a character cut off at the end counts.
+bool IsUtf8(QByteArrayView bytText, bool blnMayBeCut) {
+    const auto* p = reinterpret_cast<const uchar*>(bytText.data());
+    const auto* const end = p + bytText.size();
+    while (p < end) {
+        const uchar b = *p++;
+        if (b < 0x80)
+            continue;
+        // The length of the sequence and the range of its second byte, which
+        // keeps out overlong forms, surrogates and values beyond U+10FFFF.
+        int more;
+        uchar low = 0x80, high = 0xBF;
+        if (b >= 0xC2 && b <= 0xDF) {
+            more = 1;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            more = 2;
+            low = b == 0xE0 ? 0xA0 : 0x80;
+            high = b == 0xED ? 0x9F : 0xBF;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            more = 3;
+            low = b == 0xF0 ? 0x90 : 0x80;
+            high = b == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return false;
+        }
+        for (int i = 0; i < more; ++i, ++p) {
+            if (p == end)
+                return blnMayBeCut;
+            if (*p < (i == 0 ? low : 0x80) || *p > (i == 0 ? high : 0xBF))
+                return false;
+        }
+    }
+    return true;
+}
+
+enum class eEncoding { Utf8, Cp932, Unknown };
+
+// How standard input is read: its encoding (Unknown until bytes other than
+// ASCII show it, when auto has to judge), and whether a byte order mark said so.
+struct tInput {
+    eEncoding encoding = eEncoding::Unknown;
+    bool blnMarked = false; // a byte order mark
+    bool blnOther = false;  // UTF-16 or UTF-32, read as UTF-8
+};
+
+// What the command line asks for.
+struct tOptions {
+    bool blnDBGiven = false; // --db, with strDBPath (which may be empty)
+    QString strDBPath;
+    bool blnAllowNoTail = false;
+    bool blnStrict = false;
+    bool blnVerbose = false;
+    cAnswerWriter::eFormat format = cAnswerWriter::eFormat::Tsv;
+    bool blnCp932 = false;
+    eEncoding inputEncoding = eEncoding::Unknown;  // --input-encoding; Unknown: auto
+    eEncoding outputEncoding = eEncoding::Unknown; // --encoding when given
+    int intColumn = 0;                             // --column; 0: one number per line
+    bool blnHeader = false;
+    QStringList lstNumbers;
+};
+
+// Reads the byte order mark, if any, and tells the reader what to do with it.
+// A mark decides; without one the --input-encoding, auto leaving it open.
+tInput OpenInput(cLineReader& reader, eEncoding requested) {
+    QByteArrayView head = reader.Peek(1);
+    for (QByteArrayView more; head.size() < 4 && MayStartByteOrderMark(head) &&
+                              (more = reader.Peek(head.size() + 1)).size() > head.size();)
+        head = more;
+    tInput input;
+    input.encoding = requested;
+    const std::optional<QStringConverter::Encoding> mark =
+        QStringConverter::encodingForData(head.first(qMin<qsizetype>(head.size(), 4)));
+    if (!mark)
+        return input;
+    input.blnMarked = true;
+    input.encoding = eEncoding::Utf8;
+    if (*mark == QStringConverter::Utf8) {
+        reader.Skip(3);
+    } else {
+        input.blnOther = true;
+        reader.SetDecoder(*mark);
+    }
+    return input;
+}
+
+// Judges input without a byte order mark by what is held of it (bytHeld): UTF-8
+// when all of it is, code page 932 otherwise; says so on standard error.
+eEncoding JudgeEncoding(QByteArrayView bytHeld, bool blnWhole) {
+    const bool blnUtf8 = IsUtf8(bytHeld, !blnWhole);
+    modToolIO::Message(
+        blnUtf8 ? QStringLiteral("lumivo-lookup: warning: standard input has no byte order mark; "
+                                 "read as UTF-8 (--input-encoding says otherwise)")
+                : QStringLiteral("lumivo-lookup: warning: standard input has no byte order mark "
+                                 "and is not UTF-8; read as code page 932 (--input-encoding says "
+                                 "otherwise)"));
+    return blnUtf8 ? eEncoding::Utf8 : eEncoding::Cp932;
+}
+
+QString DecodeText(QByteArrayView bytText, eEncoding encoding) {
+    return encoding == eEncoding::Cp932 ? modText::DecodeCp932(bytText)
+                                        : QString::fromUtf8(bytText);
+}
+
 // Answers one number as given (bytUtf8: the same in UTF-8, when at hand):
 // as written, or in the form people's ways of writing it come down to.
 void AnswerNumber(const cNumberDB& db, cAnswerWriter& writer, bool blnStrict, QStringView strGiven,
@@ -153,110 +284,168 @@ void AnswerNumber(const cNumberDB& db, cAnswerWriter& writer, bool blnStrict, QS
 
 // Answers one line of standard input, without its line end: every line, a
 // blank one too, so that answers and lines pair up. A short ASCII line, the
-// usual number, is looked up from a buffer on the stack.
-void AnswerLine(const cNumberDB& db, cAnswerWriter& writer, bool blnStrict,
-                QByteArrayView bytLine) {
+// usual number, is looked up from a buffer on the stack. A line other than
+// ASCII settles an encoding still open by what the reader holds from it on.
+void AnswerLine(const cNumberDB& db, cAnswerWriter& writer, bool blnStrict, QByteArrayView bytLine,
+                tInput& input, const cLineReader& reader) {
     if (bytLine.endsWith('\r'))
         bytLine.chop(1);
-    if (bytLine.size() > MaxLineBytes) {
-        const QString text = QString::fromUtf8(bytLine.first(MaxLineBytes));
-        const qsizetype shown = ShownOfLongLine - text[ShownOfLongLine - 1].isHighSurrogate();
-        return AnswerNumber(db, writer, blnStrict, text.left(shown) + u'…');
-    }
     char16_t wide[64];
     bool ascii = bytLine.size() <= qsizetype(std::size(wide));
     for (qsizetype i = 0; ascii && i < bytLine.size(); ++i)
         ascii = uchar(bytLine[i]) < 0x80;
+    if (!ascii && input.encoding == eEncoding::Unknown && !IsAscii(bytLine)) {
+        const QByteArrayView held = reader.Held();
+        const qsizetype lngLine = held.data() - bytLine.data();
+        input.encoding =
+            JudgeEncoding(QByteArrayView(bytLine.data(), lngLine + held.size()), reader.AtEnd());
+    }
+    if (bytLine.size() > MaxLineBytes) {
+        const QString text = DecodeText(bytLine.first(MaxLineBytes), input.encoding);
+        const qsizetype shown = ShownOfLongLine - text[ShownOfLongLine - 1].isHighSurrogate();
+        return AnswerNumber(db, writer, blnStrict, text.left(shown) + u'…');
+    }
     if (!ascii)
-        return AnswerNumber(db, writer, blnStrict, QString::fromUtf8(bytLine));
-    for (qsizetype i = 0; i < bytLine.size(); ++i)
+        return AnswerNumber(db, writer, blnStrict, DecodeText(bytLine, input.encoding));
+    bool blnDigits = true;
+    for (qsizetype i = 0; i < bytLine.size(); ++i) {
         wide[i] = uchar(bytLine[i]);
-    AnswerNumber(db, writer, blnStrict, QStringView(wide, bytLine.size()), bytLine);
+        blnDigits = blnDigits && wide[i] >= u'0' && wide[i] <= u'9';
+    }
+    const QStringView number(wide, bytLine.size());
+    if (blnDigits && modNumberForm::DigitsSearchedAsTyped(bytLine))
+        return writer.Answer(db, number, number, bytLine);
+    AnswerNumber(db, writer, blnStrict, number, bytLine);
 }
 
-// Answers every line that ends in these UTF-8 bytes, the first one after the
-// part of it held in *pbytPending; the part after the last line end waits
-// there. Of a long line only as much is held as shows that it is long.
-void AnswerEndedLines(const cNumberDB& db, cAnswerWriter& writer, bool blnStrict,
-                      QByteArrayView bytUtf8, QByteArray* pbytPending) {
-    const auto keep = [pbytPending](QByteArrayView bytPart) {
-        pbytPending->append(
-            bytPart.first(qMin(bytPart.size(), MaxLineBytes + 2 - pbytPending->size())));
+// Whether standard input is a regular file: then answers go out in large
+// blocks; a pipe or a terminal gets each answer as soon as its line is
+// complete, so that a caller may write a number and wait for it.
+bool InputIsFile() {
+    struct stat st;
+    return fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Standard input, one number per line, split as bytes (other encodings, named
+// by a byte order mark, are turned into UTF-8 first). False, with the reason,
+// when it cannot be read.
+bool AnswerStream(const cNumberDB& db, cAnswerWriter& writer, bool blnStrict, eEncoding requested,
+                  QString* pstrWhy) {
+    const bool blnFile = InputIsFile();
+    cLineReader reader(STDIN_FILENO, MaxLineBytes, false);
+    // Once the answers cannot be written, reading on is of no use.
+    reader.SetBeforeRead([&] { return blnFile ? !writer.Failed() : writer.Flush(); });
+    tInput input = OpenInput(reader, requested);
+    for (;;) {
+        QByteArrayView line;
+        bool blnCut;
+        switch (reader.Next(&line, &blnCut)) {
+        case cLineReader::eNext::Line:
+            AnswerLine(db, writer, blnStrict, line, input, reader);
+            break;
+        case cLineReader::eNext::End:
+            return true;
+        case cLineReader::eNext::Error:
+            *pstrWhy = reader.ErrorText();
+            return false;
+        }
+    }
+}
+
+// The text of field N (1-based) of a CSV row, its quotes taken off and its
+// doubled quotes undone, as bytes; empty when the row has fewer fields.
+QByteArray CsvField(QByteArrayView bytRow, int intColumn) {
+    qsizetype at = 0;
+    for (int field = 1; field < intColumn; ++field) {
+        bool quoted = false;
+        for (; at < bytRow.size() && (quoted || bytRow[at] != ','); ++at)
+            quoted = quoted != (bytRow[at] == '"');
+        if (at == bytRow.size())
+            return QByteArray();
+        ++at; // the comma
+    }
+    QByteArray text;
+    bool quoted = false;
+    for (; at < bytRow.size() && (quoted || bytRow[at] != ','); ++at) {
+        if (bytRow[at] != '"')
+            text += bytRow[at];
+        else if (quoted && at + 1 < bytRow.size() && bytRow[at + 1] == '"')
+            text += bytRow[at++];
+        else
+            quoted = !quoted;
+    }
+    return text;
+}
+
+// A CSV list on standard input: every row written back with the answer for its
+// column appended, in the list's encoding and line ends unless --encoding
+// names one. The exit status.
+int AnswerRows(const cNumberDB& db, const tOptions& options) {
+    cLineReader reader(STDIN_FILENO, MaxRowBytes, true);
+    tInput input = OpenInput(reader, options.inputEncoding);
+    if (input.encoding == eEncoding::Unknown) {
+        // Rows are judged before the first is answered, by as much as a read holds.
+        const QByteArrayView held = reader.Peek(MaxRowBytes);
+        input.encoding = IsAscii(held) ? eEncoding::Utf8 : JudgeEncoding(held, reader.AtEnd());
+    }
+    const eEncoding output =
+        options.outputEncoding == eEncoding::Unknown ? input.encoding : options.outputEncoding;
+    cAnswerWriter writer(cAnswerWriter::eFormat::Rows, output == eEncoding::Cp932,
+                         options.blnStrict);
+    const bool blnFile = InputIsFile();
+    reader.SetBeforeRead([&] { return blnFile ? !writer.Failed() : writer.Flush(); });
+    // UTF-8 keeps the list's byte order mark; a list turned into UTF-8 gets one,
+    // so that spreadsheets read it as UTF-8.
+    if (output == eEncoding::Utf8 && (input.blnMarked || input.encoding != eEncoding::Utf8))
+        writer.Write("\xEF\xBB\xBF");
+    const bool blnSame = output == input.encoding && !input.blnOther;
+    const auto recode = [&](QByteArrayView bytText) {
+        const QString text = DecodeText(bytText, input.encoding);
+        return output == eEncoding::Cp932 ? modText::EncodeCp932(text) : text.toUtf8();
     };
-    const char* from = bytUtf8.data();
-    const char* const end = from + bytUtf8.size();
-    for (const char* nl;
-         from != end && (nl = static_cast<const char*>(memchr(from, '\n', size_t(end - from))));
-         from = nl + 1) {
-        if (pbytPending->isEmpty()) {
-            AnswerLine(db, writer, blnStrict, QByteArrayView(from, nl - from));
+    bool blnHeader = options.blnHeader;
+    for (qsizetype lngRow = 1;; ++lngRow) {
+        QByteArrayView row;
+        bool blnCut;
+        const cLineReader::eNext next = reader.Next(&row, &blnCut);
+        if (next == cLineReader::eNext::End)
+            break;
+        if (next == cLineReader::eNext::Error)
+            row = {};
+        QByteArrayView end = reader.LineEnded() ? QByteArrayView("\n") : QByteArrayView();
+        if (row.endsWith('\r') && !end.isEmpty()) {
+            row.chop(1);
+            end = "\r\n";
+        }
+        // A cut row is longer still.
+        if (next == cLineReader::eNext::Error || row.size() > MaxRowBytes) {
+            writer.Flush(); // the rows read whole
+            return Fail(QStringLiteral("cannot read standard input: %1")
+                            .arg(next == cLineReader::eNext::Error
+                                     ? reader.ErrorText()
+                                     : QStringLiteral("row %1 is longer than %2 bytes")
+                                           .arg(lngRow)
+                                           .arg(MaxRowBytes)));
+        }
+        const QByteArray recoded = blnSame ? QByteArray() : recode(row);
+        const QByteArrayView out = blnSame ? row : QByteArrayView(recoded);
+        if (blnHeader) {
+            writer.Write(out);
+            writer.Write(cAnswerWriter::HeaderFields()); // ASCII, the same in both encodings
+            writer.Write(end);
+            blnHeader = false;
             continue;
         }
-        keep(QByteArrayView(from, nl - from));
-        AnswerLine(db, writer, blnStrict, *pbytPending);
-        pbytPending->clear();
+        const QString given = DecodeText(CsvField(row, options.intColumn), input.encoding);
+        QString buffer;
+        writer.AnswerRow(db, out, end,
+                         options.blnStrict ? QStringView(given)
+                                           : modNumberForm::SearchForm(given, buffer));
     }
-    keep(QByteArrayView(from, end - from));
+    if (!writer.Flush())
+        return Fail(QStringLiteral("cannot write the answers: %1").arg(writer.ErrorText()));
+    return writer.AnyRefused() ? 1 : 0;
 }
-
-// Standard input, one number per line. Lines are split as UTF-8 bytes (other
-// encodings, named by a byte order mark, are turned into UTF-8 first). A file
-// is answered in large blocks; a pipe or a terminal gets each answer as soon
-// as its line is complete, so that a caller may write a number and wait for it.
-// False, with the reason, when standard input cannot be read.
-bool AnswerStream(const cNumberDB& db, cAnswerWriter& writer, bool blnStrict, QString* pstrWhy) {
-    struct stat st;
-    const bool blnFile = fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode);
-    QByteArray pending; // the line not yet ended
-    QByteArray block(BlockBytes, Qt::Uninitialized);
-    QByteArray head; // the first bytes, until they show their encoding
-    bool blnEncodingKnown = false;
-    std::optional<QStringDecoder> decoder; // for an encoding other than UTF-8
-    for (;;) {
-        const qint64 got = modToolIO::ReadSome(STDIN_FILENO, block.data(), BlockBytes, pstrWhy);
-        if (got < 0)
-            return false;
-        QByteArrayView bytes(block.constData(), got);
-        if (!blnEncodingKnown) {
-            head += bytes;
-            if (got > 0 && MayStartByteOrderMark(head))
-                continue;
-            blnEncodingKnown = true;
-            const auto encoding = QStringConverter::encodingForData(head);
-            if (encoding && *encoding != QStringConverter::Utf8)
-                decoder.emplace(*encoding);
-            bytes = head;
-            if (!decoder && bytes.startsWith("\xEF\xBB\xBF"))
-                bytes = bytes.sliced(3);
-        }
-        if (decoder)
-            AnswerEndedLines(db, writer, blnStrict,
-                             decoder->decode(bytes).operator QString().toUtf8(), &pending);
-        else
-            AnswerEndedLines(db, writer, blnStrict, bytes, &pending);
-        head.clear();
-        if (got == 0) {
-            if (!pending.isEmpty()) // a last line without a line end
-                AnswerLine(db, writer, blnStrict, pending);
-            return true;
-        }
-        // Once the answers cannot be written, reading on is of no use.
-        if (blnFile ? writer.Failed() : !writer.Flush())
-            return true;
-    }
-}
-
-// What the command line asks for.
-struct tOptions {
-    bool blnDBGiven = false; // --db, with strDBPath (which may be empty)
-    QString strDBPath;
-    bool blnAllowNoTail = false;
-    bool blnStrict = false;
-    bool blnVerbose = false;
-    cAnswerWriter::eFormat format = cAnswerWriter::eFormat::Tsv;
-    bool blnCp932 = false;
-    QStringList lstNumbers;
-};
 
 // The database read without --db, as the help names it: found without
 // preparing anything; where the copy is due, the copy.
@@ -269,7 +458,8 @@ QString DefaultDBPath(const QString& strProgramDir) {
 // The options and arguments, in the order the help lists them.
 void DescribeCommandLine(QCommandLineParser& parser, const QString& strDefaultDB) {
     parser.setApplicationDescription(
-        QString::fromUtf8(Description).arg(QDir::toNativeSeparators(strDefaultDB)));
+        QString::fromUtf8(Description)
+            .arg(QDir::toNativeSeparators(strDefaultDB), modNumberForm::RefusalKeywords()));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOptions(
@@ -284,8 +474,19 @@ void DescribeCommandLine(QCommandLineParser& parser, const QString& strDefaultDB
          {QStringLiteral("format"), QStringLiteral("tsv (the default), csv or jsonl."),
           QStringLiteral("FORMAT"), QStringLiteral("tsv")},
          {QStringLiteral("encoding"),
-          QStringLiteral("utf-8 (the default) or cp932 (Shift_JIS; tsv and csv only)."),
+          QStringLiteral("utf-8 (the default) or cp932 (Shift_JIS; tsv, csv and --column "
+                         "only; --column: the list's own by default)."),
           QStringLiteral("ENCODING"), QStringLiteral("utf-8")},
+         {QStringLiteral("input-encoding"),
+          QStringLiteral("auto (the default), utf-8 or cp932: how standard input is read "
+                         "where no byte order mark says it."),
+          QStringLiteral("ENCODING"), QStringLiteral("auto")},
+         {QStringLiteral("column"),
+          QStringLiteral("Reads standard input as a CSV list and looks up field N of each "
+                         "row (1 is the first)."),
+          QStringLiteral("N")},
+         {QStringLiteral("header"),
+          QStringLiteral("With --column: the first row is a header, kept and extended.")},
          {QStringLiteral("verbose"),
           QStringLiteral("Tells on standard error which database file is read.")}});
     parser.addPositionalArgument(QStringLiteral("NUMBER"), QStringLiteral("Numbers to look up."),
@@ -314,6 +515,20 @@ std::optional<int> ParseOptions(const QStringList& lstArgs, const QString& strDe
         return UsageError(QStringLiteral("unknown encoding '%1'").arg(encoding));
     if (format == u"jsonl" && encoding != u"utf-8")
         return UsageError(QStringLiteral("jsonl is written in UTF-8 only"));
+    const QString inputEncoding = parser.value(QStringLiteral("input-encoding"));
+    if (inputEncoding != u"auto" && inputEncoding != u"utf-8" && inputEncoding != u"cp932")
+        return UsageError(QStringLiteral("unknown input encoding '%1'").arg(inputEncoding));
+    const bool blnColumn = parser.isSet(QStringLiteral("column"));
+    bool blnNumber = false;
+    pOptions->intColumn = parser.value(QStringLiteral("column")).toInt(&blnNumber);
+    if (blnColumn && (!blnNumber || pOptions->intColumn < 1))
+        return UsageError(QStringLiteral("--column needs a field number from 1"));
+    if (blnColumn && (parser.isSet(QStringLiteral("format")) && format != u"csv"))
+        return UsageError(QStringLiteral("--column writes the list back as CSV"));
+    if (blnColumn && !parser.positionalArguments().isEmpty())
+        return UsageError(QStringLiteral("--column reads the list from standard input"));
+    if (!blnColumn && parser.isSet(QStringLiteral("header")))
+        return UsageError(QStringLiteral("--header belongs to --column"));
 
     pOptions->blnDBGiven = parser.isSet(QStringLiteral("db"));
     pOptions->strDBPath = parser.value(QStringLiteral("db"));
@@ -324,6 +539,15 @@ std::optional<int> ParseOptions(const QStringList& lstArgs, const QString& strDe
                        : format == u"jsonl" ? cAnswerWriter::eFormat::Jsonl
                                             : cAnswerWriter::eFormat::Tsv;
     pOptions->blnCp932 = encoding == u"cp932";
+    const auto named = [](const QString& strName) {
+        return strName == u"cp932"   ? eEncoding::Cp932
+               : strName == u"utf-8" ? eEncoding::Utf8
+                                     : eEncoding::Unknown;
+    };
+    pOptions->inputEncoding = named(inputEncoding);
+    if (parser.isSet(QStringLiteral("encoding")))
+        pOptions->outputEncoding = named(encoding);
+    pOptions->blnHeader = parser.isSet(QStringLiteral("header"));
     pOptions->lstNumbers = parser.positionalArguments();
     return std::nullopt;
 }
@@ -366,9 +590,12 @@ std::optional<int> LoadDatabase(cNumberDB& db, const QString& strPath, bool blnA
 int AnswerAll(cNumberDB& db, const tOptions& options) {
     if (options.lstNumbers.isEmpty() || options.lstNumbers.size() >= IndexFromNumbers)
         db.BuildIndex();
-    cAnswerWriter writer(options.format, options.blnCp932);
+    if (options.intColumn > 0)
+        return AnswerRows(db, options);
+    cAnswerWriter writer(options.format, options.blnCp932, options.blnStrict);
     QString why;
-    if (options.lstNumbers.isEmpty() && !AnswerStream(db, writer, options.blnStrict, &why)) {
+    if (options.lstNumbers.isEmpty() &&
+        !AnswerStream(db, writer, options.blnStrict, options.inputEncoding, &why)) {
         writer.Flush(); // the answers to the lines read whole
         return Fail(QStringLiteral("cannot read standard input: %1").arg(why));
     }
@@ -376,7 +603,7 @@ int AnswerAll(cNumberDB& db, const tOptions& options) {
         AnswerNumber(db, writer, options.blnStrict, number);
     if (!writer.Flush())
         return Fail(QStringLiteral("cannot write the answers: %1").arg(writer.ErrorText()));
-    return 0;
+    return writer.AnyRefused() ? 1 : 0;
 }
 
 } // namespace
