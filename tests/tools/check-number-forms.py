@@ -34,7 +34,8 @@ with open(sys.argv[1], encoding="utf-8") as table:
         if not line or line.startswith("#"):
             continue
         fields = line.split("\t")
-        given, code, verdict = fields[0], fields[2], fields[4]
+        given, code, verdict = fields[0].replace("\\t", "\t"), fields[2], fields[4]
+        given = given.removeprefix("--strict ")
         why = fields[5] if len(fields) > 5 else ""
         rows += 1
         oracle = "mobile" if is_jp_mobile(given) else "other"
