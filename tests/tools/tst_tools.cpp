@@ -166,39 +166,17 @@ private slots:
             << "reset input" << db << number + "0701234" << 2 << answer
             << "cannot read standard input: Connection reset by peer";
         // Refused or failed: nothing on standard output.
-        const auto fails = [](const QString& name, const QString& streams, const QStringList& args,
-                              const QString& err) {
-            QTest::newRow(qPrintable(name))
-                << streams << args << QByteArray() << 2 << QByteArray() << err;
-        };
-        fails("--column 0", "", db + QStringList{"--column", "0"}, "field number from 1");
-        fails("--column and numbers", "", db + QStringList{"--column", "1", "09012345678"},
-              "from standard input");
-        fails("--column and jsonl", "", db + QStringList{"--column", "1", "--format", "jsonl"},
-              "back as CSV");
-        fails("--header without --column", "", db + QStringList{"--header"}, "belongs to --column");
-        fails("unknown input encoding", "", db + QStringList{"--input-encoding", "sjis"},
-              "unknown input encoding 'sjis'");
-        fails("jsonl in code page 932", "",
-              db + QStringList{"--format", "jsonl", "--encoding", "cp932"}, "UTF-8 only");
-        fails("unknown option", "", db + QStringList{"--frmat", "csv", "0901234"},
-              "Usage: lumivo-lookup");
-        fails("version, full disk", "full output", {"--version"}, "No space left on device");
-        fails("missing database", "", {"--db", "/no/db.dat", "0901234"},
-              "/no/db.dat: file not found");
-        fails("folder", "", {"--db", "/"}, "cannot read the number database /: is a folder");
-        for (const QString& path : {QString("/dev/zero"), m_dir.filePath("fifo.lnk")})
-            fails("database " + path, "", {"--db", path}, ": not a regular file");
-        fails("database without date and version", "", noTail,
-              "does not end in a database date and version (--allow-no-tail");
-        fails("standard input closed", "closed input", db,
-              "cannot read standard input: Bad file descriptor");
-        fails("standard input a folder", "folder input", db,
-              "cannot read standard input: Is a directory");
-        fails("full disk", "full output", db + QStringList{"0901234"},
-              "cannot write the answers: No space left on device");
-        fails("reader gone", "broken output", db + QStringList(3000, "09012345678"),
-              "cannot write the answers: Broken pipe");
+        for (const QStringList& row : modTestFiles::DataRows(QFINDTESTDATA("lookup-failures.txt")))
+            QTest::newRow(qPrintable(row[0])) << row[1]
+                                              << QString(row[2])
+                                                     .replace("@db", "--db|" LUMIVO_BUNDLED_DB)
+                                                     .replace("@table", LUMIVO_PREFIX_TABLE)
+                                                     .replace("%D", m_dir.path())
+                                                     .split(u'|')
+                                              << QByteArray() << 2 << QByteArray() << row[3];
+        QTest::newRow("reader gone")
+            << "broken output" << db + QStringList(3000, "09012345678") << QByteArray() << 2
+            << QByteArray() << "cannot write the answers: Broken pipe";
     }
 
     void lookupOptionsFormatsAndFailures() {
