@@ -427,39 +427,17 @@ private slots:
     // Lists as Excel writes them (lists/*.csv): each row comes back byte for byte
     // with the code and the text appended, in its encoding and line ends.
     void lookupAnswersAColumnOfAList_data() {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("list");
-        QTest::addColumn<QString>("answered");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("errHas");
-        const QString dir = QFINDTESTDATA("lists");
-        QTest::newRow("code page 932, CR LF, a header, quoted commas, quotes and line ends")
-            << QStringList{"--column", "3", "--header"} << dir + "/excel-cp932.csv"
-            << dir + "/excel-cp932.answered.csv" << 1 << "read as code page 932";
-        QTest::newRow("code page 932 named, written as UTF-8")
-            << QStringList{"--column", "3",          "--header", "--input-encoding",
-                           "cp932",    "--encoding", "utf-8"}
-            << dir + "/excel-cp932.csv" << dir + "/excel-cp932.answered-utf8.csv" << 1 << "";
-        QTest::newRow("UTF-8 with its mark, the first row answered too")
-            << QStringList{"--column", "3"} << dir + "/excel-utf8.csv"
-            << dir + "/excel-utf8.answered.csv" << 1 << "";
-        QTest::newRow("UTF-8 without a mark written in code page 932")
-            << QStringList{"--column", "1", "--encoding", "cp932"} << dir + "/plain-lf.csv"
-            << dir + "/plain-lf.answered-cp932.csv" << 1 << "";
-        QTest::newRow("LF, a blank row, a last row without its line end")
-            << QStringList{"--column", "1"} << dir + "/plain-lf.csv"
-            << dir + "/plain-lf.answered.csv" << 1 << "";
+        modTestFiles::AddDataRows(QFINDTESTDATA("lists/cases.txt"));
     }
     void lookupAnswersAColumnOfAList() {
-        QFETCH(QStringList, args);
-        QFETCH(QString, list);
-        QFETCH(QString, answered);
-        const tRun run = Run(LUMIVO_LOOKUP_EXE, QStringList{"--db", LUMIVO_BUNDLED_DB} + args,
-                             modTestFiles::ReadFile(list));
-        QTEST(run.exitCode, "exitCode");
-        QCOMPARE(run.out, modTestFiles::ReadFile(answered));
-        QFETCH(QString, errHas);
-        QVERIFY2(errHas.isEmpty() ? run.err.isEmpty() : run.err.contains(errHas),
+        QFETCH(QStringList, row);
+        const QString dir = QFINDTESTDATA("lists") + u'/';
+        const tRun run =
+            Run(LUMIVO_LOOKUP_EXE, QStringList{"--db", LUMIVO_BUNDLED_DB} + row[1].split(u'|'),
+                modTestFiles::ReadFile(dir + row[2]));
+        QCOMPARE(run.exitCode, row[4].toInt());
+        QCOMPARE(run.out, modTestFiles::ReadFile(dir + row[3]));
+        QVERIFY2(row[5].isEmpty() ? run.err.isEmpty() : run.err.contains(row[5]),
                  qPrintable(run.err));
     }
 
