@@ -91,23 +91,10 @@ private slots:
                  property == u"geometry" ? QVariant(QRect(px(0), px(1), px(2), px(3))) : row[1]);
     }
 
-    // The answer shown and the log line ("": not logged); refused numbers are turned
-    // down before any search.
-    void searchWaysAgree_data() {
-        QTest::addColumn<QStringList>("r");
-        // clang-format off
-        QTest::newRow("11 digits") << QStringList{"09012345678", "ドコモ関西", "09012345678--->ドコモ関西"};
-        QTest::newRow("7 digits") << QStringList{"0901234", "ドコモ関西", "0901234XXXX--->ドコモ関西"};
-        QTest::newRow("needs 8") << QStringList{"0901280", "このエリアは8桁入力が必要です", ""};
-        QTest::newRow("needs 9") << QStringList{"09012912", "このエリアは9桁入力が必要です", ""};
-        QTest::newRow("unlisted, 10 digits") << QStringList{"0901280600", "未使用or未確認", "0901280600X--->未使用or未確認"};
-        QTest::newRow("refused: 050") << QStringList{"05012345678", "090,080,070から入力して下さい", ""};
-        QTest::newRow("refused: hyphen") << QStringList{"090-1234", "数字のみ入力して下さい", ""};
-        // clang-format on
-    }
+    void searchWaysAgree_data() { AddDataRows(QFINDTESTDATA("search-ways.txt")); }
     void searchWaysAgree() {
-        QFETCH(QStringList, r);
-        const QString number = r[0], text = r[1], logLine = r[2];
+        QFETCH(QStringList, row);
+        const QString number = row[1], text = row[2], logLine = row[3];
         const bool refused = QString(QTest::currentDataTag()).startsWith(u"refused");
         C<QCheckBox>("chkSettings(1)")->setChecked(false);
         C<QCheckBox>("chkSettings(0)")->setChecked(true);
@@ -143,24 +130,10 @@ private slots:
                  text);
     }
 
-    // The text is set with the limit off, then the limit goes on; a key and a typed
-    // "5" follow, with "99" on the clipboard.
-    void keyFilter_data() {
-        QTest::addColumn<QStringList>("r");
-        const QString n = QStringLiteral("0901234");
-        // clang-format off
-        for (const char* key : {"A", "-", "Space", "Ctrl+V", "Ctrl+Backspace"})
-            QTest::newRow(key) << QStringList{n, key, "09012345"};
-        QTest::newRow("Backspace") << QStringList{n, "Backspace", "0901235"};
-        QTest::newRow("Left") << QStringList{n, "Left", "09012354"};
-        QTest::newRow("Ctrl+Left") << QStringList{n, "Ctrl+Left", "50901234"};
-        QTest::newRow("Shift+Insert pastes") << QStringList{n, "Shift+Ins", "0901234995"};
-        QTest::newRow("late limit, 13 chars") << QStringList{"0901234567812", "Shift+Ins", "0901234567812"};
-        QTest::newRow("late limit, typing at 12") << QStringList{"090123456781", "3", "090123456781"};
-        // clang-format on
-    }
+    void keyFilter_data() { AddDataRows(QFINDTESTDATA("key-filter.txt")); }
     void keyFilter() {
-        QFETCH(QStringList, r);
+        QFETCH(QStringList, row);
+        const QStringList r = row.mid(1);
         QGuiApplication::clipboard()->setText(QStringLiteral("99"));
         auto* input = C<QLineEdit>("txtInputNum");
         C<QCheckBox>("chkSettings(1)")->setChecked(false);
