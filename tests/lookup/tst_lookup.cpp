@@ -234,32 +234,14 @@ private slots:
     }
 
     void cp932_data() {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QByteArray>("back"); // the text written again
-        const auto row = [](const char* name, const char* hex, const QString& text,
-                            const char* back) {
-            QTest::newRow(name) << QByteArray::fromHex(hex) << text << QByteArray::fromHex(back);
-        };
-        row("kana, kanji, half-width katakana", "8368835283828ad690bca1df",
-            QStringLiteral("ドコモ関西｡ﾟ"), "8368835283828ad690bca1df");
-        // Two codes for one character: the row 0xED/0xEE one is never written.
-        row("NEC-selected and IBM rows", "ed40fa5c8790", QStringLiteral("纊纊≒"), "fa5cfa5c81e0");
-        row("a lead byte takes the next byte, a pair without character is U+30FB", "81308540fc4b",
-            QStringLiteral("・・黑"), "81458145fc4b");
-        row("a lead byte before 0x00 or at the end", "810041e0", QStringLiteral("・\0A・"),
-            "814500418145");
-        QTest::newRow("each code unit outside the code page is one ?")
-            << QByteArray()
-            << QStringLiteral("a\U0001F600¢〜−b") + QChar(0xD800) + "B" + QChar(0xDC00)
-            << QByteArray("a?????b?B?");
+        AddDataRows(QFINDTESTDATA("cp932-cases.txt"));
     }
     void cp932() {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, text);
+        QFETCH(QStringList, row);
+        const QByteArray bytes = QByteArray::fromHex(row[1].toLatin1());
         if (!bytes.isEmpty())
-            QCOMPARE(modText::DecodeCp932(bytes), text);
-        QTEST(modText::EncodeCp932(text), "back");
+            QCOMPARE(modText::DecodeCp932(bytes), row[2]);
+        QCOMPARE(modText::EncodeCp932(row[2]), QByteArray::fromHex(row[3].toLatin1()));
     }
 
     // Every one- and two-byte code and every BMP code unit, against the system's
