@@ -76,7 +76,6 @@ private slots:
         QTest::addColumn<tIoError>("error");
         using enum eIoError;
         QTest::newRow("a FIFO") << "fifo" << tIoError::Of(NotRegularFile);
-        QTest::newRow("a link to a FIFO") << "fifo link" << tIoError::Of(NotRegularFile);
         QTest::newRow("one byte over the limit") << "big" << tIoError::Limit(256LL << 20);
         QTest::newRow("in a folder the user may not enter")
             << "shut" << tIoError::Of(PermissionDenied, EACCES);
@@ -91,9 +90,6 @@ private slots:
         const QString path = dir.filePath("db.dat");
         if (what == "fifo")
             QVERIFY(modTestFiles::MakeFifo(path));
-        if (what == "fifo link")
-            QVERIFY(modTestFiles::MakeFifo(dir.filePath("fifo")) &&
-                    QFile::link(dir.filePath("fifo"), path));
         if (what == "big") { // sparse, so that it takes no room
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(cNumberDB::MaxFileBytes + 1));
