@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-// Carrier rows a database names for codes the fixed table lacks: how the producer
-// writes them, how the engine reads and shows them, and that no lookup ever takes
-// any of their bytes for a record key.
+// What the producer writes, above all the carrier rows a database names for codes
+// the fixed table lacks: how the engine reads and shows them, and that no lookup
+// ever takes any of their bytes for a record key.
 
 #include "cCarrierSection.h"
 #include "cDBBuilder.h"
@@ -113,14 +113,22 @@ class tst_carriers : public QObject {
     Q_OBJECT
 
 private slots:
-    // The section sits between the last record and the tail, one line per row.
-    void sectionLayout() {
-        QCOMPARE(Build("090123,C130\ncarrier,C155,楽天モバイル,99\n"
-                       "carrier,C170,テスト通信東海,5\n0601234,C155\n"),
-                 "0302040608FC155\r\n00020406AC130\r\n#carriers\r\nC155,楽天モバイル,99\r\n"
-                 "C170,テスト通信東海,5\r\n#end\r\n20261207  1001\r\n");
-        // Without rows there is no section at all: the file stays as before.
-        QCOMPARE(Build("090123,C130\n"), "00020406AC130\r\n20261207  1001\r\n");
+    // The producer's text for a table, and what the search finds in it with and
+    // without the key index.
+    void producedText_data() { modTestFiles::AddDataRows(QFINDTESTDATA("produced-text.txt")); }
+    void producedText() {
+        QFETCH(QStringList, row);
+        const QString text = Build(row[1]);
+        QCOMPARE(text, row[2]);
+        if (row.size() < 5)
+            return;
+        cNumberDB db, indexed;
+        db.SetText(text);
+        indexed.SetText(text);
+        indexed.BuildIndex();
+        QCOMPARE(modSearch::SearchCarrierCode(db, row[3]) + u'|' +
+                     modSearch::SearchCarrierCode(indexed, row[3]),
+                 row[4] + u'|' + row[4]);
     }
 
     void carrierLines_data() { modTestFiles::AddDataRows(QFINDTESTDATA("carrier-lines.txt")); }

@@ -106,7 +106,8 @@ bool MakeFifo(const QString& strPath) {
 
 namespace {
 
-// "\n", "\r" and "\t" written in a field stand for the characters, "\\" for a backslash.
+// "\n", "\r" and "\t" written in a field stand for the characters, "\\" for a backslash,
+// "\uXXXX" for one UTF-16 code unit (U+0000 and lone surrogates too).
 QString Unescape(const QString& strField) {
     QString out;
     for (qsizetype i = 0; i < strField.size(); ++i) {
@@ -115,6 +116,11 @@ QString Unescape(const QString& strField) {
             continue;
         }
         const QChar next = strField[++i];
+        if (next == u'u' && i + 4 < strField.size()) {
+            out += QChar(strField.mid(i + 1, 4).toUShort(nullptr, 16));
+            i += 4;
+            continue;
+        }
         out += next == u'n' ? u'\n' : next == u'r' ? u'\r' : next == u't' ? u'\t' : next;
     }
     return out;

@@ -25,7 +25,8 @@ QString FileState(const QString& strPath);
 void SetPermissionOverride(bool blnOn);
 
 // The tab-separated rows of a test data file (UTF-8); blank and "#" lines are
-// skipped; in a field "\n", "\r", "\t" and "\\" stand for the characters.
+// skipped; in a field "\n", "\r", "\t" and "\\" stand for the characters, "\uXXXX" for
+// one UTF-16 code unit.
 QList<QStringList> DataRows(const QString& strPath);
 // One test row (column "row") per data-file line, named by its first field.
 void AddDataRows(const QString& strPath);
