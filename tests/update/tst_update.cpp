@@ -467,8 +467,8 @@ private slots:
                  row[3]);
     }
 
-    // What minisign signs, Lumivo verifies; what the test key signs (as the tests
-    // above use it), minisign verifies.
+    // What the test key signs (as the tests above use it), minisign verifies. That
+    // Lumivo verifies what minisign signs, test_publish shows through the About window.
     void minisignAgrees() {
 #ifdef Q_OS_WIN
         QSKIP("Debian's minisign runs on the build machine, not under Wine");
@@ -480,19 +480,7 @@ private slots:
         const QString d = dir.path() + '/';
         QVERIFY(WriteFile(d + "1001.dat", DBBytes("1001")));
         QByteArray out;
-        QCOMPARE(Run(minisign, {"-G", "-W", "-p", d + "k.pub", "-s", d + "k.key"}, &out), 0);
         const QString comment = "file:1001.dat version:1001 date:20261206";
-        QCOMPARE(
-            Run(minisign, {"-S", "-s", d + "k.key", "-m", d + "1001.dat", "-t", comment}, &out), 0);
-        const auto pk = modMinisign::ReadPublicKey(ReadFile(d + "k.pub").split('\n').value(1));
-        QVERIFY(pk);
-        const QByteArray sig = ReadFile(d + "1001.dat.minisig");
-        const QStringList needed = comment.split(' ');
-        QCOMPARE(modMinisign::Verify(*pk, sig, DBBytes("1001"), needed),
-                 modMinisign::eCheck::Verified);
-        QCOMPARE(modMinisign::Verify(*pk, sig, DBBytes("1001", "20261206", "C100"), needed),
-                 modMinisign::eCheck::BadSignature);
-
         const tSigner key;
         QVERIFY(WriteFile(d + "1001.dat.minisig", key.Sign(DBBytes("1001"), comment.toUtf8())));
         const QStringList verify = {"-V", "-P", key.PublicKey(), "-m", d + "1001.dat"};
