@@ -242,23 +242,11 @@ private slots:
 
     // What the web server's user plants in download/ is replaced or refused, never
     // written through: root's publish must not change a file elsewhere.
-    void plantedTargets_data() {
-        QTest::addColumn<QString>("name"); // in download/
-        QTest::addColumn<QString>("planted");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("announced");
-        // A link's target holds the published version text and must keep it.
-        // clang-format off
-        QTest::newRow("link at the version file") << "latestver.txt" << "link" << 0 << "1002";
-        QTest::newRow("link at the database") << "1002.dat" << "link" << 0 << "1002";
-        QTest::newRow("folder at the database") << "1002.dat" << "folder" << 2 << "1001";
-        QTest::newRow("pipe at the version file") << "latestver.txt" << "pipe" << 2 << "";
-        // clang-format on
-    }
+    void plantedTargets_data() { modTestFiles::AddDataRows(QFINDTESTDATA("planted-targets.txt")); }
     void plantedTargets() {
-        QFETCH(QString, name);
-        QFETCH(QString, planted);
-        QFETCH(int, exitCode);
+        QFETCH(QStringList, row);
+        const QString &name = row[1], &planted = row[2];
+        const int exitCode = row[3].toInt();
         QCOMPARE(Publish(m_dir, "1001"), 0);
         const QString download = m_dir + "/www/download/", victim = m_dir + "/victim";
         QVERIFY(QFile::copy(download + "latestver.txt", victim));
@@ -278,7 +266,7 @@ private slots:
         QCOMPARE(ReadFile(victim), victimBytes);
         // (A pipe is never read: that would wait for ever.)
         const bool blnReadable = QFileInfo(download + "latestver.txt").isFile();
-        QTEST(blnReadable ? Announced(m_dir).mid(4, 4) : QString(), "announced");
+        QCOMPARE(blnReadable ? Announced(m_dir).mid(4, 4) : QString(), row[4]);
         // A link is replaced by a file, what is refused stays, and no temporary file is left.
         const QFileInfo target(download + name);
         QCOMPARE(target.isSymLink() ? "link"
@@ -311,28 +299,13 @@ private slots:
         QCOMPARE(QFile::exists(m_dir + "/www/download/1002.dat"), latest.exists());
     }
 
-    // The publish script and a build's LUMIVO_UPDATE_HOST take the same hosts.
-    // "<63>" stands for a label of 63 letters; "no" is false to CMake, yet a host.
-    void hostRule_data() {
-        QTest::addColumn<QString>("host");
-        QTest::addColumn<bool>("accepted");
-        for (const QString& host :
-             QString("update.lumivo.example|localhost|Example-Host.org:65535|127.0.0.1:8080|"
-                     "[::1]:8080|[2001:db8::1]|[1:2:3:4:5:6:7:8]|[::ffff:192.0.2.1]|<63>.org:1|no")
-                 .split('|'))
-            QTest::newRow(qPrintable(host)) << host << true;
-        for (const QString& host :
-             QString("]|a:b:c|host:0|host:65536|host:080|host:|-host.example|host-.example|a..b|"
-                     "host.|<63>a.org|256.1.1.1|1.2.3|127.0.0.01|example.123|[1::2::3]|[12345::1]|"
-                     "[1:2:3:4:5:6:7]|[1:2:3:4::5:6:7:8]|[1.2.3.4]|[::1]:|[::1|[::1]]|host/path|"
-                     "user@host|a b|http://host|host!x")
-                 .split('|'))
-            QTest::newRow(qPrintable(host)) << host << false;
-    }
+    // The publish script and a build's LUMIVO_UPDATE_HOST take the same hosts: the hosts
+    // and whether they are taken are in the data file.
+    void hostRule_data() { modTestFiles::AddDataRows(QFINDTESTDATA("publish-hosts.txt")); }
     void hostRule() {
-        QFETCH(QString, host);
-        QFETCH(bool, accepted);
-        host.replace("<63>", QString(63, 'a'));
+        QFETCH(QStringList, row);
+        const QString host = QString(row[0]).replace("<63>", QString(63, 'a'));
+        const bool accepted = row[1] == "taken";
         QCOMPARE(Publish(m_dir, "1001", host), accepted ? 0 : 2);
         QCOMPARE(QFile::exists(m_dir + "/www/download/latestver.txt"), accepted);
         QProcess cmake;
