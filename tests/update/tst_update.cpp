@@ -410,12 +410,12 @@ private slots:
         rig.server.bodies["forged"] = DBBytes("1001", "20261206", "C100");
         rig.server.Serve(text, "db=200 db1001");
         const auto serveSignature = [&](const QString& path, const QString& name,
-                                        const QString& spec) {
-            if (spec == "404")
+                                        const QString& strSignature) {
+            if (strSignature == "404")
                 return;
             QByteArray bytes(4097, 'x');
-            if (spec != "huge") {
-                const QStringList f = spec.split('|');
+            if (strSignature != "huge") {
+                const QStringList f = strSignature.split('|');
                 const tSigner& signer = f[0] == "k" ? key : f[0] == "o" ? other : sameId;
                 const QByteArray data = f[1] == "ver" ? rig.server.version
                                         : f[1].startsWith("db")
