@@ -148,4 +148,25 @@ void AddDataRows(const QString& strPath) {
         QTest::newRow(qPrintable(row[0])) << row;
 }
 
+tIoError ErrorOf(const QString& strText) {
+    const QStringList words = strText.split(u' ', Qt::SkipEmptyParts);
+    if (words.isEmpty())
+        return tIoError();
+    if (words[0] == u"limit")
+        return tIoError::Limit(words.value(1).toLongLong());
+    // The names in their order in eIoError and eOldFile.
+    static const QStringList kinds = {"None",       "NotFound", "PermissionDenied", "NoSpace",
+                                      "ReadOnly",   "IsFolder", "NotRegularFile",   "TooLarge",
+                                      "BadContent", "NoMemory", "NoFreeName",       "BadAddress",
+                                      "NotHttp",    "Other"},
+                             oldFiles = {"Untouched", "Restored", "TailLeft", "PartlyRewritten"};
+    const qsizetype kind = kinds.indexOf(words[0]),
+                    old = oldFiles.indexOf(words.value(2, "Untouched"));
+    if (kind < 0 || old < 0)
+        qFatal("no such error in a test data file: %s", qPrintable(strText));
+    tIoError error = tIoError::Of(eIoError(kind), words.value(1).toInt());
+    error.oldFile = eOldFile(old);
+    return error;
+}
+
 } // namespace modTestFiles

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
+#include "tIoError.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -43,6 +45,11 @@ QByteArray DBBytes(const QString& strVersion, const QString& strDate = "20261206
 // The update's leftovers in a folder by kind, sorted and joined by ",": ".b" for a
 // backup, ".t" for a download or its half-written temporary.
 QString LeftoverKinds(const QString& strFolder);
+
+// An error as test data files write it: "" for none, "limit N" for a size beyond a
+// limit of N bytes, else the kind's name, the system's number if there is one, and
+// what became of the old file if anything did ("NoSpace 28 Restored").
+tIoError ErrorOf(const QString& strText);
 
 // Makes a FIFO at the path; false where the system has none (Windows).
 bool MakeFifo(const QString& strPath);

@@ -94,6 +94,36 @@ QString Announced(const QString& dir) {
     return DecryptAUCG::DecodeText(ReadFile(dir + "/www/download/latestver.txt"));
 }
 
+// The About window of a program with db.dat of database 1000 in a folder of its own,
+// updating from nginx serving dir/www on host until it ends; strKey: the public key the
+// build trusts (none: unsigned updates).
+struct tApp {
+    QProcess server;
+    const bool blnServing;
+    QTemporaryDir dir;
+    const QString dbPath = dir.filePath("db.dat");
+    cFakePlatform platform;
+    cNumberDB db;
+    QWidget owner;
+    cUpdateJob job;
+    std::optional<frmAbout> about;
+
+    tApp(const QString& strServed, const QString& host, const QString& strKey)
+        : blnServing(StartNginx(server, strServed, host)),
+          job(db, dir.path(), strKey, cFileOps::Disk()) {
+        if (WriteFile(dbPath, "00020406AC100\r\n20040115  1000\r\n"))
+            db.LoadDB(dbPath);
+        job.Reader().SetHost(host);
+        about.emplace(platform, job, &owner);
+    }
+    ~tApp() {
+        server.terminate();
+        server.waitForFinished(10000);
+    }
+    void ClickUpdate() { about->findChild<QPushButton*>("cmdUpdate")->click(); }
+    QString Status() const { return about->findChild<QLabel*>("lblConnectionStatus")->text(); }
+};
+
 // A publish of version into dir/www whose database build waits at a gate (a pipe
 // read by a wrapper of lumivo-mkdb) until Open().
 class cHeldPublish {
@@ -133,10 +163,13 @@ private slots:
         QVERIFY(WriteFile(m_dir + "/table.csv", "prefix,code\n090123,C130\n"));
     }
 
-    // Published, then fetched by the About window from nginx serving the folder.
+    // Published unsigned, then with a key made for the test (minisign -G, no password):
+    // both signatures verify with minisign -V and name what they sign, and a signed
+    // folder takes no unsigned publish. The About window of a build trusting the key
+    // updates from nginx serving the folder, and refuses a database put there by someone
+    // else, leaving db.dat as it was.
     void publishAndUpdate() {
-        const QString host = FreeLoopback();
-        const QString download = m_dir + "/www/download";
+        const QString host = FreeLoopback(), download = m_dir + "/www/download/";
         QCOMPARE(Publish(m_dir, "1001", host), 0);
         // Nothing but what clients fetch lies in the served folder (no lock file).
         QCOMPARE(
@@ -147,118 +180,59 @@ private slots:
         for (const QString version : {"1001", "0999"})
             QCOMPARE(Publish(m_dir, version, host), 2);
         QCOMPARE(Announced(m_dir), "130 1001 spring update!!" + host + "/download/1001.dat ");
-        if (Nginx().isEmpty())
-            QSKIP("nginx is not installed (tools/install-deps.sh installs it)");
-        QProcess server;
-        QVERIFY(StartNginx(server, m_dir, host));
-        const QString app = m_dir + "/app";
-        QVERIFY(QDir().mkdir(app) &&
-                WriteFile(app + "/db.dat", "00020406AC100\r\n20040115  1000\r\n"));
-        cFakePlatform platform;
-        cNumberDB db;
-        QWidget owner;
-        db.LoadDB(app + "/db.dat");
-        cUpdateJob job(db, app);
-        job.Reader().SetHost(host);
-        frmAbout about(platform, job, &owner);
-        about.findChild<QPushButton*>("cmdUpdate")->click();
-        QTRY_COMPARE_WITH_TIMEOUT(about.findChild<QLabel*>("lblConnectionStatus")->text(),
-                                  "OK 最新のデータベースに更新しました。", 20000);
-        server.terminate();
-        QVERIFY(server.waitForFinished(10000));
-        QCOMPARE(platform.msgBoxes.size(), 0);
-        QCOMPARE(db.DBVersion() + db.DBDate(), "100120261207");
-        QCOMPARE(ReadFile(app + "/db.dat"), ReadFile(download + "/1001.dat"));
-    }
 
-    // Published with a key made for the test (minisign -G, no password): both
-    // signatures verify with minisign -V and name what they sign; the About window
-    // of a build trusting the key updates from nginx, and refuses a database put
-    // there by someone else, leaving db.dat as it was. A signed folder takes no
-    // unsigned publish.
-    void signedPublishAndUpdate() {
         if (QStandardPaths::findExecutable("minisign").isEmpty())
             QSKIP("minisign is not installed (tools/install-deps.sh installs it)");
         const QString pub = m_dir + "/k.pub", key = m_dir + "/k.key";
         QCOMPARE(Minisign({"-G", "-W", "-p", pub, "-s", key}), 0);
-        const QString host = FreeLoopback(), download = m_dir + "/www/download/";
         QByteArray err;
-        QCOMPARE(Publish(m_dir, "1001", host, "spring update!", &err, {"--sign-key", key}), 0);
+        QCOMPARE(Publish(m_dir, "1002", host, "spring update!", &err, {"--sign-key", key}), 0);
         QCOMPARE(QDir(download).entryList(QDir::Files | QDir::Hidden),
-                 QStringList(
-                     {"1001.dat", "1001.dat.minisig", "latestver.txt", "latestver.txt.minisig"}));
+                 QStringList({"1001.dat", "1002.dat", "1002.dat.minisig", "latestver.txt",
+                              "latestver.txt.minisig"}));
         for (const auto& [file, comment] :
-             {std::pair{"1001.dat", "file:1001.dat version:1001 date:20261207"},
+             {std::pair{"1002.dat", "file:1002.dat version:1002 date:20261207"},
               {"latestver.txt", "file:latestver.txt"}}) {
             QByteArray out;
             QCOMPARE(Minisign({"-V", "-p", pub, "-m", download + file}, &out), 0);
             QVERIFY2(out.contains(QByteArray("Trusted comment: ") + comment), out.constData());
         }
-        QCOMPARE(Publish(m_dir, "1002", host, "spring update!", &err), 2);
+        QCOMPARE(Publish(m_dir, "1003", host, "spring update!", &err), 2);
         QVERIFY2(err.contains("holds signatures"), err.constData());
-        QCOMPARE(Announced(m_dir).mid(4, 4), "1001");
+        QCOMPARE(Announced(m_dir).mid(4, 4), "1002");
 
         if (Nginx().isEmpty())
             QSKIP("nginx is not installed (tools/install-deps.sh installs it)");
-        QProcess server;
-        QVERIFY(StartNginx(server, m_dir, host));
-        const QString app = m_dir + "/app";
-        const QByteArray local = "00020406AC100\r\n20040115  1000\r\n";
-        QVERIFY(QDir().mkdir(app) && WriteFile(app + "/db.dat", local));
-        cFakePlatform platform;
-        cNumberDB db;
-        QWidget owner;
-        db.LoadDB(app + "/db.dat");
-        const QString keyLine = QString::fromLatin1(ReadFile(pub).split('\n').value(1));
-        cUpdateJob job(db, app, keyLine, cFileOps::Disk());
-        job.Reader().SetHost(host);
-        frmAbout about(platform, job, &owner);
-        auto* status = about.findChild<QLabel*>("lblConnectionStatus");
-        about.findChild<QPushButton*>("cmdUpdate")->click();
-        QTRY_COMPARE_WITH_TIMEOUT(status->text(), "OK 最新のデータベースに更新しました。", 20000);
-        QCOMPARE(ReadFile(app + "/db.dat"), ReadFile(download + "1001.dat"));
+        tApp app(m_dir, host, QString::fromLatin1(ReadFile(pub).split('\n').value(1)));
+        QVERIFY(app.blnServing);
+        app.ClickUpdate();
+        QTRY_COMPARE_WITH_TIMEOUT(app.Status(), "OK 最新のデータベースに更新しました。", 20000);
+        QCOMPARE(app.platform.msgBoxes.size(), 0);
+        QCOMPARE(app.db.DBVersion() + app.db.DBDate(), "100220261207");
+        QCOMPARE(ReadFile(app.dbPath), ReadFile(download + "1002.dat"));
 
-        // 1002 published, then its database swapped for one of the same size.
+        // 1003 published, then its database swapped for one of the same size.
         QVERIFY(WriteFile(m_dir + "/table.csv", "prefix,code\n090124,C130\n"));
-        QCOMPARE(Publish(m_dir, "1002", host, "spring update!", &err, {"--sign-key", key}), 0);
-        const QByteArray published = ReadFile(download + "1002.dat");
+        QCOMPARE(Publish(m_dir, "1003", host, "spring update!", &err, {"--sign-key", key}), 0);
+        const QByteArray published = ReadFile(download + "1003.dat");
         QByteArray forged = published;
         forged.replace("AC130", "AC150");
-        QVERIFY(forged != published && WriteFile(download + "1002.dat", forged));
-        const QByteArray before = ReadFile(app + "/db.dat");
-        about.findChild<QPushButton*>("cmdUpdate")->click();
-        QTRY_COMPARE_WITH_TIMEOUT(status->text(), "NG データベースの署名を確認できませんでした。",
+        QVERIFY(forged != published && WriteFile(download + "1003.dat", forged));
+        const QByteArray before = ReadFile(app.dbPath);
+        app.ClickUpdate();
+        QTRY_COMPARE_WITH_TIMEOUT(app.Status(), "NG データベースの署名を確認できませんでした。",
                                   20000);
-        server.terminate();
-        QVERIFY(server.waitForFinished(10000));
-        QCOMPARE(
-            platform.msgBoxes,
-            QStringList(
-                "0||"
-                "データベースの署名を確認できませんでした。\r\nデータベースは更新していません。"));
-        QCOMPARE(ReadFile(app + "/db.dat"), before);
-        QCOMPARE(db.DBVersion(), "1001");
+        QCOMPARE(ReadFile(app.dbPath), before);
+        QCOMPARE(app.db.DBVersion(), "1002");
     }
 
     // What the web server's user plants in download/ is replaced or refused, never
     // written through: root's publish must not change a file elsewhere.
-    void plantedTargets_data() {
-        QTest::addColumn<QString>("name"); // in download/
-        QTest::addColumn<QString>("planted");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("announced");
-        // A link's target holds the published version text and must keep it.
-        // clang-format off
-        QTest::newRow("link at the version file") << "latestver.txt" << "link" << 0 << "1002";
-        QTest::newRow("link at the database") << "1002.dat" << "link" << 0 << "1002";
-        QTest::newRow("folder at the database") << "1002.dat" << "folder" << 2 << "1001";
-        QTest::newRow("pipe at the version file") << "latestver.txt" << "pipe" << 2 << "";
-        // clang-format on
-    }
+    void plantedTargets_data() { modTestFiles::AddDataRows(QFINDTESTDATA("planted-targets.txt")); }
     void plantedTargets() {
-        QFETCH(QString, name);
-        QFETCH(QString, planted);
-        QFETCH(int, exitCode);
+        QFETCH(QStringList, row);
+        const QString &name = row[1], &planted = row[2];
+        const int exitCode = row[3].toInt();
         QCOMPARE(Publish(m_dir, "1001"), 0);
         const QString download = m_dir + "/www/download/", victim = m_dir + "/victim";
         QVERIFY(QFile::copy(download + "latestver.txt", victim));
@@ -278,7 +252,7 @@ private slots:
         QCOMPARE(ReadFile(victim), victimBytes);
         // (A pipe is never read: that would wait for ever.)
         const bool blnReadable = QFileInfo(download + "latestver.txt").isFile();
-        QTEST(blnReadable ? Announced(m_dir).mid(4, 4) : QString(), "announced");
+        QCOMPARE(blnReadable ? Announced(m_dir).mid(4, 4) : QString(), row[4]);
         // A link is replaced by a file, what is refused stays, and no temporary file is left.
         const QFileInfo target(download + name);
         QCOMPARE(target.isSymLink() ? "link"
@@ -311,28 +285,13 @@ private slots:
         QCOMPARE(QFile::exists(m_dir + "/www/download/1002.dat"), latest.exists());
     }
 
-    // The publish script and a build's LUMIVO_UPDATE_HOST take the same hosts.
-    // "<63>" stands for a label of 63 letters; "no" is false to CMake, yet a host.
-    void hostRule_data() {
-        QTest::addColumn<QString>("host");
-        QTest::addColumn<bool>("accepted");
-        for (const QString& host :
-             QString("update.lumivo.example|localhost|Example-Host.org:65535|127.0.0.1:8080|"
-                     "[::1]:8080|[2001:db8::1]|[1:2:3:4:5:6:7:8]|[::ffff:192.0.2.1]|<63>.org:1|no")
-                 .split('|'))
-            QTest::newRow(qPrintable(host)) << host << true;
-        for (const QString& host :
-             QString("]|a:b:c|host:0|host:65536|host:080|host:|-host.example|host-.example|a..b|"
-                     "host.|<63>a.org|256.1.1.1|1.2.3|127.0.0.01|example.123|[1::2::3]|[12345::1]|"
-                     "[1:2:3:4:5:6:7]|[1:2:3:4::5:6:7:8]|[1.2.3.4]|[::1]:|[::1|[::1]]|host/path|"
-                     "user@host|a b|http://host|host!x")
-                 .split('|'))
-            QTest::newRow(qPrintable(host)) << host << false;
-    }
+    // The publish script and a build's LUMIVO_UPDATE_HOST take the same hosts: the hosts
+    // and whether they are taken are in the data file.
+    void hostRule_data() { modTestFiles::AddDataRows(QFINDTESTDATA("publish-hosts.txt")); }
     void hostRule() {
-        QFETCH(QString, host);
-        QFETCH(bool, accepted);
-        host.replace("<63>", QString(63, 'a'));
+        QFETCH(QStringList, row);
+        const QString host = QString(row[0]).replace("<63>", QString(63, 'a'));
+        const bool accepted = row[1] == "taken";
         QCOMPARE(Publish(m_dir, "1001", host), accepted ? 0 : 2);
         QCOMPARE(QFile::exists(m_dir + "/www/download/latestver.txt"), accepted);
         QProcess cmake;

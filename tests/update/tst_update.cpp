@@ -255,104 +255,40 @@ private slots:
         QCOMPARE(modUpdate::MakeTempName(folder, true), "");
     }
 
-    // The download 0042.t (1001) swapped in for db.dat (1000, or none) while the named
-    // operations fail, or cut off after a number of them as a crash would: db.dat is a
-    // whole database, and the next start's tidying keeps it and removes the leftovers.
+    // The download swapped in for db.dat while the named operations fail, or cut off
+    // after a number of them as a crash would: db.dat is a whole database, and the next
+    // start's tidying keeps it and removes the leftovers.
     void swap_data() {
-        QTest::addColumn<QString>("failing");
-        QTest::addColumn<bool>("hadDB");
-        QTest::addColumn<QString>("after");
-        QTest::addColumn<QString>("left");
-        // clang-format off
-        QTest::newRow("no db.dat, not moved") << "rename .t db.dat" << false << "none" << "";
-        QTest::newRow("backup not made") << "link db.dat .b" << true << "1000" << "";
-        QTest::newRow("backup stays: swapped all the same") << "remove .b" << true << "1001" << ".b";
-        QTest::newRow("nothing removed after a failure") << "rename .t db.dat,remove .b,remove .t" << true << "1000" << ".b,.t";
-        QTest::newRow("cut before the backup") << "stop 0" << true << "1000" << ".t";
-        QTest::newRow("cut after the backup") << "stop 1" << true << "1000" << ".b,.t";
-        QTest::newRow("cut after the rename") << "stop 2" << true << "1001" << ".b";
-        // clang-format on
+        modTestFiles::AddDataRows(QFINDTESTDATA("swap-runs.txt"));
     }
     void swap() {
-        QFETCH(QString, failing);
-        QFETCH(QString, after);
+        QFETCH(QStringList, row);
+        const QString &failing = row[2], &after = row[3];
         QTemporaryDir dir;
         const QString folder = dir.path() + '/';
         tFaultyFiles files;
         files.failing = failing.split(',', Qt::SkipEmptyParts);
         files.intStepsLeft = failing.startsWith("stop ") ? failing.mid(5).toInt() : -1;
-        QFETCH(bool, hadDB);
-        QVERIFY(!hadDB || WriteFile(folder + "db.dat", DBBytes("1000")));
+        QVERIFY(row[1] == "none" || WriteFile(folder + "db.dat", DBBytes(row[1])));
         QVERIFY(WriteFile(folder + "0042.t", DBBytes("1001")));
         QCOMPARE(modUpdate::SwapIn(files, folder, folder + "0042.t"),
                  after == "1001" ? tIoError() : DiskFull);
         QCOMPARE(FileState(folder + "db.dat"), after);
-        QTEST(LeftoverKinds(dir.path()), "left");
+        QCOMPARE(LeftoverKinds(dir.path()), row[4]);
         modDataFolder::RecoverFolder(cFileOps::Disk(), folder, 0);
         QCOMPARE(FileState(folder + "db.dat"), after);
         QCOMPARE(LeftoverKinds(dir.path()), "");
     }
 
-    // The whole update against the loopback server, no window: the local database, the
-    // version text and the routes as tServer::Serve takes them; setup: file operations
-    // that fail, "installed" the installed program's folder, "bad host" a version file
-    // URL that cannot start, limits=check/download deadline/rate window (ms)/least bytes.
-    // A redirect is followed on the same server only (%2: another one), three times at most.
+    // The whole update against the loopback server, no window; the rows and their
+    // notation are in the data file.
     void job_data() {
-        for (const char* c : {"local", "text", "routes", "setup"})
-            QTest::addColumn<QString>(c);
-        QTest::addColumn<eOutcome>("outcome");
-        QTest::addColumn<eIoError>("error");
-        QTest::addColumn<qint64>("number"); // the system's error number, or the limit
-        QTest::addColumn<QString>("detail");
-        QTest::addColumn<QString>("stages");
-        QTest::addColumn<QString>("after"); // db.dat and the database searched
-        const QString db = "db=200 db1001", slow = "limits=60000/60000/400/4";
-        using enum eOutcome;
-        using eIoError::None, eIoError::BadAddress, eIoError::BadContent, eIoError::NoSpace;
-        // clang-format off
-        QTest::newRow("newer: the last ! counts, the last character goes") << "1000" << "130 1001 new!numbers!%1/download/db1001.dat?" << db << "" << Updated << None << 0LL << "" << "VDR" << "1001";
-        QTest::newRow("no database yet") << "none" << Offer << db << "" << Updated << None << 0LL << "" << "VDR" << "1001";
-        QTest::newRow("0999 and \" 999\" are equal as numbers") << "0999" << "130  999 x!%1/download/db1001.dat?" << "db=200 db0999" << "" << Updated << None << 0LL << "" << "VDR" << "0999";
-        QTest::newRow("same") << "1001" << Offer << db << "" << UpToDate << None << 0LL << "" << "V" << "1001";
-        QTest::newRow("\"900 \" is below 1000") << "1000" << "130 900  x!%1/download/db1001.dat?" << db << "" << LocalNewer << None << 0LL << "" << "V" << "1000";
-        QTest::newRow("software 131") << "1000" << "131 1001 x!h/d?" << "" << "" << SoftwareDiffers << None << 0LL << "" << "V" << "1000";
-        QTest::newRow("software 129") << "1000" << "129 1001 x!h/d?" << "" << "" << SoftwareDiffers << None << 0LL << "" << "V" << "1000";
-        QTest::newRow("software not a number") << "1000" << "1x0 1001 x!h/d?" << "" << "" << Unusable << None << 0LL << "" << "V" << "1000";
-        QTest::newRow("remote not a number") << "1000" << "130 10x1 x!h/d?" << "" << "" << Unusable << None << 0LL << "" << "V" << "1000";
-        QTest::newRow("shorter than 8") << "1000" << "130 100" << "" << "" << Unusable << None << 0LL << "" << "V" << "1000";
-        QTest::newRow("no !") << "1000" << "130 1001 no mark" << "" << "" << Unusable << None << 0LL << "" << "V" << "1000";
-        QTest::newRow("nothing after !") << "1000" << "130 1001 x!/" << "" << "" << Unusable << None << 0LL << "" << "V" << "1000";
-        QTest::newRow("check digit") << "1000" << "@digit" << "" << "" << DigitError << None << 0LL << "" << "V" << "1000";
-        QTest::newRow("version file too large") << "1000" << "@huge" << "" << "" << TooLarge << eIoError::TooLarge << 4096LL << "" << "" << "1000";
-        QTest::newRow("version file cannot start") << "1000" << Offer << "" << "bad host" << CheckNotStarted << BadAddress << 302LL << "http://bad host/download/latestver.txt" << "" << "1000";
-        QTest::newRow("download cannot start") << "1000" << "130 1001 x!bad host?" << "" << "" << DownloadNotStarted << BadAddress << 302LL << "http://bad host" << "VD" << "1000";
-        QTest::newRow("404") << "1000" << Offer << "db=404 db1001" << "" << NoAnswer << None << 0LL << "" << "VD" << "1000";
-        QTest::newRow("unknown size") << "1000" << Offer << "db=200 db1001 len=none" << "" << NoAnswer << None << 0LL << "" << "VD" << "1000";
-        QTest::newRow("one byte short") << "1000" << Offer << "db=200 db1001/1" << "" << WrongSize << None << 0LL << "" << "VDR" << "1000";
-        QTest::newRow("one byte more than announced, chunked") << "1000" << Offer << "db=200 db1001 len=-1 chunked" << "" << WrongSize << None << 0LL << "" << "VDR" << "1000";
-        QTest::newRow("one byte more than announced: only those announced count") << "1000" << Offer << "db=200 db1001 len=-1" << "" << NotDatabase << BadContent << 0LL << "" << "VDR" << "1000";
-        QTest::newRow("not a database") << "1000" << Offer << "db=200 <html>sorry</html>" << "" << NotDatabase << BadContent << 0LL << "" << "VDR" << "1000";
-        QTest::newRow("version differs") << "1000" << Offer << "db=200 db1002" << "" << VersionDiffers << BadContent << 0LL << "1002" << "VDR" << "1000";
-        QTest::newRow("over 256 MiB") << "1000" << Offer << "db=200 x len=314572800" << "" << TooLarge << eIoError::TooLarge << 268435456LL << "" << "VD" << "1000";
-        QTest::newRow("disk full") << "1000" << Offer << db << "write .t" << NotWritten << NoSpace << qint64(ENOSPC) << "" << "VDR" << "1000";
-        QTest::newRow("installed folder: nothing fetched") << "1000" << Offer << db << "installed" << InstalledFolder << None << 0LL << "" << "V" << "1000";
-        QTest::newRow("not moved onto db.dat") << "1000" << Offer << db << "rename .t db.dat" << SwapFailed << NoSpace << qint64(ENOSPC) << "" << "VDR" << "1000";
-        QTest::newRow("no redirect to another server") << "1000" << Offer << "ver=302 - to=http://%2/v" << "" << NoAnswer << None << 0LL << "" << "" << "1000";
-        QTest::newRow("silent after a redirect: deadline") << "1000" << Offer << "ver=302 - to=/quiet;/quiet=0 -" << "limits=500/60000/60000/0" << NoAnswer << None << 0LL << "" << "" << "1000";
-        QTest::newRow("three redirects") << "1000" << Offer << "ver=302 - to=/a;/a=302 - to=/b;/b=302 - to=/c;/c=200 ver;" + db << "" << Updated << None << 0LL << "" << "VDR" << "1001";
-        QTest::newRow("four are too many") << "1000" << Offer << "ver=302 - to=/a;/a=302 - to=/b;/b=302 - to=/c;/c=302 - to=/d;/d=200 ver;" + db << "" << NoAnswer << None << 0LL << "" << "" << "1000";
-        QTest::newRow("a silent version file: least rate") << "1000" << Offer << "ver=0 -" << "limits=60000/60000/400/1" << NoAnswer << None << 0LL << "" << "" << "1000";
-        QTest::newRow("a good start, then too slow") << "1000" << Offer << db + " len=99 drip=2/100 hold" << slow << NoAnswer << None << 0LL << "" << "VDR" << "1000";
-        QTest::newRow("slow enough") << "1000" << Offer << db + " drip=2/100" << slow << Updated << None << 0LL << "" << "VDR" << "1001";
-        QTest::newRow("past the download's deadline") << "1000" << Offer << db + " drip=2/100" << "limits=60000/500/60000/0" << NoAnswer << None << 0LL << "" << "VDR" << "1000";
-        // clang-format on
+        modTestFiles::AddDataRows(QFINDTESTDATA("update-runs.txt"));
     }
     void job() {
-        QFETCH(QString, local);
-        QFETCH(QString, text);
-        QFETCH(QString, routes);
-        QFETCH(QString, setup);
+        QFETCH(QStringList, row);
+        const QString &local = row[1], &text = row[2], &setup = row[4], &after = row[9];
+        QString routes = row[3];
         tRig rig(local);
         tServer other; // answers nothing but 404
         for (const QString& item : setup.split(',', Qt::SkipEmptyParts)) {
@@ -370,68 +306,43 @@ private slots:
         QVERIFY(rig.job.Start());
         QTRY_COMPARE_WITH_TIMEOUT(rig.finished.size(), 1, 20000);
         const cUpdateJob::tResult result = rig.Result();
-        QTEST(result.outcome, "outcome");
-        QTEST(result.error.kind, "error");
-        QTEST(result.error.lngLimit ? result.error.lngLimit : result.error.intSystemCode, "number");
-        QTEST(result.strDetail, "detail");
+        QCOMPARE(QMetaEnum::fromType<eOutcome>().valueToKey(int(result.outcome)), row[5]);
+        QCOMPARE(result.error, modTestFiles::ErrorOf(row[6]));
+        QCOMPARE(result.strDetail, row[7]);
         // Nothing is shown while the version text is read; bytes only once the download runs.
-        QTEST(rig.Stages(), "stages");
+        QCOMPARE(rig.Stages(), row[8]);
         QVERIFY(!rig.job.Running());
         QCOMPARE(rig.job.Reader().ReadsUnderWay(), 0);
-        QTEST(FileState(rig.dbPath), "after");
-        QTEST(rig.job.Database().DBVersion(), "after");
+        QCOMPARE(FileState(rig.dbPath), after);
+        QCOMPARE(rig.job.Database().DBVersion(), after);
         QCOMPARE(LeftoverKinds(rig.dir.path()), "");
         QCOMPARE(other.paths, QStringList());
     }
 
-    // The reader alone: one request, one Finished, however the read ends. url: a path
-    // on the loopback server, or a whole URL; route as tServer takes it; limit in bytes,
-    // deadline in ms (0: none).
+    // The reader alone: one request, one Finished, however the read ends.
     void read_data() {
-        for (const char* c : {"url", "route"})
-            QTest::addColumn<QString>(c);
-        QTest::addColumn<qint64>("limit");
-        QTest::addColumn<int>("deadline");
-        QTest::addColumn<ucrAsync::eStatus>("status");
-        QTest::addColumn<tIoError>("error");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<qint64>("announced");
-        using enum ucrAsync::eStatus;
-        const tIoError none, five = tIoError::Limit(5);
-        // clang-format off
-        QTest::newRow("received") << "/f" << "200 hello" << 5LL << 0 << Received << none << QByteArray("hello") << 5LL;
-        QTest::newRow("closed early: what came") << "/f" << "200 hello len=9" << 9LL << 0 << Received << none << QByteArray("hello") << 9LL;
-        QTest::newRow("no size announced") << "/f" << "200 hello len=none" << 5LL << 0 << Received << none << QByteArray("hello") << 0LL;
-        QTest::newRow("404: no bytes") << "/f" << "404 sorry" << 5LL << 0 << NoAnswer << none << QByteArray() << 0LL;
-        QTest::newRow("no host") << "http:///f" << "" << 5LL << 0 << NotStarted << tIoError::Of(eIoError::BadAddress, 302) << QByteArray() << 0LL;
-        QTest::newRow("not http") << "ftp://127.0.0.1/f" << "" << 5LL << 0 << NotStarted << tIoError::Of(eIoError::NotHttp, 301) << QByteArray() << 0LL;
-        QTest::newRow("announced beyond the limit") << "/f" << "200 hello len=6" << 5LL << 0 << TooLarge << five << QByteArray() << 0LL;
-        QTest::newRow("beyond the limit on arrival") << "/f" << "200 hellooo len=none" << 5LL << 0 << TooLarge << five << QByteArray() << 0LL;
-        QTest::newRow("deadline") << "/f" << "0 -" << 5LL << 300 << NoAnswer << none << QByteArray() << 0LL;
-        // clang-format on
+        modTestFiles::AddDataRows(QFINDTESTDATA("read-runs.txt"));
     }
     void read() {
-        QFETCH(QString, url);
-        QFETCH(QString, route);
-        QFETCH(qint64, limit);
-        QFETCH(int, deadline);
+        QFETCH(QStringList, row);
+        QString url = row[1];
         tServer server;
-        server.routes.insert("/f", route);
+        server.routes.insert("/f", row[2]);
         ucrAsync reader;
         QSignalSpy finished(&reader, &ucrAsync::Finished);
         if (url.startsWith('/'))
             url = "http://" + server.Host() + url;
-        reader.Start({url, {limit, deadline, 0, 0, 3}});
+        reader.Start({url, {row[3].toLongLong(), row[4].toInt(), 0, 0, 3}});
         QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
         QCOMPARE(reader.ReadsUnderWay(), 0);
         // A second Finished would come within the next turns of the loop.
         QTest::qWait(100);
         QCOMPARE(finished.size(), 1);
         const auto result = finished[0][0].value<ucrAsync::tReadResult>();
-        QTEST(result.status, "status");
-        QTEST(result.error, "error");
-        QTEST(result.bytData, "bytes");
-        QTEST(result.lngAnnounced, "announced");
+        QCOMPARE(QMetaEnum::fromType<ucrAsync::eStatus>().valueToKey(int(result.status)), row[5]);
+        QCOMPARE(result.error, modTestFiles::ErrorOf(row[6]));
+        QCOMPARE(result.bytData, row[7].toUtf8());
+        QCOMPARE(result.lngAnnounced, row[8].toLongLong());
         QCOMPARE(result.strURL, url);
     }
 
@@ -499,12 +410,12 @@ private slots:
         rig.server.bodies["forged"] = DBBytes("1001", "20261206", "C100");
         rig.server.Serve(text, "db=200 db1001");
         const auto serveSignature = [&](const QString& path, const QString& name,
-                                        const QString& spec) {
-            if (spec == "404")
+                                        const QString& strSignature) {
+            if (strSignature == "404")
                 return;
             QByteArray bytes(4097, 'x');
-            if (spec != "huge") {
-                const QStringList f = spec.split('|');
+            if (strSignature != "huge") {
+                const QStringList f = strSignature.split('|');
                 const tSigner& signer = f[0] == "k" ? key : f[0] == "o" ? other : sameId;
                 const QByteArray data = f[1] == "ver" ? rig.server.version
                                         : f[1].startsWith("db")
@@ -534,55 +445,30 @@ private slots:
             QCOMPARE(rig.server.paths, QStringList({VersionPath, VersionPath + ".minisig"}));
     }
 
-    // The signature file's layout, from a good one made by the test key for "data"
-    // with the trusted comment "file:data.txt": an edit of it, and the check's verdict.
+    // The signature file's layout: edits of a good one and their verdicts.
     void signatureLayout_data() {
-        QTest::addColumn<QString>("edit");
-        QTest::addColumn<modMinisign::eCheck>("check");
-        using enum modMinisign::eCheck;
-        // clang-format off
-        QTest::newRow("as made") << "" << Verified;
-        QTest::newRow("CR LF line ends") << "crlf" << Verified;
-        QTest::newRow("no line end at the end") << "no last LF" << Verified;
-        QTest::newRow("a fifth line") << "fifth line" << Malformed;
-        QTest::newRow("legacy, not prehashed (Ed)") << "legacy" << Malformed;
-        QTest::newRow("padding left off") << "no padding" << Malformed;
-        QTest::newRow("untrusted comment unnamed") << "untrusted" << Malformed;
-        QTest::newRow("trusted comment changed") << "comment" << BadSignature;
-        QTest::newRow("global signature of another comment") << "global" << BadSignature;
-        QTest::newRow("empty") << "empty" << Malformed;
-        // clang-format on
+        modTestFiles::AddDataRows(QFINDTESTDATA("signature-edits.txt"));
     }
     void signatureLayout() {
-        QFETCH(QString, edit);
+        QFETCH(QStringList, row);
         const tSigner key;
-        QByteArray sig = key.Sign("data", "file:data.txt");
-        QList<QByteArray> lines = sig.split('\n');
-        if (edit == "crlf")
-            sig.replace("\n", "\r\n");
-        else if (edit == "no last LF")
-            sig.chop(1);
-        else if (edit == "fifth line")
-            sig += "more\n";
-        else if (edit == "legacy") // "RU" is the start of "ED", "RW" of "Ed"
-            lines[1][1] = 'W', sig = lines.join('\n');
-        else if (edit == "no padding")
-            sig.replace("==\n", "\n");
-        else if (edit == "untrusted")
-            sig.replace("untrusted comment: ", "comment: ");
-        else if (edit == "comment")
-            sig.replace("file:data.txt", "file:data.TXT");
-        else if (edit == "global")
-            sig.replace(lines[3], key.Sign("data", "file:other.txt").split('\n')[3]);
-        else if (edit == "empty")
-            sig.clear();
+        const QString global =
+            QString::fromLatin1(key.Sign("data", "file:other.txt").split('\n')[3]);
+        const QByteArray sig =
+            QString::fromLatin1(key.Sign("data", "file:data.txt"))
+                .replace(QRegularExpression(row[1]), QString(row[2]).replace("%G", global))
+                .toLatin1();
         const auto pk = modMinisign::ReadPublicKey(key.PublicKey().toLatin1());
         QVERIFY(pk);
-        QTEST(modMinisign::Verify(*pk, sig, "data", {"file:data.txt"}), "check");
+        // The verdicts in their order in modMinisign::eCheck.
+        const QStringList checks = {"Verified", "Malformed", "OtherKey", "BadSignature",
+                                    "CommentDiffers"};
+        QCOMPARE(checks.value(int(modMinisign::Verify(*pk, sig, "data", {"file:data.txt"}))),
+                 row[3]);
     }
 
-    // What minisign signs, Lumivo verifies; what the test key signs (as the tests
-    // above use it), minisign verifies.
+    // What the test key signs (as the tests above use it), minisign verifies. That
+    // Lumivo verifies what minisign signs, test_publish shows through the About window.
     void minisignAgrees() {
 #ifdef Q_OS_WIN
         QSKIP("Debian's minisign runs on the build machine, not under Wine");
@@ -594,19 +480,7 @@ private slots:
         const QString d = dir.path() + '/';
         QVERIFY(WriteFile(d + "1001.dat", DBBytes("1001")));
         QByteArray out;
-        QCOMPARE(Run(minisign, {"-G", "-W", "-p", d + "k.pub", "-s", d + "k.key"}, &out), 0);
         const QString comment = "file:1001.dat version:1001 date:20261206";
-        QCOMPARE(
-            Run(minisign, {"-S", "-s", d + "k.key", "-m", d + "1001.dat", "-t", comment}, &out), 0);
-        const auto pk = modMinisign::ReadPublicKey(ReadFile(d + "k.pub").split('\n').value(1));
-        QVERIFY(pk);
-        const QByteArray sig = ReadFile(d + "1001.dat.minisig");
-        const QStringList needed = comment.split(' ');
-        QCOMPARE(modMinisign::Verify(*pk, sig, DBBytes("1001"), needed),
-                 modMinisign::eCheck::Verified);
-        QCOMPARE(modMinisign::Verify(*pk, sig, DBBytes("1001", "20261206", "C100"), needed),
-                 modMinisign::eCheck::BadSignature);
-
         const tSigner key;
         QVERIFY(WriteFile(d + "1001.dat.minisig", key.Sign(DBBytes("1001"), comment.toUtf8())));
         const QStringList verify = {"-V", "-P", key.PublicKey(), "-m", d + "1001.dat"};
