@@ -234,24 +234,15 @@ private slots:
         QVERIFY(!log.findChild<QWidget*>("cmdLogCommand(0)")->isEnabled() && !save->isEnabled());
     }
 
-    // Client width and height (twips), then changed, list height, button top, half width.
     void logLayout_data() {
-        QTest::addColumn<double>("width");
-        QTest::addColumn<double>("height");
-        QTest::addColumn<QList<int>>("layout");
-        QTest::newRow("load size") << 4680.0 << 3045.0 << QList<int>{1, 2580, 2625, 2340};
-        QTest::newRow("465 high") << 4680.0 << 465.0 << QList<int>{0, 0, 0, 0};
-        QTest::newRow("466 high") << 4680.0 << 466.0 << QList<int>{1, 1, 46, 2340};
-        QTest::newRow("odd width") << 4681.0 << 3045.0 << QList<int>{1, 2580, 2625, 2340};
-        QTest::newRow("tie up to even") << 4681.5 << 3045.0 << QList<int>{1, 2580, 2625, 2341};
-        QTest::newRow("tie down to even") << 4682.5 << 3045.0 << QList<int>{1, 2580, 2625, 2341};
+        AddDataRows(QFINDTESTDATA("log-layouts.txt"));
     }
     void logLayout() {
-        QFETCH(double, width);
-        QFETCH(double, height);
-        const frmLog::tLayout l = frmLog::LayoutFor(width, height);
-        QTEST(QList<int>({l.blnChanged, l.intListHeight, l.intButtonTop, l.intButtonWidth}),
-              "layout");
+        QFETCH(QStringList, row);
+        const frmLog::tLayout l = frmLog::LayoutFor(row[1].toDouble(), row[2].toDouble());
+        QCOMPARE(QString::asprintf("%d %d %d %d", l.blnChanged, l.intListHeight, l.intButtonTop,
+                                   l.intButtonWidth),
+                 row[3]);
     }
 };
 

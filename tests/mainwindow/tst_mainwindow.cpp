@@ -292,18 +292,12 @@ private slots:
         QCOMPARE(log->windowTitle(), QStringLiteral("検索ログ - 1件検索しました。"));
     }
 
-    // Screen width and the main window's left and top less its own height (pixels),
-    // then where the log goes: -1, 0 or 1 for left/above, same, right/below.
-    void placeLogWindow_data() {
-        QTest::addColumn<QList<int>>("r");
-        QTest::newRow("1024 wide, left 319") << QList<int>{1024, 319, 0, 1, 0};
-        QTest::newRow("wide, left 320 (4800 twips)") << QList<int>{1280, 320, 0, -1, 0};
-        QTest::newRow("1023 wide, top one less than the height") << QList<int>{1023, 7, -1, 0, 1};
-        QTest::newRow("narrow, top equal to the height") << QList<int>{800, 7, 0, 0, -1};
-    }
+    void placeLogWindow_data() { AddDataRows(QFINDTESTDATA("log-places.txt")); }
     void placeLogWindow() {
-        QFETCH(QList<int>, r);
-        const int screen = r[0], left = r[1], top = r[2], side = r[3], below = r[4];
+        QFETCH(QStringList, row);
+        const QStringList r = row[1].split(u' ');
+        const int screen = r[0].toInt(), left = r[1].toInt(), top = r[2].toInt();
+        const int side = r[3].toInt(), below = r[4].toInt();
         platform->screenWidth = screen;
         const QPoint mainPos(left, top + w->frameGeometry().height());
         w->move(mainPos);
