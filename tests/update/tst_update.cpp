@@ -352,6 +352,9 @@ private slots:
     void asksTheConfiguredHost() {
         const QString configured = QStringLiteral(LUMIVO_CONFIGURED_HOST);
         const QString host = configured.isEmpty() ? "update.lumivo.example" : configured;
+        if (QHostAddress(host.section(u':', 0, 0)).isLoopback() || host.startsWith(u"localhost") ||
+            host.startsWith(u'['))
+            QSKIP("Qt asks a loopback host around any proxy (as for the local trial server)");
         QTcpServer proxy;
         QVERIFY(proxy.listen(QHostAddress::LocalHost));
         QNetworkProxy::setApplicationProxy(
