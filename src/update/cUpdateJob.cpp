@@ -75,11 +75,11 @@ void cUpdateJob::ReadSignature(eRead read, const QString& strURL) {
 }
 
 QString cUpdateJob::SignatureFault(const QByteArray& bytSignature, const QByteArray& bytData,
-                                   const QStringList& strNeeded) const {
+                                   const QStringList& lstNeeded) const {
     const auto key = modMinisign::ReadPublicKey(m_strPublicKey.toLatin1());
     if (!key)
         return QStringLiteral("no key");
-    switch (modMinisign::Verify(*key, bytSignature, bytData, strNeeded)) {
+    switch (modMinisign::Verify(*key, bytSignature, bytData, lstNeeded)) {
     case modMinisign::eCheck::Verified:
         return QString();
     case modMinisign::eCheck::Malformed:

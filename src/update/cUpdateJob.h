@@ -122,7 +122,7 @@ private:
     void ReadSignature(eRead read, const QString& strURL);
     // Why the signature fails for bytData; empty when it holds.
     QString SignatureFault(const QByteArray& bytSignature, const QByteArray& bytData,
-                           const QStringList& strNeeded) const;
+                           const QStringList& lstNeeded) const;
     void Finish(eOutcome outcome, const tIoError& error = tIoError(),
                 const QString& strDetail = QString());
 

@@ -55,7 +55,7 @@ std::optional<tSignature> ReadSignature(const QByteArray& bytFile) {
         trusted.sliced(qsizetype(sizeof "trusted comment: ") - 1).toByteArray(), *global};
 }
 
-bool CommentNames(QByteArrayView bytComment, const QStringList& strNeeded) {
+bool CommentNames(QByteArrayView bytComment, const QStringList& lstNeeded) {
     QList<QByteArrayView> words;
     qsizetype start = 0;
     for (qsizetype i = 0; i <= bytComment.size(); ++i) {
@@ -65,7 +65,7 @@ bool CommentNames(QByteArrayView bytComment, const QStringList& strNeeded) {
             start = i + 1;
         }
     }
-    for (const QString& strWord : strNeeded) {
+    for (const QString& strWord : lstNeeded) {
         const QByteArray needed = strWord.toUtf8();
         const QByteArray key = needed.left(needed.indexOf(':') + 1);
         int intSameKey = 0;
@@ -82,7 +82,7 @@ bool CommentNames(QByteArrayView bytComment, const QStringList& strNeeded) {
 }
 
 eCheck Verify(const tPublicKey& key, const QByteArray& bytSignatureFile, const QByteArray& bytData,
-              const QStringList& strNeeded) {
+              const QStringList& lstNeeded) {
     const std::optional<tSignature> signature = ReadSignature(bytSignatureFile);
     if (!signature || signature->bytAlgorithm != "ED" ||
         key.bytKey.size() != crypto_sign_PUBLICKEYBYTES)
@@ -106,7 +106,7 @@ eCheck Verify(const tPublicKey& key, const QByteArray& bytSignatureFile, const Q
             reinterpret_cast<const unsigned char*>(signedComment.constData()),
             quint64(signedComment.size()), pk) != 0)
         return eCheck::BadSignature;
-    return CommentNames(signature->bytTrustedComment, strNeeded) ? eCheck::Verified
+    return CommentNames(signature->bytTrustedComment, lstNeeded) ? eCheck::Verified
                                                                  : eCheck::CommentDiffers;
 }
 

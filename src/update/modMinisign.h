@@ -42,14 +42,14 @@ enum class eCheck {
     CommentDiffers, // a valid signature, but for another file
 };
 
-// Verifies bytSignatureFile for bytData with key. strNeeded: words such as
+// Verifies bytSignatureFile for bytData with key. lstNeeded: words such as
 // "file:1001.dat" that the trusted comment must hold, each key (before ':')
 // once; the comment's words are separated by blanks or tabs, any others are
 // ignored. The comment is read only once both signatures hold.
 eCheck Verify(const tPublicKey& key, const QByteArray& bytSignatureFile, const QByteArray& bytData,
-              const QStringList& strNeeded);
+              const QStringList& lstNeeded);
 
-// Whether the trusted comment names each of strNeeded, and each of their keys once.
-bool CommentNames(QByteArrayView bytComment, const QStringList& strNeeded);
+// Whether the trusted comment names each of lstNeeded, and each of their keys once.
+bool CommentNames(QByteArrayView bytComment, const QStringList& lstNeeded);
 
 } // namespace modMinisign
