@@ -197,7 +197,8 @@ void cUpdateJob::UseVersion(const QByteArray& bytData) {
 
 void cUpdateJob::OnDownloaded(const QByteArray& bytData, qint64 lngAnnounced) {
     QString strFound;
-    switch (modUpdate::CheckDownload(bytData, lngAnnounced, m_intAnnounced, &strFound)) {
+    switch (modUpdate::CheckDownload(bytData, lngAnnounced, m_intAnnounced, &strFound,
+                                     &m_strDatabaseDate)) {
     case modUpdate::eCheck::WrongSize:
         Finish(eOutcome::WrongSize);
         return;
@@ -220,14 +221,12 @@ void cUpdateJob::OnDownloaded(const QByteArray& bytData, qint64 lngAnnounced) {
 
 void cUpdateJob::OnDatabaseSigned(const QByteArray& bytSignature) {
     const QByteArray bytData = m_bytPending;
-    cNumberDB downloaded;
-    downloaded.SetBytes(bytData);
     // What was asked for and what the tail says: a valid signature of another
     // file, version or date cannot stand in for this one.
     const QStringList needed = {
         QStringLiteral("file:") + QUrl(m_strDatabaseURL).fileName(),
         QStringLiteral("version:%1").arg(m_intAnnounced, 4, 10, QLatin1Char('0')),
-        QStringLiteral("date:") + downloaded.DBDate()};
+        QStringLiteral("date:") + m_strDatabaseDate};
     if (const QString fault = SignatureFault(bytSignature, bytData, needed); !fault.isEmpty()) {
         Finish(eOutcome::DatabaseNotSigned, tIoError(), fault);
         return;

@@ -132,9 +132,11 @@ private:
     ucrAsync* m_reader;
     tLimits m_limits;
     eRead m_read = eRead::None;
-    // The database version the version text announced, and where it lies.
+    // The database version the version text announced, where it lies, and the
+    // date its tail gives once downloaded.
     int m_intAnnounced = -1;
     QString m_strDatabaseURL;
+    QString m_strDatabaseDate;
     // Empty without a key; read afresh for each signature.
     QString m_strPublicKey;
     // A file that waits for its signature.

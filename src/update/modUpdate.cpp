@@ -79,7 +79,7 @@ QString MakeTempName(const QString& strFolder, bool blnBackup) {
 }
 
 eCheck CheckDownload(const QByteArray& bytData, qint64 lngMaxBytes, int intAnnounced,
-                     QString* pstrFound) {
+                     QString* pstrFound, QString* pstrDate) {
     if (lngMaxBytes <= 0 || bytData.size() != lngMaxBytes)
         return eCheck::WrongSize;
     cNumberDB downloaded;
@@ -88,6 +88,8 @@ eCheck CheckDownload(const QByteArray& bytData, qint64 lngMaxBytes, int intAnnou
         return eCheck::NotDatabase;
     if (pstrFound)
         *pstrFound = downloaded.DBVersion();
+    if (pstrDate)
+        *pstrDate = downloaded.DBDate();
     if (FieldNumber(downloaded.DBVersion()) != intAnnounced)
         return eCheck::VersionDiffers;
     return eCheck::Accepted;

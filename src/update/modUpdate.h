@@ -55,9 +55,9 @@ enum class eCheck { Accepted, WrongSize, NotDatabase, VersionDiffers };
 // Checks the downloaded bytes before anything is written: they are exactly the
 // announced total (an unknown total, 0, never passes), a database with a date
 // and version tail, and that version is the one the version text announced.
-// *pstrFound receives the version found in the bytes.
+// *pstrFound receives the version found in the bytes, *pstrDate the date.
 eCheck CheckDownload(const QByteArray& bytData, qint64 lngMaxBytes, int intAnnounced,
-                     QString* pstrFound = nullptr);
+                     QString* pstrFound = nullptr, QString* pstrDate = nullptr);
 
 // Puts the download in place of db.dat in the folder (which ends in a separator).
 // The old db.dat first gets a second name, a backup; then the download takes the
