@@ -85,8 +85,13 @@ QString cCarrierSection::RowProblem(const QString& strCode, const QString& strTe
     return QString();
 }
 
+// A row as the section and the table both write it: code,text,area.
+QString cCarrierSection::RowText(const tRow& row) {
+    return QStringLiteral("%1,%2,%3").arg(row.code, row.text).arg(row.area);
+}
+
 QString cCarrierSection::TableLine(const tRow& row) {
-    return QStringLiteral("carrier,%1,%2,%3").arg(row.code, row.text).arg(row.area);
+    return QStringLiteral("carrier,") + RowText(row);
 }
 
 QString cCarrierSection::SectionText(const QList<tRow>& rows) {
@@ -94,7 +99,7 @@ QString cCarrierSection::SectionText(const QList<tRow>& rows) {
         return QString();
     QString text = QString::fromLatin1(Header);
     for (const tRow& row : rows)
-        text += QStringLiteral("%1,%2,%3").arg(row.code, row.text).arg(row.area) + modText::CrLf;
+        text += RowText(row) + modText::CrLf;
     return text + QString::fromLatin1(Footer);
 }
 

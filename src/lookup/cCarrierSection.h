@@ -64,6 +64,8 @@ public:
     const modCarrierTable::tCarrierRow& Lookup(QStringView strCode) const;
 
 private:
+    static QString RowText(const tRow& row);
+
     QList<tRow> m_rows;
     // Views of m_rows, sorted by code.
     std::vector<modCarrierTable::tCarrierRow> m_sorted;
