@@ -170,39 +170,14 @@ bool IsAscii(QByteArrayView bytText) {
     return true;
 }
 
-// Whether the bytes are UTF-8; blnMayBeCut: a character cut off at the end counts.
+// Whether the bytes are UTF-8, by Qt's decoder (which refuses overlong forms,
+// surrogates and values beyond U+10FFFF); blnMayBeCut: a character cut off at
+// the end counts, as a decoder that keeps its state holds it for more bytes.
 bool IsUtf8(QByteArrayView bytText, bool blnMayBeCut) {
-    const auto* p = reinterpret_cast<const uchar*>(bytText.data());
-    const auto* const end = p + bytText.size();
-    while (p < end) {
-        const uchar b = *p++;
-        if (b < 0x80)
-            continue;
-        // The length of the sequence and the range of its second byte, which
-        // keeps out overlong forms, surrogates and values beyond U+10FFFF.
-        int more;
-        uchar low = 0x80, high = 0xBF;
-        if (b >= 0xC2 && b <= 0xDF) {
-            more = 1;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            more = 2;
-            low = b == 0xE0 ? 0xA0 : 0x80;
-            high = b == 0xED ? 0x9F : 0xBF;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            more = 3;
-            low = b == 0xF0 ? 0x90 : 0x80;
-            high = b == 0xF4 ? 0x8F : 0xBF;
-        } else {
-            return false;
-        }
-        for (int i = 0; i < more; ++i, ++p) {
-            if (p == end)
-                return blnMayBeCut;
-            if (*p < (i == 0 ? low : 0x80) || *p > (i == 0 ? high : 0xBF))
-                return false;
-        }
-    }
-    return true;
+    QStringDecoder decoder(QStringConverter::Utf8, blnMayBeCut ? QStringConverter::Flag::Default
+                                                               : QStringConverter::Flag::Stateless);
+    const QString decoded = decoder.decode(bytText);
+    return !decoder.hasError();
 }
 
 enum class eEncoding { Utf8, Cp932, Unknown };
