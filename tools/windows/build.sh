@@ -61,16 +61,21 @@ enable_deb_src() {
     fi
 }
 
+# Unpacks Debian's source package $1 (its .dsc named $2, as package_version)
+# into $work/$3, $work being a fresh folder of the cache for the key $4.
+unpack_source() {
+    enable_deb_src
+    work=$cache/work-$4
+    rm -rf "$work"
+    mkdir -p "$work"
+    (cd "$work" && apt-get source --download-only "$1=${2#"$1"_}" && dpkg-source -x "$2.dsc" "$3")
+}
+
 build_qt() {
     [ -f "$qt_prefix/.complete" ] && { echo "Qt for Windows: $qt_prefix (cached)"; return; }
     # Debian's source of the very Qt the build machine runs, whose tools
     # (moc, rcc) the cross-build uses.
-    enable_deb_src
-    work=$cache/work-$key
-    rm -rf "$work"
-    mkdir -p "$work"
-    (cd "$work" && apt-get source --download-only "qt6-base=${qt_source#qt6-base_}" &&
-        dpkg-source -x "$qt_source.dsc" qtbase)
+    unpack_source qt6-base "$qt_source" qtbase "$key"
     patch -d "$work/qtbase" -p1 <"$here/qt6-base-mingw.patch"
     # shellcheck disable=SC2086
     cmake -S "$work/qtbase" -B "$work/build" -G Ninja \
@@ -89,12 +94,7 @@ build_qt() {
 # same source package; its licence goes into the installer beside the program.
 build_sodium() {
     [ -f "$sodium_prefix/.complete" ] && { echo "libsodium for Windows: $sodium_prefix (cached)"; return; }
-    enable_deb_src
-    work=$cache/work-$sodium_key
-    rm -rf "$work"
-    mkdir -p "$work"
-    (cd "$work" && apt-get source --download-only "libsodium=${sodium_source#libsodium_}" &&
-        dpkg-source -x "$sodium_source.dsc" libsodium)
+    unpack_source libsodium "$sodium_source" libsodium "$sodium_key"
     # shellcheck disable=SC2086
     # Debian's source comes without configure, as Debian's build makes it afresh.
     (cd "$work/libsodium" && autoreconf -fi && CC=x86_64-w64-mingw32-gcc-posix ./configure \
